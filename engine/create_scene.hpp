@@ -1,0 +1,52 @@
+// The engine's entry: prepares the particle records, reads the parent motion and runs the
+// frame loop that writes the scene, one simulation pass per object block.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "engine/engine_state.hpp"
+#include "engine/reporting.hpp"
+#include "engine/settings.hpp"
+
+namespace vexo {
+
+// CreateScene's result, as the Generate command reads it.
+enum class SceneResult : int {
+    Done = 1,             // whatever happened while writing; see SceneReport::outcome
+    MotionFileError = 2,  // the reader has reported why
+    NoMemory = 3,         // the particle records could not be allocated
+};
+
+// What became of the target file.
+enum class WriteOutcome {
+    Complete,     // every object block written
+    Interrupted,  // break: the header and the complete blocks are kept
+    Aborted,      // abort: the file was deleted
+    Refused,      // settings the loop cannot run; reported, file not touched
+    NotStarted,   // the motion could not be read or memory ran out; file not touched
+    CannotOpen,   // the target could not be created; nothing written
+    WriteFailed,  // a write failed (disk full, ...); the partial file was deleted
+};
+
+struct SceneReport {
+    SceneResult result = SceneResult::Done;
+    WriteOutcome outcome = WriteOutcome::NotStarted;
+    std::uint32_t objects_written = 0;
+    std::uint32_t objects_total = 0;
+    std::string error;  // the system's reason for CannotOpen and WriteFailed
+};
+
+namespace scene_text {
+inline constexpr const char* kZeroFrameStep =
+    "Cannot create a scene with\na frame step of 0.\n\nPlease enter 1 or more.";
+inline constexpr const char* kLastBeforeFirst =
+    "Cannot create a scene whose\nlast frame comes before\nits first frame.";
+}  // namespace scene_text
+
+SceneReport CreateScene(const Settings& settings, EngineState& state, MessageSink& sink, PassHook& hook);
+
+// Null when the frame loop can run these settings, else the text that refuses them.
+const char* RefuseFrameRange(const Settings& settings);
+
+}  // namespace vexo

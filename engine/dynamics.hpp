@@ -1,0 +1,18 @@
+// Dynamics: per frame, every slot is moved, then affected (gravity, bounce, growth, aging,
+// end of lifespan, creation delay and the state the scene writer reacts to). Each call changes
+// only its own slot, except Recycle, which also decrements NumChilds.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/particle.hpp"
+#include "engine/settings.hpp"
+
+namespace vexo {
+
+inline constexpr double FramesPerSecond = 24.0;
+
+void MoveChildObject(Simulation& sim, std::uint32_t index);
+void EffectChildObject(Simulation& sim, std::uint32_t index, const Settings& prefs);
+
+}  // namespace vexo

@@ -1,0 +1,64 @@
+// Reads a LightWave motion file ("LWMO" text) into a table of one entry per frame.
+// Reports every failure through the caller's MessageSink; publishes LastMotionFrame and
+// no_info_channels into the EngineState on success and touches nothing else.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <istream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/engine_state.hpp"
+#include "engine/reporting.hpp"
+#include "engine/settings.hpp"
+
+namespace vexo {
+
+inline constexpr int kMotionChannels = 9;
+
+// One key as the file holds it; only value and frame are used.
+struct MotionKey {
+    std::array<double, kMotionChannels> value;  // position X Y Z, heading pitch bank, size X Y Z
+    std::uint32_t frame;
+    std::uint32_t linear;
+    float tension, continuity, bias;
+};
+
+// The parent's nine channel values at one frame.
+struct MotionFrame {
+    std::array<double, kMotionChannels> value;
+};
+
+// Entry j belongs to frame j; the table holds LastMotionFrame + 1 entries.
+using MotionTable = std::vector<MotionFrame>;
+
+// Texts the reader shows, word for word.
+namespace motion_text {
+inline constexpr const char* kCannotOpen = "Could not open motion file";
+inline constexpr const char* kNotLwmo = "Not a LWMO file";
+inline constexpr const char* kNoTableMemory = "Unable to allocate\nposition data RAM";
+inline constexpr const char* kNoKeys = "The motion file holds no keys";
+std::string NoKeyMemory(std::uint32_t bytes);
+std::string BadHeader(const char* item);
+std::string BadKeyNumber(std::uint32_t key);
+std::string FirstKeyNotAtZero(std::uint32_t frame);
+std::string KeysNotRising(std::uint32_t key, std::uint32_t frame, std::uint32_t previous);
+}  // namespace motion_text
+
+// Reads motion text from a stream. Returns the table, or nothing after a failure that has
+// been reported to `sink`.
+std::optional<MotionTable> ReadMotion(std::istream& in, MessageSink& sink, EngineState& state);
+
+// Opens the file named by `settings.parent_motion` and reads it.
+std::optional<MotionTable> GetMotionFile(const Settings& settings, MessageSink& sink, EngineState& state);
+
+// Stores stream characters into `buffer` until a space, newline or tab, `max` characters, or the
+// end of the stream; consumes the ending whitespace and prints the debug line for it.
+int GetStringFromASCII(std::istream& in, char* buffer, int max, MessageSink& sink);
+
+// 1 when the first n bytes of a and b are equal or n <= 0, else 0.
+int stringcmp(const char* a, const char* b, int n);
+
+}  // namespace vexo

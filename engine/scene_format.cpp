@@ -1,0 +1,66 @@
+#include "engine/scene_format.hpp"
+
+#include <charconv>
+
+#include "engine/dynamics.hpp"
+
+namespace vexo {
+
+void AppendFixed(std::string& out, double value) {
+    // The longest "%f" text of a finite double is 309 integer digits, a sign, a point and six
+    // decimals: 317 characters.
+    char buffer[328];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 6);
+    out.append(buffer, result.ptr);
+}
+
+void AppendInt(std::string& out, std::int32_t value) {
+    char buffer[16];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    out.append(buffer, result.ptr);
+}
+
+void AppendSceneHeader(std::string& out, const Settings& settings) {
+    out += "LWSC\n1\n\nFirstFrame ";
+    AppendInt(out, settings.first_frame);
+    out += "\nLastFrame ";
+    AppendInt(out, settings.last_frame);
+    out += "\nFrameStep ";
+    AppendInt(out, settings.frame_step);
+    out += "\nFramesPerSecond ";
+    AppendFixed(out, FramesPerSecond);
+    out += "\n\n";
+}
+
+void AppendObjectStart(std::string& out, std::string_view object, std::uint32_t channels, std::uint32_t keys) {
+    out += "LoadObject ";
+    out += object;
+    out += "\nShowObject 7 7\nObjectMotion (unnamed)\n  ";
+    AppendInt(out, static_cast<std::int32_t>(channels));
+    out += "\n  ";
+    AppendInt(out, static_cast<std::int32_t>(keys));
+    out += '\n';
+}
+
+void AppendKeyLine(std::string& out, const Particle& p, std::int32_t frame) {
+    const double values[] = {p.x,     p.y,   p.z,     p.heading, p.pitch,
+                             p.bank, p.scale_x, p.scale_y, p.scale_z};
+    out += ' ';
+    for (double v : values) {
+        out += ' ';
+        AppendFixed(out, v);
+    }
+    out += ' ';
+    AppendInt(out, frame);
+    out += " 1 0.0 0.0 0.0\n";
+}
+
+void AppendObjectEnd(std::string& out) {
+    out += "EndBehavior ";
+    AppendInt(out, ObjectEndBehavior);
+    out += "\nShadowOptions ";
+    AppendInt(out, ObjectShadowOptions);
+    out += "\n\n";
+}
+
+}  // namespace vexo

@@ -1,0 +1,29 @@
+// Text of the version 1 scene (LWSC): the header, the object blocks and the key lines, and
+// the "%f" form of a double. Appends to a string; knows nothing of files.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "engine/particle.hpp"
+#include "engine/settings.hpp"
+
+namespace vexo {
+
+inline constexpr std::int32_t ObjectEndBehavior = 1;
+inline constexpr std::int32_t ObjectShadowOptions = 2;
+
+// Appends the double exactly as C's "%f" writes it in the "C" locale, with round-to-nearest.
+void AppendFixed(std::string& out, double value);
+void AppendInt(std::string& out, std::int32_t value);
+
+void AppendSceneHeader(std::string& out, const Settings& settings);
+// "LoadObject", "ShowObject", "ObjectMotion", then the channel and key count lines.
+void AppendObjectStart(std::string& out, std::string_view object, std::uint32_t channels, std::uint32_t keys);
+// One key line of the particle's values at the given frame.
+void AppendKeyLine(std::string& out, const Particle& p, std::int32_t frame);
+// "EndBehavior" and "ShadowOptions", which close an object block.
+void AppendObjectEnd(std::string& out);
+
+}  // namespace vexo

@@ -1,0 +1,75 @@
+// The generation settings record and its 880-byte big-endian image.
+// Owns the field layout, the defaults and the image codec; knows nothing of files or windows.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace vexo {
+
+inline constexpr std::size_t kSettingsImageSize = 880;
+inline constexpr std::size_t kPathFieldSize = 255;  // 254 characters plus the terminator
+inline constexpr std::size_t kMaxPathLength = kPathFieldSize - 1;
+
+// A ticked check box stores this value; readers only test flags against zero.
+inline constexpr std::int16_t kFlagTicked = 128;
+
+enum class EndBehavior : std::int32_t { Recycle = 0, Stop = 1, Destroy = 2 };
+
+using PathField = std::array<char, kPathFieldSize>;
+using SettingsImage = std::array<std::uint8_t, kSettingsImageSize>;
+
+// One generation's settings. Comments give each field's offset in the image and its unit.
+struct Settings {
+    std::array<char, 4> magic{};                 // 0: "VEXO", no terminator
+    PathField particle_object{};                 // 4: object every particle loads
+    PathField parent_motion{};                   // 259: LWMO motion of the emitter
+    PathField target_scene{};                    // 514: LWSC scene to write
+    std::uint8_t pad = 0;                        // 769: alignment byte, kept as loaded
+    std::int32_t num_particles = 0;              // 770: particle slots = objects in the scene
+    std::int32_t particles_per_frame = 0;        // 774: emission attempts per frame
+    std::int32_t lifespan = 0;                   // 778: frames, when limited_lifespan is on
+    double velocity = 0.0;                       // 782: scene units per frame
+    double velocity_variation = 0.0;             // 790: percent of velocity
+    std::int32_t heading_angle = 0;              // 798: degrees
+    std::int32_t heading_spread = 0;             // 802: degrees
+    std::int32_t pitch_angle = 0;                // 806: degrees
+    std::int32_t pitch_spread = 0;               // 810: degrees
+    std::int32_t creation_delay = 0;             // 814: frames, when use_creation_delay is on
+    double start_size = 0.0;                     // 818: scale factor at appearance
+    double end_size = 0.0;                       // 826: scale factor growth aims at
+    double gravity = 0.0;                        // 834: units per frame per second
+    std::int16_t limited_lifespan = 0;           // 842: flag
+    std::int16_t use_creation_delay = 0;         // 844: flag
+    std::int16_t particle_grow = 0;              // 846: flag
+    std::int16_t ground_bounce = 0;              // 848: flag
+    std::int16_t radial_creation = 0;            // 850: flag
+    std::int32_t end_behavior = 0;               // 852: 0 Recycle, 1 Stop, 2 Destroy
+    std::int32_t first_frame = 0;                // 856
+    std::int32_t last_frame = 0;                 // 860
+    std::int32_t frame_step = 0;                 // 864
+    std::int16_t linear_path = 0;                // 868: 1 linear keys, 0 a key every frame
+    double elasticity = 0.0;                     // 870: fraction of vertical speed kept
+    std::int16_t oversampling = 0;               // 878: flag
+
+    bool operator==(const Settings&) const = default;
+};
+
+// The record as the program starts: zeros, the magic and the non-zero defaults.
+Settings DefaultSettings();
+
+SettingsImage EncodeSettings(const Settings& settings);
+Settings DecodeSettings(const SettingsImage& image);
+
+// Text stored in a path field, up to its terminator.
+std::string PathText(const PathField& field);
+// Stores text into a path field, zero-filling the rest. Returns false, storing nothing,
+// when the text is longer than kMaxPathLength or holds a NUL.
+bool SetPathText(PathField& field, std::string_view text);
+
+inline bool IsOn(std::int16_t flag) { return flag != 0; }
+
+}  // namespace vexo
