@@ -1,0 +1,219 @@
+#include "cli/cli_app.hpp"
+
+#include <CLI/CLI.hpp>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "cli/break_signal.hpp"
+#include "cli/progress_bar.hpp"
+#include "engine/create_scene.hpp"
+#include "engine/settings.hpp"
+#include "engine/settings_fields.hpp"
+#include "prefs/prefs_file.hpp"
+#include "prefs/settings_text.hpp"
+
+namespace vexo::cli {
+namespace {
+
+constexpr const char* kProgram = "vexo-cli";
+
+constexpr const char* kDescription =
+    "Generates a LightWave scene (LWSC) of particles emitted from the keyed motion of a parent\n"
+    "(a LightWave LWMO motion file). Every particle becomes one object that loads the particle\n"
+    "object and carries its own keyed motion.\n\n"
+    "Settings start from the defaults, or from PREFS_FILE (a preferences file saved by vexo or\n"
+    "by --write-prefs); --object, --motion, --scene and --set then override single fields.";
+
+constexpr const char* kFooter =
+    "\nSettings for --set (field=value; see --print-prefs for the current values):\n"
+    "  particle_object, parent_motion, target_scene   paths, at most 254 characters\n"
+    "  num_particles, particles_per_frame, lifespan, creation_delay,\n"
+    "  first_frame, last_frame, frame_step            whole numbers, 0 or more\n"
+    "  heading_angle, heading_spread, pitch_angle,\n"
+    "  pitch_spread                                   whole degrees; heading spread is wrapped\n"
+    "                                                 to 0..360, heading angle to -359..360 and\n"
+    "                                                 pitch spread limited to 0..180\n"
+    "  velocity, velocity_variation, start_size,\n"
+    "  end_size, gravity, elasticity                  decimal numbers such as 2, -0.5 or 3.25\n"
+    "                                                 (no exponents); elasticity is a fraction,\n"
+    "                                                 1 keeps the full speed at a bounce\n"
+    "  limited_lifespan, use_creation_delay, particle_grow,\n"
+    "  ground_bounce, radial_creation, oversampling   on or off\n"
+    "  linear_path                                    on (keys at births and ends) or off\n"
+    "                                                 (a key every frame)\n"
+    "  end_behavior                                   Recycle, Stop or Destroy (or 0, 1, 2)\n\n"
+    "Exit status: 0 done; 1 the scene or a file could not be written, or the motion file was\n"
+    "refused; 2 bad arguments or settings (nothing written); 130 interrupted by Ctrl-C (the\n"
+    "scene keeps its header and every complete object block).\n\n"
+    "Example:\n"
+    "  vexo-cli samples/fountain.prefs --scene fountain.lws --set num_particles=200\n";
+
+class StreamSink : public MessageSink {
+public:
+    explicit StreamSink(CliStreams& streams) : streams_(streams) {}
+    void Message(std::string_view text) override { Print(text); }
+    void DebugLine(std::string_view text) override { streams_.out << text << std::flush; }
+    void Print(std::string_view text) {
+        if (bar_ != nullptr) bar_->Finish();
+        streams_.err << kProgram << ": " << OneLine(text) << '\n';
+    }
+    ProgressBar* bar_ = nullptr;
+
+private:
+    CliStreams& streams_;
+};
+
+class TerminalHook : public PassHook {
+public:
+    TerminalHook(CliStreams& streams, ProgressBar* bar) : streams_(streams), bar_(bar) {}
+    PassAction OnPassStart(std::uint32_t pass, std::uint32_t passes) override {
+        if (streams_.on_pass) streams_.on_pass(pass);
+        if (BreakRequested()) return PassAction::Break;
+        if (bar_ != nullptr) bar_->Update(pass, passes);
+        return PassAction::Continue;
+    }
+
+private:
+    CliStreams& streams_;
+    ProgressBar* bar_;
+};
+
+struct Options {
+    std::string prefs_file;
+    std::string object, motion, scene;
+    std::vector<std::string> sets;
+    bool print_prefs = false;
+    std::string write_prefs;
+    bool quiet = false;
+};
+
+int Fail(CliStreams& s, int code, const std::string& text) {
+    s.err << kProgram << ": " << text << '\n';
+    return code;
+}
+
+// Builds the effective settings; returns kExitOk or the exit code of the failure it reported.
+int BuildSettings(const Options& options, CliStreams& s, Settings& settings) {
+    settings = DefaultSettings();
+    if (!options.prefs_file.empty()) {
+        errno = 0;
+        switch (LoadPrefsFile(options.prefs_file, settings)) {
+            case PrefsLoadResult::Loaded:
+                break;
+            case PrefsLoadResult::CannotOpen:
+                return Fail(s, kExitUsage,
+                            "cannot open preferences file " + options.prefs_file + ": " + std::strerror(errno));
+            case PrefsLoadResult::NotPrefs:
+                return Fail(s, kExitUsage, options.prefs_file + ": " + OneLine(prefs_text::kNotPrefs));
+        }
+    }
+    const std::pair<const std::string*, const char*> paths[] = {
+        {&options.object, "particle_object"}, {&options.motion, "parent_motion"}, {&options.scene, "target_scene"}};
+    std::vector<std::string> assignments;
+    for (const auto& [value, field] : paths) {
+        if (!value->empty()) assignments.push_back(std::string(field) + "=" + *value);
+    }
+    assignments.insert(assignments.end(), options.sets.begin(), options.sets.end());
+    for (const std::string& assignment : assignments) {
+        const AssignResult result = AssignSetting(settings, assignment);
+        if (!result.ok) return Fail(s, kExitUsage, result.error);
+        if (!result.note.empty()) s.err << kProgram << ": note: " << result.note << '\n';
+    }
+    return kExitOk;
+}
+
+int Generate(const Options& options, const Settings& settings, CliStreams& s, EngineState& state) {
+    const std::string target = PathText(settings.target_scene);
+    if (target.empty()) {
+        return Fail(s, kExitUsage, "no target scene: give --scene PATH or set target_scene");
+    }
+    ProgressBar bar(s.err);
+    const bool show_progress = s.err_is_terminal && !options.quiet;
+    StreamSink sink(s);
+    sink.bar_ = show_progress ? &bar : nullptr;
+    TerminalHook hook(s, show_progress ? &bar : nullptr);
+
+    InstallBreakHandler();
+    const SceneReport report = CreateScene(settings, state, sink, hook);
+    RemoveBreakHandler();
+    bar.Finish();
+
+    switch (report.result) {
+        case SceneResult::MotionFileError:
+            return Fail(s, kExitFailure, "could not create scene: motion file error");
+        case SceneResult::NoMemory:
+            return Fail(s, kExitFailure, "could not create scene: not enough memory for " +
+                                             std::to_string(report.objects_total) + " particles");
+        case SceneResult::Done:
+            break;
+    }
+    const std::string of = std::to_string(report.objects_written) + " of " + std::to_string(report.objects_total);
+    switch (report.outcome) {
+        case WriteOutcome::Complete:
+            if (!options.quiet) {
+                s.err << kProgram << ": wrote " << report.objects_total << " objects to " << target << '\n';
+            }
+            return kExitOk;
+        case WriteOutcome::Interrupted:
+            return Fail(s, kExitInterrupted, "interrupted: " + target + " holds " + of + " objects");
+        case WriteOutcome::Aborted:
+            return Fail(s, kExitInterrupted, "aborted: " + target + " was deleted");
+        case WriteOutcome::Refused:
+            return kExitUsage;  // the engine has said why
+        case WriteOutcome::CannotOpen:
+            return Fail(s, kExitFailure, "cannot create target scene " + target + ": " + report.error);
+        case WriteOutcome::WriteFailed:
+            return Fail(s, kExitFailure,
+                        "writing target scene " + target + " failed: " + report.error + "; nothing was kept");
+        case WriteOutcome::NotStarted:
+            break;
+    }
+    return Fail(s, kExitFailure, "could not create scene");
+}
+
+}  // namespace
+
+int RunCli(int argc, const char* const* argv, CliStreams& streams, EngineState& state) {
+    CLI::App app{kDescription, kProgram};
+    app.footer(kFooter);
+    Options options;
+    app.add_option("PREFS_FILE", options.prefs_file, "Preferences file to start from (default: built-in defaults)");
+    app.add_option("--object", options.object, "Particle object every particle loads (sets particle_object)");
+    app.add_option("--motion", options.motion, "Parent motion file, LWMO (sets parent_motion)");
+    app.add_option("--scene", options.scene, "Target scene file to write, LWSC (sets target_scene)");
+    app.add_option("--set", options.sets, "Set one field: field=value (repeatable, applied in order)")
+        ->take_all()
+        ->allow_extra_args(false);
+    app.add_flag("--print-prefs", options.print_prefs,
+                 "Print the effective settings as field=value lines and stop (no scene)");
+    app.add_option("--write-prefs", options.write_prefs,
+                   "Save the effective settings as a preferences file and stop (no scene)");
+    app.add_flag("-q,--quiet", options.quiet, "No progress bar and no summary line");
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        streams.out << app.help();
+        return kExitOk;
+    } catch (const CLI::ParseError& e) {
+        return Fail(streams, kExitUsage, std::string(e.what()) + " (see --help)");
+    }
+
+    Settings settings;
+    if (const int code = BuildSettings(options, streams, settings); code != kExitOk) return code;
+
+    if (!options.write_prefs.empty()) {
+        std::string error;
+        if (!SavePrefsFile(options.write_prefs, settings, &error)) {
+            return Fail(streams, kExitFailure, "cannot write preferences file " + options.write_prefs + ": " + error);
+        }
+    }
+    if (options.print_prefs) streams.out << FormatSettings(settings);
+    if (options.print_prefs || !options.write_prefs.empty()) return kExitOk;
+    return Generate(options, settings, streams, state);
+}
+
+}  // namespace vexo::cli

@@ -1,0 +1,31 @@
+// The preferences file: the settings record's 880-byte image, recognised by its magic "VEXO".
+// Loading and saving only; the menu commands and their requesters live with the desktop program.
+#pragma once
+
+#include <istream>
+#include <string>
+
+#include "engine/settings.hpp"
+
+namespace vexo {
+
+enum class PrefsLoadResult {
+    Loaded,      // up to 880 bytes replaced the record's leading bytes
+    CannotOpen,  // the record is unchanged
+    NotPrefs,    // fewer than four bytes, or not the magic; the record is unchanged
+};
+
+namespace prefs_text {
+inline constexpr const char* kNotPrefs = "This is not a VEXO\npreferences file...";
+}
+
+// A file shorter than 880 bytes replaces only the bytes it holds; bytes past 880 are ignored.
+PrefsLoadResult LoadPrefs(std::istream& in, Settings& settings);
+PrefsLoadResult LoadPrefsFile(const std::string& path, Settings& settings);
+
+// Writes all 880 bytes to a new file beside `path` and renames it into place, so an existing
+// file is replaced only once the new one is complete. On failure `error` says why and any
+// old file is left as it was.
+bool SavePrefsFile(const std::string& path, const Settings& settings, std::string* error);
+
+}  // namespace vexo

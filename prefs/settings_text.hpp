@@ -1,0 +1,30 @@
+// The settings record as readable "field=value" lines, and single assignments in that form,
+// checked by the same input rules the desktop program applies to typed values.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "engine/settings.hpp"
+
+namespace vexo {
+
+// One "field=value" line per editable field, in image order. Flags read "on" or "off"
+// (other non-zero values as their number), end_behavior its label, reals their shortest
+// exact decimal form.
+std::string FormatSettings(const Settings& settings);
+
+struct AssignResult {
+    bool ok = false;
+    std::string error;  // one line, when !ok
+    std::string note;   // one line, when a value was corrected before it was stored
+};
+
+// Applies "field=value". Nothing is stored when the result is not ok.
+AssignResult AssignSetting(Settings& settings, std::string_view assignment);
+
+// A requester text made into one line: line breaks become blanks, and the "..." and
+// "Please re-enter." that ask the desktop user to type again are dropped.
+std::string OneLine(std::string_view text);
+
+}  // namespace vexo
