@@ -1,0 +1,185 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "engine/motion.hpp"
+#include "tests/support/test_support.hpp"
+
+namespace vexo {
+namespace {
+
+using testing::RecordingSink;
+
+constexpr const char* kThreeKeys =
+    "LWMO\n1\n9\n3\n"
+    "0 0 0 0 0 0 1 1 1\n0 1 0 0 0\n"
+    "1 0 2 90 0 0 1 1 1\n10 1 0 0 0\n"
+    "3 0 0 180 0 0 1 1 1\n30 1 0 0 0\n";
+
+struct Read {
+    std::optional<MotionTable> table;
+    RecordingSink sink;
+    EngineState state;
+};
+
+std::unique_ptr<Read> ReadText(const std::string& text) {
+    auto r = std::make_unique<Read>();
+    std::istringstream in(text);
+    r->table = ReadMotion(in, r->sink, r->state);
+    return r;
+}
+
+TEST(MotionReader, FillsOneEntryPerFrameByAccumulation) {
+    auto r = ReadText(kThreeKeys);
+    ASSERT_TRUE(r->table) << r->sink.messages.at(0);
+    EXPECT_TRUE(r->sink.messages.empty());
+    EXPECT_TRUE(r->sink.debug_lines.empty());  // "LWMO" then a newline prints nothing
+    ASSERT_EQ(r->table->size(), 31u);
+    EXPECT_EQ(r->state.LastMotionFrame, 30);
+    EXPECT_EQ(r->state.no_info_channels, 9u);
+    // Repeated addition of the segment step, carried across the key at frame 10.
+    double x = 0.0, heading = 0.0;
+    for (int f = 1; f <= 30; ++f) {
+        x += f <= 10 ? (1.0 - 0.0) / 10.0 : (3.0 - 1.0) / 20.0;
+        heading += f <= 10 ? 90.0 / 10.0 : 90.0 / 20.0;
+        EXPECT_EQ((*r->table)[f].value[0], x) << "frame " << f;
+        EXPECT_EQ((*r->table)[f].value[3], heading) << "frame " << f;
+    }
+    EXPECT_NEAR((*r->table)[10].value[0], 1.0, 1e-12);
+    EXPECT_NEAR((*r->table)[30].value[3], 180.0, 1e-12);
+    EXPECT_EQ((*r->table)[30].value[6], 1.0);
+}
+
+TEST(MotionReader, SingleKeyAndAdjacentKeys) {
+    auto single = ReadText("LWMO\n1\n9\n1\n1 2 3 4 5 6 7 8 9\n0 1 0 0 0\n");
+    ASSERT_TRUE(single->table);
+    EXPECT_EQ(single->state.LastMotionFrame, 0);
+    ASSERT_EQ(single->table->size(), 1u);
+    EXPECT_EQ(single->table->front().value, (std::array<double, 9>{1, 2, 3, 4, 5, 6, 7, 8, 9}));
+
+    auto adjacent = ReadText("LWMO 1 9 2  0 0 0 0 0 0 0 0 0 0 0 0 0 0  0.5 1 1 1 1 1 1 1 1 1 0 0 0 0");
+    ASSERT_TRUE(adjacent->table);
+    ASSERT_EQ(adjacent->table->size(), 2u);
+    EXPECT_EQ((*adjacent->table)[1].value[0], 0.5);
+    EXPECT_TRUE(adjacent->sink.debug_lines.empty());  // four characters read: the blank is not reached
+}
+
+TEST(MotionReader, DeclaredChannelCountIsKeptButNineValuesAreRead) {
+    auto r = ReadText("LWMO\n1\n12\n1\n1 2 3 4 5 6 7 8 9\n0 1 0.5 -0.5 0\n");
+    ASSERT_TRUE(r->table);
+    EXPECT_EQ(r->state.no_info_channels, 12u);
+}
+
+TEST(MotionReader, MagicWordRules) {
+    auto empty_line = ReadText("\nLWMO 1 9 1 0 0 0 0 0 0 0 0 0 0 0 0 0 0");
+    EXPECT_FALSE(empty_line->table);
+    EXPECT_EQ(empty_line->sink.debug_lines, std::vector<std::string>{"temp = \n -- end of string\n"});
+    EXPECT_EQ(empty_line->sink.messages, std::vector<std::string>{"Not a LWMO file"});
+
+    auto other = ReadText("LWSC\n1\n");
+    EXPECT_EQ(other->sink.messages, std::vector<std::string>{"Not a LWMO file"});
+    EXPECT_TRUE(other->sink.debug_lines.empty());
+
+    auto short_file = ReadText("LW");
+    EXPECT_EQ(short_file->sink.messages, std::vector<std::string>{"Not a LWMO file"});
+
+    // A longer word passes the magic test; its rest is then read as the version and fails.
+    auto longer = ReadText("LWMOX\n1\n9\n1\n0 0 0 0 0 0 0 0 0\n0 0 0 0 0\n");
+    EXPECT_FALSE(longer->table);
+    EXPECT_EQ(longer->sink.messages,
+              std::vector<std::string>{"The motion file's version\nis missing or malformed"});
+}
+
+TEST(MotionReader, RefusesFilesWithoutUsableKeys) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"LWMO\n1\n9\n0\n", "The motion file holds no keys"},
+        {"LWMO\n1\n9\n", "The motion file's key count\nis missing or malformed"},
+        {"LWMO\n1\n", "The motion file's channel count\nis missing or malformed"},
+        {"LWMO\n1\n9\n-1\n", "The motion file's key count\nis missing or malformed"},
+        {"LWMO\n1\n9\n1\n1 0 0 0 0 0 1 1 1\n5 1 0 0 0\n",
+         "The motion file's first key is at\nframe 5; it must be at frame 0"},
+        {"LWMO\n1\n9\n3\n0 0 0 0 0 0 1 1 1\n0 1 0 0 0\n0 0 0 0 0 0 1 1 1\n10 1 0 0 0\n0 0 0 0 0 0 1 1 1\n10 1 0 0 0\n",
+         "Motion file key 2 is at frame 10,\nnot after the frame 10 before it"},
+        {"LWMO\n1\n9\n2\n0 0 0 0 0 0 1 1 1\n0 1 0 0 0\n0 0 0 0 0 0 1 1 1\n4294967295 1 0 0 0\n",
+         "Motion file key 1 is at frame 4294967295,\nnot after the frame 0 before it"},
+        {"LWMO\n1\n9\n2\n0 0 0 0 0 0 1 1 1\n0 1 0 0 0\n0 0 0 0 0 0 1 1\n",
+         "Motion file key 1 is\ntruncated or holds a malformed number"},
+        {"LWMO\n1\n9\n1\n0 0 0 zero 0 0 1 1 1\n0 1 0 0 0\n",
+         "Motion file key 0 is\ntruncated or holds a malformed number"},
+        {"LWMO\n1\n9\n1\n0 0 0 1.5.2 0 0 1 1 1\n0 1 0 0 0\n",
+         "Motion file key 0 is\ntruncated or holds a malformed number"},
+        {"LWMO\n1\n9\n1\n0 0 0 nan 0 0 1 1 1\n0 1 0 0 0\n",
+         "Motion file key 0 is\ntruncated or holds a malformed number"},
+        {"LWMO\n1\n9\n1\n0 0 0 1e999 0 0 1 1 1\n0 1 0 0 0\n",
+         "Motion file key 0 is\ntruncated or holds a malformed number"},
+        {"LWMO\n1\n9\n1\n0 0 0 0 0 0 1 1 1\n0.5 1 0 0 0\n",
+         "Motion file key 0 is\ntruncated or holds a malformed number"},
+    };
+    for (const auto& [text, message] : cases) {
+        auto r = ReadText(text);
+        EXPECT_FALSE(r->table) << text;
+        EXPECT_EQ(r->sink.messages, std::vector<std::string>{message}) << text;
+        EXPECT_EQ(r->state.LastMotionFrame, 0) << "a failed read publishes nothing";
+    }
+}
+
+TEST(MotionReader, EveryTruncationOfAValidFileIsRefusedCleanly) {
+    const std::string text = kThreeKeys;
+    for (std::size_t length = 0; length + 1 < text.size(); ++length) {
+        auto r = ReadText(text.substr(0, length));
+        if (r->table) {
+            // Cutting only the final newline or trailing digits of the last number can still
+            // leave a complete file; its table must then be whole.
+            EXPECT_EQ(r->table->size(), static_cast<std::size_t>(r->state.LastMotionFrame) + 1);
+        } else {
+            EXPECT_EQ(r->sink.messages.size(), 1u) << "length " << length;
+        }
+    }
+}
+
+TEST(MotionReader, AHugeClaimedKeyCountCostsOnlyTheKeysPresent) {
+    auto r = ReadText("LWMO\n1\n9\n4000000000\n0 0 0 0 0 0 1 1 1\n0 1 0 0 0\n");
+    EXPECT_FALSE(r->table);
+    EXPECT_EQ(r->sink.messages,
+              std::vector<std::string>{"Motion file key 1 is\ntruncated or holds a malformed number"});
+}
+
+TEST(MotionReader, KeyMemoryMessageCarriesTheByteCount) {
+    EXPECT_EQ(motion_text::NoKeyMemory(960), "Could not allocate 960 bytes of \nmotion data RAM");
+    EXPECT_EQ(sizeof(MotionKey), 96u);
+}
+
+TEST(MotionReader, MissingFileIsReported) {
+    Settings s = DefaultSettings();
+    SetPathText(s.parent_motion, "/nonexistent/motion.mot");
+    RecordingSink sink;
+    EngineState state;
+    EXPECT_FALSE(GetMotionFile(s, sink, state));
+    EXPECT_EQ(sink.messages, std::vector<std::string>{"Could not open motion file"});
+}
+
+TEST(MotionReader, ReadsTheBundledSample) {
+    Settings s = DefaultSettings();
+    SetPathText(s.parent_motion, (testing::DataDir() / "emitter_v1.mot").string());
+    RecordingSink sink;
+    EngineState state;
+    const auto table = GetMotionFile(s, sink, state);
+    ASSERT_TRUE(table);
+    EXPECT_EQ(table->size(), 31u);
+}
+
+TEST(MotionHelpers, StringcmpAndGetString) {
+    EXPECT_EQ(stringcmp("LWMO", "LWMO", 4), 1);
+    EXPECT_EQ(stringcmp("LWMX", "LWMO", 4), 0);
+    EXPECT_EQ(stringcmp("a", "b", 0), 1);
+    EXPECT_EQ(stringcmp("a", "b", -1), 1);
+    RecordingSink sink;
+    std::istringstream in("ab\tcd");
+    char buffer[4];
+    EXPECT_EQ(GetStringFromASCII(in, buffer, 4, sink), 2);
+    EXPECT_EQ(sink.debug_lines, std::vector<std::string>{"temp = \t -- end of string\n"});
+    EXPECT_EQ(in.get(), 'c');  // the tab was consumed
+}
+
+}  // namespace
+}  // namespace vexo

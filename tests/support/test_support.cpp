@@ -1,0 +1,68 @@
+#include <gtest/gtest.h>
+
+#include "tests/support/test_support.hpp"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace vexo::testing {
+
+TempDir::TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "vexo-test-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    dir_ = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(dir_, ec);
+}
+
+std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out << bytes;
+}
+
+std::filesystem::path DataDir() { return VEXO_TEST_DATA_DIR; }
+
+::testing::AssertionResult MatchesGolden(const std::string& actual, const std::string& golden_name) {
+    const std::filesystem::path golden = DataDir() / "golden" / golden_name;
+    const char* update = std::getenv("VEXO_UPDATE_GOLDEN");
+    if (update != nullptr && std::string(update) == "1") {
+        WriteFile(golden, actual);
+        return ::testing::AssertionSuccess();
+    }
+    if (!std::filesystem::exists(golden)) {
+        return ::testing::AssertionFailure() << "no golden file " << golden;
+    }
+    const std::string expected = ReadFile(golden);
+    if (expected == actual) return ::testing::AssertionSuccess();
+    const std::filesystem::path beside = golden.string() + ".actual";
+    WriteFile(beside, actual);
+    std::size_t at = 0;
+    while (at < expected.size() && at < actual.size() && expected[at] == actual[at]) ++at;
+    return ::testing::AssertionFailure() << golden_name << " differs at byte " << at << " (expected "
+                                         << expected.size() << " bytes, got " << actual.size()
+                                         << "); actual bytes written to " << beside;
+}
+
+Settings SceneSettings(const TempDir& dir, const std::string& motion_text) {
+    WriteFile(dir.path("motion.mot"), motion_text);
+    Settings s = DefaultSettings();
+    SetPathText(s.particle_object, "particle.lwo");
+    SetPathText(s.parent_motion, dir.str("motion.mot"));
+    SetPathText(s.target_scene, dir.str("scene.lws"));
+    return s;
+}
+
+}  // namespace vexo::testing

@@ -1,0 +1,66 @@
+// Recording fakes and scratch folders shared by the tests.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "engine/reporting.hpp"
+#include "engine/settings.hpp"
+
+namespace vexo::testing {
+
+// Records every message and debug line the engine reports.
+class RecordingSink : public MessageSink {
+public:
+    void Message(std::string_view text) override { messages.emplace_back(text); }
+    void DebugLine(std::string_view text) override { debug_lines.emplace_back(text); }
+    std::vector<std::string> messages;
+    std::vector<std::string> debug_lines;
+};
+
+// Answers Continue until pass `stop_at`, then `action`; records the passes it saw.
+class ScriptedHook : public PassHook {
+public:
+    ScriptedHook() = default;
+    ScriptedHook(std::uint32_t stop_at, PassAction action) : stop_at_(stop_at), action_(action) {}
+    PassAction OnPassStart(std::uint32_t pass, std::uint32_t passes) override {
+        seen.emplace_back(pass, passes);
+        return pass == stop_at_ ? action_ : PassAction::Continue;
+    }
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> seen;
+
+private:
+    std::uint32_t stop_at_ = UINT32_MAX;
+    PassAction action_ = PassAction::Continue;
+};
+
+// A fresh folder, removed with everything in it when the test ends.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    std::filesystem::path path(const std::string& name) const { return dir_ / name; }
+    std::string str(const std::string& name) const { return path(name).string(); }
+
+private:
+    std::filesystem::path dir_;
+};
+
+std::string ReadFile(const std::filesystem::path& path);
+void WriteFile(const std::filesystem::path& path, const std::string& bytes);
+
+// The folder of the test data, set by the build.
+std::filesystem::path DataDir();
+
+// Compares a produced file with its golden copy byte for byte. On a mismatch writes the
+// produced bytes beside the golden file as NAME.actual; with VEXO_UPDATE_GOLDEN=1 in the
+// environment it rewrites the golden file instead.
+::testing::AssertionResult MatchesGolden(const std::string& actual, const std::string& golden_name);
+
+// Settings with paths set, for scenes written into `dir`.
+Settings SceneSettings(const TempDir& dir, const std::string& motion_text);
+
+}  // namespace vexo::testing
