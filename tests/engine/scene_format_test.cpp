@@ -1,0 +1,90 @@
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <random>
+
+#include "engine/scene_format.hpp"
+
+namespace vexo {
+namespace {
+
+std::string Printf(double v) {
+    char buffer[400];
+    std::snprintf(buffer, sizeof buffer, "%f", v);
+    return buffer;
+}
+
+std::string Fixed(double v) {
+    std::string out;
+    AppendFixed(out, v);
+    return out;
+}
+
+TEST(FixedFormat, MatchesPrintfOnSpecialAndHalfwayValues) {
+    const double specials[] = {0.0,
+                               -0.0,
+                               1.0,
+                               -1.0,
+                               0.5,
+                               0.0000005,
+                               0.0000015,
+                               0.0000025,
+                               -0.0000005,
+                               1.0000005,
+                               2.5e-7,
+                               123456.7890125,
+                               1e15 + 0.5,
+                               9007199254740993.0,
+                               1e300,
+                               -1.7976931348623157e308,
+                               std::numeric_limits<double>::denorm_min(),
+                               std::numeric_limits<double>::infinity(),
+                               -std::numeric_limits<double>::infinity(),
+                               std::numeric_limits<double>::quiet_NaN(),
+                               -std::numeric_limits<double>::quiet_NaN()};
+    for (double v : specials) EXPECT_EQ(Fixed(v), Printf(v)) << std::bit_cast<std::uint64_t>(v);
+    EXPECT_EQ(Fixed(-1.7976931348623157e308).size(), 317u);  // the longest "%f" text
+}
+
+TEST(FixedFormat, MatchesPrintfOnRandomValues) {
+    std::mt19937_64 gen(42);
+    std::uniform_real_distribution<double> moderate(-1e4, 1e4);
+    for (int i = 0; i < 200000; ++i) {
+        const double bits = std::bit_cast<double>(gen());
+        const double v = i % 2 == 0 ? moderate(gen) : bits;
+        ASSERT_EQ(Fixed(v), Printf(v)) << std::bit_cast<std::uint64_t>(v);
+        // Exact halfway cases at the sixth decimal: k + 0.5 millionths with a short binary form.
+        const double halfway = (static_cast<double>(gen() % 2000000) + 0.5) / 1024.0;
+        ASSERT_EQ(Fixed(halfway), Printf(halfway));
+    }
+}
+
+TEST(SceneText, HeaderObjectAndKeyLine) {
+    Settings s = DefaultSettings();
+    std::string out;
+    AppendSceneHeader(out, s);
+    EXPECT_EQ(out, "LWSC\n1\n\nFirstFrame 1\nLastFrame 30\nFrameStep 1\nFramesPerSecond 24.000000\n\n");
+    out.clear();
+    AppendObjectStart(out, "Objects/drop.lwo", 9, 31);
+    EXPECT_EQ(out, "LoadObject Objects/drop.lwo\nShowObject 7 7\nObjectMotion (unnamed)\n  9\n  31\n");
+    out.clear();
+    Particle p;
+    p.x = 1.5;
+    p.y = -2.25;
+    p.z = 1e-7;
+    p.heading = 191.8976593017578;
+    p.scale_x = p.scale_y = p.scale_z = 1.0;
+    AppendKeyLine(out, p, -3);
+    EXPECT_EQ(out,
+              "  1.500000 -2.250000 0.000000 191.897659 0.000000 0.000000 1.000000 1.000000 1.000000 -3 1 0.0 "
+              "0.0 0.0\n");
+    out.clear();
+    AppendObjectEnd(out);
+    EXPECT_EQ(out, "EndBehavior 1\nShadowOptions 2\n\n");
+}
+
+}  // namespace
+}  // namespace vexo
