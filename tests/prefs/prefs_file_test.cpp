@@ -1,0 +1,101 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+
+#include "prefs/prefs_file.hpp"
+#include "tests/support/test_support.hpp"
+
+namespace vexo {
+namespace {
+
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
+
+Settings Custom() {
+    Settings s = DefaultSettings();
+    SetPathText(s.particle_object, "Objects/drop.lwo");
+    SetPathText(s.parent_motion, "Motions/fountain.mot");
+    SetPathText(s.target_scene, "Scenes/out.lws");
+    s.num_particles = 500;
+    s.gravity = 9.81;
+    s.linear_path = 0;
+    s.ground_bounce = kFlagTicked;
+    s.heading_angle = -45;
+    return s;
+}
+
+std::string Image(const Settings& s) {
+    const SettingsImage image = EncodeSettings(s);
+    return std::string(image.begin(), image.end());
+}
+
+TEST(PrefsFile, SaveThenLoadGivesBackTheSameBytes) {
+    TempDir dir;
+    const Settings saved = Custom();
+    std::string error;
+    ASSERT_TRUE(SavePrefsFile(dir.str("a.prefs"), saved, &error)) << error;
+    EXPECT_EQ(ReadFile(dir.path("a.prefs")), Image(saved));
+    EXPECT_FALSE(std::filesystem::exists(dir.path("a.prefs.new")));
+    Settings loaded = DefaultSettings();
+    EXPECT_EQ(LoadPrefsFile(dir.str("a.prefs"), loaded), PrefsLoadResult::Loaded);
+    EXPECT_EQ(Image(loaded), Image(saved));
+}
+
+TEST(PrefsFile, EveryLengthLoadsOnlyTheBytesItHolds) {
+    const std::string full = Image(Custom());
+    const std::string before = Image(DefaultSettings());
+    for (std::size_t length = 0; length <= full.size() + 20; ++length) {
+        std::string file = full.substr(0, std::min(length, full.size()));
+        if (length > full.size()) file += std::string(length - full.size(), 'x');
+        Settings s = DefaultSettings();
+        std::istringstream in(file);
+        const PrefsLoadResult result = LoadPrefs(in, s);
+        if (length < 4) {
+            EXPECT_EQ(result, PrefsLoadResult::NotPrefs) << length;
+            EXPECT_EQ(Image(s), before);
+            continue;
+        }
+        ASSERT_EQ(result, PrefsLoadResult::Loaded) << length;
+        const std::size_t kept = std::min(length, full.size());
+        EXPECT_EQ(Image(s), full.substr(0, kept) + before.substr(kept)) << length;
+    }
+}
+
+TEST(PrefsFile, ForeignFilesChangeNothing) {
+    const Settings start = Custom();
+    for (const std::string& text : {std::string("LWSC\n1\n\nFirstFrame 1\n"), std::string("VEX"),
+                                   std::string("vexo") + std::string(876, '\0')}) {
+        Settings s = start;
+        std::istringstream in(text);
+        EXPECT_EQ(LoadPrefs(in, s), PrefsLoadResult::NotPrefs);
+        EXPECT_EQ(s, start);
+    }
+    Settings s = start;
+    EXPECT_EQ(LoadPrefsFile("/nonexistent/x.prefs", s), PrefsLoadResult::CannotOpen);
+    EXPECT_EQ(s, start);
+}
+
+TEST(PrefsFile, AFailedSaveKeepsTheOldFile) {
+    TempDir dir;
+    WriteFile(dir.path("keep.prefs"), "old bytes");
+    std::filesystem::create_directory(dir.path("keep.prefs.new"));  // the new file cannot be made
+    std::string error;
+    EXPECT_FALSE(SavePrefsFile(dir.str("keep.prefs"), Custom(), &error));
+    EXPECT_EQ(error, "Is a directory");
+    EXPECT_EQ(ReadFile(dir.path("keep.prefs")), "old bytes");
+
+    EXPECT_FALSE(SavePrefsFile(dir.str("missing/x.prefs"), Custom(), &error));
+    EXPECT_EQ(error, "No such file or directory");
+}
+
+TEST(PrefsFile, SavingOverAnExistingFileReplacesIt) {
+    TempDir dir;
+    WriteFile(dir.path("p.prefs"), "old bytes");
+    ASSERT_TRUE(SavePrefsFile(dir.str("p.prefs"), Custom(), nullptr));
+    EXPECT_EQ(ReadFile(dir.path("p.prefs")), Image(Custom()));
+}
+
+}  // namespace
+}  // namespace vexo
