@@ -167,7 +167,7 @@ int Generate(const Options& options, const Settings& settings, CliStreams& s, En
             return Fail(s, kExitFailure, "cannot create target scene " + target + ": " + report.error);
         case WriteOutcome::WriteFailed:
             return Fail(s, kExitFailure,
-                        "writing target scene " + target + " failed: " + report.error + "; nothing was kept");
+                        "writing target scene " + target + " failed: " + report.error);
         case WriteOutcome::NotStarted:
             break;
     }
