@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Runs the real vexo-cli on a long generation, sends it SIGINT, and checks that it stops with
+# status 130, says how many objects it kept, and leaves only complete object blocks.
+set -u
+cli=$1
+data=$2
+dir=$(mktemp -d)
+trap 'rm -rf "$dir"' EXIT
+
+"$cli" --object p.lwo --motion "$data/emitter_v1.mot" --scene "$dir/s.lws" \
+    --set num_particles=4000 --set particles_per_frame=20 --set velocity=1 --set linear_path=off \
+    --set last_frame=200 2>"$dir/err" &
+pid=$!
+for _ in $(seq 100); do
+    [ -s "$dir/s.lws" ] && break
+    sleep 0.05
+done
+sleep 0.3
+kill -INT "$pid"
+wait "$pid"
+status=$?
+
+fail() { echo "FAIL: $*"; cat "$dir/err"; exit 1; }
+[ "$status" -eq 130 ] || fail "exit status $status, expected 130"
+grep -Eq "^vexo-cli: interrupted: $dir/s.lws holds [0-9]+ of 4000 objects$" "$dir/err" || fail "message"
+kept=$(sed -E -n 's/.* holds ([0-9]+) of 4000 objects$/\1/p' "$dir/err")
+blocks=$(grep -c '^ShadowOptions 2$' "$dir/s.lws")
+[ "$blocks" -eq "$kept" ] || fail "$blocks blocks in the file, $kept reported"
+[ "$(tail -c 17 "$dir/s.lws")" = "$(printf 'ShadowOptions 2\n\n')" ] || [ "$kept" -eq 0 ] || fail "file does not end with a complete block"
+echo "PASS: interrupted after $kept complete objects"
