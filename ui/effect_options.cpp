@@ -1,0 +1,122 @@
+// The effect options window: gravity, ground bounce, radial creation, path mode and elasticity.
+// Every accepted entry is stored at once; closing keeps what was stored.
+#include "prefs/input_rules.hpp"
+#include "ui/option_windows.hpp"
+
+namespace vexo::ui {
+
+Window* VEXOeffect_optionsWnd = nullptr;
+Gadget* VEXOeffect_optionsGList = nullptr;
+Gadget* VEXOeffect_optionsGadgets[5] = {};
+const char* linear_path_mx0Labels[] = {"Linear path (faster)", "Non linear path (more accurate)", nullptr};
+
+namespace {
+
+const UWORD VEXOeffect_optionsLeft = 200, VEXOeffect_optionsTop = 105;
+const UWORD VEXOeffect_optionsWidth = 312, VEXOeffect_optionsHeight = 104;
+const char* const VEXOeffect_optionsWdt = "Effect options";
+
+const ULONG VEXOeffect_optionsGTypes[] = {STRING_KIND, CHECKBOX_KIND, CHECKBOX_KIND, MX_KIND, STRING_KIND};
+
+const NewGadget VEXOeffect_optionsNGad[] = {
+    {205, 5, 86, 14, "Gravity (m/s/s)", nullptr, 0, PLACETEXT_LEFT, nullptr, nullptr},
+    {265, 41, 26, 11, "Bounce at ground plane", nullptr, 1, PLACETEXT_LEFT, nullptr, nullptr},
+    {265, 53, 26, 11, "Radial particle creation", nullptr, 2, PLACETEXT_LEFT, nullptr, nullptr},
+    {274, 72, 17, 9, nullptr, nullptr, 3, PLACETEXT_LEFT, nullptr, nullptr},
+    {205, 20, 86, 14, "Particle elasticity (%)", nullptr, 4, PLACETEXT_LEFT, nullptr, nullptr},
+};
+
+const TagItem VEXOeffect_optionsGTags[] = {
+    {GTST_MaxChars, 256}, {TAG_DONE, 0},
+    {TAG_DONE, 0},
+    {TAG_DONE, 0},
+    {GTMX_Labels, reinterpret_cast<IPTR>(linear_path_mx0Labels)}, {GTMX_Spacing, 2}, {TAG_DONE, 0},
+    {GTST_String, reinterpret_cast<IPTR>("1.000000")}, {GTST_MaxChars, 256}, {TAG_DONE, 0},
+};
+
+// Checks the text of a number gadget; refuses it with the message and the cursor back in it.
+bool AcceptNumber(Gadget* g, double& value) {
+    const char* typed = GadgetString(g);
+    if (!isfloat(typed)) {
+        MyEasyRequest(input_text::kNotANumber, text::kOk);
+        ActivateGadget(g, VEXOeffect_optionsWnd, nullptr);
+        return false;
+    }
+    value = FloatValue(typed);
+    return true;
+}
+
+}  // namespace
+
+int OpenVEXOeffect_optionsWindow() {
+    const WindowSpec spec{&VEXOeffect_optionsWnd,
+                          &VEXOeffect_optionsGList,
+                          VEXOeffect_optionsGadgets,
+                          5,
+                          VEXOeffect_optionsGTypes,
+                          VEXOeffect_optionsNGad,
+                          VEXOeffect_optionsGTags,
+                          VEXOeffect_optionsLeft,
+                          VEXOeffect_optionsTop,
+                          VEXOeffect_optionsWidth,
+                          VEXOeffect_optionsHeight,
+                          VEXOeffect_optionsWdt,
+                          IDCMP_GADGETUP | IDCMP_GADGETDOWN | IDCMP_CLOSEWINDOW | IDCMP_REFRESHWINDOW,
+                          WFLG_DRAGBAR | WFLG_DEPTHGADGET | WFLG_CLOSEGADGET | WFLG_ACTIVATE | WFLG_SMART_REFRESH,
+                          kScreenTitle,
+                          VisualInfo};
+    return OpenSpecWindow(spec);
+}
+
+void CloseVEXOeffect_optionsWindow() { CloseSpecWindow(&VEXOeffect_optionsWnd, &VEXOeffect_optionsGList); }
+
+void WaitEOMessages() {
+    bool done = false;
+    Window* w = VEXOeffect_optionsWnd;
+    while (!done) {
+        if ((Wait((1u << w->UserPort->mp_SigBit) | SIGBREAKF_CTRL_C) & SIGBREAKF_CTRL_C) != 0) done = true;
+        while (!done) {
+            IntuiMessage* message = GT_GetIMsg(w->UserPort);
+            if (message == nullptr) break;
+            const ULONG cls = message->Class;
+            const UWORD code = message->Code;
+            auto* gadget = static_cast<Gadget*>(message->IAddress);
+            GT_ReplyIMsg(message);
+            if (cls == IDCMP_GADGETUP) {
+                double value = 0.0;
+                switch (gadget->GadgetID) {
+                    case 0:
+                        if (AcceptNumber(gadget, value)) current_prefs.gravity = value;
+                        break;
+                    case 4:
+                        if (AcceptNumber(gadget, value)) current_prefs.elasticity = value * 0.01;
+                        break;
+                    case 1:
+                        current_prefs.ground_bounce = static_cast<std::int16_t>(gadget->Flags & GFLG_SELECTED);
+                        break;
+                    case 2:
+                        current_prefs.radial_creation = static_cast<std::int16_t>(gadget->Flags & GFLG_SELECTED);
+                        break;
+                    default:
+                        break;
+                }
+            } else if (cls == IDCMP_GADGETDOWN) {
+                if (gadget->GadgetID == 3) current_prefs.linear_path = code == 0 ? 1 : 0;
+            } else if (cls == IDCMP_CLOSEWINDOW) {
+                done = true;
+            }
+        }
+    }
+}
+
+void effect_options() {
+    // Without an open window there is nothing to fill or wait on; the teardown still frees
+    // whatever the opening made.
+    if (OpenVEXOeffect_optionsWindow() == 0) {
+        SetDialogueVals(3);
+        WaitEOMessages();
+    }
+    CloseVEXOeffect_optionsWindow();
+}
+
+}  // namespace vexo::ui

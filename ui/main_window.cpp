@@ -1,0 +1,284 @@
+#include "ui/main_window.hpp"
+
+#include "engine/scene_format.hpp"
+#include "ui/option_windows.hpp"
+
+namespace vexo::ui {
+
+Window* VEXOWnd = nullptr;
+Gadget* VEXOGList = nullptr;
+Menu* VEXOMenus = nullptr;
+Gadget* VEXOGadgets[VEXO_CNT] = {};
+UWORD VEXOLeft = 86, VEXOTop = 49, VEXOWidth = 510, VEXOHeight = 337;
+const char* VEXOWdt = "Vexo";
+WORD ZoomData[4] = {86, 49, 310, 11};
+const char* end_behavior0Labels[] = {"Recycle", "Stop", "Destroy", nullptr};
+
+namespace {
+
+constexpr IPTR kTrue = 1;
+
+const ULONG VEXOGTypes[VEXO_CNT] = {
+    STRING_KIND,   STRING_KIND,   STRING_KIND,   GENERIC_KIND,  GENERIC_KIND,  GENERIC_KIND,
+    INTEGER_KIND,  INTEGER_KIND,  INTEGER_KIND,  MX_KIND,       TEXT_KIND,     STRING_KIND,
+    STRING_KIND,   INTEGER_KIND,  STRING_KIND,   STRING_KIND,   CHECKBOX_KIND, CHECKBOX_KIND,
+    CHECKBOX_KIND, BUTTON_KIND,   BUTTON_KIND,   BUTTON_KIND,   BUTTON_KIND,
+};
+
+const NewGadget VEXONGad[VEXO_CNT] = {
+    {148, 22, 311, 16, "Particle object", nullptr, GD_particle_object, PLACETEXT_LEFT, nullptr, nullptr},
+    {148, 39, 311, 16, "Parent motion", nullptr, GD_parent_motion, PLACETEXT_LEFT, nullptr, nullptr},
+    {148, 56, 311, 16, "Target scene", nullptr, GD_target_scene, PLACETEXT_LEFT, nullptr, nullptr},
+    {461, 23, 20, 14, nullptr, nullptr, GD_get_object, 0, nullptr, nullptr},
+    {461, 40, 20, 14, nullptr, nullptr, GD_get_motion, 0, nullptr, nullptr},
+    {461, 57, 20, 14, nullptr, nullptr, GD_get_scene, 0, nullptr, nullptr},
+    {244, 102, 66, 16, "Particles (num)", nullptr, GD_num_particles, PLACETEXT_LEFT, nullptr, nullptr},
+    {244, 119, 66, 16, "Particles per frame", nullptr, GD_particles_per_frame, PLACETEXT_LEFT, nullptr, nullptr},
+    {244, 136, 66, 16, "Particles lifespan (frames)", nullptr, GD_lifespan, PLACETEXT_LEFT, nullptr, nullptr},
+    {244, 156, 17, 9, nullptr, nullptr, GD_end_behavior, PLACETEXT_RIGHT, nullptr, nullptr},
+    {70, 155, 28, 29, nullptr, nullptr, GD_end_behavior_text, 0, nullptr, nullptr},
+    {245, 188, 65, 16, "Particle velocity (m/s)", nullptr, GD_velocity, PLACETEXT_LEFT, nullptr, nullptr},
+    {245, 205, 65, 16, "Velocity variation (%)", nullptr, GD_velocity_variation, PLACETEXT_LEFT, nullptr, nullptr},
+    {245, 222, 65, 16, "Creation delay (frames)", nullptr, GD_creation_delay, PLACETEXT_LEFT, nullptr, nullptr},
+    {245, 239, 65, 16, "Start size (factor)", nullptr, GD_start_size, PLACETEXT_LEFT, nullptr, nullptr},
+    {245, 256, 65, 16, "End size (factor)", nullptr, GD_end_size, PLACETEXT_LEFT, nullptr, nullptr},
+    {315, 138, 26, 11, "Limited lifespan", nullptr, GD_limited_lifespan, PLACETEXT_RIGHT, nullptr, nullptr},
+    {314, 225, 26, 11, "Creation delay", nullptr, GD_use_creation_delay, PLACETEXT_RIGHT, nullptr, nullptr},
+    {314, 242, 26, 11, "Particle grow", nullptr, GD_particle_grow, PLACETEXT_RIGHT, nullptr, nullptr},
+    {14, 285, 154, 18, "Scene options", nullptr, GD_scene_options, PLACETEXT_IN, nullptr, nullptr},
+    {168, 285, 164, 18, "Emission options", nullptr, GD_emission_options, PLACETEXT_IN, nullptr, nullptr},
+    {332, 285, 153, 18, "Effect options", nullptr, GD_effect_options, PLACETEXT_IN, nullptr, nullptr},
+    {12, 308, 90, 19, "Generate", nullptr, GD_generate, PLACETEXT_IN, nullptr, nullptr},
+};
+
+// The creation tags of all gadgets end to end, each list closed by TAG_DONE.
+const TagItem VEXOGTags[] = {
+    {GTST_MaxChars, 256}, {TAG_DONE, 0},
+    {GTST_MaxChars, 256}, {TAG_DONE, 0},
+    {GTST_MaxChars, 256}, {TAG_DONE, 0},
+    {TAG_DONE, 0},
+    {TAG_DONE, 0},
+    {TAG_DONE, 0},
+    {GTIN_Number, 0}, {GTIN_MaxChars, 10}, {TAG_DONE, 0},
+    {GTIN_Number, 0}, {GTIN_MaxChars, 10}, {TAG_DONE, 0},
+    {GTIN_Number, 0}, {GTIN_MaxChars, 10}, {GA_Disabled, kTrue}, {TAG_DONE, 0},
+    {GTMX_Labels, reinterpret_cast<IPTR>(end_behavior0Labels)}, {GTMX_Spacing, 2}, {GTMX_Active, 2},
+    {GA_Disabled, kTrue}, {TAG_DONE, 0},
+    {GTTX_Text, reinterpret_cast<IPTR>("End lifespan behavior")}, {TAG_DONE, 0},
+    {GTST_String, reinterpret_cast<IPTR>("0.000000")}, {GTST_MaxChars, 256}, {TAG_DONE, 0},
+    {GTST_String, reinterpret_cast<IPTR>("0.000000")}, {GTST_MaxChars, 256}, {TAG_DONE, 0},
+    {GTIN_Number, 0}, {GTIN_MaxChars, 10}, {GA_Disabled, kTrue}, {TAG_DONE, 0},
+    {GTST_String, reinterpret_cast<IPTR>("1.000000")}, {GTST_MaxChars, 256}, {TAG_DONE, 0},
+    {GTST_String, reinterpret_cast<IPTR>("1.000000")}, {GTST_MaxChars, 256}, {GA_Disabled, kTrue}, {TAG_DONE, 0},
+    {TAG_DONE, 0},
+    {TAG_DONE, 0},
+    {TAG_DONE, 0},
+    {TAG_DONE, 0},
+    {TAG_DONE, 0},
+    {TAG_DONE, 0},
+    {TAG_DONE, 0},
+};
+
+void SetText(Gadget* g, Window* w, const char* text) {
+    const TagItem tags[] = {{GTST_String, reinterpret_cast<IPTR>(text)}, {TAG_DONE, 0}};
+    GT_SetGadgetAttrsA(g, w, nullptr, tags);
+}
+
+// A double as "%f" shows it, whatever the locale.
+std::string RealText(double value) {
+    std::string text;
+    AppendFixed(text, value);
+    return text;
+}
+
+void SetReal(Gadget* g, Window* w, double value) { SetText(g, w, RealText(value).c_str()); }
+
+void SetNumber(Gadget* g, Window* w, LONG number, const std::int16_t* disabled_unless = nullptr) {
+    if (disabled_unless != nullptr) {
+        const TagItem tags[] = {{GTIN_Number, static_cast<IPTR>(static_cast<ULONG>(number))},
+                                {GA_Disabled, *disabled_unless == 0 ? kTrue : 0},
+                                {TAG_DONE, 0}};
+        GT_SetGadgetAttrsA(g, w, nullptr, tags);
+        return;
+    }
+    const TagItem tags[] = {{GTIN_Number, static_cast<IPTR>(static_cast<ULONG>(number))}, {TAG_DONE, 0}};
+    GT_SetGadgetAttrsA(g, w, nullptr, tags);
+}
+
+void SetChecked(Gadget* g, Window* w, std::int16_t flag) {
+    const TagItem tags[] = {{GTCB_Checked, flag != 0 ? kTrue : 0}, {TAG_DONE, 0}};
+    GT_SetGadgetAttrsA(g, w, nullptr, tags);
+}
+
+}  // namespace
+
+const NewMenu VEXONewMenu[] = {
+    {NM_TITLE, "Project", nullptr, 0, 0, nullptr},
+    {NM_ITEM, "Load preferences...", nullptr, 0, 0, reinterpret_cast<APTR>(&load_prefs_menu)},
+    {NM_ITEM, "Save preferances as...", nullptr, 0, 0, reinterpret_cast<APTR>(&save_prefs_menu)},
+    {NM_ITEM, NM_BARLABEL, nullptr, 0, 0, nullptr},
+    {NM_ITEM, "About...", nullptr, 0, 0, reinterpret_cast<APTR>(&about_menu)},
+    {NM_ITEM, NM_BARLABEL, nullptr, 0, 0, nullptr},
+    {NM_ITEM, "Quit", nullptr, 0, 0, reinterpret_cast<APTR>(&quit_menu)},
+    {NM_END, nullptr, nullptr, 0, 0, nullptr},
+};
+
+int TitleBarOffset(const Screen* screen) { return screen->WBorTop + screen->RastPortFont->tf_YSize + 1; }
+
+int OpenVEXOWindow() {
+    const int offx = Scr->WBorLeft;
+    const int offy = TitleBarOffset(Scr);
+
+    Gadget* g = CreateContext(&VEXOGList);
+    if (g == nullptr) return 1;
+    std::size_t tag = 0;
+    for (int lc = 0; lc < VEXO_CNT; ++lc) {
+        NewGadget ng;
+        CopyMem(&VEXONGad[lc], &ng, sizeof ng);
+        ng.ng_VisualInfo = VisualInfo;
+        ng.ng_TextAttr = &topaz8;
+        ng.ng_LeftEdge = static_cast<WORD>(ng.ng_LeftEdge + offx);
+        ng.ng_TopEdge = static_cast<WORD>(ng.ng_TopEdge + offy);
+        g = CreateGadgetA(VEXOGTypes[lc], g, &ng, &VEXOGTags[tag]);
+        VEXOGadgets[lc] = g;
+        while (VEXOGTags[tag].ti_Tag != TAG_DONE) ++tag;
+        ++tag;
+        if (g == nullptr) return 2;
+        if (VEXOGTypes[lc] == GENERIC_KIND) {
+            g->Flags |= GFLG_GADGIMAGE | GFLG_GADGHIMAGE;
+            g->Activation |= GACT_RELVERIFY;
+            g->GadgetRender = getImage;
+            g->SelectRender = getImage;
+        }
+    }
+
+    const TagItem menu_tags[] = {{GTMN_FrontPen, 0}, {TAG_DONE, 0}};
+    VEXOMenus = CreateMenusA(VEXONewMenu, menu_tags);
+    if (VEXOMenus == nullptr) return 3;
+    const TagItem layout_tags[] = {{GTMN_TextAttr, reinterpret_cast<IPTR>(&topaz8)}, {GTMN_NewLookMenus, kTrue},
+                                   {TAG_DONE, 0}};
+    LayoutMenusA(VEXOMenus, VisualInfo, layout_tags);
+
+    const TagItem window_tags[] = {
+        {WA_Left, VEXOLeft},
+        {WA_Top, VEXOTop},
+        {WA_Width, VEXOWidth},
+        {WA_Height, static_cast<IPTR>(VEXOHeight + offy)},
+        {WA_IDCMP, IDCMP_CLOSEWINDOW | IDCMP_MENUPICK | IDCMP_GADGETUP | IDCMP_GADGETDOWN | IDCMP_REFRESHWINDOW},
+        {WA_Flags, WFLG_DRAGBAR | WFLG_DEPTHGADGET | WFLG_CLOSEGADGET | WFLG_ACTIVATE | WFLG_SMART_REFRESH},
+        {WA_Gadgets, reinterpret_cast<IPTR>(VEXOGList)},
+        {WA_Title, reinterpret_cast<IPTR>(VEXOWdt)},
+        {WA_ScreenTitle, reinterpret_cast<IPTR>(kScreenTitle)},
+        {WA_PubScreen, reinterpret_cast<IPTR>(Scr)},
+        {WA_Zoom, reinterpret_cast<IPTR>(ZoomData)},
+        {WA_NewLookMenus, kTrue},
+        {TAG_DONE, 0},
+    };
+    VEXOWnd = OpenWindowTagList(nullptr, window_tags);
+    if (VEXOWnd == nullptr) return 4;
+
+    SetMenuStrip(VEXOWnd, VEXOMenus);
+    GT_RefreshWindow(VEXOWnd, nullptr);
+    VEXORender(1);
+    return 0;
+}
+
+void VEXORender(int direct) {
+    if (direct == 0) GT_BeginRefresh(VEXOWnd);
+    const int x0 = VEXOWnd->BorderLeft, y0 = VEXOWnd->BorderTop;
+    RastPort* rp = VEXOWnd->RPort;
+    const TagItem raised[] = {{GT_VisualInfo, reinterpret_cast<IPTR>(VisualInfo)}, {TAG_DONE, 0}};
+    const TagItem recessed[] = {{GT_VisualInfo, reinterpret_cast<IPTR>(VisualInfo)}, {GTBB_Recessed, kTrue},
+                                {TAG_DONE, 0}};
+    DrawBevelBoxA(rp, x0 + 12, y0 + 284, 475, 20, recessed);
+    DrawBevelBoxA(rp, x0 + 14, y0 + 11, 472, 72, raised);
+    DrawBevelBoxA(rp, x0 + 12, y0 + 10, 476, 74, recessed);
+    DrawBevelBoxA(rp, x0 + 14, y0 + 96, 472, 181, raised);
+    DrawBevelBoxA(rp, x0 + 12, y0 + 95, 476, 183, recessed);
+    IntuiText particle_options = {2, 0, JAM2, 34, 103, nullptr, "Particle options", nullptr};
+    IntuiText required_files = {2, 0, JAM2, 34, 17, nullptr, "Required Files", &particle_options};
+    PrintIText(rp, &required_files, 0, 0);
+    if (direct == 0) GT_EndRefresh(VEXOWnd, 1);
+}
+
+void CloseVEXOWindow() {
+    if (VEXOMenus != nullptr) {
+        if (VEXOWnd != nullptr) ClearMenuStrip(VEXOWnd);
+        FreeMenus(VEXOMenus);
+        VEXOMenus = nullptr;
+    }
+    if (VEXOWnd != nullptr) {
+        CloseWindowSafely(VEXOWnd);
+        VEXOWnd = nullptr;
+    }
+    if (VEXOGList != nullptr) {
+        FreeGadgets(VEXOGList);
+        VEXOGList = nullptr;
+    }
+    for (Gadget*& g : VEXOGadgets) g = nullptr;
+}
+
+void SetDialogueVals(int which) {
+    const Settings& p = current_prefs;
+    switch (which) {
+        case 0: {
+            Window* w = VEXOWnd;
+            Gadget** g = VEXOGadgets;
+            const std::string object = PathText(p.particle_object), motion = PathText(p.parent_motion),
+                              scene = PathText(p.target_scene);
+            SetText(g[GD_particle_object], w, object.c_str());
+            SetText(g[GD_parent_motion], w, motion.c_str());
+            SetText(g[GD_target_scene], w, scene.c_str());
+            SetNumber(g[GD_num_particles], w, p.num_particles);
+            SetNumber(g[GD_particles_per_frame], w, p.particles_per_frame);
+            SetNumber(g[GD_lifespan], w, p.lifespan, &p.limited_lifespan);
+            const TagItem choice[] = {{GTMX_Active, static_cast<IPTR>(static_cast<ULONG>(p.end_behavior))},
+                                      {GA_Disabled, p.limited_lifespan == 0 ? kTrue : 0},
+                                      {TAG_DONE, 0}};
+            GT_SetGadgetAttrsA(g[GD_end_behavior], w, nullptr, choice);
+            SetReal(g[GD_velocity], w, p.velocity);
+            SetReal(g[GD_velocity_variation], w, p.velocity_variation);
+            SetNumber(g[GD_creation_delay], w, p.creation_delay, &p.use_creation_delay);
+            SetReal(g[GD_start_size], w, p.start_size);
+            const std::string end_size = RealText(p.end_size);
+            const TagItem end[] = {{GTST_String, reinterpret_cast<IPTR>(end_size.c_str())},
+                                   {GA_Disabled, p.particle_grow == 0 ? kTrue : 0},
+                                   {TAG_DONE, 0}};
+            GT_SetGadgetAttrsA(g[GD_end_size], w, nullptr, end);
+            SetChecked(g[GD_limited_lifespan], w, p.limited_lifespan);
+            SetChecked(g[GD_use_creation_delay], w, p.use_creation_delay);
+            SetChecked(g[GD_particle_grow], w, p.particle_grow);
+            break;
+        }
+        case 1: {
+            Window* w = VEXOscene_optionsWnd;
+            SetNumber(VEXOscene_optionsGadgets[0], w, p.first_frame);
+            SetNumber(VEXOscene_optionsGadgets[1], w, p.last_frame);
+            SetNumber(VEXOscene_optionsGadgets[2], w, p.frame_step);
+            break;
+        }
+        case 2: {
+            Window* w = VEXOemission_optionsWnd;
+            SetNumber(VEXOemission_optionsGadgets[0], w, p.heading_spread);
+            SetNumber(VEXOemission_optionsGadgets[1], w, p.heading_angle);
+            SetNumber(VEXOemission_optionsGadgets[2], w, p.pitch_spread);
+            SetNumber(VEXOemission_optionsGadgets[3], w, p.pitch_angle);
+            SetChecked(VEXOemission_optionsGadgets[4], w, p.oversampling);
+            break;
+        }
+        case 3: {
+            Window* w = VEXOeffect_optionsWnd;
+            SetReal(VEXOeffect_optionsGadgets[0], w, p.gravity);
+            SetChecked(VEXOeffect_optionsGadgets[1], w, p.ground_bounce);
+            SetChecked(VEXOeffect_optionsGadgets[2], w, p.radial_creation);
+            const TagItem path[] = {{GTMX_Active, p.linear_path == 0 ? 1u : 0u}, {TAG_DONE, 0}};
+            GT_SetGadgetAttrsA(VEXOeffect_optionsGadgets[3], w, nullptr, path);
+            SetReal(VEXOeffect_optionsGadgets[4], w, p.elasticity * 100);
+            break;
+        }
+        default:
+            break;
+    }
+}
+
+}  // namespace vexo::ui

@@ -1,0 +1,62 @@
+// The three option windows (effect, emission, scene) and the progress window: their globals,
+// their shared opening routine and their commands.
+#pragma once
+
+#include "ui/vexo.hpp"
+
+namespace vexo::ui {
+
+extern Window* VEXOeffect_optionsWnd;
+extern Gadget* VEXOeffect_optionsGList;
+extern Gadget* VEXOeffect_optionsGadgets[5];
+extern Window* VEXOemission_optionsWnd;
+extern Gadget* VEXOemission_optionsGList;
+extern Gadget* VEXOemission_optionsGadgets[5];
+extern Window* VEXOscene_optionsWnd;
+extern Gadget* VEXOscene_optionsGList;
+extern Gadget* VEXOscene_optionsGadgets[3];
+extern APTR soVisualInfo;
+extern Window* VEXOcreatingWnd;
+extern Gadget* VEXOcreatingGList;
+extern Gadget* VEXOcreatingGadgets[1];
+
+extern const char* linear_path_mx0Labels[];
+
+// One window's tables and globals, for the opening routine all option windows share.
+struct WindowSpec {
+    Window** wnd;
+    Gadget** glist;
+    Gadget** gadgets;
+    int count;
+    const ULONG* types;
+    const NewGadget* ngad;
+    const TagItem* tags;
+    UWORD left, top, width, height;
+    const char* title;
+    ULONG idcmp;
+    ULONG flags;
+    const char* screen_title;
+    APTR visual_info;
+};
+
+// 0 opened; 1 no gadget context; 2 a gadget could not be made; 4 the window did not open.
+// Frees nothing on failure: CloseSpecWindow releases whatever exists.
+int OpenSpecWindow(const WindowSpec& spec);
+void CloseSpecWindow(Window** wnd, Gadget** glist);
+
+int OpenVEXOeffect_optionsWindow();
+void CloseVEXOeffect_optionsWindow();
+void WaitEOMessages();
+int OpenVEXOemission_optionsWindow();
+void CloseVEXOemission_optionsWindow();
+void WaitEmOMessages();
+int OpenVEXOscene_optionsWindow();
+void CloseVEXOscene_optionsWindow();
+void WaitSOMessages();
+int SetupSOScreen();
+void CloseDownSOScreen();
+int OpenVEXOcreatingWindow();
+void VEXOcreatingRender();
+void CloseVEXOcreatingWindow();
+
+}  // namespace vexo::ui

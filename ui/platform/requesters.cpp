@@ -1,0 +1,120 @@
+// The message requester (a modal box with the buttons in the given order, answered 1, 2, ... from
+// the left and 0 for the rightmost) and the file requester (a Qt file dialog). Tests answer both
+// from a script instead of showing them.
+#include <QDialog>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QSortFilterProxyModel>
+#include <QStringList>
+#include <QVBoxLayout>
+
+#include "ui/platform/platform_internal.hpp"
+
+namespace vexo::platform {
+namespace {
+
+// Hides icon files (".info") from the file requester's list.
+class HideIconFiles : public QSortFilterProxyModel {
+public:
+    using QSortFilterProxyModel::QSortFilterProxyModel;
+
+protected:
+    bool filterAcceptsRow(int row, const QModelIndex& parent) const override {
+        const QModelIndex index = sourceModel()->index(row, 0, parent);
+        return !sourceModel()->data(index).toString().endsWith(".info");
+    }
+};
+
+QWidget* ParentWidget(Window* window) { return window != nullptr ? window->data->top.data() : nullptr; }
+
+LONG ShowEasyRequest(Window* window, const std::string& title, const std::string& text, const std::string& buttons) {
+    QDialog dialog(ParentWidget(window));
+    dialog.setWindowTitle(QString::fromUtf8(title.c_str()));
+    dialog.setFont(FixedFont());
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* body = new QLabel(QString::fromUtf8(text.c_str()), &dialog);
+    body->setAlignment(Qt::AlignCenter);
+    body->setMargin(12);
+    layout->addWidget(body);
+    auto* row = new QHBoxLayout;
+    const QStringList labels = QString::fromUtf8(buttons.c_str()).split('|');
+    for (int i = 0; i < labels.size(); ++i) {
+        auto* button = new QPushButton(labels[i], &dialog);
+        const int answer = i == labels.size() - 1 ? 0 : i + 1;
+        QObject::connect(button, &QPushButton::clicked, [&dialog, answer] { dialog.done(answer); });
+        if (i > 0) row->addStretch();
+        row->addWidget(button);
+        if (i == 0) button->setDefault(true);
+    }
+    layout->addLayout(row);
+    // Closing the box without a button counts as the rightmost button.
+    return dialog.exec();
+}
+
+bool ShowFileRequester(FileRequester& request) {
+    QFileDialog dialog(ParentWidget(request.window), QString::fromUtf8(request.title.c_str()),
+                       QString::fromUtf8(request.initial_drawer.c_str()));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.setAcceptMode(request.save_mode ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(request.save_mode ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setFilter(QDir::AllEntries | QDir::NoDotAndDotDot);  // hidden files stay hidden
+    dialog.setNameFilter("All files (*)");
+    dialog.resize(300 * 2, 400);
+    dialog.setProxyModel(new HideIconFiles(&dialog));
+    if (!request.initial_file.empty()) dialog.selectFile(QString::fromUtf8(request.initial_file.c_str()));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
+    const QFileInfo chosen(dialog.selectedFiles().front());
+    request.fr_Drawer = chosen.absolutePath().toStdString();
+    request.fr_File = chosen.fileName().toStdString();
+    return true;
+}
+
+}  // namespace
+
+LONG EasyRequestArgs(Window* window, const EasyStruct* easy, ULONG*, const void*) {
+    const std::string title = easy->es_Title != nullptr ? easy->es_Title : "";
+    const std::string text = easy->es_TextFormat != nullptr ? easy->es_TextFormat : "";
+    const std::string buttons = easy->es_GadgetFormat != nullptr ? easy->es_GadgetFormat : "Ok";
+    if (hooks::easy_request) return hooks::easy_request(title, text, buttons);
+    return ShowEasyRequest(window, title, text, buttons);
+}
+
+void* AllocAslRequest(ULONG type, const TagItem* tags) {
+    if (type != ASL_FileRequest) return nullptr;
+    if (hooks::fail_alloc_asl > 0) {
+        --hooks::fail_alloc_asl;
+        return nullptr;
+    }
+    auto* request = new FileRequester;
+    for (const TagItem* t = tags; t != nullptr && t->ti_Tag != TAG_DONE; ++t) request->tags.push_back(*t);
+    request->tags.push_back({TAG_DONE, 0});
+    const TagItem* list = request->tags.data();
+    auto text = [list](Tag tag) {
+        const auto* s = reinterpret_cast<const char*>(GetTagData(tag, 0, list));
+        return std::string(s != nullptr ? s : "");
+    };
+    request->title = text(ASLFR_TitleText);
+    request->initial_drawer = text(ASLFR_InitialDrawer);
+    request->initial_file = text(ASLFR_InitialFile);
+    request->save_mode = GetTagData(ASLFR_DoSaveMode, 0, list) != 0;
+    request->window = reinterpret_cast<Window*>(GetTagData(ASLFR_Window, 0, list));
+    return request;
+}
+
+BOOL AslRequest(void* requester, const TagItem*) {
+    auto* request = static_cast<FileRequester*>(requester);
+    if (request == nullptr) return 0;
+    QWidget* sleeping = ParentWidget(request->window);
+    const bool sleep = GetTagData(ASLFR_SleepWindow, 0, request->tags.data()) != 0 && sleeping != nullptr;
+    if (sleep) sleeping->setEnabled(false);
+    const bool chosen = hooks::file_request ? hooks::file_request(*request) : ShowFileRequester(*request);
+    if (sleep) sleeping->setEnabled(true);
+    return chosen ? 1 : 0;
+}
+
+void FreeAslRequest(void* requester) { delete static_cast<FileRequester*>(requester); }
+
+}  // namespace vexo::platform

@@ -1,0 +1,91 @@
+// What the windows and commands of the desktop program share: the settings record, the engine
+// state of the run, the screen resources of start-up, the path buffer of the file requesters,
+// and the commands the main window calls.
+#pragma once
+
+#include "engine/engine_state.hpp"
+#include "engine/settings.hpp"
+#include "ui/platform/platform.hpp"
+
+namespace vexo::ui {
+
+using namespace vexo::platform;
+
+inline constexpr const char* kDisplayName = "Vexo";
+// Shown in the screen's title bar while one of the program's windows is active.
+inline constexpr const char* kScreenTitle = "Vexo 1.1 - particle scenes for LightWave";
+extern const char VersionString[];
+
+extern Settings current_prefs;
+extern EngineState engine_state;
+
+extern Library* IntuitionBase;
+extern Library* GfxBase;
+extern Library* GadToolsBase;
+extern Library* UtilityBase;
+extern Library* AslBase;
+
+extern const char* PubScreenName;
+extern Screen* Scr;
+extern APTR VisualInfo;
+extern IClass* getClass;
+extern Object* getImage;
+extern TextAttr topaz8;
+
+extern Window* VEXOWnd;
+inline constexpr std::size_t kPathBufferSize = 255;
+extern char whole_path[kPathBufferSize];
+
+// Start-up (vexo_main.cpp).
+int VexoMain();
+int SetupScreen();
+void CloseDownScreen();
+
+// Requesters and small commands (requesters.cpp).
+LONG MyEasyRequest(const char* text, const char* buttons);
+int quit_menu();
+int about_menu();
+void CloseWindowSafely(Window* window);
+int CouldRead(const char* path);
+int CouldWrite(const char* path);
+
+// Commands behind the main window's buttons and menu.
+void create_particle_scene();
+void scene_options();
+void emission_options();
+void effect_options();
+int load_prefs_menu();
+int save_prefs_menu();
+
+// Copies the record into the gadgets of the main window (0) or an option window (1 scene,
+// 2 emission, 3 effect); the window must be open.
+void SetDialogueVals(int which);
+
+// The main loop: returns when the user has confirmed quitting.
+void WaitMessages(Window* window);
+
+// File-button image class (boopsi.cpp).
+IClass* initGet();
+IPTR DoSuperMethodA(IClass* cl, Object* object, Msg msg);
+
+// Texts of the program, word for word.
+namespace text {
+inline constexpr const char* kTitle = "VEXO Message";
+inline constexpr const char* kOk = "Ok";
+inline constexpr const char* kOkCancel = "Ok|Cancel";
+inline constexpr const char* kQuit = "Are you sure you want\nto quit VEXO?";
+inline constexpr const char* kAbout =
+    "Vexo\n----\n\n version 1.1, 27.01.2002. Particle scenes for\n LightWave, emitted from the keyed motion\n"
+    " of a parent object.\n\n Written by the Vexo developers.";
+inline constexpr const char* kTargetExists = "Target scene already exists...\n\nOverwrite?";
+inline constexpr const char* kBadObject = "Unable to open particle object\n\nPath probably invalid\nPlease re-enter";
+inline constexpr const char* kBadMotion = "Unable to open parent motion\n\nPath probably invalid.\nPlease re-enter.";
+inline constexpr const char* kBadTarget = "Cannot create target scene...\n\nPath probably invalid.\nPlease re-enter.";
+inline constexpr const char* kPathTooLong = "This path is too long:\nat most 254 characters.\n\nPlease re-enter.";
+inline constexpr const char* kFilenameOverflow = "Filename overflow";
+inline constexpr const char* kMotionFileError = "Could not create scene.\n\nMotion file error.";
+inline constexpr const char* kMemoryError = "Could not create scene.\n\nMemory allocation error.";
+inline constexpr const char* kPrefsExists = "Preferences file already\nexists.\n\nOverwrite?";
+}  // namespace text
+
+}  // namespace vexo::ui
