@@ -66,6 +66,11 @@ void AnswerFileRequesters(std::deque<FileChoice> c) {
     };
 }
 
+void UseRealRequesters() {
+    hooks::easy_request = nullptr;
+    hooks::file_request = nullptr;
+}
+
 void ScriptSteps(std::deque<std::function<void()>> s) {
     steps = std::move(s);
     hooks::idle_step = [] {

@@ -47,6 +47,8 @@ const std::vector<std::string>& LibraryLog();
 // the test run (it would otherwise wait for a person).
 void AnswerRequesters(std::deque<long> answers);
 void AnswerFileRequesters(std::deque<FileChoice> choices);
+// Shows the real message and file requesters again (until the next Reset).
+void UseRealRequesters();
 // Steps run one at a time whenever a loop waits and nothing it waits for has arrived.
 void ScriptSteps(std::deque<std::function<void()>> steps);
 std::size_t StepsLeft();
