@@ -172,6 +172,20 @@ TEST_F(GenerateTest, WriteFailuresAreReported) {
     EXPECT_EQ(Texts()[1], "Could not create scene.\n\nThe target scene could not\nbe written.");
 }
 
+TEST_F(GenerateTest, NoMemoryForTheParticlesIsReported) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer aborts on a failed throwing new instead of throwing";
+#endif
+    Prepare(2);
+    auto steps = Fill();
+    steps.push_back(Type(Main(), GD_num_particles, "2147483647"));
+    steps.push_back(Click(Main(), GD_generate));
+    steps.push_back(Quit());
+    Run(steps, {kOk, kOk});
+    EXPECT_EQ(Texts()[0], "Could not create scene.\n\nMemory allocation error.");
+    EXPECT_FALSE(std::filesystem::exists(scene));
+}
+
 TEST_F(GenerateTest, AZeroFrameStepFromAPreferencesFileIsRefusedByTheEngine) {
     Prepare(2);
     auto steps = Fill();
