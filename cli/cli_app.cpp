@@ -88,6 +88,8 @@ struct Options {
     bool print_prefs = false;
     std::string write_prefs;
     bool quiet = false;
+    std::string engine = "scheduled";
+    unsigned threads = 0;
 };
 
 int Fail(CliStreams& s, int code, const std::string& text) {
@@ -136,8 +138,11 @@ int Generate(const Options& options, const Settings& settings, CliStreams& s, En
     sink.bar_ = show_progress ? &bar : nullptr;
     TerminalHook hook(s, show_progress ? &bar : nullptr);
 
+    GenerateOptions generate;
+    generate.path = options.engine == "reference" ? GenerationPath::Reference : GenerationPath::Scheduled;
+    generate.threads = options.threads;
     InstallBreakHandler();
-    const SceneReport report = CreateScene(settings, state, sink, hook);
+    const SceneReport report = CreateScene(settings, state, sink, hook, generate);
     RemoveBreakHandler();
     bar.Finish();
 
@@ -192,6 +197,12 @@ int RunCli(int argc, const char* const* argv, CliStreams& streams, EngineState& 
     app.add_option("--write-prefs", options.write_prefs,
                    "Save the effective settings as a preferences file and stop (no scene)");
     app.add_flag("-q,--quiet", options.quiet, "No progress bar and no summary line");
+    app.add_option("--engine", options.engine,
+                   "How object blocks are computed: scheduled (default; linear time, all cores) or reference "
+                   "(the whole simulation once per object); both write the same bytes")
+        ->check(CLI::IsMember({"scheduled", "reference"}));
+    app.add_option("--threads", options.threads, "Worker threads for the scheduled engine (default: one per core)")
+        ->check(CLI::Range(1u, 256u));
 
     try {
         app.parse(argc, argv);

@@ -1,17 +1,19 @@
 #include "engine/create_scene.hpp"
 
 #include <algorithm>
+#include <memory>
 #include <new>
 #include <optional>
 #include <string>
-#include <vector>
+#include <thread>
 
-#include "engine/dynamics.hpp"
-#include "engine/emission.hpp"
+#include "engine/block_pipeline.hpp"
 #include "engine/motion.hpp"
 #include "engine/particle.hpp"
+#include "engine/reference_passes.hpp"
 #include "engine/scene_file.hpp"
 #include "engine/scene_format.hpp"
+#include "engine/scheduled_passes.hpp"
 
 namespace vexo {
 namespace {
@@ -19,159 +21,62 @@ namespace {
 // Buffered scene text is handed to the file in pieces of about this size.
 constexpr std::size_t kFlushSize = 1 << 18;
 
-// Copies the record into a key and stamps the frame; an invisible key has scale 0.
-void CreateKeyframe(std::vector<Particle>& buffer, const Particle& record, bool keepSize, std::uint32_t frame) {
-    Particle key = record;
-    key.frame = static_cast<std::int32_t>(frame);
-    if (!keepSize) key.scale_x = key.scale_y = key.scale_z = 0.0;
-    buffer.push_back(key);
-}
-
-void WriteKeyframe(std::string& out, const Particle& key) { AppendKeyLine(out, key, key.frame); }
-
-class FrameLoop {
+// Where the writer takes object blocks from, one after the other from 0.
+class BlockSource {
 public:
-    FrameLoop(const MotionTable& table, const Settings& settings, EngineState& state, Simulation& sim)
-        : table_(table), settings_(settings), state_(state), sim_(sim) {
-        first_ = static_cast<std::uint32_t>(settings.first_frame);
-        step_ = static_cast<std::uint32_t>(settings.frame_step);
-        frames_ = (static_cast<std::uint64_t>(static_cast<std::uint32_t>(settings.last_frame)) - first_) / step_ + 1;
-        object_ = PathText(settings.particle_object);
-    }
+    virtual ~BlockSource() = default;
+    // Appends block p; false when it could not be made (no memory).
+    virtual bool Append(std::uint32_t p, std::string& out) = 0;
+    // Leaves the engine state as `passes` complete passes leave it.
+    virtual void Finish(std::uint32_t passes) = 0;
+};
 
-    void RecordPass(std::uint32_t p, std::string& out) {
-        const MotionFrame& start = table_.front();
-        for (Particle* parent : {&sim_.lastframe, &sim_.Parent}) {
-            parent->x = start.value[0];
-            parent->y = start.value[1];
-            parent->z = start.value[2];
+class ReferenceSource : public BlockSource {
+public:
+    ReferenceSource(const MotionTable& table, const Settings& settings, EngineState& state, Simulation& sim)
+        : passes_(table, settings, state, sim) {}
+    bool Append(std::uint32_t p, std::string& out) override {
+        passes_.AppendBlock(p, out);
+        return true;
+    }
+    void Finish(std::uint32_t) override {}  // the passes advanced the state as they ran
+
+private:
+    ReferencePasses passes_;
+};
+
+class ScheduledSource : public BlockSource {
+public:
+    ScheduledSource(const ScheduledPasses& passes, EngineState& state, std::uint32_t count, unsigned threads)
+        : passes_(passes), state_(state) {
+        if (threads > 1 && count > 1) {
+            pipeline_ = std::make_unique<BlockPipeline>(
+                count, threads, [this](std::uint32_t p, std::string& out) { passes_.AppendBlock(p, out); });
         }
-        if (IsOn(settings_.linear_path)) {
-            RecordLinear(p, out);
-        } else {
-            RecordNonLinear(p, out);
+    }
+    bool Append(std::uint32_t p, std::string& out) override {
+        if (pipeline_ == nullptr) {
+            passes_.AppendBlock(p, out);
+            return true;
         }
-        for (Particle& record : sim_.ChildArray) {
-            record.alive = 0;
-            record.shown = 0;
-            record.scale_x = record.scale_y = record.scale_z = 0.0;
-            record.state = kStateWaiting;
-            record.age = 0;
-        }
-        sim_.NumChilds = 0;
-        AppendObjectEnd(out);
+        if (!pipeline_->Take(p, block_)) return false;
+        out += block_;
+        return true;
+    }
+    void Finish(std::uint32_t passes) override {
+        pipeline_.reset();
+        passes_.FinishState(passes, state_);
     }
 
 private:
-    // Scene frame f shows motion entry f - first_frame, held at the last key after the motion
-    // ends. The entry is clamped to the table, so motion that ends before first_frame holds
-    // its first sample.
-    void MoveMainObject(std::uint32_t f) {
-        const std::int32_t last = state_.LastMotionFrame;
-        std::int64_t m = static_cast<std::int32_t>(f) <= last ? static_cast<std::int32_t>(f) : last;
-        if (m == 0) m = settings_.first_frame;
-        const std::int64_t entry = std::clamp<std::int64_t>(m - settings_.first_frame, 0, last);
-        sim_.lastframe.x = sim_.Parent.x;
-        sim_.lastframe.y = sim_.Parent.y;
-        sim_.lastframe.z = sim_.Parent.z;
-        const MotionFrame& sample = table_[static_cast<std::size_t>(entry)];
-        sim_.Parent.x = sample.value[0];
-        sim_.Parent.y = sample.value[1];
-        sim_.Parent.z = sample.value[2];
-        sim_.Parent.heading = sample.value[3];
-        sim_.Parent.pitch = sample.value[4];
-        sim_.Parent.bank = sample.value[5];
-    }
-
-    void Emit(std::uint32_t f) {
-        for (std::int32_t i = 0; i < settings_.particles_per_frame; ++i) {
-            CreateChildObject(sim_, state_, f, settings_, table_.front().value.data());
-        }
-    }
-
-    void MoveAll() {
-        for (std::uint32_t i = 0; i < sim_.ChildArray.size(); ++i) MoveChildObject(sim_, i);
-    }
-    void EffectAll() {
-        for (std::uint32_t i = 0; i < sim_.ChildArray.size(); ++i) EffectChildObject(sim_, i, settings_);
-    }
-
-    void RecordNonLinear(std::uint32_t p, std::string& out) {
-        AppendObjectStart(out, object_, state_.no_info_channels, static_cast<std::uint32_t>(frames_ + 1));
-        MoveMainObject(first_);
-        AppendKeyLine(out, sim_.ChildArray[p], 0);
-        std::uint32_t f = first_;
-        for (std::uint64_t n = 0; n < frames_; ++n, f += step_) {
-            Emit(f);
-            MoveMainObject(f);
-            MoveAll();
-            AppendKeyLine(out, sim_.ChildArray[p], static_cast<std::int32_t>(f));
-            EffectAll();
-        }
-    }
-
-    void RecordLinear(std::uint32_t p, std::string& out) {
-        keys_.clear();
-        std::uint32_t last_birth = 0;
-        std::uint32_t last_end = 0;
-        bool destroy_key_stored = false;
-        Particle& record = sim_.ChildArray[p];
-
-        record.frame = 0;
-        MoveMainObject(first_);
-        MoveChildObject(sim_, p);
-        CreateKeyframe(keys_, record, false, 0);
-
-        std::uint32_t f = first_;
-        for (std::uint64_t n = 0; n < frames_; ++n, f += step_) {
-            state_.angle = 0.0f;
-            record.frame = static_cast<std::int32_t>(f);
-            Emit(f);
-            MoveMainObject(f);
-
-            if (record.state == kStateShown) {
-                last_birth = f;
-                const std::uint32_t gap = f - last_end;
-                if (gap >= 2) CreateKeyframe(keys_, record, false, last_end + 1);
-                if (gap > 2) CreateKeyframe(keys_, record, false, f - 1);
-                CreateKeyframe(keys_, record, true, f);
-            }
-
-            MoveAll();
-            EffectAll();
-
-            // Without a limited lifespan max_age is last_frame, which a particle born at frame 0
-            // outlives by one; the end key at last_frame is stored whatever the age.
-            if (record.state == kStateEnded &&
-                (record.age <= record.max_age || !IsOn(settings_.limited_lifespan))) {
-                if (last_birth != f) CreateKeyframe(keys_, record, true, f);
-                last_end = f;
-            }
-            if (settings_.end_behavior == static_cast<std::int32_t>(EndBehavior::Destroy) &&
-                record.age > static_cast<std::uint32_t>(settings_.lifespan) && record.shown == 0 &&
-                !destroy_key_stored) {
-                CreateKeyframe(keys_, record, false, f);
-                destroy_key_stored = true;
-            }
-        }
-
-        AppendObjectStart(out, object_, state_.no_info_channels, static_cast<std::uint32_t>(keys_.size()));
-        for (const Particle& key : keys_) WriteKeyframe(out, key);
-    }
-
-    const MotionTable& table_;
-    const Settings& settings_;
+    const ScheduledPasses& passes_;
     EngineState& state_;
-    Simulation& sim_;
-    std::uint32_t first_ = 0;
-    std::uint32_t step_ = 1;
-    std::uint64_t frames_ = 0;
-    std::string object_;
-    std::vector<Particle> keys_;  // the keyframe buffer of linear mode; grows as needed
+    std::unique_ptr<BlockPipeline> pipeline_;
+    std::string block_;
 };
 
-void WriteToFile(const MotionTable& table, const Settings& settings, EngineState& state, Simulation& sim,
-                 PassHook& hook, SceneReport& report) {
+// Writes the header and then the blocks in order, asking the hook at the start of every block.
+void WriteToFile(const Settings& settings, BlockSource& source, PassHook& hook, SceneReport& report) {
     SceneFile file;
     if (!file.Open(PathText(settings.target_scene))) {
         report.outcome = WriteOutcome::CannotOpen;
@@ -181,11 +86,11 @@ void WriteToFile(const MotionTable& table, const Settings& settings, EngineState
     std::string out;
     AppendSceneHeader(out, settings);
 
-    FrameLoop loop(table, settings, state, sim);
     const auto passes = static_cast<std::uint32_t>(settings.num_particles);
-    bool aborted = false;
+    bool aborted = false, no_memory = false;
     report.outcome = WriteOutcome::Complete;
-    for (std::uint32_t p = 0; p < passes; ++p) {
+    std::uint32_t p = 0;
+    for (; p < passes; ++p) {
         const PassAction action = hook.OnPassStart(p, passes);
         if (action == PassAction::Break) {
             report.outcome = WriteOutcome::Interrupted;
@@ -195,17 +100,27 @@ void WriteToFile(const MotionTable& table, const Settings& settings, EngineState
             aborted = true;
             break;
         }
-        loop.RecordPass(p, out);
+        if (!source.Append(p, out)) {
+            no_memory = true;
+            break;
+        }
         report.objects_written = p + 1;
         if (out.size() >= kFlushSize) {
             if (!file.Write(out)) break;
             out.clear();
         }
     }
+    source.Finish(p);
 
     if (aborted) {
         file.Remove();
         report.outcome = WriteOutcome::Aborted;
+        return;
+    }
+    if (no_memory) {
+        file.Remove();
+        report.outcome = WriteOutcome::NotStarted;
+        report.result = SceneResult::NoMemory;
         return;
     }
     file.Write(out);
@@ -214,6 +129,11 @@ void WriteToFile(const MotionTable& table, const Settings& settings, EngineState
         report.outcome = WriteOutcome::WriteFailed;
         report.error = file.error();
     }
+}
+
+unsigned ThreadCount(const GenerateOptions& options) {
+    if (options.threads != 0) return options.threads;
+    return std::max(1u, std::thread::hardware_concurrency());
 }
 
 }  // namespace
@@ -226,7 +146,8 @@ const char* RefuseFrameRange(const Settings& settings) {
     return nullptr;
 }
 
-SceneReport CreateScene(const Settings& settings, EngineState& state, MessageSink& sink, PassHook& hook) {
+SceneReport CreateScene(const Settings& settings, EngineState& state, MessageSink& sink, PassHook& hook,
+                        const GenerateOptions& options) {
     SceneReport report;
     report.objects_total = static_cast<std::uint32_t>(settings.num_particles);
     if (const char* refusal = RefuseFrameRange(settings)) {
@@ -235,6 +156,8 @@ SceneReport CreateScene(const Settings& settings, EngineState& state, MessageSin
         return report;
     }
 
+    // Both paths take the particle records first, so that too many particles is the same memory
+    // error, before the motion file is read, whichever path runs.
     Simulation sim;
     try {
         // Every slot starts free at the origin with scale 0; delay takes the raw setting.
@@ -254,7 +177,23 @@ SceneReport CreateScene(const Settings& settings, EngineState& state, MessageSin
         report.result = SceneResult::MotionFileError;
         return report;
     }
-    WriteToFile(*table, settings, state, sim, hook, report);
+
+    if (options.path == GenerationPath::Reference) {
+        ReferenceSource source(*table, settings, state, sim);
+        WriteToFile(settings, source, hook, report);
+        return report;
+    }
+    std::vector<Particle>().swap(sim.ChildArray);  // the scheduled path keeps one record per block
+    std::optional<ScheduledPasses> passes;
+    try {
+        passes.emplace(*table, settings, state);
+        passes->BuildSchedule();
+    } catch (const std::bad_alloc&) {
+        report.result = SceneResult::NoMemory;
+        return report;
+    }
+    ScheduledSource source(*passes, state, report.objects_total, ThreadCount(options));
+    WriteToFile(settings, source, hook, report);
     return report;
 }
 

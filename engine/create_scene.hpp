@@ -37,6 +37,17 @@ struct SceneReport {
     std::string error;  // the system's reason for CannotOpen and WriteFailed
 };
 
+// How the object blocks are computed. Both write the same bytes.
+enum class GenerationPath {
+    Scheduled,  // each block on its own, in time linear in the particle count, on all cores
+    Reference,  // the whole simulation once per block, as the program always did
+};
+
+struct GenerateOptions {
+    GenerationPath path = GenerationPath::Scheduled;
+    unsigned threads = 0;  // workers for the scheduled path; 0: one per core
+};
+
 namespace scene_text {
 inline constexpr const char* kZeroFrameStep =
     "Cannot create a scene with\na frame step of 0.\n\nPlease enter 1 or more.";
@@ -44,7 +55,8 @@ inline constexpr const char* kLastBeforeFirst =
     "Cannot create a scene whose\nlast frame comes before\nits first frame.";
 }  // namespace scene_text
 
-SceneReport CreateScene(const Settings& settings, EngineState& state, MessageSink& sink, PassHook& hook);
+SceneReport CreateScene(const Settings& settings, EngineState& state, MessageSink& sink, PassHook& hook,
+                        const GenerateOptions& options = {});
 
 // Null when the frame loop can run these settings, else the text that refuses them.
 const char* RefuseFrameRange(const Settings& settings);

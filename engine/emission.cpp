@@ -15,6 +15,17 @@ double NegatedSpread(std::int32_t spread) {
 
 }  // namespace
 
+void MoveParentRadially(Particle& parent, const double* parent_start, EngineState& state) {
+    const double dx = parent.x - parent_start[0];
+    const double dy = parent.y - parent_start[1];
+    const double dz = parent.z - parent_start[2];
+    const double dist = std::sqrt(std::fma(dz, dz, std::fma(dx, dx, dy * dy)));
+    state.angle = static_cast<float>(state.random.rnd() * 359.0);
+    const double a = static_cast<double>(state.angle);
+    parent.x = std::fma(std::sin(a * K), dist, parent_start[0]);
+    parent.z = std::fma(std::cos(a * K), dist, parent_start[2]);
+}
+
 void CreateChildObject(Simulation& sim, EngineState& state, std::uint32_t /*frame*/, const Settings& prefs,
                        const double* parent_start) {
     const auto slots = static_cast<std::uint32_t>(prefs.num_particles);
@@ -41,16 +52,7 @@ void CreateChildObject(Simulation& sim, EngineState& state, std::uint32_t /*fram
                                        static_cast<double>(prefs.heading_spread) * 0.5);
     heading = ((heading + static_cast<double>(prefs.heading_angle)) + parent.heading) + (previous_angle + 90.0);
 
-    if (IsOn(prefs.radial_creation)) {
-        const double dx = parent.x - parent_start[0];
-        const double dy = parent.y - parent_start[1];
-        const double dz = parent.z - parent_start[2];
-        const double dist = std::sqrt(std::fma(dz, dz, std::fma(dx, dx, dy * dy)));
-        state.angle = static_cast<float>(random.rnd() * 359.0);
-        const double a = static_cast<double>(state.angle);
-        parent.x = std::fma(std::sin(a * K), dist, parent_start[0]);
-        parent.z = std::fma(std::cos(a * K), dist, parent_start[2]);
-    }
+    if (IsOn(prefs.radial_creation)) MoveParentRadially(parent, parent_start, state);
 
     Particle& child = sim.ChildArray[index];
     if (IsOn(prefs.oversampling) && !IsOn(prefs.radial_creation)) {

@@ -12,6 +12,10 @@
 namespace vexo {
 
 // `parent_start` points at the first motion sample's x, y, z.
+// Radial creation: draws the ring angle into `state.angle` and moves the parent's x and z onto the
+// ring around the parent start, at the parent's distance from it.
+void MoveParentRadially(Particle& parent, const double* parent_start, EngineState& state);
+
 void CreateChildObject(Simulation& sim, EngineState& state, std::uint32_t frame, const Settings& prefs,
                        const double* parent_start);
 

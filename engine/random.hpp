@@ -29,6 +29,14 @@ public:
     // Uniform in [lo, hi): one fused multiply-add, a single rounding.
     double rndbetween(double lo, double hi);
 
+    // The state `steps` calls after `state`, in O(log steps): the generator's affine step
+    // composed with itself by repeated squaring.
+    static std::uint32_t Advance(std::uint32_t state, std::uint64_t steps);
+    // The value rand() returns from `state` (the state after one more step, modulo 2^31 - 1).
+    static std::uint32_t NextValue(std::uint32_t state) {
+        return (state * kMultiplier + kIncrement) % 2147483647u;
+    }
+
     std::uint32_t state() const { return state_; }
     void set_state(std::uint32_t state) { state_ = state; }
 

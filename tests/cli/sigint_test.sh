@@ -7,7 +7,7 @@ data=$2
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 
-"$cli" --object p.lwo --motion "$data/emitter_v1.mot" --scene "$dir/s.lws" \
+"$cli" --engine reference --object p.lwo --motion "$data/emitter_v1.mot" --scene "$dir/s.lws" \
     --set num_particles=4000 --set particles_per_frame=20 --set velocity=1 --set linear_path=off \
     --set last_frame=200 2>"$dir/err" &
 pid=$!

@@ -1,0 +1,52 @@
+// Computes object blocks on worker threads, ahead of the writer, and hands them over strictly in
+// order. At most a fixed window of blocks is held at once, so memory is bounded by the thread
+// count and the size of one block, never by the number of blocks.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace vexo {
+
+class BlockPipeline {
+public:
+    using Producer = std::function<void(std::uint32_t block, std::string& out)>;
+
+    // Starts `threads` workers on blocks 0 .. count - 1. `produce` must be safe to call from
+    // several threads at once.
+    BlockPipeline(std::uint32_t count, unsigned threads, Producer produce);
+    // Stops the workers; blocks computed ahead and not taken are dropped.
+    ~BlockPipeline();
+    BlockPipeline(const BlockPipeline&) = delete;
+    BlockPipeline& operator=(const BlockPipeline&) = delete;
+
+    // Waits for block `block` (taken in order from 0) and moves its text into `out`.
+    // Returns false if a worker failed (for want of memory).
+    bool Take(std::uint32_t block, std::string& out);
+
+private:
+    struct Slot {
+        std::string text;
+        std::uint32_t block = 0;
+        bool ready = false;
+    };
+    void Work();
+
+    const std::uint32_t count_;
+    Producer produce_;
+    std::vector<Slot> window_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::uint32_t next_ = 0;   // the next block a worker starts
+    std::uint32_t taken_ = 0;  // blocks the writer has taken
+    bool stop_ = false;
+    bool failed_ = false;
+    std::vector<std::thread> workers_;
+};
+
+}  // namespace vexo

@@ -1,0 +1,73 @@
+#include "engine/frame_loop.hpp"
+
+#include <algorithm>
+
+#include "engine/scene_format.hpp"
+
+namespace vexo {
+
+FrameRange FramesOf(const Settings& settings) {
+    FrameRange range;
+    range.first = static_cast<std::uint32_t>(settings.first_frame);
+    range.step = static_cast<std::uint32_t>(settings.frame_step);
+    const auto last = static_cast<std::uint32_t>(settings.last_frame);
+    range.count = range.step == 0 || last < range.first ? 0 : (std::uint64_t{last} - range.first) / range.step + 1;
+    return range;
+}
+
+const MotionFrame& ParentSample(const MotionTable& table, const Settings& settings, std::int32_t last_motion_frame,
+                                std::uint32_t f) {
+    std::int64_t m = static_cast<std::int32_t>(f) <= last_motion_frame ? static_cast<std::int32_t>(f) : last_motion_frame;
+    if (m == 0) m = settings.first_frame;
+    const std::int64_t entry = std::clamp<std::int64_t>(m - settings.first_frame, 0, last_motion_frame);
+    return table[static_cast<std::size_t>(entry)];
+}
+
+void SetParent(Particle& parent, const MotionFrame& sample) {
+    parent.x = sample.value[0];
+    parent.y = sample.value[1];
+    parent.z = sample.value[2];
+    parent.heading = sample.value[3];
+    parent.pitch = sample.value[4];
+    parent.bank = sample.value[5];
+}
+
+void LinearKeys::Store(const Particle& record, bool visible, std::uint32_t frame) {
+    Particle key = record;
+    key.frame = static_cast<std::int32_t>(frame);
+    if (!visible) key.scale_x = key.scale_y = key.scale_z = 0.0;
+    keys_.push_back(key);
+}
+
+void LinearKeys::Begin(const Particle& record) { Store(record, false, 0); }
+
+void LinearKeys::BeforeMove(std::uint32_t f, const Particle& record) {
+    if (record.state != kStateShown) return;
+    last_birth_ = f;
+    const std::uint32_t gap = f - last_end_;
+    if (gap >= 2) Store(record, false, last_end_ + 1);
+    if (gap > 2) Store(record, false, f - 1);
+    Store(record, true, f);
+}
+
+void LinearKeys::AfterEffect(std::uint32_t f, const Particle& record) {
+    // Without a limited lifespan max_age is last_frame, which a particle born at frame 0
+    // outlives by one; the end key at last_frame is stored whatever the age.
+    if (record.state == kStateEnded && (record.age <= record.max_age || !IsOn(settings_.limited_lifespan))) {
+        if (last_birth_ != f) Store(record, true, f);
+        last_end_ = f;
+    }
+    if (settings_.end_behavior == static_cast<std::int32_t>(EndBehavior::Destroy) &&
+        record.age > static_cast<std::uint32_t>(settings_.lifespan) && record.shown == 0 && !destroy_key_stored_) {
+        Store(record, false, f);
+        destroy_key_stored_ = true;
+    }
+}
+
+void AppendLinearBlock(std::string& out, std::string_view object, std::uint32_t channels, const LinearKeys& keys) {
+    AppendObjectStart(out, object, channels, static_cast<std::uint32_t>(keys.keys().size()));
+    for (const Particle& key : keys.keys()) AppendKeyLine(out, key, key.frame);
+    AppendObjectEnd(out);
+}
+
+}  // namespace vexo

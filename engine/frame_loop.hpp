@@ -1,0 +1,59 @@
+// What both generation paths share: the frames of a pass, the parent's motion sample at a
+// frame, and the recording of the written particle's keys in both path modes. Keeping these in
+// one place is what makes the two paths write the same bytes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/motion.hpp"
+#include "engine/particle.hpp"
+#include "engine/settings.hpp"
+
+namespace vexo {
+
+// The frames of a pass: first, first + step, ... up to last (unsigned). Counted in 64 bits so a
+// range near the top of the 32-bit numbers cannot wrap.
+struct FrameRange {
+    std::uint32_t first = 0;
+    std::uint32_t step = 1;
+    std::uint64_t count = 0;
+    std::uint32_t Frame(std::uint64_t k) const { return first + static_cast<std::uint32_t>(k) * step; }
+};
+FrameRange FramesOf(const Settings& settings);
+
+// The motion entry the parent takes at scene frame f: entry f - first_frame, held at the last
+// key, and clamped to the table so that motion ending before first_frame holds its first sample.
+const MotionFrame& ParentSample(const MotionTable& table, const Settings& settings, std::int32_t last_motion_frame,
+                                std::uint32_t f);
+// Copies a sample's position and rotation into the parent.
+void SetParent(Particle& parent, const MotionFrame& sample);
+
+// The keys of the written particle in linear path mode: keys only at its births, ends and its
+// destruction, stored as copies of the record and written after the frame range.
+class LinearKeys {
+public:
+    explicit LinearKeys(const Settings& settings) : settings_(settings) {}
+    // The invisible key at frame 0, after the record's first move.
+    void Begin(const Particle& record);
+    // After the frame's emissions and the parent's advance, before the moves.
+    void BeforeMove(std::uint32_t f, const Particle& record);
+    // After the frame's effects.
+    void AfterEffect(std::uint32_t f, const Particle& record);
+    const std::vector<Particle>& keys() const { return keys_; }
+
+private:
+    void Store(const Particle& record, bool visible, std::uint32_t frame);
+
+    const Settings& settings_;
+    std::vector<Particle> keys_;  // grows as needed
+    std::uint32_t last_birth_ = 0;
+    std::uint32_t last_end_ = 0;
+    bool destroy_key_stored_ = false;
+};
+
+// A whole object block: its start, the stored keys and the closing lines.
+void AppendLinearBlock(std::string& out, std::string_view object, std::uint32_t channels, const LinearKeys& keys);
+
+}  // namespace vexo

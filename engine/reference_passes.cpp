@@ -1,0 +1,97 @@
+#include "engine/reference_passes.hpp"
+
+#include "engine/dynamics.hpp"
+#include "engine/emission.hpp"
+#include "engine/scene_format.hpp"
+
+namespace vexo {
+
+ReferencePasses::ReferencePasses(const MotionTable& table, const Settings& settings, EngineState& state,
+                                 Simulation& sim)
+    : table_(table),
+      settings_(settings),
+      state_(state),
+      sim_(sim),
+      frames_(FramesOf(settings)),
+      object_(PathText(settings.particle_object)) {}
+
+void ReferencePasses::MoveMainObject(std::uint32_t f) {
+    sim_.lastframe.x = sim_.Parent.x;
+    sim_.lastframe.y = sim_.Parent.y;
+    sim_.lastframe.z = sim_.Parent.z;
+    SetParent(sim_.Parent, ParentSample(table_, settings_, state_.LastMotionFrame, f));
+}
+
+void ReferencePasses::Emit(std::uint32_t f) {
+    for (std::int32_t i = 0; i < settings_.particles_per_frame; ++i) {
+        CreateChildObject(sim_, state_, f, settings_, table_.front().value.data());
+    }
+}
+
+void ReferencePasses::MoveAll() {
+    for (std::uint32_t i = 0; i < sim_.ChildArray.size(); ++i) MoveChildObject(sim_, i);
+}
+
+void ReferencePasses::EffectAll() {
+    for (std::uint32_t i = 0; i < sim_.ChildArray.size(); ++i) EffectChildObject(sim_, i, settings_);
+}
+
+void ReferencePasses::AppendBlock(std::uint32_t p, std::string& out) {
+    const MotionFrame& start = table_.front();
+    for (Particle* parent : {&sim_.lastframe, &sim_.Parent}) {
+        parent->x = start.value[0];
+        parent->y = start.value[1];
+        parent->z = start.value[2];
+    }
+    if (IsOn(settings_.linear_path)) {
+        RecordLinear(p, out);
+    } else {
+        RecordNonLinear(p, out);
+        AppendObjectEnd(out);
+    }
+    for (Particle& record : sim_.ChildArray) {
+        record.alive = 0;
+        record.shown = 0;
+        record.scale_x = record.scale_y = record.scale_z = 0.0;
+        record.state = kStateWaiting;
+        record.age = 0;
+    }
+    sim_.NumChilds = 0;
+}
+
+void ReferencePasses::RecordNonLinear(std::uint32_t p, std::string& out) {
+    AppendObjectStart(out, object_, state_.no_info_channels, static_cast<std::uint32_t>(frames_.count + 1));
+    MoveMainObject(frames_.first);
+    AppendKeyLine(out, sim_.ChildArray[p], 0);
+    for (std::uint64_t k = 0; k < frames_.count; ++k) {
+        const std::uint32_t f = frames_.Frame(k);
+        Emit(f);
+        MoveMainObject(f);
+        MoveAll();
+        AppendKeyLine(out, sim_.ChildArray[p], static_cast<std::int32_t>(f));
+        EffectAll();
+    }
+}
+
+void ReferencePasses::RecordLinear(std::uint32_t p, std::string& out) {
+    Particle& record = sim_.ChildArray[p];
+    LinearKeys keys(settings_);
+    record.frame = 0;
+    MoveMainObject(frames_.first);
+    MoveChildObject(sim_, p);
+    keys.Begin(record);
+    for (std::uint64_t k = 0; k < frames_.count; ++k) {
+        const std::uint32_t f = frames_.Frame(k);
+        state_.angle = 0.0f;
+        record.frame = static_cast<std::int32_t>(f);
+        Emit(f);
+        MoveMainObject(f);
+        keys.BeforeMove(f, record);
+        MoveAll();
+        EffectAll();
+        keys.AfterEffect(f, record);
+    }
+    AppendLinearBlock(out, object_, state_.no_info_channels, keys);
+}
+
+}  // namespace vexo

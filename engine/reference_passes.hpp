@@ -1,0 +1,42 @@
+// The pass-by-pass loop: for every written object the whole simulation runs over all particle
+// records from the first frame to the last, and only the written record's keys are kept. Its
+// cost grows with the square of the particle count; it is the reference the scheduled path is
+// checked against, and can be chosen to generate.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "engine/engine_state.hpp"
+#include "engine/frame_loop.hpp"
+#include "engine/motion.hpp"
+#include "engine/particle.hpp"
+#include "engine/settings.hpp"
+
+namespace vexo {
+
+class ReferencePasses {
+public:
+    // `sim.ChildArray` holds the records, set up free; the passes advance `state` as they run.
+    ReferencePasses(const MotionTable& table, const Settings& settings, EngineState& state, Simulation& sim);
+
+    // Runs pass p and appends its object block. Passes must run in order from 0.
+    void AppendBlock(std::uint32_t p, std::string& out);
+
+private:
+    void MoveMainObject(std::uint32_t f);
+    void Emit(std::uint32_t f);
+    void MoveAll();
+    void EffectAll();
+    void RecordNonLinear(std::uint32_t p, std::string& out);
+    void RecordLinear(std::uint32_t p, std::string& out);
+
+    const MotionTable& table_;
+    const Settings& settings_;
+    EngineState& state_;
+    Simulation& sim_;
+    FrameRange frames_;
+    std::string object_;
+};
+
+}  // namespace vexo
