@@ -1,12 +1,18 @@
-// Generation and formatting speed. Run: build/bench/vexo_bench [--benchmark_filter=...]
+// Generation speed, side by side in one run:
+//   build/bench/vexo_bench                 (everything; the reference at 2,000 particles takes a while)
+//   build/bench/vexo_bench --benchmark_filter=Linear
+// Reported per benchmark: wall time, and "us/object" (wall time per written object).
 #include <benchmark/benchmark.h>
 
+#include <charconv>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <sstream>
 
 #include "engine/create_scene.hpp"
+#include "engine/scene_file.hpp"
 #include "engine/scene_format.hpp"
 
 namespace vexo {
@@ -22,9 +28,13 @@ public:
     PassAction OnPassStart(std::uint32_t, std::uint32_t) override { return PassAction::Continue; }
 };
 
+std::filesystem::path Scratch(const char* name) { return std::filesystem::temp_directory_path() / name; }
+
+// A fountain: emitted upwards in all directions from a moving parent, falling under gravity,
+// bouncing, recycled after 80 frames.
 Settings BenchSettings(std::int32_t particles, std::int32_t frames, bool linear) {
     static const std::string motion = [] {
-        const std::string path = (std::filesystem::temp_directory_path() / "vexo-bench.mot").string();
+        const std::string path = Scratch("vexo-bench.mot").string();
         std::ofstream(path) << "LWMO\n1\n9\n3\n0 0 0 0 0 0 1 1 1\n0 1 0 0 0\n"
                                "2 1 0 90 0 0 1 1 1\n100 1 0 0 0\n0 3 5 180 0 0 1 1 1\n300 1 0 0 0\n";
         return path;
@@ -32,7 +42,7 @@ Settings BenchSettings(std::int32_t particles, std::int32_t frames, bool linear)
     Settings s = DefaultSettings();
     SetPathText(s.particle_object, "Objects/particle.lwo");
     SetPathText(s.parent_motion, motion);
-    SetPathText(s.target_scene, (std::filesystem::temp_directory_path() / "vexo-bench.lws").string());
+    SetPathText(s.target_scene, Scratch("vexo-bench.lws").string());
     s.num_particles = particles;
     s.particles_per_frame = std::max(1, particles / frames * 2);
     s.velocity = 0.3;
@@ -50,25 +60,97 @@ Settings BenchSettings(std::int32_t particles, std::int32_t frames, bool linear)
     return s;
 }
 
-void Generate(benchmark::State& bench, bool linear) {
-    const Settings s = BenchSettings(static_cast<std::int32_t>(bench.range(0)), 300, linear);
+void Generate(benchmark::State& bench, bool linear, GenerationPath path, unsigned threads) {
+    const auto particles = static_cast<std::int32_t>(bench.range(0));
+    const Settings s = BenchSettings(particles, 300, linear);
     NullSink sink;
     NoHook hook;
     for (auto _ : bench) {
         EngineState state;
-        const SceneReport report = CreateScene(s, state, sink, hook);
+        const SceneReport report = CreateScene(s, state, sink, hook, {path, threads});
         if (report.outcome != WriteOutcome::Complete) bench.SkipWithError("generation failed");
     }
-    bench.counters["objects"] = static_cast<double>(bench.range(0));
-    bench.counters["s/object"] = benchmark::Counter(static_cast<double>(bench.range(0)),
-                                                    benchmark::Counter::kIsIterationInvariantRate |
-                                                        benchmark::Counter::kInvert);
+    bench.counters["us/object"] = benchmark::Counter(static_cast<double>(particles) / 1e6,
+                                                     benchmark::Counter::kIsIterationInvariantRate |
+                                                         benchmark::Counter::kInvert);
+    bench.SetBytesProcessed(bench.iterations() *
+                            static_cast<std::int64_t>(std::filesystem::file_size(s.target_scene.data())));
 }
 
-void BM_ReferenceNonLinear(benchmark::State& bench) { Generate(bench, false); }
-void BM_ReferenceLinear(benchmark::State& bench) { Generate(bench, true); }
-BENCHMARK(BM_ReferenceNonLinear)->Arg(100)->Arg(200)->Arg(400)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ReferenceLinear)->Arg(100)->Arg(200)->Arg(400)->Unit(benchmark::kMillisecond);
+void BM_NonLinear_Reference(benchmark::State& bench) { Generate(bench, false, GenerationPath::Reference, 1); }
+void BM_NonLinear_Scheduled(benchmark::State& bench) { Generate(bench, false, GenerationPath::Scheduled, 0); }
+void BM_NonLinear_Scheduled1Thread(benchmark::State& bench) { Generate(bench, false, GenerationPath::Scheduled, 1); }
+void BM_Linear_Reference(benchmark::State& bench) { Generate(bench, true, GenerationPath::Reference, 1); }
+void BM_Linear_Scheduled(benchmark::State& bench) { Generate(bench, true, GenerationPath::Scheduled, 0); }
+
+BENCHMARK(BM_NonLinear_Reference)->Arg(2000)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_NonLinear_Scheduled)->Arg(2000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_NonLinear_Scheduled1Thread)->Arg(2000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Linear_Reference)->Arg(1000)->Arg(2000)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_Linear_Scheduled)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// The floor for non-linear mode: formatting and writing exactly the bytes of the 2,000-particle
+// scene on one core, with the numbers already known.
+void BM_NonLinear_FormatAndWriteOnly(benchmark::State& bench) {
+    const Settings s = BenchSettings(static_cast<std::int32_t>(bench.range(0)), 300, false);
+    NullSink sink;
+    NoHook hook;
+    EngineState state;
+    CreateScene(s, state, sink, hook, {GenerationPath::Scheduled, 0});
+    std::ifstream in(s.target_scene.data());
+    std::stringstream text;
+    text << in.rdbuf();
+    // Every line, with its numbers parsed back; integers and words stay as text.
+    struct Line {
+        std::vector<double> values;
+        std::string rest;
+    };
+    std::vector<Line> lines;
+    for (std::string line; std::getline(text, line);) {
+        Line parsed;
+        if (line.size() > 2 && line[0] == ' ' && line[1] == ' ' && line.find('.') != std::string::npos) {
+            const char* p = line.data() + 2;
+            const char* end = line.data() + line.size();
+            for (int i = 0; i < 9; ++i) {
+                double v = 0;
+                p = std::from_chars(p, end, v).ptr + 1;
+                parsed.values.push_back(v);
+            }
+            parsed.rest = std::string(p - 1, end);
+        } else {
+            parsed.rest = line;
+        }
+        lines.push_back(std::move(parsed));
+    }
+    const std::string target = Scratch("vexo-bench-floor.lws").string();
+    for (auto _ : bench) {
+        SceneFile file;
+        file.Open(target);
+        std::string out;
+        for (const Line& line : lines) {
+            if (!line.values.empty()) out += ' ';
+            for (double v : line.values) {
+                out += ' ';
+                AppendFixed(out, v);
+            }
+            out += line.rest;
+            out += '\n';
+            if (out.size() > (1 << 18)) {
+                file.Write(out);
+                out.clear();
+            }
+        }
+        file.Write(out);
+        file.Close();
+    }
+    bench.SetBytesProcessed(bench.iterations() * static_cast<std::int64_t>(std::filesystem::file_size(target)));
+}
+BENCHMARK(BM_NonLinear_FormatAndWriteOnly)->Arg(2000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 std::vector<double> Values() {
     std::mt19937_64 gen(1);

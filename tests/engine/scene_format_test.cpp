@@ -62,6 +62,29 @@ TEST(FixedFormat, MatchesPrintfOnRandomValues) {
     }
 }
 
+// Millions of values of every kind: random bit patterns (all magnitudes, subnormals, negative
+// zero, infinities and NaNs among them), scene-sized numbers, and exact halfway cases.
+TEST(FixedFormat, MatchesPrintfOnMillionsOfValues) {
+    std::mt19937_64 gen(1206);
+    std::uniform_real_distribution<double> scene(-1000.0, 1000.0);
+    std::uniform_int_distribution<int> exponent(-30, 60);
+    long checked = 0;
+    for (int i = 0; i < 1000000; ++i) {
+        const double values[] = {
+            std::bit_cast<double>(gen()),
+            scene(gen),
+            // k + 0.5 millionths, exactly representable when scaled by a power of two.
+            std::ldexp(static_cast<double>(gen() % (1ull << 40)) * 2 + 1, -21),
+            std::ldexp(static_cast<double>(gen() % 1000000), exponent(gen)),
+        };
+        for (double v : values) {
+            ASSERT_EQ(Fixed(v), Printf(v)) << std::bit_cast<std::uint64_t>(v);
+            ++checked;
+        }
+    }
+    EXPECT_EQ(checked, 4000000);
+}
+
 TEST(SceneText, HeaderObjectAndKeyLine) {
     Settings s = DefaultSettings();
     std::string out;

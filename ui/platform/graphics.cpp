@@ -3,6 +3,7 @@
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QPainter>
+#include <algorithm>
 #include <cstdlib>
 
 #include "ui/platform/platform_internal.hpp"
@@ -71,8 +72,16 @@ void SetAPen(RastPort* rp, ULONG pen) {
 }
 
 void RectFill(RastPort* rp, LONG x0, LONG y0, LONG x1, LONG y1) {
+    if (rp == nullptr || rp->data == nullptr || rp->data->image == nullptr) return;
+    QImage& image = *rp->data->image;
+    x0 = std::max<LONG>(x0, 0);
+    y0 = std::max<LONG>(y0, 0);
+    x1 = std::min<LONG>(x1, image.width() - 1);
+    y1 = std::min<LONG>(y1, image.height() - 1);
+    const QRgb colour = PenColor(rp->FgPen).rgb();
     for (LONG y = y0; y <= y1; ++y) {
-        for (LONG x = x0; x <= x1; ++x) Plot(rp, x, y);
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        std::fill(line + x0, line + x1 + 1, colour);
     }
     Changed(rp);
 }
