@@ -89,6 +89,7 @@ BENCHMARK(BM_NonLinear_Scheduled1Thread)->Arg(2000)->Unit(benchmark::kMillisecon
 BENCHMARK(BM_Linear_Reference)->Arg(1000)->Arg(2000)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 BENCHMARK(BM_Linear_Scheduled)
     ->Arg(1000)
+    ->Arg(2000)
     ->Arg(10000)
     ->Arg(100000)
     ->Unit(benchmark::kMillisecond)
