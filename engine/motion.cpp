@@ -145,6 +145,7 @@ std::optional<MotionTable> ReadMotion(std::istream& in, MessageSink& sink, Engin
         sink.Message(motion_text::BadHeader("version"));
         return std::nullopt;
     }
+    if (version == 3) return ReadMotionV3(in, sink, state);
     if (!ReadUnsigned(in, channels)) {
         sink.Message(motion_text::BadHeader("channel count"));
         return std::nullopt;

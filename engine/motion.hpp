@@ -40,6 +40,9 @@ inline constexpr const char* kCannotOpen = "Could not open motion file";
 inline constexpr const char* kNotLwmo = "Not a LWMO file";
 inline constexpr const char* kNoTableMemory = "Unable to allocate\nposition data RAM";
 inline constexpr const char* kNoKeys = "The motion file holds no keys";
+inline constexpr const char* kNoNumChannels = "The motion file has\nno NumChannels line";
+// A problem on a line of a version 3 file.
+std::string V3Line(std::uint32_t line, const std::string& what);
 std::string NoKeyMemory(std::uint32_t bytes);
 std::string BadHeader(const char* item);
 std::string BadKeyNumber(std::uint32_t key);
@@ -47,9 +50,12 @@ std::string FirstKeyNotAtZero(std::uint32_t frame);
 std::string KeysNotRising(std::uint32_t key, std::uint32_t frame, std::uint32_t previous);
 }  // namespace motion_text
 
-// Reads motion text from a stream. Returns the table, or nothing after a failure that has
-// been reported to `sink`.
+// Reads motion text from a stream: version 3 files as envelopes, every other version as the
+// version 1 grammar. Returns the table, or nothing after a failure reported to `sink`.
 std::optional<MotionTable> ReadMotion(std::istream& in, MessageSink& sink, EngineState& state);
+
+// The rest of a version 3 file, after its magic and version.
+std::optional<MotionTable> ReadMotionV3(std::istream& in, MessageSink& sink, EngineState& state);
 
 // Opens the file named by `settings.parent_motion` and reads it.
 std::optional<MotionTable> GetMotionFile(const Settings& settings, MessageSink& sink, EngineState& state);
