@@ -60,14 +60,16 @@ Settings BenchSettings(std::int32_t particles, std::int32_t frames, bool linear)
     return s;
 }
 
-void Generate(benchmark::State& bench, bool linear, GenerationPath path, unsigned threads) {
+void Generate(benchmark::State& bench, bool linear, GenerationPath path, unsigned threads,
+              SceneFormat format = SceneFormat::Lwsc1, const char* target = "vexo-bench.lws") {
     const auto particles = static_cast<std::int32_t>(bench.range(0));
-    const Settings s = BenchSettings(particles, 300, linear);
+    Settings s = BenchSettings(particles, 300, linear);
+    SetPathText(s.target_scene, Scratch(target).string());
     NullSink sink;
     NoHook hook;
     for (auto _ : bench) {
         EngineState state;
-        const SceneReport report = CreateScene(s, state, sink, hook, {path, threads});
+        const SceneReport report = CreateScene(s, state, sink, hook, {path, threads, format});
         if (report.outcome != WriteOutcome::Complete) bench.SkipWithError("generation failed");
     }
     bench.counters["us/object"] = benchmark::Counter(static_cast<double>(particles) / 1e6,
@@ -94,6 +96,22 @@ BENCHMARK(BM_Linear_Scheduled)
     ->Arg(100000)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
+
+// The same 2,000-particle scene with a key every frame, written by each writer.
+void BM_Writer_Lwsc1(benchmark::State& bench) { Generate(bench, false, GenerationPath::Scheduled, 0); }
+void BM_Writer_Lwsc3(benchmark::State& bench) {
+    Generate(bench, false, GenerationPath::Scheduled, 0, SceneFormat::Lwsc3, "vexo-bench-v3.lws");
+}
+void BM_Writer_Gltf(benchmark::State& bench) {
+    Generate(bench, false, GenerationPath::Scheduled, 0, SceneFormat::Gltf, "vexo-bench.gltf");
+}
+void BM_Writer_Glb(benchmark::State& bench) {
+    Generate(bench, false, GenerationPath::Scheduled, 0, SceneFormat::Glb, "vexo-bench.glb");
+}
+BENCHMARK(BM_Writer_Lwsc1)->Arg(2000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Writer_Lwsc3)->Arg(2000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Writer_Gltf)->Arg(2000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Writer_Glb)->Arg(2000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The floor for non-linear mode: formatting and writing exactly the bytes of the 2,000-particle
 // scene on one core, with the numbers already known.

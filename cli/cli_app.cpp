@@ -45,6 +45,8 @@ constexpr const char* kFooter =
     "  linear_path                                    on (keys at births and ends) or off\n"
     "                                                 (a key every frame)\n"
     "  end_behavior                                   Recycle, Stop or Destroy (or 0, 1, 2)\n\n"
+    "The motion file may be a version 1 file (LightWave 5) or a version 3 file of envelopes\n"
+    "(LightWave 6 and later).\n\n"
     "Exit status: 0 done; 1 the scene or a file could not be written, or the motion file was\n"
     "refused; 2 bad arguments or settings (nothing written); 130 interrupted by Ctrl-C (the\n"
     "scene keeps its header and every complete object block).\n\n"
@@ -89,6 +91,7 @@ struct Options {
     std::string write_prefs;
     bool quiet = false;
     std::string engine = "scheduled";
+    std::string format = "auto";
     unsigned threads = 0;
 };
 
@@ -141,6 +144,11 @@ int Generate(const Options& options, const Settings& settings, CliStreams& s, En
     GenerateOptions generate;
     generate.path = options.engine == "reference" ? GenerationPath::Reference : GenerationPath::Scheduled;
     generate.threads = options.threads;
+    generate.format = options.format == "lwsc3"  ? SceneFormat::Lwsc3
+                      : options.format == "gltf" ? SceneFormat::Gltf
+                      : options.format == "glb"  ? SceneFormat::Glb
+                      : options.format == "lwsc" ? SceneFormat::Lwsc1
+                                                 : FormatForTarget(target, SceneFormat::Lwsc1);
     InstallBreakHandler();
     const SceneReport report = CreateScene(settings, state, sink, hook, generate);
     RemoveBreakHandler();
@@ -201,6 +209,11 @@ int RunCli(int argc, const char* const* argv, CliStreams& streams, EngineState& 
                    "How object blocks are computed: scheduled (default; linear time, all cores) or reference "
                    "(the whole simulation once per object); both write the same bytes")
         ->check(CLI::IsMember({"scheduled", "reference"}));
+    app.add_option("--format", options.format,
+                   "Scene format: lwsc (LightWave scene version 1, the default), lwsc3 (version 3, LightWave 6 "
+                   "and later), gltf or glb (glTF 2.0); auto (the default) picks glTF for a target ending in "
+                   ".gltf or .glb")
+        ->check(CLI::IsMember({"auto", "lwsc", "lwsc3", "gltf", "glb"}));
     app.add_option("--threads", options.threads, "Worker threads for the scheduled engine (default: one per core)")
         ->check(CLI::Range(1u, 256u));
 

@@ -20,17 +20,18 @@ BlockPipeline::~BlockPipeline() {
 }
 
 void BlockPipeline::Work() {
-    std::string text;
+    Block made;
     for (;;) {
-        std::uint32_t block;
+        std::uint32_t index;
         {
             std::unique_lock lock(mutex_);
             if (stop_ || failed_ || next_ >= count_) return;
-            block = next_++;
+            index = next_++;
         }
-        text.clear();
+        made.text.clear();
+        made.keys.clear();
         try {
-            produce_(block, text);
+            produce_(index, made);
         } catch (const std::bad_alloc&) {
             std::lock_guard lock(mutex_);
             failed_ = true;
@@ -39,22 +40,22 @@ void BlockPipeline::Work() {
         }
         std::unique_lock lock(mutex_);
         // A block waits until the writer has taken the one a window earlier.
-        changed_.wait(lock, [&] { return stop_ || block < taken_ + window_.size(); });
+        changed_.wait(lock, [&] { return stop_ || index < taken_ + window_.size(); });
         if (stop_) return;
-        Slot& slot = window_[block % window_.size()];
-        slot.text.swap(text);
-        slot.block = block;
+        Slot& slot = window_[index % window_.size()];
+        std::swap(slot.block, made);
+        slot.index = index;
         slot.ready = true;
         changed_.notify_all();
     }
 }
 
-bool BlockPipeline::Take(std::uint32_t block, std::string& out) {
+bool BlockPipeline::Take(std::uint32_t index, Block& out) {
     std::unique_lock lock(mutex_);
-    Slot& slot = window_[block % window_.size()];
-    changed_.wait(lock, [&] { return failed_ || (slot.ready && slot.block == block); });
-    if (!slot.ready || slot.block != block) return false;
-    out.swap(slot.text);
+    Slot& slot = window_[index % window_.size()];
+    changed_.wait(lock, [&] { return failed_ || (slot.ready && slot.index == index); });
+    if (!slot.ready || slot.index != index) return false;
+    std::swap(out, slot.block);
     slot.ready = false;
     ++taken_;
     changed_.notify_all();

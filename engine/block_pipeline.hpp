@@ -11,11 +11,13 @@
 #include <thread>
 #include <vector>
 
+#include "engine/scene_key.hpp"
+
 namespace vexo {
 
 class BlockPipeline {
 public:
-    using Producer = std::function<void(std::uint32_t block, std::string& out)>;
+    using Producer = std::function<void(std::uint32_t index, Block& out)>;
 
     // Starts `threads` workers on blocks 0 .. count - 1. `produce` must be safe to call from
     // several threads at once.
@@ -25,14 +27,14 @@ public:
     BlockPipeline(const BlockPipeline&) = delete;
     BlockPipeline& operator=(const BlockPipeline&) = delete;
 
-    // Waits for block `block` (taken in order from 0) and moves its text into `out`.
+    // Waits for block `index` (taken in order from 0) and moves it into `out`.
     // Returns false if a worker failed (for want of memory).
-    bool Take(std::uint32_t block, std::string& out);
+    bool Take(std::uint32_t index, Block& out);
 
 private:
     struct Slot {
-        std::string text;
-        std::uint32_t block = 0;
+        Block block;
+        std::uint32_t index = 0;
         bool ready = false;
     };
     void Work();

@@ -8,6 +8,8 @@
 #include <thread>
 
 #include "engine/block_pipeline.hpp"
+#include "engine/gltf_scene.hpp"
+#include "engine/object_mesh.hpp"
 #include "engine/motion.hpp"
 #include "engine/particle.hpp"
 #include "engine/reference_passes.hpp"
@@ -21,47 +23,70 @@ namespace {
 // Buffered scene text is handed to the file in pieces of about this size.
 constexpr std::size_t kFlushSize = 1 << 18;
 
+// How an object block is recorded for the chosen format: version 1 text straight away, version
+// 3 text from the keys, or the keys themselves for glTF.
+class BlockMaker {
+public:
+    BlockMaker(const Settings& settings, const EngineState& state, SceneFormat format)
+        : object_(PathText(settings.particle_object)), channels_(state.no_info_channels), format_(format) {}
+    template <class Passes>
+    void Make(Passes& passes, std::uint32_t p, Block& block) const {
+        BlockBuilder builder(block, format_ == SceneFormat::Lwsc1, object_, channels_);
+        passes.RecordBlock(p, builder);
+        if (format_ == SceneFormat::Lwsc3) {
+            AppendLwsc3Object(block.text, object_, block.keys);
+            block.keys.clear();
+        }
+    }
+
+private:
+    std::string object_;
+    std::uint32_t channels_;
+    SceneFormat format_;
+};
+
 // Where the writer takes object blocks from, one after the other from 0.
 class BlockSource {
 public:
     virtual ~BlockSource() = default;
-    // Appends block p; false when it could not be made (no memory).
-    virtual bool Append(std::uint32_t p, std::string& out) = 0;
+    // Makes block p; false when it could not be made (no memory).
+    virtual bool Next(std::uint32_t p, Block& block) = 0;
     // Leaves the engine state as `passes` complete passes leave it.
     virtual void Finish(std::uint32_t passes) = 0;
 };
 
 class ReferenceSource : public BlockSource {
 public:
-    ReferenceSource(const MotionTable& table, const Settings& settings, EngineState& state, Simulation& sim)
-        : passes_(table, settings, state, sim) {}
-    bool Append(std::uint32_t p, std::string& out) override {
-        passes_.AppendBlock(p, out);
+    ReferenceSource(const MotionTable& table, const Settings& settings, EngineState& state, Simulation& sim,
+                    const BlockMaker& maker)
+        : passes_(table, settings, state, sim), maker_(maker) {}
+    bool Next(std::uint32_t p, Block& block) override {
+        maker_.Make(passes_, p, block);
         return true;
     }
     void Finish(std::uint32_t) override {}  // the passes advanced the state as they ran
 
 private:
     ReferencePasses passes_;
+    const BlockMaker& maker_;
 };
 
 class ScheduledSource : public BlockSource {
 public:
-    ScheduledSource(const ScheduledPasses& passes, EngineState& state, std::uint32_t count, unsigned threads)
-        : passes_(passes), state_(state) {
+    ScheduledSource(const ScheduledPasses& passes, EngineState& state, std::uint32_t count, unsigned threads,
+                    const BlockMaker& maker)
+        : passes_(passes), state_(state), maker_(maker) {
         if (threads > 1 && count > 1) {
             pipeline_ = std::make_unique<BlockPipeline>(
-                count, threads, [this](std::uint32_t p, std::string& out) { passes_.AppendBlock(p, out); });
+                count, threads, [this](std::uint32_t p, Block& block) { maker_.Make(passes_, p, block); });
         }
     }
-    bool Append(std::uint32_t p, std::string& out) override {
+    bool Next(std::uint32_t p, Block& block) override {
         if (pipeline_ == nullptr) {
-            passes_.AppendBlock(p, out);
+            maker_.Make(passes_, p, block);
             return true;
         }
-        if (!pipeline_->Take(p, block_)) return false;
-        out += block_;
-        return true;
+        return pipeline_->Take(p, block);
     }
     void Finish(std::uint32_t passes) override {
         pipeline_.reset();
@@ -71,12 +96,16 @@ public:
 private:
     const ScheduledPasses& passes_;
     EngineState& state_;
+    const BlockMaker& maker_;
     std::unique_ptr<BlockPipeline> pipeline_;
-    std::string block_;
 };
 
+bool IsGltf(SceneFormat format) { return format == SceneFormat::Gltf || format == SceneFormat::Glb; }
+
 // Writes the header and then the blocks in order, asking the hook at the start of every block.
-void WriteToFile(const Settings& settings, BlockSource& source, PassHook& hook, SceneReport& report) {
+// A glTF scene collects the blocks and is written whole at the end.
+void WriteToFile(const Settings& settings, BlockSource& source, PassHook& hook, SceneFormat format,
+                 GltfScene* gltf, SceneReport& report) {
     SceneFile file;
     if (!file.Open(PathText(settings.target_scene))) {
         report.outcome = WriteOutcome::CannotOpen;
@@ -84,7 +113,9 @@ void WriteToFile(const Settings& settings, BlockSource& source, PassHook& hook, 
         return;
     }
     std::string out;
-    AppendSceneHeader(out, settings);
+    if (format == SceneFormat::Lwsc1) AppendSceneHeader(out, settings);
+    if (format == SceneFormat::Lwsc3) AppendLwsc3Header(out, settings);
+    Block block;
 
     const auto passes = static_cast<std::uint32_t>(settings.num_particles);
     bool aborted = false, no_memory = false;
@@ -100,9 +131,16 @@ void WriteToFile(const Settings& settings, BlockSource& source, PassHook& hook, 
             aborted = true;
             break;
         }
-        if (!source.Append(p, out)) {
+        block.text.clear();
+        block.keys.clear();
+        if (!source.Next(p, block)) {
             no_memory = true;
             break;
+        }
+        if (gltf != nullptr) {
+            gltf->AddObject(block.keys);
+        } else {
+            out += block.text;
         }
         report.objects_written = p + 1;
         if (out.size() >= kFlushSize) {
@@ -121,6 +159,12 @@ void WriteToFile(const Settings& settings, BlockSource& source, PassHook& hook, 
         file.Remove();
         report.outcome = WriteOutcome::NotStarted;
         report.result = SceneResult::NoMemory;
+        return;
+    }
+    if (gltf != nullptr && !file.failed() && !gltf->Serialize(format == SceneFormat::Glb, out)) {
+        file.Remove();
+        report.outcome = WriteOutcome::WriteFailed;
+        report.error = "the glTF scene could not be encoded";
         return;
     }
     file.Write(out);
@@ -178,9 +222,21 @@ SceneReport CreateScene(const Settings& settings, EngineState& state, MessageSin
         return report;
     }
 
+    std::optional<GltfScene> gltf;
+    if (IsGltf(options.format)) {
+        std::optional<Mesh> mesh = LoadObjectMesh(PathText(settings.particle_object));
+        if (!mesh) {
+            sink.Message(scene_text::kUnitCube);
+            mesh = UnitCube();
+        }
+        gltf.emplace(std::move(*mesh), report.objects_total);
+    }
+    GltfScene* gltf_scene = gltf ? &*gltf : nullptr;
+    const BlockMaker maker(settings, state, options.format);
+
     if (options.path == GenerationPath::Reference) {
-        ReferenceSource source(*table, settings, state, sim);
-        WriteToFile(settings, source, hook, report);
+        ReferenceSource source(*table, settings, state, sim, maker);
+        WriteToFile(settings, source, hook, options.format, gltf_scene, report);
         return report;
     }
     std::vector<Particle>().swap(sim.ChildArray);  // the scheduled path keeps one record per block
@@ -192,8 +248,8 @@ SceneReport CreateScene(const Settings& settings, EngineState& state, MessageSin
         report.result = SceneResult::NoMemory;
         return report;
     }
-    ScheduledSource source(*passes, state, report.objects_total, ThreadCount(options));
-    WriteToFile(settings, source, hook, report);
+    ScheduledSource source(*passes, state, report.objects_total, ThreadCount(options), maker);
+    WriteToFile(settings, source, hook, options.format, gltf_scene, report);
     return report;
 }
 

@@ -7,6 +7,7 @@
 
 #include "engine/engine_state.hpp"
 #include "engine/reporting.hpp"
+#include "engine/scene_formats.hpp"
 #include "engine/settings.hpp"
 
 namespace vexo {
@@ -46,6 +47,7 @@ enum class GenerationPath {
 struct GenerateOptions {
     GenerationPath path = GenerationPath::Scheduled;
     unsigned threads = 0;  // workers for the scheduled path; 0: one per core
+    SceneFormat format = SceneFormat::Lwsc1;
 };
 
 namespace scene_text {
@@ -53,6 +55,8 @@ inline constexpr const char* kZeroFrameStep =
     "Cannot create a scene with\na frame step of 0.\n\nPlease enter 1 or more.";
 inline constexpr const char* kLastBeforeFirst =
     "Cannot create a scene whose\nlast frame comes before\nits first frame.";
+inline constexpr const char* kUnitCube =
+    "Could not read the particle object.\n\nThe glTF scene shows a unit cube\nfor every particle.";
 }  // namespace scene_text
 
 SceneReport CreateScene(const Settings& settings, EngineState& state, MessageSink& sink, PassHook& hook,

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "engine/scene_format.hpp"
 
 namespace vexo {
 
@@ -64,10 +63,10 @@ void LinearKeys::AfterEffect(std::uint32_t f, const Particle& record) {
     }
 }
 
-void AppendLinearBlock(std::string& out, std::string_view object, std::uint32_t channels, const LinearKeys& keys) {
-    AppendObjectStart(out, object, channels, static_cast<std::uint32_t>(keys.keys().size()));
-    for (const Particle& key : keys.keys()) AppendKeyLine(out, key, key.frame);
-    AppendObjectEnd(out);
+void FinishLinearBlock(BlockBuilder& block, const LinearKeys& keys) {
+    block.Start(static_cast<std::uint32_t>(keys.keys().size()));
+    for (const Particle& key : keys.keys()) block.Add(key, key.frame);
+    block.Finish();
 }
 
 }  // namespace vexo

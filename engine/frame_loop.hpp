@@ -9,6 +9,7 @@
 
 #include "engine/motion.hpp"
 #include "engine/particle.hpp"
+#include "engine/scene_key.hpp"
 #include "engine/settings.hpp"
 
 namespace vexo {
@@ -53,7 +54,7 @@ private:
     bool destroy_key_stored_ = false;
 };
 
-// A whole object block: its start, the stored keys and the closing lines.
-void AppendLinearBlock(std::string& out, std::string_view object, std::uint32_t channels, const LinearKeys& keys);
+// Hands the stored keys to the block, which then is complete.
+void FinishLinearBlock(BlockBuilder& block, const LinearKeys& keys);
 
 }  // namespace vexo

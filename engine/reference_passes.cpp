@@ -2,7 +2,6 @@
 
 #include "engine/dynamics.hpp"
 #include "engine/emission.hpp"
-#include "engine/scene_format.hpp"
 
 namespace vexo {
 
@@ -36,7 +35,7 @@ void ReferencePasses::EffectAll() {
     for (std::uint32_t i = 0; i < sim_.ChildArray.size(); ++i) EffectChildObject(sim_, i, settings_);
 }
 
-void ReferencePasses::AppendBlock(std::uint32_t p, std::string& out) {
+void ReferencePasses::RecordBlock(std::uint32_t p, BlockBuilder& block) {
     const MotionFrame& start = table_.front();
     for (Particle* parent : {&sim_.lastframe, &sim_.Parent}) {
         parent->x = start.value[0];
@@ -44,10 +43,10 @@ void ReferencePasses::AppendBlock(std::uint32_t p, std::string& out) {
         parent->z = start.value[2];
     }
     if (IsOn(settings_.linear_path)) {
-        RecordLinear(p, out);
+        RecordLinear(p, block);
     } else {
-        RecordNonLinear(p, out);
-        AppendObjectEnd(out);
+        RecordNonLinear(p, block);
+        block.Finish();
     }
     for (Particle& record : sim_.ChildArray) {
         record.alive = 0;
@@ -59,21 +58,21 @@ void ReferencePasses::AppendBlock(std::uint32_t p, std::string& out) {
     sim_.NumChilds = 0;
 }
 
-void ReferencePasses::RecordNonLinear(std::uint32_t p, std::string& out) {
-    AppendObjectStart(out, object_, state_.no_info_channels, static_cast<std::uint32_t>(frames_.count + 1));
+void ReferencePasses::RecordNonLinear(std::uint32_t p, BlockBuilder& block) {
+    block.Start(static_cast<std::uint32_t>(frames_.count + 1));
     MoveMainObject(frames_.first);
-    AppendKeyLine(out, sim_.ChildArray[p], 0);
+    block.Add(sim_.ChildArray[p], 0);
     for (std::uint64_t k = 0; k < frames_.count; ++k) {
         const std::uint32_t f = frames_.Frame(k);
         Emit(f);
         MoveMainObject(f);
         MoveAll();
-        AppendKeyLine(out, sim_.ChildArray[p], static_cast<std::int32_t>(f));
+        block.Add(sim_.ChildArray[p], static_cast<std::int32_t>(f));
         EffectAll();
     }
 }
 
-void ReferencePasses::RecordLinear(std::uint32_t p, std::string& out) {
+void ReferencePasses::RecordLinear(std::uint32_t p, BlockBuilder& block) {
     Particle& record = sim_.ChildArray[p];
     LinearKeys keys(settings_);
     record.frame = 0;
@@ -91,7 +90,7 @@ void ReferencePasses::RecordLinear(std::uint32_t p, std::string& out) {
         EffectAll();
         keys.AfterEffect(f, record);
     }
-    AppendLinearBlock(out, object_, state_.no_info_channels, keys);
+    FinishLinearBlock(block, keys);
 }
 
 }  // namespace vexo

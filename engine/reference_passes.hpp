@@ -11,6 +11,7 @@
 #include "engine/frame_loop.hpp"
 #include "engine/motion.hpp"
 #include "engine/particle.hpp"
+#include "engine/scene_key.hpp"
 #include "engine/settings.hpp"
 
 namespace vexo {
@@ -20,16 +21,16 @@ public:
     // `sim.ChildArray` holds the records, set up free; the passes advance `state` as they run.
     ReferencePasses(const MotionTable& table, const Settings& settings, EngineState& state, Simulation& sim);
 
-    // Runs pass p and appends its object block. Passes must run in order from 0.
-    void AppendBlock(std::uint32_t p, std::string& out);
+    // Runs pass p and records its object block. Passes must run in order from 0.
+    void RecordBlock(std::uint32_t p, BlockBuilder& block);
 
 private:
     void MoveMainObject(std::uint32_t f);
     void Emit(std::uint32_t f);
     void MoveAll();
     void EffectAll();
-    void RecordNonLinear(std::uint32_t p, std::string& out);
-    void RecordLinear(std::uint32_t p, std::string& out);
+    void RecordNonLinear(std::uint32_t p, BlockBuilder& block);
+    void RecordLinear(std::uint32_t p, BlockBuilder& block);
 
     const MotionTable& table_;
     const Settings& settings_;

@@ -64,3 +64,30 @@ void AppendObjectEnd(std::string& out) {
 }
 
 }  // namespace vexo
+
+#include "engine/scene_key.hpp"
+
+namespace vexo {
+
+void BlockBuilder::Start(std::uint32_t key_count) {
+    if (text_mode_) {
+        AppendObjectStart(block_.text, object_, channels_, key_count);
+    } else {
+        block_.keys.reserve(key_count);
+    }
+}
+
+void BlockBuilder::Add(const Particle& p, std::int32_t frame) {
+    if (text_mode_) {
+        AppendKeyLine(block_.text, p, frame);
+    } else {
+        block_.keys.push_back(
+            SceneKey{{p.x, p.y, p.z, p.heading, p.pitch, p.bank, p.scale_x, p.scale_y, p.scale_z}, frame});
+    }
+}
+
+void BlockBuilder::Finish() {
+    if (text_mode_) AppendObjectEnd(block_.text);
+}
+
+}  // namespace vexo

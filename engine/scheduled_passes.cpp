@@ -8,7 +8,6 @@
 #include "engine/dynamics.hpp"
 #include "engine/emission.hpp"
 #include "engine/random.hpp"
-#include "engine/scene_format.hpp"
 
 namespace vexo {
 
@@ -17,8 +16,6 @@ ScheduledPasses::ScheduledPasses(const MotionTable& table, const Settings& setti
       settings_(settings),
       frames_(FramesOf(settings)),
       slots_(static_cast<std::uint32_t>(settings.num_particles)),
-      channels_(state.no_info_channels),
-      object_(PathText(settings.particle_object)),
       start_random_(state.random.state()),
       start_angle_(state.angle),
       draws_(IsOn(settings.radial_creation) ? 4 : IsOn(settings.oversampling) ? 6 : 3),
@@ -158,7 +155,7 @@ void ScheduledPasses::Emit(std::uint32_t q, std::uint32_t k, std::uint32_t ordin
 }
 
 void ScheduledPasses::ReplaySlot(std::uint32_t q, std::uint32_t s, Particle& record, Replay mode,
-                                 std::string* out) const {
+                                 BlockBuilder* block) const {
     Simulation sim;
     sim.ChildArray.assign(1, record);
     Particle& r = sim.ChildArray[0];
@@ -170,8 +167,8 @@ void ScheduledPasses::ReplaySlot(std::uint32_t q, std::uint32_t s, Particle& rec
         MoveChildObject(sim, 0);
         keys.Begin(r);
     } else if (write) {
-        AppendObjectStart(*out, object_, channels_, static_cast<std::uint32_t>(frames_.count + 1));
-        AppendKeyLine(*out, r, 0);
+        block->Start(static_cast<std::uint32_t>(frames_.count + 1));
+        block->Add(r, 0);
     }
     std::uint64_t next = slot_first_[s];
     const std::uint64_t end = slot_first_[s + 1];
@@ -185,19 +182,19 @@ void ScheduledPasses::ReplaySlot(std::uint32_t q, std::uint32_t s, Particle& rec
         SetParent(sim.Parent, Sample(k));
         if (write && linear_) keys.BeforeMove(f, r);
         MoveChildObject(sim, 0);
-        if (write && !linear_) AppendKeyLine(*out, r, static_cast<std::int32_t>(f));
+        if (write && !linear_) block->Add(r, static_cast<std::int32_t>(f));
         EffectChildObject(sim, 0, settings_);
         if (write && linear_) keys.AfterEffect(f, r);
     }
     if (write && linear_) {
-        AppendLinearBlock(*out, object_, channels_, keys);
+        FinishLinearBlock(*block, keys);
     } else if (write) {
-        AppendObjectEnd(*out);
+        block->Finish();
     }
     record = r;
 }
 
-void ScheduledPasses::AppendBlock(std::uint32_t p, std::string& out) const {
+void ScheduledPasses::RecordBlock(std::uint32_t p, BlockBuilder& block) const {
     // Where pass p - 1 left slot p: its position, and its rotation from its last emission.
     Particle record;
     record.delay = settings_.creation_delay;
@@ -207,7 +204,7 @@ void ScheduledPasses::AppendBlock(std::uint32_t p, std::string& out) const {
     record.scale_x = record.scale_y = record.scale_z = 0.0;
     record.state = kStateWaiting;
     record.age = 0;
-    ReplaySlot(p, p, record, Replay::Write, &out);
+    ReplaySlot(p, p, record, Replay::Write, &block);
 }
 
 void ScheduledPasses::FinishState(std::uint32_t passes, EngineState& state) const {

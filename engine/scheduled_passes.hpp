@@ -16,6 +16,7 @@
 #include "engine/frame_loop.hpp"
 #include "engine/motion.hpp"
 #include "engine/particle.hpp"
+#include "engine/scene_key.hpp"
 #include "engine/settings.hpp"
 
 namespace vexo {
@@ -29,9 +30,9 @@ public:
     // schedule does not fit in memory.
     void BuildSchedule();
 
-    // Appends object block p, exactly as the pass-by-pass loop writes it. Safe to call from
+    // Records object block p, exactly as the pass-by-pass loop records it. Safe to call from
     // several threads at once.
-    void AppendBlock(std::uint32_t p, std::string& out) const;
+    void RecordBlock(std::uint32_t p, BlockBuilder& block) const;
 
     // The engine state after `passes` complete passes, as the pass-by-pass loop leaves it.
     void FinishState(std::uint32_t passes, EngineState& state) const;
@@ -46,7 +47,7 @@ private:
     enum class Replay { Leftover, Write };
 
     // Runs slot s through pass q, from `record`; with Replay::Write appends the object block.
-    void ReplaySlot(std::uint32_t q, std::uint32_t s, Particle& record, Replay mode, std::string* out) const;
+    void ReplaySlot(std::uint32_t q, std::uint32_t s, Particle& record, Replay mode, BlockBuilder* block) const;
     void Emit(std::uint32_t q, std::uint32_t k, std::uint32_t ordinal, Simulation& sim) const;
     std::uint32_t StateAtDraw(std::uint32_t q, std::uint64_t draw) const;
     float AngleOf(std::uint32_t q, std::uint64_t ordinal) const;
@@ -57,8 +58,6 @@ private:
     const Settings& settings_;
     FrameRange frames_;
     std::uint32_t slots_;
-    std::uint32_t channels_;
-    std::string object_;
     std::uint32_t start_random_;
     float start_angle_;
     std::uint32_t draws_;  // random numbers per emission: 3, 4 or 6

@@ -95,7 +95,10 @@ void create_particle_scene() {
     if (VEXOcreatingWnd != nullptr) SetAPen(VEXOcreatingWnd->RPort, 3);
     RequesterSink sink;
     ProgressHook hook;
-    const SceneReport report = CreateScene(current_prefs, engine_state, sink, hook);
+    GenerateOptions options;
+    // A target named ".gltf" or ".glb" is written as glTF 2.0; any other as a LightWave scene.
+    options.format = FormatForTarget(PathText(current_prefs.target_scene), SceneFormat::Lwsc1);
+    const SceneReport report = CreateScene(current_prefs, engine_state, sink, hook, options);
     if (report.result == SceneResult::MotionFileError) {
         MyEasyRequest(text::kMotionFileError, text::kOk);
     } else if (report.result == SceneResult::NoMemory) {

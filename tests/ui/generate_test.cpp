@@ -172,6 +172,18 @@ TEST_F(GenerateTest, WriteFailuresAreReported) {
     EXPECT_EQ(Texts()[1], "Could not create scene.\n\nThe target scene could not\nbe written.");
 }
 
+TEST_F(GenerateTest, AGlbTargetIsWrittenAsGltf) {
+    Prepare(3);
+    auto steps = Fill();
+    steps.push_back(Type(Main(), GD_target_scene, dir.str("s.glb")));
+    steps.push_back(Click(Main(), GD_generate));
+    steps.push_back(Quit());
+    // The particle object is not a real object: the scene says so and uses a cube.
+    Run(steps, {kOk, kOk});
+    EXPECT_EQ(Texts()[0], "Could not read the particle object.\n\nThe glTF scene shows a unit cube\nfor every particle.");
+    EXPECT_EQ(ReadFile(dir.path("s.glb")).substr(0, 4), "glTF");
+}
+
 TEST_F(GenerateTest, NoMemoryForTheParticlesIsReported) {
 #if defined(__SANITIZE_ADDRESS__)
     GTEST_SKIP() << "AddressSanitizer aborts on a failed throwing new instead of throwing";

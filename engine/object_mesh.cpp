@@ -1,0 +1,45 @@
+#include "engine/object_mesh.hpp"
+
+#include <assimp/Importer.hpp>
+#include <assimp/postprocess.h>
+#include <assimp/scene.h>
+
+namespace vexo {
+
+std::optional<Mesh> LoadObjectMesh(const std::string& path) {
+    if (path.empty()) return std::nullopt;
+    Assimp::Importer importer;
+    const aiScene* scene = importer.ReadFile(path, aiProcess_Triangulate | aiProcess_JoinIdenticalVertices |
+                                                       aiProcess_SortByPType | aiProcess_PreTransformVertices);
+    if (scene == nullptr) return std::nullopt;
+    Mesh mesh;
+    for (unsigned m = 0; m < scene->mNumMeshes; ++m) {
+        const aiMesh* part = scene->mMeshes[m];
+        const auto base = static_cast<std::uint32_t>(mesh.positions.size() / 3);
+        for (unsigned v = 0; v < part->mNumVertices; ++v) {
+            mesh.positions.insert(mesh.positions.end(), {part->mVertices[v].x, part->mVertices[v].y, part->mVertices[v].z});
+        }
+        for (unsigned f = 0; f < part->mNumFaces; ++f) {
+            const aiFace& face = part->mFaces[f];
+            if (face.mNumIndices != 3) continue;  // points and lines are no surface
+            for (unsigned i = 0; i < 3; ++i) mesh.indices.push_back(base + face.mIndices[i]);
+        }
+    }
+    if (mesh.indices.empty()) return std::nullopt;
+    return mesh;
+}
+
+Mesh UnitCube() {
+    Mesh cube;
+    cube.positions = {-0.5f, -0.5f, -0.5f, 0.5f, -0.5f, -0.5f, 0.5f, 0.5f, -0.5f, -0.5f, 0.5f, -0.5f,
+                      -0.5f, -0.5f, 0.5f,  0.5f, -0.5f, 0.5f,  0.5f, 0.5f, 0.5f,  -0.5f, 0.5f, 0.5f};
+    cube.indices = {0, 3, 2, 0, 2, 1,  // -z
+                    4, 5, 6, 4, 6, 7,  // +z
+                    0, 1, 5, 0, 5, 4,  // -y
+                    3, 7, 6, 3, 6, 2,  // +y
+                    0, 4, 7, 0, 7, 3,  // -x
+                    1, 2, 6, 1, 6, 5};  // +x
+    return cube;
+}
+
+}  // namespace vexo

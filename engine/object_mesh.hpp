@@ -1,0 +1,25 @@
+// The particle object's geometry for glTF scenes, read with the Open Asset Import Library, or a
+// unit cube when the object cannot be read.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vexo {
+
+struct Mesh {
+    std::vector<float> positions;       // x y z per vertex, glTF axes (z mirrored from LightWave's)
+    std::vector<std::uint32_t> indices;  // triangles, counter-clockwise seen from outside
+};
+
+// The object's triangles, all meshes of the file merged, or nothing when it cannot be read or
+// holds no triangles. The importer hands LightWave objects over with z mirrored and the
+// polygons reversed, which is the conversion the keys get too.
+std::optional<Mesh> LoadObjectMesh(const std::string& path);
+
+// A cube of edge 1 centred on the origin.
+Mesh UnitCube();
+
+}  // namespace vexo

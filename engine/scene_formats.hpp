@@ -1,0 +1,33 @@
+// The scene formats besides the version 1 scene: version 3 scenes (envelopes, LightWave 6 and
+// later) and glTF 2.0, and which format a target asks for. All of them carry the same keys as
+// the version 1 scene.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "engine/scene_key.hpp"
+#include "engine/settings.hpp"
+
+namespace vexo {
+
+enum class SceneFormat {
+    Lwsc1,  // LightWave scene, version 1: one line of 14 numbers per key (the default)
+    Lwsc3,  // LightWave scene, version 3: nine envelopes of linear keys per object
+    Gltf,   // glTF 2.0 JSON with its buffer embedded
+    Glb,    // glTF 2.0 binary
+};
+
+// glTF for a target ending in ".gltf" or ".glb" (in any case), `otherwise` for any other name.
+SceneFormat FormatForTarget(std::string_view target, SceneFormat otherwise);
+
+// The keys at strictly rising frames: of several keys on one frame the later is kept, and a key
+// whose frame is earlier than one already kept is dropped.
+ObjectKeys RisingKeys(const ObjectKeys& keys);
+
+void AppendLwsc3Header(std::string& out, const Settings& settings);
+// One object: "LoadObjectLayer 1", "ShowObject 6 3" and nine envelopes of linear keys at
+// time = frame / 24, rotations in radians.
+void AppendLwsc3Object(std::string& out, std::string_view object, const ObjectKeys& keys);
+
+}  // namespace vexo

@@ -1,0 +1,44 @@
+// The keys of one written object, and what receives them while a pass runs: the text of a
+// version 1 object block, written at once, or the values, for the other scene formats.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/particle.hpp"
+
+namespace vexo {
+
+struct SceneKey {
+    std::array<double, 9> value;  // x y z, heading pitch bank (degrees), scale x y z
+    std::int32_t frame;
+};
+using ObjectKeys = std::vector<SceneKey>;
+
+// One object block while it is being recorded.
+struct Block {
+    std::string text;
+    ObjectKeys keys;
+};
+
+class BlockBuilder {
+public:
+    // With `text_mode` the block's version 1 text goes to `block.text`; otherwise the keys go to
+    // `block.keys`.
+    BlockBuilder(Block& block, bool text_mode, std::string_view object, std::uint32_t channels)
+        : block_(block), text_mode_(text_mode), object_(object), channels_(channels) {}
+    void Start(std::uint32_t key_count);
+    void Add(const Particle& record, std::int32_t frame);
+    void Finish();
+
+private:
+    Block& block_;
+    bool text_mode_;
+    std::string_view object_;
+    std::uint32_t channels_;
+};
+
+}  // namespace vexo
