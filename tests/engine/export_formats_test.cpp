@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <map>
 #include <numbers>
-#include <regex>
 #include <sstream>
 
 #include "engine/create_scene.hpp"
@@ -56,19 +55,31 @@ std::string AssimpDump(const std::string& file, const TempDir& dir) {
     return ReadFile(xml);
 }
 
+// The text after `key="` up to the next quote, searching from `from`.
+std::string Attribute(const std::string& text, const std::string& key, std::size_t from, std::size_t* at) {
+    const std::size_t start = text.find(key + "=\"", from);
+    if (start == std::string::npos) return {};
+    const std::size_t begin = start + key.size() + 2;
+    *at = begin;
+    return text.substr(begin, text.find('"', begin) - begin);
+}
+
 // Per animated node of an assimp dump: its position, rotation and scaling key counts.
 std::map<std::string, std::array<int, 3>> AnimatedNodes(const std::string& xml) {
     std::map<std::string, std::array<int, 3>> nodes;
-    const std::regex node("<NodeAnim node=\"([^\"]*)\">([\\s\\S]*?)</NodeAnim>");
-    const std::regex list("<(Position|Rotation|Scaling)KeyList num=\"(\\d+)\"");
-    for (std::sregex_iterator it(xml.begin(), xml.end(), node), end; it != end; ++it) {
+    for (std::size_t at = xml.find("<NodeAnim node="); at != std::string::npos; at = xml.find("<NodeAnim node=", at)) {
+        std::size_t cursor = at;
+        const std::string name = Attribute(xml, "node", at, &cursor);
+        const std::size_t end = xml.find("</NodeAnim>", cursor);
         std::array<int, 3> counts{0, 0, 0};
-        const std::string body = (*it)[2];
-        for (std::sregex_iterator k(body.begin(), body.end(), list); k != end; ++k) {
-            const std::string kind = (*k)[1];
-            counts[kind == "Position" ? 0 : kind == "Rotation" ? 1 : 2] = std::stoi((*k)[2]);
+        const char* lists[] = {"<PositionKeyList", "<RotationKeyList", "<ScalingKeyList"};
+        for (int i = 0; i < 3; ++i) {
+            const std::size_t list = xml.find(lists[i], at);
+            std::size_t ignored = 0;
+            if (list < end) counts[i] = std::stoi(Attribute(xml, "num", list, &ignored));
         }
-        nodes[(*it)[1]] = counts;
+        nodes[name] = counts;
+        at = end;
     }
     return nodes;
 }
