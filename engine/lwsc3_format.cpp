@@ -44,13 +44,9 @@ ObjectKeys RisingKeys(const ObjectKeys& keys) {
 }
 
 void AppendLwsc3Header(std::string& out, const Settings& settings) {
-    out += "LWSC\n3\n\nFirstFrame ";
-    AppendInt(out, settings.first_frame);
-    out += "\nLastFrame ";
-    AppendInt(out, settings.last_frame);
-    out += "\nFrameStep ";
-    AppendInt(out, settings.frame_step);
-    out += "\nFramesPerSecond 24\n\n";
+    out += "LWSC\n3\n\n";
+    AppendFrameRange(out, settings);
+    out += "FramesPerSecond 24\n\n";
 }
 
 void AppendLwsc3Object(std::string& out, std::string_view object, const ObjectKeys& keys) {

@@ -20,14 +20,20 @@ void AppendInt(std::string& out, std::int32_t value) {
     out.append(buffer, result.ptr);
 }
 
-void AppendSceneHeader(std::string& out, const Settings& settings) {
-    out += "LWSC\n1\n\nFirstFrame ";
+void AppendFrameRange(std::string& out, const Settings& settings) {
+    out += "FirstFrame ";
     AppendInt(out, settings.first_frame);
     out += "\nLastFrame ";
     AppendInt(out, settings.last_frame);
     out += "\nFrameStep ";
     AppendInt(out, settings.frame_step);
-    out += "\nFramesPerSecond ";
+    out += '\n';
+}
+
+void AppendSceneHeader(std::string& out, const Settings& settings) {
+    out += "LWSC\n1\n\n";
+    AppendFrameRange(out, settings);
+    out += "FramesPerSecond ";
     AppendFixed(out, FramesPerSecond);
     out += "\n\n";
 }

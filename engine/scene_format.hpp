@@ -19,6 +19,8 @@ void AppendFixed(std::string& out, double value);
 void AppendInt(std::string& out, std::int32_t value);
 
 void AppendSceneHeader(std::string& out, const Settings& settings);
+// The "FirstFrame", "LastFrame" and "FrameStep" lines both scene versions share.
+void AppendFrameRange(std::string& out, const Settings& settings);
 // "LoadObject", "ShowObject", "ObjectMotion", then the channel and key count lines.
 void AppendObjectStart(std::string& out, std::string_view object, std::uint32_t channels, std::uint32_t keys);
 // One key line of the particle's values at the given frame.

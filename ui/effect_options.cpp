@@ -71,42 +71,30 @@ int OpenVEXOeffect_optionsWindow() {
 void CloseVEXOeffect_optionsWindow() { CloseSpecWindow(&VEXOeffect_optionsWnd, &VEXOeffect_optionsGList); }
 
 void WaitEOMessages() {
-    bool done = false;
-    Window* w = VEXOeffect_optionsWnd;
-    while (!done) {
-        if ((Wait((1u << w->UserPort->mp_SigBit) | SIGBREAKF_CTRL_C) & SIGBREAKF_CTRL_C) != 0) done = true;
-        while (!done) {
-            IntuiMessage* message = GT_GetIMsg(w->UserPort);
-            if (message == nullptr) break;
-            const ULONG cls = message->Class;
-            const UWORD code = message->Code;
-            auto* gadget = static_cast<Gadget*>(message->IAddress);
-            GT_ReplyIMsg(message);
-            if (cls == IDCMP_GADGETUP) {
-                double value = 0.0;
-                switch (gadget->GadgetID) {
-                    case 0:
-                        if (AcceptNumber(gadget, value)) current_prefs.gravity = value;
-                        break;
-                    case 4:
-                        if (AcceptNumber(gadget, value)) current_prefs.elasticity = value * 0.01;
-                        break;
-                    case 1:
-                        current_prefs.ground_bounce = static_cast<std::int16_t>(gadget->Flags & GFLG_SELECTED);
-                        break;
-                    case 2:
-                        current_prefs.radial_creation = static_cast<std::int16_t>(gadget->Flags & GFLG_SELECTED);
-                        break;
-                    default:
-                        break;
-                }
-            } else if (cls == IDCMP_GADGETDOWN) {
-                if (gadget->GadgetID == 3) current_prefs.linear_path = code == 0 ? 1 : 0;
-            } else if (cls == IDCMP_CLOSEWINDOW) {
-                done = true;
-            }
+    OptionWindowLoop(VEXOeffect_optionsWnd, [](ULONG cls, UWORD code, Gadget* gadget) {
+        if (cls == IDCMP_GADGETDOWN && gadget->GadgetID == 3) {
+            current_prefs.linear_path = code == 0 ? 1 : 0;  // the path selector reports on gadget down
+            return;
         }
-    }
+        if (cls != IDCMP_GADGETUP) return;  // refresh notices are only taken off the queue
+        double value = 0.0;
+        switch (gadget->GadgetID) {
+            case 0:
+                if (AcceptNumber(gadget, value)) current_prefs.gravity = value;
+                break;
+            case 4:
+                if (AcceptNumber(gadget, value)) current_prefs.elasticity = value * 0.01;
+                break;
+            case 1:
+                current_prefs.ground_bounce = static_cast<std::int16_t>(gadget->Flags & GFLG_SELECTED);
+                break;
+            case 2:
+                current_prefs.radial_creation = static_cast<std::int16_t>(gadget->Flags & GFLG_SELECTED);
+                break;
+            default:
+                break;
+        }
+    });
 }
 
 void effect_options() {

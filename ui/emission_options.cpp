@@ -61,29 +61,18 @@ int OpenVEXOemission_optionsWindow() {
 void CloseVEXOemission_optionsWindow() { CloseSpecWindow(&VEXOemission_optionsWnd, &VEXOemission_optionsGList); }
 
 void WaitEmOMessages() {
-    bool done = false;
-    Window* w = VEXOemission_optionsWnd;
-    while (!done) {
-        if ((Wait((1u << w->UserPort->mp_SigBit) | SIGBREAKF_CTRL_C) & SIGBREAKF_CTRL_C) != 0) done = true;
-        while (!done) {
-            IntuiMessage* message = GT_GetIMsg(w->UserPort);
-            if (message == nullptr) break;
-            const ULONG cls = message->Class;
-            auto* gadget = static_cast<Gadget*>(message->IAddress);
-            GT_ReplyIMsg(message);
-            if (cls == IDCMP_CLOSEWINDOW) {
-                done = true;
-            } else if (cls == IDCMP_GADGETUP && gadget->GadgetID <= 3) {
-                static const char* const kFields[] = {"heading_spread", "heading_angle", "pitch_spread", "pitch_angle"};
-                const std::int32_t number = CorrectAngle(kFields[gadget->GadgetID], GadgetLongInt(gadget));
-                const TagItem tags[] = {{GTIN_Number, static_cast<IPTR>(static_cast<ULONG>(number))}, {TAG_DONE, 0}};
-                GT_SetGadgetAttrsA(gadget, w, nullptr, tags);
-                *kAngleFields[gadget->GadgetID] = number;
-            } else if (cls == IDCMP_GADGETUP && gadget->GadgetID == 4) {
-                current_prefs.oversampling = static_cast<std::int16_t>(gadget->Flags & GFLG_SELECTED);
-            }
+    OptionWindowLoop(VEXOemission_optionsWnd, [](ULONG cls, UWORD, Gadget* gadget) {
+        if (cls != IDCMP_GADGETUP) return;
+        if (gadget->GadgetID <= 3) {
+            static const char* const kFields[] = {"heading_spread", "heading_angle", "pitch_spread", "pitch_angle"};
+            const std::int32_t number = CorrectAngle(kFields[gadget->GadgetID], GadgetLongInt(gadget));
+            const TagItem tags[] = {{GTIN_Number, static_cast<IPTR>(static_cast<ULONG>(number))}, {TAG_DONE, 0}};
+            GT_SetGadgetAttrsA(gadget, VEXOemission_optionsWnd, nullptr, tags);
+            *kAngleFields[gadget->GadgetID] = number;
+        } else if (gadget->GadgetID == 4) {
+            current_prefs.oversampling = static_cast<std::int16_t>(gadget->Flags & GFLG_SELECTED);
         }
-    }
+    });
 }
 
 void emission_options() {

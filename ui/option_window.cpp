@@ -43,6 +43,26 @@ int OpenSpecWindow(const WindowSpec& spec) {
     return 0;
 }
 
+void OptionWindowLoop(Window* window, const std::function<void(ULONG cls, UWORD code, Gadget* gadget)>& act) {
+    bool done = false;
+    while (!done) {
+        if ((Wait((1u << window->UserPort->mp_SigBit) | SIGBREAKF_CTRL_C) & SIGBREAKF_CTRL_C) != 0) done = true;
+        while (!done) {
+            IntuiMessage* message = GT_GetIMsg(window->UserPort);
+            if (message == nullptr) break;
+            const ULONG cls = message->Class;
+            const UWORD code = message->Code;
+            auto* gadget = static_cast<Gadget*>(message->IAddress);
+            GT_ReplyIMsg(message);
+            if (cls == IDCMP_CLOSEWINDOW) {
+                done = true;
+            } else {
+                act(cls, code, gadget);
+            }
+        }
+    }
+}
+
 void CloseSpecWindow(Window** wnd, Gadget** glist) {
     if (*wnd != nullptr) {
         CloseWindowSafely(*wnd);

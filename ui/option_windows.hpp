@@ -2,6 +2,8 @@
 // their shared opening routine and their commands.
 #pragma once
 
+#include <functional>
+
 #include "ui/vexo.hpp"
 
 namespace vexo::ui {
@@ -43,6 +45,11 @@ struct WindowSpec {
 // Frees nothing on failure: CloseSpecWindow releases whatever exists.
 int OpenSpecWindow(const WindowSpec& spec);
 void CloseSpecWindow(Window** wnd, Gadget** glist);
+
+// The message loop every option window runs: waits for its port or the break signal (which
+// closes it like the close gadget), replies to each message before acting on it, and hands the
+// message's class, code and gadget to `act` until the close gadget is used.
+void OptionWindowLoop(Window* window, const std::function<void(ULONG cls, UWORD code, Gadget* gadget)>& act);
 
 int OpenVEXOeffect_optionsWindow();
 void CloseVEXOeffect_optionsWindow();

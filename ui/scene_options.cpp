@@ -84,34 +84,22 @@ void CloseVEXOscene_optionsWindow() { CloseSpecWindow(&VEXOscene_optionsWnd, &VE
 void WaitSOMessages() {
     static const char* const kNegative[] = {input_text::kNegativeFirstFrame, input_text::kNegativeLastFrame,
                                             input_text::kNegativeFrameStep};
-    std::int32_t* const fields[] = {&current_prefs.first_frame, &current_prefs.last_frame, &current_prefs.frame_step};
-    bool done = false;
-    Window* w = VEXOscene_optionsWnd;
-    while (!done) {
-        if ((Wait((1u << w->UserPort->mp_SigBit) | SIGBREAKF_CTRL_C) & SIGBREAKF_CTRL_C) != 0) done = true;
-        while (!done) {
-            IntuiMessage* message = GT_GetIMsg(w->UserPort);
-            if (message == nullptr) break;
-            const ULONG cls = message->Class;
-            auto* gadget = static_cast<Gadget*>(message->IAddress);
-            GT_ReplyIMsg(message);
-            if (cls == IDCMP_CLOSEWINDOW) {
-                done = true;
-            } else if (cls == IDCMP_GADGETUP && gadget->GadgetID <= 2) {
-                const UWORD id = gadget->GadgetID;
-                const LONG number = GadgetLongInt(gadget);
-                const char* refusal = number < 0 ? kNegative[id] : nullptr;
-                // A zero step would make the frame loop stand still.
-                if (id == 2 && number == 0) refusal = text::kZeroFrameStep;
-                if (refusal != nullptr) {
-                    MyEasyRequest(refusal, text::kOk);
-                    ActivateGadget(gadget, w, nullptr);
-                } else {
-                    *fields[id] = number;
-                }
-            }
+    OptionWindowLoop(VEXOscene_optionsWnd, [](ULONG cls, UWORD, Gadget* gadget) {
+        if (cls != IDCMP_GADGETUP || gadget->GadgetID > 2) return;
+        std::int32_t* const fields[] = {&current_prefs.first_frame, &current_prefs.last_frame,
+                                        &current_prefs.frame_step};
+        const UWORD id = gadget->GadgetID;
+        const LONG number = GadgetLongInt(gadget);
+        const char* refusal = number < 0 ? kNegative[id] : nullptr;
+        // A zero step would make the frame loop stand still.
+        if (id == 2 && number == 0) refusal = text::kZeroFrameStep;
+        if (refusal != nullptr) {
+            MyEasyRequest(refusal, text::kOk);
+            ActivateGadget(gadget, VEXOscene_optionsWnd, nullptr);
+        } else {
+            *fields[id] = number;
         }
-    }
+    });
 }
 
 void scene_options() {

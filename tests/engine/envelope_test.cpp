@@ -120,18 +120,7 @@ TEST(Envelope, DegenerateEnvelopes) {
     EXPECT_TRUE(std::isfinite(Evaluate(same_time, 5.0)));
 }
 
-struct Read {
-    std::optional<MotionTable> table;
-    RecordingSink sink;
-    EngineState state;
-};
-
-std::unique_ptr<Read> ReadText(const std::string& text) {
-    auto r = std::make_unique<Read>();
-    std::istringstream in(text);
-    r->table = ReadMotion(in, r->sink, r->state);
-    return r;
-}
+using testing::ReadText;
 
 TEST(MotionV3, SameMotionAsTheVersionOneSample) {
     const auto v1 = ReadText(testing::ReadFile(testing::DataDir() / "emitter_v1.mot"));

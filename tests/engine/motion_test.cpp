@@ -16,18 +16,7 @@ constexpr const char* kThreeKeys =
     "1 0 2 90 0 0 1 1 1\n10 1 0 0 0\n"
     "3 0 0 180 0 0 1 1 1\n30 1 0 0 0\n";
 
-struct Read {
-    std::optional<MotionTable> table;
-    RecordingSink sink;
-    EngineState state;
-};
-
-std::unique_ptr<Read> ReadText(const std::string& text) {
-    auto r = std::make_unique<Read>();
-    std::istringstream in(text);
-    r->table = ReadMotion(in, r->sink, r->state);
-    return r;
-}
+using testing::ReadText;
 
 TEST(MotionReader, FillsOneEntryPerFrameByAccumulation) {
     auto r = ReadText(kThreeKeys);

@@ -56,6 +56,13 @@ std::filesystem::path DataDir() { return VEXO_TEST_DATA_DIR; }
                                          << "); actual bytes written to " << beside;
 }
 
+std::unique_ptr<MotionRead> ReadText(const std::string& text) {
+    auto read = std::make_unique<MotionRead>();
+    std::istringstream in(text);
+    read->table = ReadMotion(in, read->sink, read->state);
+    return read;
+}
+
 Settings SceneSettings(const TempDir& dir, const std::string& motion_text) {
     WriteFile(dir.path("motion.mot"), motion_text);
     Settings s = DefaultSettings();

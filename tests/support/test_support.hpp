@@ -2,9 +2,12 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "engine/motion.hpp"
 #include "engine/reporting.hpp"
 #include "engine/settings.hpp"
 
@@ -59,6 +62,14 @@ std::filesystem::path DataDir();
 // produced bytes beside the golden file as NAME.actual; with VEXO_UPDATE_GOLDEN=1 in the
 // environment it rewrites the golden file instead.
 ::testing::AssertionResult MatchesGolden(const std::string& actual, const std::string& golden_name);
+
+// A motion read from text in a fresh engine state, with everything the reader reported.
+struct MotionRead {
+    std::optional<MotionTable> table;
+    RecordingSink sink;
+    EngineState state;
+};
+std::unique_ptr<MotionRead> ReadText(const std::string& text);
 
 // Settings with paths set, for scenes written into `dir`.
 Settings SceneSettings(const TempDir& dir, const std::string& motion_text);

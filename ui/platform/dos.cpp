@@ -1,5 +1,5 @@
 // dos: locks give canonical paths, AddPart joins a drawer and a file within a byte limit, and
-// file handles wrap stdio.
+// file handles wrap stdio (the preferences file itself is read and written by its own module).
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -52,27 +52,5 @@ BPTR Open(const char* name, LONG mode) {
 }
 
 BOOL Close(BPTR file) { return file != nullptr && std::fclose(static_cast<std::FILE*>(file)) == 0; }
-
-LONG Read(BPTR file, void* buffer, LONG length) {
-    if (file == nullptr || length < 0) return -1;
-    return static_cast<LONG>(std::fread(buffer, 1, static_cast<std::size_t>(length), static_cast<std::FILE*>(file)));
-}
-
-LONG Write(BPTR file, const void* buffer, LONG length) {
-    if (file == nullptr || length < 0) return -1;
-    auto* stream = static_cast<std::FILE*>(file);
-    const std::size_t written = std::fwrite(buffer, 1, static_cast<std::size_t>(length), stream);
-    if (written != static_cast<std::size_t>(length) || std::fflush(stream) != 0) return -1;
-    return static_cast<LONG>(written);
-}
-
-LONG Seek(BPTR file, LONG position, LONG mode) {
-    if (file == nullptr) return -1;
-    auto* stream = static_cast<std::FILE*>(file);
-    const long old = std::ftell(stream);
-    const int whence = mode == OFFSET_BEGINNING ? SEEK_SET : (mode == 0 ? SEEK_CUR : SEEK_END);
-    if (std::fseek(stream, position, whence) != 0) return -1;
-    return static_cast<LONG>(old);
-}
 
 }  // namespace vexo::platform

@@ -210,8 +210,6 @@ void ZipWindow(Window* window) {
     d->zoomed = !d->zoomed;
 }
 
-bool BeginRefresh(Window*) { return true; }
-void EndRefresh(Window*, BOOL) {}
 void GT_BeginRefresh(Window*) {}
 void GT_EndRefresh(Window*, BOOL) {}
 void GT_RefreshWindow(Window* window, void*) {

@@ -205,8 +205,6 @@ struct IntuiMessage : Message {
 
 Window* OpenWindowTagList(const void* new_window, const TagItem* tags);
 void CloseWindow(Window* window);
-bool BeginRefresh(Window* window);
-void EndRefresh(Window* window, BOOL complete);
 
 // Moves the window between its normal size and its zoom size (WA_Zoom).
 void ZipWindow(Window* window);
@@ -366,9 +364,7 @@ void FreeAslRequest(void* requester);
 
 using BPTR = void*;
 inline constexpr LONG SHARED_LOCK = -2;
-inline constexpr LONG MODE_OLDFILE = 1005;
 inline constexpr LONG MODE_NEWFILE = 1006;
-inline constexpr LONG OFFSET_BEGINNING = -1;
 
 BPTR Lock(const char* name, LONG mode);
 void UnLock(BPTR lock);
@@ -377,11 +373,9 @@ BOOL NameFromLock(BPTR lock, char* buffer, LONG size);
 // Appends a file name to the drawer path in `buffer` (of `size` bytes); false if it does not fit,
 // leaving the buffer as it was.
 BOOL AddPart(char* buffer, const char* file, ULONG size);
+// Opens a file; MODE_NEWFILE creates it or empties it.
 BPTR Open(const char* name, LONG mode);
 BOOL Close(BPTR file);
-LONG Read(BPTR file, void* buffer, LONG length);
-LONG Write(BPTR file, const void* buffer, LONG length);
-LONG Seek(BPTR file, LONG position, LONG mode);
 
 // ---- BOOPSI image classes ------------------------------------------------------------------
 
