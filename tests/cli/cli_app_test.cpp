@@ -189,11 +189,36 @@ TEST_F(CliFixture, CtrlCKeepsTheCompleteBlocks) {
     EXPECT_EQ(Run(SceneArgs(2)).code, kExitOk);
 }
 
+TEST_F(CliFixture, ReadsVersionThreeMotionAndWritesEveryFormat) {
+    auto args = SceneArgs(3);
+    args.insert(args.end(), {"--set", "parent_motion=" + (vexo::testing::DataDir() / "emitter_v3.mot").string()});
+    ASSERT_EQ(Run(args).code, kExitOk);
+    EXPECT_EQ(ReadFile(dir.path("s.lws")).substr(0, 7), "LWSC\n1\n");
+    for (const char* format : {"lwsc3", "glb", "gltf"}) {
+        auto with_format = args;
+        with_format.insert(with_format.end(), {"--format", format, "--set", std::string("target_scene=") + dir.str(format)});
+        const CliResult r = Run(with_format);
+        EXPECT_EQ(r.code, kExitOk) << r.err;
+        // The particle object "drop.lwo" does not exist: glTF scenes say they use a cube.
+        EXPECT_EQ(r.err.find("unit cube") != std::string::npos, std::string(format) != "lwsc3") << r.err;
+    }
+    EXPECT_EQ(ReadFile(dir.path("lwsc3")).substr(0, 7), "LWSC\n3\n");
+    EXPECT_EQ(ReadFile(dir.path("glb")).substr(0, 4), "glTF");
+    EXPECT_TRUE(vexo::testing::PassesValidator(dir.str("glb")));
+    EXPECT_TRUE(vexo::testing::PassesValidator(dir.str("gltf")));
+    // A target named .glb is glTF without asking.
+    args.insert(args.end(), {"--set", "target_scene=" + dir.str("auto.glb")});
+    ASSERT_EQ(Run(args).code, kExitOk);
+    EXPECT_EQ(ReadFile(dir.path("auto.glb")).substr(0, 4), "glTF");
+    EXPECT_TRUE(vexo::testing::PassesValidator(dir.str("auto.glb")));
+}
+
 TEST_F(CliFixture, HelpDocumentsEveryOption) {
     const CliResult r = Run({"--help"});
     EXPECT_EQ(r.code, kExitOk);
     for (const char* word : {"PREFS_FILE", "--object", "--motion", "--scene", "--set", "--print-prefs",
-                             "--write-prefs", "--quiet", "end_behavior", "Exit status", "130"}) {
+                             "--write-prefs", "--quiet", "--engine", "--format", "--threads", "lwsc3", "glb",
+                             "end_behavior", "Exit status", "130"}) {
         EXPECT_NE(r.out.find(word), std::string::npos) << word;
     }
 }

@@ -23,27 +23,9 @@ namespace {
 using testing::ReadFile;
 using testing::RecordingSink;
 using testing::ScriptedHook;
+using testing::PassesValidator;
+using testing::Run;
 using testing::TempDir;
-
-// Runs a shell command; returns its exit status and what it printed.
-int Run(const std::string& command, std::string* output) {
-    std::FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-    if (pipe == nullptr) return -1;
-    char buffer[4096];
-    std::string text;
-    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) text += buffer;
-    const int status = ::pclose(pipe);
-    if (output != nullptr) *output = text;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-::testing::AssertionResult PassesValidator(const std::string& file) {
-    std::string output;
-    const int status = Run(std::string("node '") + VEXO_GLTF_VALIDATOR + "' '" + file + "'", &output);
-    if (status == 0) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "glTF validator (exit " << status << ", see scripts/install-deps):\n"
-                                         << output;
-}
 
 // The Open Asset Import Library's XML dump of a file, under a memory limit and a timeout.
 std::string AssimpDump(const std::string& file, const TempDir& dir) {

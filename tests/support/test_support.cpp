@@ -2,8 +2,10 @@
 
 #include "tests/support/test_support.hpp"
 
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -54,6 +56,25 @@ std::filesystem::path DataDir() { return VEXO_TEST_DATA_DIR; }
     return ::testing::AssertionFailure() << golden_name << " differs at byte " << at << " (expected "
                                          << expected.size() << " bytes, got " << actual.size()
                                          << "); actual bytes written to " << beside;
+}
+
+int Run(const std::string& command, std::string* output) {
+    std::FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
+    if (pipe == nullptr) return -1;
+    char buffer[4096];
+    std::string text;
+    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) text += buffer;
+    const int status = ::pclose(pipe);
+    if (output != nullptr) *output = text;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+::testing::AssertionResult PassesValidator(const std::string& file) {
+    std::string output;
+    const int status = Run(std::string("node '") + VEXO_GLTF_VALIDATOR + "' '" + file + "'", &output);
+    if (status == 0) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "glTF validator (exit " << status << ", see scripts/install-deps):\n"
+                                         << output;
 }
 
 std::unique_ptr<MotionRead> ReadText(const std::string& text) {

@@ -63,6 +63,11 @@ std::filesystem::path DataDir();
 // environment it rewrites the golden file instead.
 ::testing::AssertionResult MatchesGolden(const std::string& actual, const std::string& golden_name);
 
+// Runs a shell command; returns its exit status, and what it printed in `output`.
+int Run(const std::string& command, std::string* output);
+// The Khronos glTF validator finds no error in the file (see scripts/install-deps).
+::testing::AssertionResult PassesValidator(const std::string& file);
+
 // A motion read from text in a fresh engine state, with everything the reader reported.
 struct MotionRead {
     std::optional<MotionTable> table;

@@ -182,6 +182,7 @@ TEST_F(GenerateTest, AGlbTargetIsWrittenAsGltf) {
     Run(steps, {kOk, kOk});
     EXPECT_EQ(Texts()[0], "Could not read the particle object.\n\nThe glTF scene shows a unit cube\nfor every particle.");
     EXPECT_EQ(ReadFile(dir.path("s.glb")).substr(0, 4), "glTF");
+    EXPECT_TRUE(vexo::testing::PassesValidator(dir.str("s.glb")));
 }
 
 TEST_F(GenerateTest, NoMemoryForTheParticlesIsReported) {
