@@ -12,8 +12,8 @@
 #include <sstream>
 
 #include "engine/create_scene.hpp"
-#include "engine/scene_file.hpp"
-#include "engine/scene_format.hpp"
+#include "engine/writers/scene_file.hpp"
+#include "engine/writers/scene_format.hpp"
 
 namespace vexo {
 namespace {

@@ -10,8 +10,8 @@
 #include "cli/break_signal.hpp"
 #include "cli/progress_bar.hpp"
 #include "engine/create_scene.hpp"
-#include "engine/settings.hpp"
-#include "engine/settings_fields.hpp"
+#include "engine/settings/settings.hpp"
+#include "engine/settings/settings_fields.hpp"
 #include "prefs/prefs_file.hpp"
 #include "prefs/settings_text.hpp"
 

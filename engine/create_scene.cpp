@@ -7,15 +7,15 @@
 #include <string>
 #include <thread>
 
-#include "engine/block_pipeline.hpp"
-#include "engine/gltf_scene.hpp"
-#include "engine/object_mesh.hpp"
-#include "engine/motion.hpp"
-#include "engine/particle.hpp"
-#include "engine/reference_passes.hpp"
-#include "engine/scene_file.hpp"
-#include "engine/scene_format.hpp"
-#include "engine/scheduled_passes.hpp"
+#include "engine/generation/block_pipeline.hpp"
+#include "engine/writers/gltf_scene.hpp"
+#include "engine/writers/object_mesh.hpp"
+#include "engine/motion/motion.hpp"
+#include "engine/simulation/particle.hpp"
+#include "engine/generation/reference_passes.hpp"
+#include "engine/writers/scene_file.hpp"
+#include "engine/writers/scene_format.hpp"
+#include "engine/generation/scheduled_passes.hpp"
 
 namespace vexo {
 namespace {

@@ -7,8 +7,8 @@
 
 #include "engine/engine_state.hpp"
 #include "engine/reporting.hpp"
-#include "engine/scene_formats.hpp"
-#include "engine/settings.hpp"
+#include "engine/writers/scene_formats.hpp"
+#include "engine/settings/settings.hpp"
 
 namespace vexo {
 

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "engine/random.hpp"
+#include "engine/simulation/random.hpp"
 
 namespace vexo {
 

@@ -5,7 +5,7 @@
 #include <istream>
 #include <string>
 
-#include "engine/settings.hpp"
+#include "engine/settings/settings.hpp"
 
 namespace vexo {
 

@@ -6,7 +6,7 @@
 #include <limits>
 #include <variant>
 
-#include "engine/settings_fields.hpp"
+#include "engine/settings/settings_fields.hpp"
 #include "prefs/input_rules.hpp"
 
 namespace vexo {

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/settings.hpp"
+#include "engine/settings/settings.hpp"
 
 namespace vexo {
 

@@ -1,6 +1,6 @@
 #include "ui/main_window.hpp"
 
-#include "engine/scene_format.hpp"
+#include "engine/writers/scene_format.hpp"
 #include "ui/option_windows.hpp"
 
 namespace vexo::ui {

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "engine/engine_state.hpp"
-#include "engine/settings.hpp"
+#include "engine/settings/settings.hpp"
 #include "ui/platform/platform.hpp"
 
 namespace vexo::ui {

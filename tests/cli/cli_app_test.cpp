@@ -6,7 +6,7 @@
 
 #include "cli/cli_app.hpp"
 #include "engine/create_scene.hpp"
-#include "engine/settings.hpp"
+#include "engine/settings/settings.hpp"
 #include "prefs/prefs_file.hpp"
 #include "tests/support/test_support.hpp"
 

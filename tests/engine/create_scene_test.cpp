@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "engine/create_scene.hpp"
-#include "engine/random.hpp"
+#include "engine/simulation/random.hpp"
 #include "tests/support/test_support.hpp"
 
 namespace vexo {

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "engine/dynamics.hpp"
+#include "engine/simulation/dynamics.hpp"
 
 namespace vexo {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "engine/emission.hpp"
+#include "engine/simulation/emission.hpp"
 
 namespace vexo {
 namespace {

@@ -3,8 +3,8 @@
 #include <cmath>
 #include <sstream>
 
-#include "engine/envelope.hpp"
-#include "engine/motion.hpp"
+#include "engine/motion/envelope.hpp"
+#include "engine/motion/motion.hpp"
 #include "tests/support/test_support.hpp"
 
 namespace vexo {

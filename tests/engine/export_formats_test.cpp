@@ -12,9 +12,9 @@
 #include <sstream>
 
 #include "engine/create_scene.hpp"
-#include "engine/gltf_scene.hpp"
-#include "engine/object_mesh.hpp"
-#include "engine/scene_formats.hpp"
+#include "engine/writers/gltf_scene.hpp"
+#include "engine/writers/object_mesh.hpp"
+#include "engine/writers/scene_formats.hpp"
 #include "tests/support/test_support.hpp"
 
 namespace vexo {

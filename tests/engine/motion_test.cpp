@@ -2,7 +2,7 @@
 
 #include <sstream>
 
-#include "engine/motion.hpp"
+#include "engine/motion/motion.hpp"
 #include "tests/support/test_support.hpp"
 
 namespace vexo {

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "engine/random.hpp"
+#include "engine/simulation/random.hpp"
 
 namespace vexo {
 namespace {

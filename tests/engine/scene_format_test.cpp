@@ -6,7 +6,7 @@
 #include <limits>
 #include <random>
 
-#include "engine/scene_format.hpp"
+#include "engine/writers/scene_format.hpp"
 
 namespace vexo {
 namespace {

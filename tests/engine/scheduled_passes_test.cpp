@@ -4,10 +4,10 @@
 #include <sstream>
 
 #include "engine/create_scene.hpp"
-#include "engine/dynamics.hpp"
-#include "engine/emission.hpp"
-#include "engine/frame_loop.hpp"
-#include "engine/random.hpp"
+#include "engine/simulation/dynamics.hpp"
+#include "engine/simulation/emission.hpp"
+#include "engine/generation/frame_loop.hpp"
+#include "engine/simulation/random.hpp"
 #include "tests/support/test_support.hpp"
 
 namespace vexo {

@@ -3,9 +3,9 @@
 #include <bit>
 #include <random>
 
-#include "engine/random.hpp"
-#include "engine/settings.hpp"
-#include "engine/settings_fields.hpp"
+#include "engine/simulation/random.hpp"
+#include "engine/settings/settings.hpp"
+#include "engine/settings/settings_fields.hpp"
 
 namespace vexo {
 namespace {

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/motion.hpp"
+#include "engine/motion/motion.hpp"
 #include "engine/reporting.hpp"
-#include "engine/settings.hpp"
+#include "engine/settings/settings.hpp"
 
 namespace vexo::testing {
 

@@ -6,8 +6,8 @@
 #include <cstdint>
 
 #include "engine/engine_state.hpp"
-#include "engine/particle.hpp"
-#include "engine/settings.hpp"
+#include "engine/simulation/particle.hpp"
+#include "engine/settings/settings.hpp"
 
 namespace vexo {
 

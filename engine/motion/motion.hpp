@@ -12,7 +12,7 @@
 
 #include "engine/engine_state.hpp"
 #include "engine/reporting.hpp"
-#include "engine/settings.hpp"
+#include "engine/settings/settings.hpp"
 
 namespace vexo {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "engine/particle.hpp"
-#include "engine/settings.hpp"
+#include "engine/simulation/particle.hpp"
+#include "engine/settings/settings.hpp"
 
 namespace vexo {
 

@@ -1,8 +1,8 @@
-#include "engine/scene_format.hpp"
+#include "engine/writers/scene_format.hpp"
 
 #include <charconv>
 
-#include "engine/dynamics.hpp"
+#include "engine/simulation/dynamics.hpp"
 
 namespace vexo {
 
@@ -71,7 +71,7 @@ void AppendObjectEnd(std::string& out) {
 
 }  // namespace vexo
 
-#include "engine/scene_key.hpp"
+#include "engine/generation/scene_key.hpp"
 
 namespace vexo {
 

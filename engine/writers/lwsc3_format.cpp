@@ -2,8 +2,8 @@
 #include <charconv>
 #include <numbers>
 
-#include "engine/scene_format.hpp"
-#include "engine/scene_formats.hpp"
+#include "engine/writers/scene_format.hpp"
+#include "engine/writers/scene_formats.hpp"
 
 namespace vexo {
 namespace {

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/object_mesh.hpp"
-#include "engine/scene_key.hpp"
+#include "engine/writers/object_mesh.hpp"
+#include "engine/generation/scene_key.hpp"
 
 namespace vexo {
 

@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
-#include "engine/particle.hpp"
-#include "engine/settings.hpp"
+#include "engine/simulation/particle.hpp"
+#include "engine/settings/settings.hpp"
 
 namespace vexo {
 

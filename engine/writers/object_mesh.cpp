@@ -1,4 +1,4 @@
-#include "engine/object_mesh.hpp"
+#include "engine/writers/object_mesh.hpp"
 
 #include <assimp/Importer.hpp>
 #include <assimp/postprocess.h>

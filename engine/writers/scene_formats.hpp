@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "engine/scene_key.hpp"
-#include "engine/settings.hpp"
+#include "engine/generation/scene_key.hpp"
+#include "engine/settings/settings.hpp"
 
 namespace vexo {
 

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "engine/scene_key.hpp"
+#include "engine/generation/scene_key.hpp"
 
 namespace vexo {
 

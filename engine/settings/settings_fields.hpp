@@ -8,7 +8,7 @@
 #include <string_view>
 #include <variant>
 
-#include "engine/settings.hpp"
+#include "engine/settings/settings.hpp"
 
 namespace vexo {
 

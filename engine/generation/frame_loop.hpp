@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/motion.hpp"
-#include "engine/particle.hpp"
-#include "engine/scene_key.hpp"
-#include "engine/settings.hpp"
+#include "engine/motion/motion.hpp"
+#include "engine/simulation/particle.hpp"
+#include "engine/generation/scene_key.hpp"
+#include "engine/settings/settings.hpp"
 
 namespace vexo {
 

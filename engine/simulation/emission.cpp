@@ -1,8 +1,8 @@
-#include "engine/emission.hpp"
+#include "engine/simulation/emission.hpp"
 
 #include <cmath>
 
-#include "engine/random.hpp"
+#include "engine/simulation/random.hpp"
 
 namespace vexo {
 namespace {

@@ -1,10 +1,10 @@
-#include "engine/settings.hpp"
+#include "engine/settings/settings.hpp"
 
 #include <algorithm>
 #include <bit>
 #include <cstring>
 
-#include "engine/settings_fields.hpp"
+#include "engine/settings/settings_fields.hpp"
 
 namespace vexo {
 namespace {

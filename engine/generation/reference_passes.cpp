@@ -1,7 +1,7 @@
-#include "engine/reference_passes.hpp"
+#include "engine/generation/reference_passes.hpp"
 
-#include "engine/dynamics.hpp"
-#include "engine/emission.hpp"
+#include "engine/simulation/dynamics.hpp"
+#include "engine/simulation/emission.hpp"
 
 namespace vexo {
 

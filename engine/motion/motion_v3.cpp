@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/envelope.hpp"
-#include "engine/motion.hpp"
+#include "engine/motion/envelope.hpp"
+#include "engine/motion/motion.hpp"
 
 namespace vexo {
 namespace motion_text {

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/particle.hpp"
+#include "engine/simulation/particle.hpp"
 
 namespace vexo {
 

@@ -1,4 +1,4 @@
-#include "engine/dynamics.hpp"
+#include "engine/simulation/dynamics.hpp"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "engine/scene_file.hpp"
+#include "engine/writers/scene_file.hpp"
 
 #include <cerrno>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "engine/gltf_scene.hpp"
+#include "engine/writers/gltf_scene.hpp"
 
 #include <tiny_gltf.h>
 
@@ -9,7 +9,7 @@
 #include <numbers>
 #include <sstream>
 
-#include "engine/scene_formats.hpp"
+#include "engine/writers/scene_formats.hpp"
 
 namespace vexo {
 namespace {

@@ -8,11 +8,11 @@
 #include <string>
 
 #include "engine/engine_state.hpp"
-#include "engine/frame_loop.hpp"
-#include "engine/motion.hpp"
-#include "engine/particle.hpp"
-#include "engine/scene_key.hpp"
-#include "engine/settings.hpp"
+#include "engine/generation/frame_loop.hpp"
+#include "engine/motion/motion.hpp"
+#include "engine/simulation/particle.hpp"
+#include "engine/generation/scene_key.hpp"
+#include "engine/settings/settings.hpp"
 
 namespace vexo {
 

@@ -1,4 +1,4 @@
-#include "engine/envelope.hpp"
+#include "engine/motion/envelope.hpp"
 
 #include <cmath>
 #include <cstddef>

@@ -1,4 +1,4 @@
-#include "engine/motion.hpp"
+#include "engine/motion/motion.hpp"
 
 #include <charconv>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "engine/block_pipeline.hpp"
+#include "engine/generation/block_pipeline.hpp"
 
 #include <new>
 

@@ -1,13 +1,13 @@
-#include "engine/scheduled_passes.hpp"
+#include "engine/generation/scheduled_passes.hpp"
 
 #include <functional>
 #include <limits>
 #include <new>
 #include <queue>
 
-#include "engine/dynamics.hpp"
-#include "engine/emission.hpp"
-#include "engine/random.hpp"
+#include "engine/simulation/dynamics.hpp"
+#include "engine/simulation/emission.hpp"
+#include "engine/simulation/random.hpp"
 
 namespace vexo {
 

@@ -1,4 +1,4 @@
-#include "engine/random.hpp"
+#include "engine/simulation/random.hpp"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "engine/frame_loop.hpp"
+#include "engine/generation/frame_loop.hpp"
 
 #include <algorithm>
 
