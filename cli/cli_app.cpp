@@ -34,8 +34,9 @@ constexpr const char* kFooter =
     "  first_frame, last_frame, frame_step            whole numbers, 0 or more\n"
     "  heading_angle, heading_spread, pitch_angle,\n"
     "  pitch_spread                                   whole degrees; heading spread is wrapped\n"
-    "                                                 to 0..360, heading angle to -359..360 and\n"
-    "                                                 pitch spread limited to 0..180\n"
+    "                                                 to 0..360, heading angle beyond -360..360\n"
+    "                                                 to -359..359 and pitch spread limited to\n"
+    "                                                 0..180\n"
     "  velocity, velocity_variation, start_size,\n"
     "  end_size, gravity, elasticity                  decimal numbers such as 2, -0.5 or 3.25\n"
     "                                                 (no exponents); elasticity is a fraction,\n"
@@ -171,9 +172,12 @@ int Generate(const Options& options, const Settings& settings, CliStreams& s, En
             }
             return kExitOk;
         case WriteOutcome::Interrupted:
+            if (report.objects_written == 0) {
+                return Fail(s, kExitInterrupted, "interrupted before the first object: " + target + " was not touched");
+            }
             return Fail(s, kExitInterrupted, "interrupted: " + target + " holds " + of + " objects");
         case WriteOutcome::Aborted:
-            return Fail(s, kExitInterrupted, "aborted: " + target + " was deleted");
+            return Fail(s, kExitInterrupted, "aborted: " + target + " was not touched");
         case WriteOutcome::Refused:
             return kExitUsage;  // the engine has said why
         case WriteOutcome::CannotOpen:

@@ -150,6 +150,11 @@ void WriteToFile(const Settings& settings, BlockSource& source, PassHook& hook, 
     }
     source.Finish(p);
 
+    // A break before the first block has generated nothing: the old target stays as it was.
+    if (report.outcome == WriteOutcome::Interrupted && report.objects_written == 0) {
+        file.Remove();
+        return;
+    }
     if (aborted) {
         file.Remove();
         report.outcome = WriteOutcome::Aborted;
@@ -182,7 +187,9 @@ unsigned ThreadCount(const GenerateOptions& options) {
 
 }  // namespace
 
-const char* RefuseFrameRange(const Settings& settings) {
+const char* RefuseSettings(const Settings& settings) {
+    // Such a path would put lines of its own into the scene, or name a file nobody meant.
+    if (AnyPathHasControlCharacter(settings)) return scene_text::kControlCharacterInPath;
     if (settings.frame_step == 0) return scene_text::kZeroFrameStep;
     if (static_cast<std::uint32_t>(settings.last_frame) < static_cast<std::uint32_t>(settings.first_frame)) {
         return scene_text::kLastBeforeFirst;
@@ -194,7 +201,7 @@ SceneReport CreateScene(const Settings& settings, EngineState& state, MessageSin
                         const GenerateOptions& options) {
     SceneReport report;
     report.objects_total = static_cast<std::uint32_t>(settings.num_particles);
-    if (const char* refusal = RefuseFrameRange(settings)) {
+    if (const char* refusal = RefuseSettings(settings)) {
         sink.Message(refusal);
         report.outcome = WriteOutcome::Refused;
         return report;

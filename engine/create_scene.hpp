@@ -22,12 +22,13 @@ enum class SceneResult : int {
 // What became of the target file.
 enum class WriteOutcome {
     Complete,     // every object block written
-    Interrupted,  // break: the header and the complete blocks are kept
-    Aborted,      // abort: the file was deleted
+    Interrupted,  // break: the header and the complete blocks replace the target; with no
+                  // complete block the target is not touched
+    Aborted,      // abort: what was written is dropped; the target is not touched
     Refused,      // settings the loop cannot run; reported, file not touched
     NotStarted,   // the motion could not be read or memory ran out; file not touched
     CannotOpen,   // the target could not be created; nothing written
-    WriteFailed,  // a write failed (disk full, ...); the partial file was deleted
+    WriteFailed,  // a write failed (disk full, ...); the target is not touched
 };
 
 struct SceneReport {
@@ -55,6 +56,8 @@ inline constexpr const char* kZeroFrameStep =
     "Cannot create a scene with\na frame step of 0.\n\nPlease enter 1 or more.";
 inline constexpr const char* kLastBeforeFirst =
     "Cannot create a scene whose\nlast frame comes before\nits first frame.";
+inline constexpr const char* kControlCharacterInPath =
+    "Cannot create a scene:\na path holds a control\ncharacter such as a line break.";
 inline constexpr const char* kUnitCube =
     "Could not read the particle object.\n\nThe glTF scene shows a unit cube\nfor every particle.";
 }  // namespace scene_text
@@ -62,7 +65,8 @@ inline constexpr const char* kUnitCube =
 SceneReport CreateScene(const Settings& settings, EngineState& state, MessageSink& sink, PassHook& hook,
                         const GenerateOptions& options = {});
 
-// Null when the frame loop can run these settings, else the text that refuses them.
-const char* RefuseFrameRange(const Settings& settings);
+// Null when the frame loop can run these settings, else the text that refuses them: a path
+// with a control character, a frame step of 0 or a last frame before the first.
+const char* RefuseSettings(const Settings& settings);
 
 }  // namespace vexo

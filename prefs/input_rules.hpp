@@ -18,6 +18,8 @@ inline constexpr const char* kNegativeLifespan = "Cannot have a negative\npartic
 inline constexpr const char* kNegativeDelay = "Cannot have a negative\ncreation delay...\n\nPlease re-enter.";
 inline constexpr const char* kNegativeFirstFrame = "Cannot have a negative\nfirst frame...\n\nPlease re-enter.";
 inline constexpr const char* kNegativeLastFrame = "Cannot have a negative\nlast frame...\n\nPlease re-enter.";
+inline constexpr const char* kControlCharacter =
+    "A path must not hold control\ncharacters such as line breaks.\n\nPlease re-enter.";
 inline constexpr const char* kNegativeFrameStep = "Cannot have a negative\nframe step...\n\nPlease re-enter.";
 }  // namespace input_text
 

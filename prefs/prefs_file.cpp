@@ -1,11 +1,9 @@
 #include "prefs/prefs_file.hpp"
 
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <fstream>
+
+#include "engine/writers/replacement_file.hpp"
 
 namespace vexo {
 
@@ -28,20 +26,12 @@ PrefsLoadResult LoadPrefsFile(const std::string& path, Settings& settings) {
 
 bool SavePrefsFile(const std::string& path, const Settings& settings, std::string* error) {
     const SettingsImage image = EncodeSettings(settings);
-    const std::string temp = path + ".new";
-    auto fail = [&](bool remove_temp) {
-        if (error != nullptr) *error = std::strerror(errno);
-        if (remove_temp) std::remove(temp.c_str());
-        return false;
-    };
-    errno = 0;
-    std::FILE* file = std::fopen(temp.c_str(), "wb");
-    if (file == nullptr) return fail(false);
-    const bool written = std::fwrite(image.data(), 1, image.size(), file) == image.size() &&
-                         std::fflush(file) == 0 && ::fsync(fileno(file)) == 0;
-    if (std::fclose(file) != 0 || !written) return fail(true);
-    if (std::rename(temp.c_str(), path.c_str()) != 0) return fail(true);
-    return true;
+    ReplacementFile file;
+    const bool saved = file.Open(path, SpecialFiles::Refuse) &&
+                       file.Write(std::string_view(reinterpret_cast<const char*>(image.data()), image.size())) &&
+                       file.Commit();
+    if (!saved && error != nullptr) *error = file.error();
+    return saved;
 }
 
 }  // namespace vexo

@@ -24,8 +24,9 @@ PrefsLoadResult LoadPrefs(std::istream& in, Settings& settings);
 PrefsLoadResult LoadPrefsFile(const std::string& path, Settings& settings);
 
 // Writes all 880 bytes to a new file beside `path` and renames it into place, so an existing
-// file is replaced only once the new one is complete. On failure `error` says why and any
-// old file is left as it was.
+// file is replaced only once the new one is complete. A symbolic link at `path` is followed and
+// stays; anything else that is not a regular file is refused. On failure `error` says why and
+// any old file is left as it was.
 bool SavePrefsFile(const std::string& path, const Settings& settings, std::string* error);
 
 }  // namespace vexo

@@ -122,6 +122,8 @@ AssignResult AssignSetting(Settings& settings, std::string_view assignment) {
     std::int64_t whole = 0;
     switch (field->kind) {
         case FieldKind::Path:
+            // The value is not repeated: its control characters would reach the terminal.
+            if (HasControlCharacter(value)) return Fail(name, "...", OneLine(input_text::kControlCharacter));
             if (!SetPathText(settings.*std::get<PathField Settings::*>(field->member), value)) {
                 return Fail(name, "...", "a path may hold at most 254 characters");
             }

@@ -33,8 +33,13 @@ void Refuse(Gadget* g, const char* message) {
     ActivateGadget(g, VEXOWnd, nullptr);
 }
 
-// Typed text longer than a path field holds is refused rather than cut.
+// Typed text longer than a path field holds is refused rather than cut, and so is a path with
+// a control character, which would put lines of its own into the scene.
 bool FitsPathField(Gadget* g, const char* typed) {
+    if (HasControlCharacter(typed)) {
+        Refuse(g, input_text::kControlCharacter);
+        return false;
+    }
     if (std::strlen(typed) <= kMaxPathLength) return true;
     Refuse(g, text::kPathTooLong);
     return false;
@@ -111,6 +116,11 @@ void FileRequesterRule(FileButton button) {
     if (!memory.Remember(request->fr_Drawer, request->fr_File)) {
         // The joined path does not fit: storing the drawer alone would name the wrong file.
         MyEasyRequest(text::kFilenameOverflow, text::kOk);
+        FreeAslRequest(request);
+        return;
+    }
+    if (HasControlCharacter(whole_path)) {
+        MyEasyRequest(input_text::kControlCharacter, text::kOk);
         FreeAslRequest(request);
         return;
     }

@@ -1,6 +1,9 @@
 // The one message requester of the program, the quit and About commands, safe closing of a
 // window, and the two file tests.
-#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include "ui/vexo.hpp"
 
@@ -31,17 +34,20 @@ void CloseWindowSafely(Window* window) {
 }
 
 int CouldRead(const char* path) {
-    std::FILE* file = std::fopen(path, "r");
-    if (file == nullptr) return 0;
-    std::fclose(file);
+    // Without blocking: opening a FIFO for reading would otherwise wait for a writer.
+    const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return 0;
+    ::close(fd);
     return 1;
 }
 
 int CouldWrite(const char* path) {
-    BPTR file = Open(path, MODE_NEWFILE);
-    if (file == nullptr) return 0;
-    Close(file);
-    std::remove(path);
+    // Creates the file only if nothing is there, and removes only what it created: an existing
+    // file (one that could not be read, say) is never emptied or deleted by this test.
+    const int fd = ::open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) return errno == EEXIST && ::access(path, W_OK) == 0 ? 1 : 0;
+    ::close(fd);
+    ::unlink(path);
     return 1;
 }
 

@@ -150,6 +150,18 @@ std::string PathText(const PathField& field) {
     return std::string(field.begin(), end);
 }
 
+bool HasControlCharacter(std::string_view text) {
+    return std::any_of(text.begin(), text.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 32 || byte == 127;
+    });
+}
+
+bool AnyPathHasControlCharacter(const Settings& settings) {
+    return HasControlCharacter(PathText(settings.particle_object)) ||
+           HasControlCharacter(PathText(settings.parent_motion)) || HasControlCharacter(PathText(settings.target_scene));
+}
+
 bool SetPathText(PathField& field, std::string_view text) {
     if (text.size() > kMaxPathLength || text.find('\0') != std::string_view::npos) return false;
     field.fill('\0');

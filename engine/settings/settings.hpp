@@ -70,6 +70,12 @@ std::string PathText(const PathField& field);
 // when the text is longer than kMaxPathLength or holds a NUL.
 bool SetPathText(PathField& field, std::string_view text);
 
+// True when the text holds a control character (below 32, or 127): a line break in a path would
+// start a new line in the scene text.
+bool HasControlCharacter(std::string_view text);
+// True when any of the three paths holds a control character.
+bool AnyPathHasControlCharacter(const Settings& settings);
+
 inline bool IsOn(std::int16_t flag) { return flag != 0; }
 
 }  // namespace vexo

@@ -1,40 +1,32 @@
-// The open target file of one generation: buffered appends, write errors remembered rather
-// than lost, and removal that never touches anything but a regular file.
+// The target file of one generation: written beside the target and renamed over it only when
+// kept, so a failed, aborted or empty run leaves the old target as it was. A FIFO or device
+// at the target (a pipe, /dev/null) is written directly. Write errors are remembered.
 #pragma once
 
-#include <cstdio>
 #include <string>
 #include <string_view>
+
+#include "engine/writers/replacement_file.hpp"
 
 namespace vexo {
 
 class SceneFile {
 public:
-    SceneFile() = default;
-    SceneFile(const SceneFile&) = delete;
-    SceneFile& operator=(const SceneFile&) = delete;
-    ~SceneFile();
-
-    // Creates or empties the file. On failure returns false and keeps the reason.
+    // Prepares the replacement of the target. On failure returns false and keeps the reason.
     bool Open(const std::string& path);
     // Writes the text; after the first failure it writes nothing more and returns false.
     bool Write(std::string_view text);
-    // Flushes and closes; false when anything written since Open was lost.
+    // Makes what was written the target; false when anything was lost (the target is then kept).
     bool Close();
-    // Deletes the file if it is a regular file (never a device such as /dev/null).
+    // Drops what was written; the target, or a symbolic link to it, is never removed.
     void Remove();
 
-    bool failed() const { return failed_; }
+    bool failed() const { return file_.failed(); }
     // The system's words for the first failure, e.g. "No space left on device".
-    const std::string& error() const { return error_; }
+    const std::string& error() const { return file_.error(); }
 
 private:
-    void Fail();
-
-    std::FILE* file_ = nullptr;
-    std::string path_;
-    bool failed_ = false;
-    std::string error_;
+    ReplacementFile file_;
 };
 
 }  // namespace vexo

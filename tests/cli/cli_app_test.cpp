@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <sstream>
@@ -130,6 +133,55 @@ TEST_F(CliFixture, CorrectedAnglesAreReported) {
               "vexo-cli: note: heading_spread=9999 stored as 279\n"
               "vexo-cli: note: heading_angle=-999 stored as -279\n");
     EXPECT_NE(r.out.find("heading_spread=279\n"), std::string::npos);
+    // The heading angle keeps -360 to 360 as typed and wraps what lies beyond, as --help says.
+    const struct {
+        const char* typed;
+        const char* note;
+        const char* stored;
+    } angles[] = {{"-360", "", "-360"}, {"360", "", "360"},
+                  {"-361", "vexo-cli: note: heading_angle=-361 stored as -1\n", "-1"},
+                  {"361", "vexo-cli: note: heading_angle=361 stored as 1\n", "1"},
+                  {"-720", "vexo-cli: note: heading_angle=-720 stored as 0\n", "0"}};
+    for (const auto& a : angles) {
+        const CliResult angle = Run({"--set", std::string("heading_angle=") + a.typed, "--print-prefs"});
+        EXPECT_EQ(angle.err, a.note);
+        EXPECT_NE(angle.out.find(std::string("heading_angle=") + a.stored + "\n"), std::string::npos) << a.typed;
+    }
+    EXPECT_NE(Run({"--help"}).out.find("heading angle beyond -360..360\n"
+                                       "                                                 to -359..359"),
+              std::string::npos);
+}
+
+// Every way a path reaches the settings refuses control characters, without echoing them.
+TEST_F(CliFixture, ControlCharactersInPathsAreRefused) {
+    const std::string refused = ": A path must not hold control characters such as line breaks.\n";
+    for (const char* field : {"particle_object", "parent_motion", "target_scene"}) {
+        for (const char* bad : {"a\nLoadObject b", "a\rb", "a\x1b[2Jb", "a\tb", "a\x7f"}) {
+            const std::string option = field == std::string("particle_object") ? "--object"
+                                       : field == std::string("parent_motion") ? "--motion"
+                                                                                : "--scene";
+            for (bool by_set : {false, true}) {
+                auto args = SceneArgs(2);
+                if (by_set) {
+                    args.insert(args.end(), {"--set", std::string(field) + "=" + bad});
+                } else {
+                    *(std::find(args.begin(), args.end(), option) + 1) = bad;
+                }
+                const CliResult r = Run(args);
+                EXPECT_EQ(r.code, kExitUsage);
+                EXPECT_EQ(r.err, "vexo-cli: " + std::string(field) + "=..." + refused);
+            }
+        }
+    }
+    // A preferences file may hold one; the engine refuses to generate from it.
+    Settings s = vexo::testing::SceneSettings(dir, kMotion);
+    s.num_particles = 2;
+    SetPathText(s.particle_object, "drop.lwo\nLoadObject evil.lwo");
+    ASSERT_TRUE(SavePrefsFile(dir.str("ctl.prefs"), s, nullptr));
+    const CliResult r = Run({dir.str("ctl.prefs")});
+    EXPECT_EQ(r.code, kExitUsage);
+    EXPECT_EQ(r.err, "vexo-cli: Cannot create a scene: a path holds a control character such as a line break.\n");
+    EXPECT_EQ(dir.Listing(), (std::vector<std::string>{"ctl.prefs", "m.mot", "motion.mot"}));
 }
 
 TEST_F(CliFixture, PreferencesFileProblems) {
@@ -145,6 +197,11 @@ TEST_F(CliFixture, PreferencesFileProblems) {
     EXPECT_EQ(r.code, kExitFailure);
     EXPECT_EQ(r.err, "vexo-cli: cannot write preferences file " + dir.str("missing/p.prefs") +
                          ": No such file or directory\n");
+    ASSERT_EQ(::mkfifo(dir.str("fifo.prefs").c_str(), 0600), 0);
+    r = Run({"--write-prefs", dir.str("fifo.prefs")});
+    EXPECT_EQ(r.code, kExitFailure);
+    EXPECT_EQ(r.err, "vexo-cli: cannot write preferences file " + dir.str("fifo.prefs") + ": Not a regular file\n");
+    EXPECT_TRUE(std::filesystem::is_fifo(dir.path("fifo.prefs")));
 }
 
 TEST_F(CliFixture, MotionFileErrorsShowTheReadersMessage) {
@@ -187,6 +244,17 @@ TEST_F(CliFixture, CtrlCKeepsTheCompleteBlocks) {
     EXPECT_EQ(scene.substr(scene.size() - 17), "ShadowOptions 2\n\n");
     // The handler is gone afterwards: the next run is not interrupted by the old request.
     EXPECT_EQ(Run(SceneArgs(2)).code, kExitOk);
+}
+
+TEST_F(CliFixture, CtrlCBeforeTheFirstObjectLeavesTheTargetUntouched) {
+    WriteFile(dir.path("s.lws"), "old scene");
+    const CliResult r = Run(SceneArgs(10), [](std::uint32_t pass) {
+        if (pass == 0) std::raise(SIGINT);
+    });
+    EXPECT_EQ(r.code, kExitInterrupted);
+    EXPECT_EQ(r.err, "vexo-cli: interrupted before the first object: " + dir.str("s.lws") + " was not touched\n");
+    EXPECT_EQ(ReadFile(dir.path("s.lws")), "old scene");
+    EXPECT_EQ(dir.Listing(), (std::vector<std::string>{"m.mot", "s.lws"}));
 }
 
 TEST_F(CliFixture, ReadsVersionThreeMotionAndWritesEveryFormat) {

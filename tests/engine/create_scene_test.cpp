@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <random>
@@ -212,7 +215,7 @@ TEST_F(SceneFixture, RecycleWithCreationDelayKeepsKeysInFrameOrder) {
     EXPECT_EQ(std::vector<int>(frames.begin(), frames.begin() + 6), (std::vector<int>{0, 1, 2, 4, 5, 6}));
 }
 
-TEST_F(SceneFixture, AbortDeletesTheFileBreakKeepsCompleteBlocks) {
+TEST_F(SceneFixture, AbortDropsTheSceneBreakKeepsCompleteBlocks) {
     Settings s = Make(kMoving);
     s.num_particles = 10;
     s.particles_per_frame = 2;
@@ -220,14 +223,23 @@ TEST_F(SceneFixture, AbortDeletesTheFileBreakKeepsCompleteBlocks) {
     s.velocity_variation = 30;
     const std::string full = Generate(s).scene;
 
-    state.Reset();
-    ScriptedHook abort(6, PassAction::Abort);
-    const SceneRun aborted = Generate(s, &abort);
-    EXPECT_EQ(aborted.report.outcome, WriteOutcome::Aborted);
-    EXPECT_EQ(aborted.report.result, SceneResult::Done);
-    EXPECT_FALSE(aborted.exists);
-    EXPECT_EQ(abort.seen.size(), 7u);
-    EXPECT_EQ(abort.seen.back(), std::make_pair(6u, 10u));
+    // An abort leaves no file where there was none, and the old scene where there was one.
+    for (bool old_scene : {false, true}) {
+        if (old_scene) testing::WriteFile(dir.path("scene.lws"), "old scene");
+        if (!old_scene) std::filesystem::remove(dir.path("scene.lws"));
+        state.Reset();
+        ScriptedHook abort(6, PassAction::Abort);
+        const SceneRun aborted = Generate(s, &abort);
+        EXPECT_EQ(aborted.report.outcome, WriteOutcome::Aborted);
+        EXPECT_EQ(aborted.report.result, SceneResult::Done);
+        EXPECT_EQ(aborted.exists, old_scene);
+        EXPECT_EQ(aborted.scene, old_scene ? "old scene" : "");
+        EXPECT_EQ(abort.seen.size(), 7u);
+        EXPECT_EQ(abort.seen.back(), std::make_pair(6u, 10u));
+        const std::vector<std::string> left =
+            old_scene ? std::vector<std::string>{"motion.mot", "scene.lws"} : std::vector<std::string>{"motion.mot"};
+        EXPECT_EQ(dir.Listing(), left);
+    }
 
     state.Reset();
     ScriptedHook brk(6, PassAction::Break);
@@ -313,6 +325,102 @@ TEST_F(SceneFixture, UnwritableTargetsAreFailures) {
         EXPECT_EQ(run.report.outcome, WriteOutcome::WriteFailed);
         EXPECT_EQ(run.report.error, "No space left on device");
         EXPECT_TRUE(std::filesystem::exists("/dev/full"));  // never removed: not a regular file
+    }
+}
+
+// A break that comes before the first block (while a long motion is read, say) has generated
+// nothing: an old target keeps its bytes and no new file appears, on both paths and in every format.
+TEST_F(SceneFixture, BreakBeforeTheFirstBlockLeavesTheTargetUntouched) {
+    Settings s = Make(kMoving);
+    s.num_particles = 3;
+    s.particles_per_frame = 1;
+    for (GenerationPath path : {GenerationPath::Reference, GenerationPath::Scheduled}) {
+        for (SceneFormat format : {SceneFormat::Lwsc1, SceneFormat::Lwsc3, SceneFormat::Glb}) {
+            for (bool old_scene : {true, false}) {
+                std::filesystem::remove(dir.path("scene.lws"));
+                if (old_scene) testing::WriteFile(dir.path("scene.lws"), "old scene");
+                ScriptedHook brk(0, PassAction::Break);
+                RecordingSink sink;
+                GenerateOptions options;
+                options.path = path;
+                options.format = format;
+                const SceneReport report = CreateScene(s, state, sink, brk, options);
+                EXPECT_EQ(report.outcome, WriteOutcome::Interrupted);
+                EXPECT_EQ(report.objects_written, 0u);
+                const std::vector<std::string> left = old_scene
+                                                          ? std::vector<std::string>{"motion.mot", "scene.lws"}
+                                                          : std::vector<std::string>{"motion.mot"};
+                EXPECT_EQ(dir.Listing(), left);
+                if (old_scene) {
+                    EXPECT_EQ(ReadFile(dir.path("scene.lws")), "old scene");
+                }
+            }
+        }
+    }
+}
+
+// A target reached through a symbolic link: the link stays a link, a complete scene replaces
+// its destination, and a failed write leaves both as they were with nothing beside them.
+TEST_F(SceneFixture, WritesThroughASymbolicLinkNeverRemoveTheLink) {
+    Settings s = Make(kMoving);
+    s.num_particles = 5;
+    s.particles_per_frame = 1;
+    s.linear_path = 0;
+    testing::WriteFile(dir.path("real.lws"), "old scene");
+    std::filesystem::create_symlink("real.lws", dir.path("scene.lws"));
+    const std::vector<std::string> expected = {"motion.mot", "real.lws", "scene.lws -> real.lws"};
+
+    // A file size limit makes the write fail as a full disk would, even for root.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit small = saved;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    SceneRun run = Generate(s);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    EXPECT_EQ(run.report.outcome, WriteOutcome::WriteFailed);
+    EXPECT_EQ(run.report.error, "File too large");
+    EXPECT_EQ(dir.Listing(), expected);
+    EXPECT_EQ(ReadFile(dir.path("real.lws")), "old scene");
+
+    if (std::filesystem::exists("/dev/full")) {
+        std::filesystem::create_symlink("/dev/full", dir.path("full.lws"));
+        SetPathText(s.target_scene, dir.str("full.lws"));
+        run = Generate(s);
+        EXPECT_EQ(run.report.outcome, WriteOutcome::WriteFailed);
+        EXPECT_EQ(run.report.error, "No space left on device");
+        EXPECT_TRUE(std::filesystem::is_symlink(dir.path("full.lws")));
+        EXPECT_TRUE(std::filesystem::is_character_file("/dev/full"));
+        std::filesystem::remove(dir.path("full.lws"));
+        SetPathText(s.target_scene, dir.str("scene.lws"));
+    }
+
+    run = Generate(s);
+    EXPECT_EQ(run.report.outcome, WriteOutcome::Complete);
+    EXPECT_EQ(dir.Listing(), expected);
+    EXPECT_EQ(ParseBlocks(ReadFile(dir.path("real.lws"))).size(), 5u);
+}
+
+// A control character in any path would put lines of its own into the scene text (a line break
+// in the object path) or name a file nobody meant: the generation is refused and nothing written.
+TEST_F(SceneFixture, ControlCharactersInAnyPathAreRefused) {
+    for (const char* field : {"particle_object", "parent_motion", "target_scene"}) {
+        for (char c : {'\n', '\r', '\t', '\x1b', '\x7f'}) {
+            Settings s = Make();
+            s.num_particles = 2;
+            PathField& path = field == std::string("particle_object") ? s.particle_object
+                              : field == std::string("parent_motion") ? s.parent_motion
+                                                                        : s.target_scene;
+            ASSERT_TRUE(SetPathText(path, PathText(path) + c + "x"));
+            state.Reset();
+            const SceneRun run = Generate(s);
+            EXPECT_EQ(run.report.outcome, WriteOutcome::Refused) << field << int(c);
+            EXPECT_EQ(run.sink.messages, std::vector<std::string>{"Cannot create a scene:\na path holds a control\n"
+                                                                  "character such as a line break."});
+            EXPECT_EQ(dir.Listing(), std::vector<std::string>{"motion.mot"}) << field << int(c);
+            EXPECT_EQ(state.random.state(), Random::kStartState);
+        }
     }
 }
 

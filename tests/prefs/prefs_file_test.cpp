@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <sstream>
 
@@ -77,17 +79,56 @@ TEST(PrefsFile, ForeignFilesChangeNothing) {
     EXPECT_EQ(s, start);
 }
 
-TEST(PrefsFile, AFailedSaveKeepsTheOldFile) {
+// Whatever stands at NAME.new or at another name a save might pick for its temporary file is
+// left alone; a symbolic link at NAME itself is followed and stays a link.
+TEST(PrefsFile, SavingFollowsNoLinkButTheOneAtTheName) {
     TempDir dir;
-    WriteFile(dir.path("keep.prefs"), "old bytes");
-    std::filesystem::create_directory(dir.path("keep.prefs.new"));  // the new file cannot be made
+    WriteFile(dir.path("victim"), "precious");
+    std::filesystem::create_symlink(dir.path("victim"), dir.path("p.prefs.new"));
+    std::filesystem::create_symlink(dir.path("victim"), dir.path(".p.prefs.new"));
+    std::filesystem::create_symlink(dir.path("made-by-save"), dir.path("p.prefs.tmp"));
     std::string error;
-    EXPECT_FALSE(SavePrefsFile(dir.str("keep.prefs"), Custom(), &error));
-    EXPECT_EQ(error, "Is a directory");
-    EXPECT_EQ(ReadFile(dir.path("keep.prefs")), "old bytes");
+    ASSERT_TRUE(SavePrefsFile(dir.str("p.prefs"), Custom(), &error)) << error;
+    EXPECT_EQ(ReadFile(dir.path("p.prefs")), Image(Custom()));
+    EXPECT_EQ(ReadFile(dir.path("victim")), "precious");
+    const std::string victim = dir.str("victim");
+    EXPECT_EQ(dir.Listing(), (std::vector<std::string>{".p.prefs.new -> " + victim, "p.prefs",
+                                                       "p.prefs.new -> " + victim,
+                                                       "p.prefs.tmp -> " + dir.str("made-by-save"), "victim"}));
 
-    EXPECT_FALSE(SavePrefsFile(dir.str("missing/x.prefs"), Custom(), &error));
-    EXPECT_EQ(error, "No such file or directory");
+    WriteFile(dir.path("real.prefs"), "old bytes");
+    std::filesystem::create_symlink("real.prefs", dir.path("link.prefs"));
+    ASSERT_TRUE(SavePrefsFile(dir.str("link.prefs"), Custom(), &error)) << error;
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.path("link.prefs")));
+    EXPECT_EQ(ReadFile(dir.path("real.prefs")), Image(Custom()));
+}
+
+// Only a regular file is ever replaced: a FIFO, a device or a folder at the name is refused and
+// stays what it was, and a failed save leaves no file behind.
+TEST(PrefsFile, OnlyRegularFilesAreReplaced) {
+    TempDir dir;
+    ASSERT_EQ(::mkfifo(dir.str("fifo.prefs").c_str(), 0600), 0);
+    std::filesystem::create_directory(dir.path("folder.prefs"));
+    std::filesystem::create_symlink("/dev/null", dir.path("null.prefs"));
+    const struct {
+        std::string path;
+        const char* error;
+    } cases[] = {
+        {dir.str("fifo.prefs"), "Not a regular file"},
+        {"/dev/null", "Not a regular file"},
+        {dir.str("null.prefs"), "Not a regular file"},
+        {dir.str("folder.prefs"), "Is a directory"},
+        {dir.str("missing/x.prefs"), "No such file or directory"},
+    };
+    for (const auto& c : cases) {
+        std::string error;
+        EXPECT_FALSE(SavePrefsFile(c.path, Custom(), &error)) << c.path;
+        EXPECT_EQ(error, c.error) << c.path;
+    }
+    EXPECT_TRUE(std::filesystem::is_fifo(dir.path("fifo.prefs")));
+    EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
+    EXPECT_TRUE(std::filesystem::is_directory(dir.path("folder.prefs")));
+    EXPECT_EQ(dir.Listing(), (std::vector<std::string>{"fifo.prefs", "folder.prefs", "null.prefs -> /dev/null"}));
 }
 
 TEST(PrefsFile, SavingOverAnExistingFileReplacesIt) {

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -21,6 +22,17 @@ TempDir::TempDir() {
 TempDir::~TempDir() {
     std::error_code ec;
     std::filesystem::remove_all(dir_, ec);
+}
+
+std::vector<std::string> TempDir::Listing() const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir_)) {
+        std::string name = entry.path().filename().string();
+        if (entry.is_symlink()) name += " -> " + std::filesystem::read_symlink(entry.path()).string();
+        names.push_back(name);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 std::string ReadFile(const std::filesystem::path& path) {

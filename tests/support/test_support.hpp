@@ -47,6 +47,8 @@ public:
     TempDir& operator=(const TempDir&) = delete;
     std::filesystem::path path(const std::string& name) const { return dir_ / name; }
     std::string str(const std::string& name) const { return path(name).string(); }
+    // Every name in the folder (hidden ones too), sorted; a symbolic link as "name -> target".
+    std::vector<std::string> Listing() const;
 
 private:
     std::filesystem::path dir_;
