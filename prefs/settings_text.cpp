@@ -60,9 +60,19 @@ bool ParseWhole(std::string_view text, std::int64_t min, std::int64_t max, std::
     return ec == std::errc() && end == text.data() + text.size() && out >= min && out <= max;
 }
 
+// Typed text as an error message repeats it: control characters become "?", so the message
+// stays one line and cannot steer the terminal.
+std::string Printable(std::string_view text) {
+    std::string shown(text);
+    for (char& c : shown) {
+        if (HasControlCharacter(std::string_view(&c, 1))) c = '?';
+    }
+    return shown;
+}
+
 AssignResult Fail(std::string_view field, std::string_view value, std::string_view why) {
     AssignResult r;
-    r.error = std::string(field) + "=" + std::string(value) + ": " + std::string(why);
+    r.error = Printable(field) + "=" + Printable(value) + ": " + std::string(why);
     return r;
 }
 
@@ -104,7 +114,7 @@ AssignResult AssignSetting(Settings& settings, std::string_view assignment) {
     const auto equals = assignment.find('=');
     if (equals == std::string_view::npos) {
         AssignResult r;
-        r.error = "expected field=value, got \"" + std::string(assignment) + "\"";
+        r.error = "expected field=value, got \"" + Printable(assignment) + "\"";
         return r;
     }
     const std::string_view name = assignment.substr(0, equals);
@@ -112,7 +122,7 @@ AssignResult AssignSetting(Settings& settings, std::string_view assignment) {
     const FieldInfo* field = FindSettingsField(name);
     if (field == nullptr) {
         AssignResult r;
-        r.error = "no setting is called \"" + std::string(name) + "\" (see --help for the list)";
+        r.error = "no setting is called \"" + Printable(name) + "\" (see --help for the list)";
         return r;
     }
 
