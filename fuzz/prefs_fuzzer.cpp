@@ -75,10 +75,17 @@ void CheckScene(std::string_view scene, const Settings& settings) {
     AppendSceneHeader(header, settings);
     std::size_t at = 0;
     if (!Starts(scene, at, header)) fuzz::Broken("scene header");
-    const std::string load = "LoadObject " + PathText(settings.particle_object) + "\nShowObject 7 7\nObjectMotion (unnamed)\n";
+    // Line ends are the only control characters the text may hold.
+    for (char c : scene.substr(header.size())) {
+        if (c != '\n' && HasControlCharacter(std::string_view(&c, 1))) fuzz::Broken("control character in the scene");
+    }
     for (std::int32_t p = 0; p < settings.num_particles; ++p) {
         long long channels = 0, keys = 0;
-        if (!Starts(scene, at, load) || !IndentedNumber(scene, at, channels) || !IndentedNumber(scene, at, keys)) {
+        const std::size_t line_end = scene.find('\n', at);
+        if (!Starts(scene, at, "LoadObject ") || line_end == std::string_view::npos) fuzz::Broken("LoadObject line");
+        at = line_end + 1;
+        if (!Starts(scene, at, "ShowObject 7 7\nObjectMotion (unnamed)\n") || !IndentedNumber(scene, at, channels) ||
+            !IndentedNumber(scene, at, keys)) {
             fuzz::Broken("object block start");
         }
         for (long long k = 0; k < keys; ++k) {

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs the real vexo-cli on a long generation, sends it SIGINT, and checks that it stops with
-# status 130, says how many objects it kept, and leaves only complete object blocks.
+# status 130, says how many objects it kept, and leaves only complete object blocks (or, stopped
+# before the first one, no file at all) and no temporary file.
 set -u
 cli=$1
 data=$2
@@ -11,8 +12,9 @@ trap 'rm -rf "$dir"' EXIT
     --set num_particles=4000 --set particles_per_frame=20 --set velocity=1 --set linear_path=off \
     --set last_frame=200 2>"$dir/err" &
 pid=$!
+# The scene is written beside the target (a hidden temporary file) and renamed at the end.
 for _ in $(seq 100); do
-    [ -s "$dir/s.lws" ] && break
+    ls -A "$dir" | grep -q '^\.s\.lws\.' && break
     sleep 0.05
 done
 sleep 0.3
@@ -22,9 +24,15 @@ status=$?
 
 fail() { echo "FAIL: $*"; cat "$dir/err"; exit 1; }
 [ "$status" -eq 130 ] || fail "exit status $status, expected 130"
+if grep -q "^vexo-cli: interrupted before the first object: $dir/s.lws was not touched$" "$dir/err"; then
+    [ ! -e "$dir/s.lws" ] || fail "a scene was left although no object was complete"
+    echo "PASS: interrupted before the first object"
+    exit 0
+fi
 grep -Eq "^vexo-cli: interrupted: $dir/s.lws holds [0-9]+ of 4000 objects$" "$dir/err" || fail "message"
 kept=$(sed -E -n 's/.* holds ([0-9]+) of 4000 objects$/\1/p' "$dir/err")
 blocks=$(grep -c '^ShadowOptions 2$' "$dir/s.lws")
 [ "$blocks" -eq "$kept" ] || fail "$blocks blocks in the file, $kept reported"
 [ "$(tail -c 17 "$dir/s.lws")" = "$(printf 'ShadowOptions 2\n\n')" ] || [ "$kept" -eq 0 ] || fail "file does not end with a complete block"
+[ "$(ls -A "$dir" | grep -c '^\.s\.lws\.')" -eq 0 ] || fail "a temporary file was left"
 echo "PASS: interrupted after $kept complete objects"

@@ -180,8 +180,9 @@ TEST_F(MainWindowTest, TypedPathsAreTestedBeforeTheyAreStored) {
          Type(Main(), GD_parent_motion, missing), Type(Main(), GD_target_scene, old),
          Do([] { EXPECT_EQ(PathText(current_prefs.target_scene), ""); }), Type(Main(), GD_target_scene, old),
          Type(Main(), GD_target_scene, bad), Type(Main(), GD_target_scene, fresh),
-         Type(Main(), GD_particle_object, std::string(255, 'x')), Quit()},
-        {kOk, kOk, kCancel, kOk, kOk, kOk, kOk});
+         Type(Main(), GD_particle_object, std::string(255, 'x')), Type(Main(), GD_target_scene, fresh + "\nx"),
+         Type(Main(), GD_parent_motion, object + "\t"), Type(Main(), GD_particle_object, "\x1b[2J"), Quit()},
+        {kOk, kOk, kCancel, kOk, kOk, kOk, kOk, kOk, kOk, kOk});
     EXPECT_EQ(Texts(), (std::vector<std::string>{
                            "Unable to open particle object\n\nPath probably invalid\nPlease re-enter",
                            "Unable to open parent motion\n\nPath probably invalid.\nPlease re-enter.",
@@ -189,6 +190,9 @@ TEST_F(MainWindowTest, TypedPathsAreTestedBeforeTheyAreStored) {
                            "Target scene already exists...\n\nOverwrite?",
                            "Cannot create target scene...\n\nPath probably invalid.\nPlease re-enter.",
                            "This path is too long:\nat most 254 characters.\n\nPlease re-enter.",
+                           "A path must not hold control\ncharacters such as line breaks.\n\nPlease re-enter.",
+                           "A path must not hold control\ncharacters such as line breaks.\n\nPlease re-enter.",
+                           "A path must not hold control\ncharacters such as line breaks.\n\nPlease re-enter.",
                            "Are you sure you want\nto quit VEXO?"}));
     EXPECT_EQ(PathText(current_prefs.particle_object), object);
     EXPECT_EQ(PathText(current_prefs.parent_motion), "");

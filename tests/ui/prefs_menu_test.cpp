@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <filesystem>
 
 #include "tests/ui/ui_test_support.hpp"
@@ -103,15 +105,16 @@ TEST_F(PrefsMenuTest, TheOverwriteQuestionProtectsTheOldFile) {
     EXPECT_EQ(ReadFile(dir.path("old.prefs")), Image(DefaultSettings()));
 }
 
-TEST_F(PrefsMenuTest, AFailedSaveSaysSoAndKeepsTheOldFile) {
-    WriteFile(dir.path("keep.prefs"), "old bytes");
-    std::filesystem::create_directory(dir.path("keep.prefs.new"));
+// A FIFO at the chosen name is neither waited on nor replaced: the save says it failed.
+TEST_F(PrefsMenuTest, AFailedSaveSaysSoAndKeepsWhatWasThere) {
+    ASSERT_EQ(::mkfifo(dir.str("keep.prefs").c_str(), 0600), 0);
     Run({PickMenu(kSaveItem), Do([] { pt::FailNextAslRequest(); }), PickMenu(kSaveItem), Quit()}, {kOk, kOk, kOk},
         {{false, Drawer(), "keep.prefs"}});
     EXPECT_EQ(Texts(), (std::vector<std::string>{"Preferences file already\nexists.\n\nOverwrite?",
                                                  "Could not save the\npreferences file.",
                                                  "Are you sure you want\nto quit VEXO?"}));
-    EXPECT_EQ(ReadFile(dir.path("keep.prefs")), "old bytes");
+    EXPECT_TRUE(std::filesystem::is_fifo(dir.path("keep.prefs")));
+    EXPECT_EQ(dir.Listing(), std::vector<std::string>{"keep.prefs"});
 }
 
 TEST_F(PrefsMenuTest, AnOverlongPathEndsTheCommand) {
