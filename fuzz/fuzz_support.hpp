@@ -11,13 +11,13 @@
 namespace vexo::fuzz {
 
 class NullSink : public MessageSink {
-public:
+  public:
     void Message(std::string_view) override {}
     void DebugLine(std::string_view) override {}
 };
 
 class ContinueHook : public PassHook {
-public:
+  public:
     PassAction OnPassStart(std::uint32_t, std::uint32_t) override { return PassAction::Continue; }
 };
 

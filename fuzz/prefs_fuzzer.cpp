@@ -24,9 +24,11 @@ using namespace vexo;
 
 constexpr const char* kMotions[] = {
     "LWMO\n1\n9\n1\n0 0 0 0 0 0 1 1 1\n0 1 0 0 0\n",
-    "LWMO\n1\n9\n3\n0 0 0 0 0 0 1 1 1\n0 1 0 0 0\n1 2 2 90 10 0 1 1 1\n10 1 0 0 0\n3 0 -1 180 0 5 1 1 1\n40 1 0 0 0\n",
+    "LWMO\n1\n9\n3\n0 0 0 0 0 0 1 1 1\n0 1 0 0 0\n1 2 2 90 10 0 1 1 1\n10 1 0 0 0\n3 0 -1 180 0 5 1 1 1\n40 "
+    "1 0 0 0\n",
     "LWMO\n1\n12\n2\n0 0 0 0 0 0 1 1 1\n0 1 0 0 0\n5 -3 2 -90 45 10 2 2 2\n7 1 0 0 0\n",
-    ("LWMO\n3\n\nNumChannels 9\nChannel 0\n{ Envelope\n  2\n  Key 0 0 3 0 0 0 0 0 0\n  Key 4 1 3 0 0 0 0 0 0\n"
+    ("LWMO\n3\n\nNumChannels 9\nChannel 0\n{ Envelope\n  2\n  Key 0 0 3 0 0 0 0 0 0\n  Key 4 1 3 0 0 0 0 0 "
+     "0\n"
      "  Behaviors 1 1\n}\nChannel 3\n{ Envelope\n  1\n  Key 1.5 0 3 0 0 0 0 0 0\n  Behaviors 4 4\n}\n"),
 };
 constexpr std::size_t kMotionCount = sizeof kMotions / sizeof kMotions[0];
@@ -77,15 +79,17 @@ void CheckScene(std::string_view scene, const Settings& settings) {
     if (!Starts(scene, at, header)) fuzz::Broken("scene header");
     // Line ends are the only control characters the text may hold.
     for (char c : scene.substr(header.size())) {
-        if (c != '\n' && HasControlCharacter(std::string_view(&c, 1))) fuzz::Broken("control character in the scene");
+        if (c != '\n' && HasControlCharacter(std::string_view(&c, 1)))
+            fuzz::Broken("control character in the scene");
     }
     for (std::int32_t p = 0; p < settings.num_particles; ++p) {
         long long channels = 0, keys = 0;
         const std::size_t line_end = scene.find('\n', at);
-        if (!Starts(scene, at, "LoadObject ") || line_end == std::string_view::npos) fuzz::Broken("LoadObject line");
+        if (!Starts(scene, at, "LoadObject ") || line_end == std::string_view::npos)
+            fuzz::Broken("LoadObject line");
         at = line_end + 1;
-        if (!Starts(scene, at, "ShowObject 7 7\nObjectMotion (unnamed)\n") || !IndentedNumber(scene, at, channels) ||
-            !IndentedNumber(scene, at, keys)) {
+        if (!Starts(scene, at, "ShowObject 7 7\nObjectMotion (unnamed)\n") ||
+            !IndentedNumber(scene, at, channels) || !IndentedNumber(scene, at, keys)) {
             fuzz::Broken("object block start");
         }
         for (long long k = 0; k < keys; ++k) {
@@ -144,27 +148,33 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::istringstream in(std::string(reinterpret_cast<const char*>(data), record));
     Settings s = DefaultSettings();
     if (LoadPrefs(in, s) != PrefsLoadResult::Loaded) return 0;
-    auto knob = [&](std::size_t i) { return kSettingsImageSize + i < size ? data[kSettingsImageSize + i] : 0; };
+    auto knob = [&](std::size_t i) {
+        return kSettingsImageSize + i < size ? data[kSettingsImageSize + i] : 0;
+    };
 
     s.num_particles = Fold(s.num_particles, 8);
     s.particles_per_frame = Fold(s.particles_per_frame, 8);
     s.frame_step = Fold(s.frame_step, 8);
     s.first_frame = Fold(s.first_frame, 1000);
     // A last frame before the first is refused; keep that case, but only where it is refused.
-    s.last_frame = (s.last_frame < 0 && s.first_frame > 0) ? s.first_frame - 1 : s.first_frame + Fold(s.last_frame, 64);
+    s.last_frame =
+        (s.last_frame < 0 && s.first_frame > 0) ? s.first_frame - 1 : s.first_frame + Fold(s.last_frame, 64);
 
-    const SceneFormat formats[] = {SceneFormat::Lwsc1, SceneFormat::Lwsc3, SceneFormat::Gltf, SceneFormat::Glb};
+    const SceneFormat formats[] = {SceneFormat::Lwsc1, SceneFormat::Lwsc3, SceneFormat::Gltf,
+                                   SceneFormat::Glb};
     const SceneFormat format = formats[knob(1) % 4];
     SetPathText(s.parent_motion, scratch + "/m" + std::to_string(knob(0) % kMotionCount) + ".mot");
     SetPathText(s.target_scene, scratch + (format == SceneFormat::Glb ? "/scene.glb" : "/scene.lws"));
     // glTF reads the particle object: never let the record name a file to read.
-    if (format == SceneFormat::Gltf || format == SceneFormat::Glb) SetPathText(s.particle_object, scratch + "/none");
+    if (format == SceneFormat::Gltf || format == SceneFormat::Glb)
+        SetPathText(s.particle_object, scratch + "/none");
 
     const GenerationPath path = knob(2) % 2 == 0 ? GenerationPath::Scheduled : GenerationPath::Reference;
     const Run run = Generate(s, path, format);
     if (format != SceneFormat::Lwsc1 || run.report.outcome != WriteOutcome::Complete) return 0;
     CheckScene(run.scene, s);
-    const GenerationPath other = path == GenerationPath::Scheduled ? GenerationPath::Reference : GenerationPath::Scheduled;
+    const GenerationPath other =
+        path == GenerationPath::Scheduled ? GenerationPath::Reference : GenerationPath::Scheduled;
     if (Generate(s, other, format).scene != run.scene) fuzz::Broken("the two generation paths differ");
     return 0;
 }

@@ -48,7 +48,8 @@ bool FollowLinks(std::string path, std::string& out) {
 // A name nobody else is likely to use; the exclusive create settles the rest.
 std::string TemporaryName(const std::string& destination, unsigned attempt) {
     static std::atomic<unsigned> counter{0};
-    const auto ticks = static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
+    const auto ticks =
+        static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
     char tag[48];
     std::snprintf(tag, sizeof tag, ".%d.%llx%x.tmp", static_cast<int>(::getpid()), ticks & 0xffffffULL,
                   counter.fetch_add(1) * 131u + attempt);
@@ -58,9 +59,13 @@ std::string TemporaryName(const std::string& destination, unsigned attempt) {
 
 }  // namespace
 
-ReplacementFile::~ReplacementFile() { Discard(); }
+ReplacementFile::~ReplacementFile() {
+    Discard();
+}
 
-void ReplacementFile::Fail(int error_number) { Fail(std::strerror(error_number)); }
+void ReplacementFile::Fail(int error_number) {
+    Fail(std::strerror(error_number));
+}
 
 void ReplacementFile::Fail(const char* text) {
     if (!failed_) error_ = text;

@@ -19,7 +19,7 @@ inline constexpr const char* kNotRegularFile = "Not a regular file";
 }
 
 class ReplacementFile {
-public:
+  public:
     ReplacementFile() = default;
     ReplacementFile(const ReplacementFile&) = delete;
     ReplacementFile& operator=(const ReplacementFile&) = delete;
@@ -41,7 +41,7 @@ public:
     // The file that is replaced: the path with symbolic links at its end followed.
     const std::string& destination() const { return destination_; }
 
-private:
+  private:
     void Fail(int error_number);
     void Fail(const char* text);
     void CloseDescriptor();

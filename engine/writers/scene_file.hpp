@@ -11,7 +11,7 @@
 namespace vexo {
 
 class SceneFile {
-public:
+  public:
     // Prepares the replacement of the target. On failure returns false and keeps the reason.
     bool Open(const std::string& path);
     // Writes the text; after the first failure it writes nothing more and returns false.
@@ -25,7 +25,7 @@ public:
     // The system's words for the first failure, e.g. "No space left on device".
     const std::string& error() const { return file_.error(); }
 
-private:
+  private:
     ReplacementFile file_;
 };
 
