@@ -33,18 +33,23 @@ std::size_t Blocks(const std::string& scene) {
     return blocks;
 }
 
-// Runs `action` at the start of pass `pass` of the next generation, from inside the progress
-// window's event processing, as a person's click or key would arrive.
-void AtPass(int pass, std::function<void()> action) {
+// Whether the progress bar shows that pass `pass` of `passes` has begun (each pass start draws
+// the bar out to trunc(233 * pass / passes)).
+bool BarShowsPass(int pass, int passes) {
+    const int l = VEXOcreatingWnd->BorderLeft, t = VEXOcreatingWnd->BorderTop;
+    return pt::WindowPenAt(VEXOcreatingWnd, l + 8 + 233 * pass / passes, t + 22) == 3;
+}
+
+// Runs `action` once pass `pass` of the next generation has begun, from inside the progress
+// window's event processing, as a person's click or key would arrive: during that pass or at
+// the start of the next.
+void AtPass(int pass, int passes, std::function<void()> action) {
     auto* timer = new QTimer;
-    auto count = std::make_shared<int>(0);
-    QObject::connect(timer, &QTimer::timeout, [timer, count, pass, action] {
-        if (VEXOcreatingWnd == nullptr) return;
-        if ((*count)++ == pass) {
-            action();
-            timer->stop();
-            timer->deleteLater();
-        }
+    QObject::connect(timer, &QTimer::timeout, [timer, pass, passes, action] {
+        if (VEXOcreatingWnd == nullptr || !BarShowsPass(pass, passes)) return;
+        action();
+        timer->stop();
+        timer->deleteLater();
     });
     timer->start(0);
 }
@@ -84,11 +89,11 @@ TEST_F(GenerateTest, GeneratingDrawsTheBarAndWritesTheScene) {
     Prepare(20);
     auto steps = Fill();
     steps.push_back(Do([] {
-        AtPass(10, [] {
+        AtPass(9, 20, [] {
             ASSERT_NE(VEXOcreatingWnd, nullptr);
             EXPECT_EQ(pt::WindowWidget(VEXOcreatingWnd)->windowTitle().toStdString(), "Creating scene");
             const int l = VEXOcreatingWnd->BorderLeft, t = VEXOcreatingWnd->BorderTop;
-            // By the start of pass 10 of 20 the bar has been drawn to trunc(233 * 9 / 20) = 104.
+            // Pass 9 of 20 has drawn the bar to trunc(233 * 9 / 20) = 104, pass 10 not yet.
             EXPECT_EQ(pt::WindowPenAt(VEXOcreatingWnd, l + 8, t + 5), 3);
             EXPECT_EQ(pt::WindowPenAt(VEXOcreatingWnd, l + 8 + 104, t + 22), 3);
             EXPECT_EQ(pt::WindowPenAt(VEXOcreatingWnd, l + 8 + 105, t + 22), 0);
@@ -107,11 +112,11 @@ TEST_F(GenerateTest, AbortAndTheCloseGadgetDeleteThePartialFile) {
     Prepare(12);
     auto steps = Fill();
     steps.push_back(Do([] {
-        AtPass(5, [] { QTest::mouseClick(pt::GadgetWidget(VEXOcreatingGadgets[0]), Qt::LeftButton); });
+        AtPass(5, 12, [] { QTest::mouseClick(pt::GadgetWidget(VEXOcreatingGadgets[0]), Qt::LeftButton); });
     }));
     steps.push_back(Click(Main(), GD_generate));
     steps.push_back(Do([this] { EXPECT_FALSE(std::filesystem::exists(scene)); }));
-    steps.push_back(Do([] { AtPass(3, [] { pt::WindowWidget(VEXOcreatingWnd)->close(); }); }));
+    steps.push_back(Do([] { AtPass(3, 12, [] { pt::WindowWidget(VEXOcreatingWnd)->close(); }); }));
     steps.push_back(Click(Main(), GD_generate));
     steps.push_back(Quit());
     Run(steps, {kOk});
@@ -122,7 +127,7 @@ TEST_F(GenerateTest, AbortAndTheCloseGadgetDeleteThePartialFile) {
 TEST_F(GenerateTest, CtrlCKeepsTheCompleteBlocksAndIsConsumed) {
     Prepare(12);
     auto steps = Fill();
-    steps.push_back(Do([] { AtPass(4, [] { std::raise(SIGINT); }); }));
+    steps.push_back(Do([] { AtPass(4, 12, [] { std::raise(SIGINT); }); }));
     steps.push_back(Click(Main(), GD_generate));
     steps.push_back(Do([this] {
         const std::string partial = ReadFile(scene);
@@ -157,7 +162,7 @@ TEST_F(GenerateTest, TheOverwriteQuestionGuardsAnExistingScene) {
     steps.push_back(Click(Main(), GD_generate));  // answered Ok
     steps.push_back(Quit());
     Run(steps, {0, kOk, kOk});
-    EXPECT_EQ(Texts()[0], "Target scene already exists...\n\nOverwrite?");
+    EXPECT_EQ(Texts()[0], TargetExists(scene));
     EXPECT_EQ(Blocks(ReadFile(scene)), 2u);
 }
 

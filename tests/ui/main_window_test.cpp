@@ -89,7 +89,7 @@ TEST_F(MainWindowTest, FailedSetUpGoesStraightToTheTeardown) {
 TEST_F(MainWindowTest, IntegerGadgetsRefuseNegativeNumbers) {
     Run({Type(Main(), GD_num_particles, "-3"), Do([] {
              EXPECT_EQ(current_prefs.num_particles, 0);
-             EXPECT_EQ(Shown(Main()[GD_num_particles]), "-3");  // the typed text stays
+             EXPECT_EQ(Shown(Main()[GD_num_particles]), "0");  // the stored value is shown again
          }),
          Type(Main(), GD_num_particles, "250"), Type(Main(), GD_particles_per_frame, "-1"),
          Type(Main(), GD_particles_per_frame, "0"), Click(Main(), GD_limited_lifespan), Type(Main(), GD_lifespan, "-9"),
@@ -185,8 +185,7 @@ TEST_F(MainWindowTest, TypedPathsAreTestedBeforeTheyAreStored) {
     EXPECT_EQ(Texts(), (std::vector<std::string>{
                            "Unable to open particle object\n\nPath probably invalid\nPlease re-enter",
                            "Unable to open parent motion\n\nPath probably invalid.\nPlease re-enter.",
-                           "Target scene already exists...\n\nOverwrite?",
-                           "Target scene already exists...\n\nOverwrite?",
+                           TargetExists(old), TargetExists(old),
                            "Cannot create target scene...\n\nPath probably invalid.\nPlease re-enter.",
                            "This path is too long:\nat most 254 characters.\n\nPlease re-enter.",
                            "Are you sure you want\nto quit VEXO?"}));
@@ -194,7 +193,7 @@ TEST_F(MainWindowTest, TypedPathsAreTestedBeforeTheyAreStored) {
     EXPECT_EQ(PathText(current_prefs.parent_motion), "");
     EXPECT_EQ(PathText(current_prefs.target_scene), fresh);
     EXPECT_FALSE(std::filesystem::exists(fresh));  // created and deleted again as a test
-    EXPECT_EQ(overwrite_confirmed, 0);
+    EXPECT_EQ(overwrite_confirmed, "");
 }
 
 TEST_F(MainWindowTest, FileButtonsRememberWhereTheUserWas) {
@@ -223,8 +222,8 @@ TEST_F(MainWindowTest, FileButtonsRememberWhereTheUserWas) {
     EXPECT_EQ(PathText(current_prefs.particle_object), d + "/not-yet.lwo");
     EXPECT_EQ(PathText(current_prefs.parent_motion), d + "/jet.mot");
     EXPECT_EQ(PathText(current_prefs.target_scene), d + "/old.lws");
-    EXPECT_EQ(Texts()[0], "Target scene already exists...\n\nOverwrite?");
-    EXPECT_EQ(overwrite_confirmed, 1);
+    EXPECT_EQ(Texts()[0], TargetExists(d + "/old.lws"));
+    EXPECT_EQ(overwrite_confirmed, d + "/old.lws");
 }
 
 TEST_F(MainWindowTest, ChosenObjectIsStoredAsItsFullPath) {
