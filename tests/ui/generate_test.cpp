@@ -215,6 +215,126 @@ TEST_F(GenerateTest, AZeroFrameStepFromAPreferencesFileIsRefusedByTheEngine) {
     EXPECT_FALSE(std::filesystem::exists(scene));
 }
 
+TEST_F(GenerateTest, ACtrlCWhileIdleNeitherEmptiesTheNextSceneNorClosesTheNextWindow) {
+    Prepare(3);
+    auto steps = Fill();
+    steps.push_back(Do([] { std::raise(SIGINT); }));
+    steps.push_back(Do([] {}));  // the main window sits idle while the break arrives
+    steps.push_back(Click(Main(), GD_generate));
+    steps.push_back(Do([] { std::raise(SIGINT); }));
+    steps.push_back(Click(Main(), GD_effect_options));
+    steps.push_back(Do([] { EXPECT_NE(VEXOeffect_optionsWnd, nullptr); }));
+    steps.push_back(CloseWindowOf(&VEXOeffect_optionsWnd));
+    steps.push_back(Quit());
+    Run(steps, {kOk});
+    EXPECT_EQ(Blocks(ReadFile(scene)), 3u);
+}
+
+// Paths Generate cannot use are refused before anything is written, with the cursor put into
+// the gadget to correct; each may come from a preferences file or a file requester.
+TEST_F(GenerateTest, MissingPathsAndFoldersAreRefusedBeforeWriting) {
+    Prepare(2);
+    std::filesystem::create_directory(dir.path("folder"));
+    const std::string folder = dir.str("folder");
+    struct Case {
+        PathField Settings::*field;
+        std::string path;
+        std::string message;
+        const char* activated;
+    };
+    const Case cases[] = {
+        {&Settings::particle_object, "", text::kNoObject, "Vexo:0"},
+        {&Settings::parent_motion, "", text::kNoMotion, "Vexo:1"},
+        {&Settings::target_scene, "", text::kNoTarget, "Vexo:2"},
+        {&Settings::particle_object, folder, text::kObjectIsFolder, "Vexo:0"},
+        {&Settings::parent_motion, folder, text::kMotionIsFolder, "Vexo:1"},
+        {&Settings::target_scene, folder, text::kTargetIsFolder, "Vexo:2"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        pt::Reset();
+        auto steps = Fill();
+        steps.push_back(Do([&c] {
+            SetPathText(current_prefs.*c.field, c.path);
+            SetDialogueVals(0);
+        }));
+        steps.push_back(Click(Main(), GD_generate));
+        steps.push_back(Quit());
+        Run(steps, {kOk, kOk});
+        EXPECT_EQ(Texts(), (std::vector<std::string>{c.message, "Are you sure you want\nto quit VEXO?"}));
+        EXPECT_EQ(pt::Activations(), std::vector<std::string>{c.activated});
+        EXPECT_FALSE(std::filesystem::exists(scene));
+    }
+    // Chosen in a file requester, a folder is refused and nothing is stored.
+    pt::Reset();
+    current_prefs = DefaultSettings();
+    const std::string d = dir.path("x").parent_path().string();
+    Run({Click(Main(), GD_get_object), Click(Main(), GD_get_motion), Click(Main(), GD_get_scene), Quit()},
+        {kOk, kOk, kOk, kOk}, {{false, d, "folder"}, {false, d, "folder"}, {false, d, "folder"}});
+    EXPECT_EQ(Texts(), (std::vector<std::string>{text::kObjectIsFolder, text::kMotionIsFolder, text::kTargetIsFolder,
+                                                 "Are you sure you want\nto quit VEXO?"}));
+    EXPECT_EQ(PathText(current_prefs.particle_object) + PathText(current_prefs.parent_motion) +
+                  PathText(current_prefs.target_scene),
+              "");
+}
+
+// Agreeing in the file requester to overwrite one scene does not cover another.
+TEST_F(GenerateTest, AnOverwriteAgreedInTheRequesterCoversThatFileAlone) {
+    Prepare(2);
+    WriteFile(dir.path("a.lws"), "old a");
+    WriteFile(dir.path("b.lws"), "old b");
+    const std::string d = dir.path("x").parent_path().string();
+    auto steps = Fill();
+    steps.push_back(Click(Main(), GD_get_scene));
+    steps.push_back(Click(Main(), GD_generate));  // a.lws: agreed already
+    steps.push_back(Do([this] { SetPathText(current_prefs.target_scene, dir.str("b.lws")); }));
+    steps.push_back(Click(Main(), GD_generate));  // b.lws: asked, and refused
+    steps.push_back(Quit());
+    Run(steps, {kOk, 0, kOk}, {{false, d, "a.lws"}});
+    EXPECT_EQ(Texts(), (std::vector<std::string>{TargetExists(dir.str("a.lws")), TargetExists(dir.str("b.lws")),
+                                                 "Are you sure you want\nto quit VEXO?"}));
+    EXPECT_EQ(Blocks(ReadFile(dir.path("a.lws"))), 2u);
+    EXPECT_EQ(ReadFile(dir.path("b.lws")), "old b");
+}
+
+// One object over millions of frames: the progress window keeps processing events while the
+// object is made, and "Abort" stops it part-way. With three objects the blocks are made on
+// worker threads while the window waits for them.
+TEST_F(GenerateTest, ALongObjectKeepsTheWindowLiveAndAbortStopsItPartWay) {
+    for (const int particles : {1, 3}) {
+        SCOPED_TRACE(particles);
+        pt::Reset();
+        current_prefs = DefaultSettings();
+        Prepare(particles);
+        auto steps = Fill();
+        steps.push_back(Do([] { current_prefs.last_frame = 8'000'000; }));
+        auto clicked = std::make_shared<bool>(false);
+        steps.push_back(Do([clicked, particles] {
+            // Two ticks in a row that find the first pass begun and the second not: the first
+            // of them came while the first pass ran (a pass start draws the bar right after).
+            auto* timer = new QTimer;
+            auto in_first_pass = std::make_shared<int>(0);
+            QObject::connect(timer, &QTimer::timeout, [=] {
+                if (VEXOcreatingWnd == nullptr) return;
+                const bool first = BarShowsPass(0, particles) && !BarShowsPass(1, particles);
+                *in_first_pass = first ? *in_first_pass + 1 : 0;
+                if (*in_first_pass < 2) return;
+                *clicked = true;
+                QTest::mouseClick(pt::GadgetWidget(VEXOcreatingGadgets[0]), Qt::LeftButton);
+                timer->stop();
+                timer->deleteLater();
+            });
+            timer->start(0);
+        }));
+        steps.push_back(Click(Main(), GD_generate));
+        steps.push_back(Quit());
+        Run(steps, {kOk});
+        EXPECT_TRUE(*clicked);
+        EXPECT_FALSE(std::filesystem::exists(scene));
+        EXPECT_EQ(Texts().size(), 1u);  // the quit question alone
+    }
+}
+
 // Every setting is entered through the windows; the scene must be byte for byte what the
 // batch tool writes from the same settings in a fresh run.
 TEST_F(GenerateTest, EverySettingThroughTheWindowsMatchesTheBatchTool) {
