@@ -143,6 +143,31 @@ TEST_F(GenerateTest, CtrlCKeepsTheCompleteBlocksAndIsConsumed) {
     EXPECT_EQ(Blocks(ReadFile(scene)), 12u);
 }
 
+// The progress window is a dialog of the main window; clicks, menu picks and the close gadget
+// of the main window during a generation are refused, not replayed after it.
+TEST_F(GenerateTest, TheMainWindowTakesNoInputWhileGenerating) {
+    Prepare(12);
+    auto steps = Fill();
+    steps.push_back(Do([] {
+        AtPass(3, 12, [] {
+            QWidget* top = pt::WindowWidget(VEXOcreatingWnd);
+            EXPECT_EQ(top->parentWidget(), pt::WindowWidget(VEXOWnd));
+            EXPECT_EQ(top->windowModality(), Qt::WindowModal);
+            EXPECT_EQ(top->toolTip().toStdString(), kScreenTitle);
+            QTest::mouseClick(pt::GadgetWidget(Main()[GD_generate]), Qt::LeftButton);
+            QTest::mouseClick(pt::GadgetWidget(Main()[GD_effect_options]), Qt::LeftButton);
+            pt::MenuAction(VEXOWnd, 0, 3)->trigger();
+            pt::WindowWidget(VEXOWnd)->close();
+        });
+    }));
+    steps.push_back(Click(Main(), GD_generate));
+    steps.push_back(Do([] { EXPECT_EQ(VEXOeffect_optionsWnd, nullptr); }));
+    steps.push_back(Quit());
+    Run(steps, {kOk, kOk, kOk, kOk});
+    EXPECT_EQ(Texts(), std::vector<std::string>{"Are you sure you want\nto quit VEXO?"});
+    EXPECT_EQ(Blocks(ReadFile(scene)), 12u);
+}
+
 TEST_F(GenerateTest, GenerationRunsWithoutAProgressWindow) {
     Prepare(4);
     auto steps = Fill();

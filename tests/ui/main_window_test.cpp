@@ -196,6 +196,19 @@ TEST_F(MainWindowTest, TypedPathsAreTestedBeforeTheyAreStored) {
     EXPECT_EQ(overwrite_confirmed, "");
 }
 
+// The overwrite questions name the file; a long path is broken after a "/" (or, with none
+// near, at 48 characters) so the requester fits on the screen.
+TEST(OverwriteQuestion, NamesTheFileOnLinesThatFit) {
+    EXPECT_EQ(OverwriteQuestion(text::kTargetExists, "/tmp/a.lws"),
+              "Target scene already exists...\n\n/tmp/a.lws\n\nOverwrite?");
+    EXPECT_EQ(OverwriteQuestion(text::kPrefsExists, "/projects/commercial_spot_2026/scenes/particles/sparks/final/v3.prefs"),
+              "Preferences file already\nexists.\n\n/projects/commercial_spot_2026/scenes/particles/\n"
+              "sparks/final/v3.prefs\n\nOverwrite?");
+    EXPECT_EQ(OverwriteQuestion(text::kTargetExists, "/" + std::string(60, 'x') + ".lws"),
+              "Target scene already exists...\n\n/" + std::string(47, 'x') + "\n" + std::string(13, 'x') +
+                  ".lws\n\nOverwrite?");
+}
+
 TEST_F(MainWindowTest, FileButtonsRememberWhereTheUserWas) {
     WriteFile(dir.path("cube.lwo"), "LWOB");
     WriteFile(dir.path("old.lws"), "LWSC");
