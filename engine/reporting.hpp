@@ -33,7 +33,9 @@ class PassHook {
 public:
     virtual ~PassHook() = default;
     virtual PassAction OnPassStart(std::uint32_t pass, std::uint32_t passes) = 0;
-    virtual PassAction OnPassPoll(std::uint32_t /*pass*/, std::uint32_t /*passes*/) { return PassAction::Continue; }
+    virtual PassAction OnPassPoll(std::uint32_t /*pass*/, std::uint32_t /*passes*/) {
+        return PassAction::Continue;
+    }
 };
 
 }  // namespace vexo

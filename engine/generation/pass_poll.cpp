@@ -8,11 +8,14 @@ thread_local ScopedPassPoll* current_poll = nullptr;
 
 }  // namespace
 
-ScopedPassPoll::ScopedPassPoll(std::function<bool()> stop_now) : stop(std::move(stop_now)), previous(current_poll) {
+ScopedPassPoll::ScopedPassPoll(std::function<bool()> stop_now)
+    : stop(std::move(stop_now)), previous(current_poll) {
     current_poll = this;
 }
 
-ScopedPassPoll::~ScopedPassPoll() { current_poll = previous; }
+ScopedPassPoll::~ScopedPassPoll() {
+    current_poll = previous;
+}
 
 bool PassInterrupted(std::uint64_t work) {
     ScopedPassPoll* poll = current_poll;

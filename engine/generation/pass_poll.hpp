@@ -14,7 +14,7 @@ inline constexpr std::uint64_t kPollWork = std::uint64_t{1} << 16;
 
 // Installs `stop` as this thread's poll for the object's life (they nest).
 class ScopedPassPoll {
-public:
+  public:
     explicit ScopedPassPoll(std::function<bool()> stop);
     ~ScopedPassPoll();
     ScopedPassPoll(const ScopedPassPoll&) = delete;

@@ -16,11 +16,12 @@ using testing::RecordingSink;
 using testing::ScriptedHook;
 using testing::TempDir;
 
-constexpr const char* kMotion = "LWMO\n1\n9\n2\n0 0 0 0 0 0 1 1 1\n0 1 0 0 0\n1 2 3 90 10 0 1 1 1\n10 1 0 0 0\n";
+constexpr const char* kMotion =
+    "LWMO\n1\n9\n2\n0 0 0 0 0 0 1 1 1\n0 1 0 0 0\n1 2 3 90 10 0 1 1 1\n10 1 0 0 0\n";
 
 // Counts the polls of each pass and answers `action` at the first poll of pass 1 or later.
 class PollingHook : public PassHook {
-public:
+  public:
     explicit PollingHook(PassAction action) : action_(action) {}
     PassAction OnPassStart(std::uint32_t, std::uint32_t) override { return PassAction::Continue; }
     PassAction OnPassPoll(std::uint32_t pass, std::uint32_t) override {
@@ -34,14 +35,16 @@ public:
     std::vector<int> polls;
     std::optional<std::uint32_t> stopped_in;
 
-private:
+  private:
     PassAction action_;
     std::thread::id caller_ = std::this_thread::get_id();
 };
 
 std::size_t Objects(const std::string& scene) {
     std::size_t n = 0;
-    for (std::size_t at = scene.find("LoadObject "); at != std::string::npos; at = scene.find("LoadObject ", at + 1)) ++n;
+    for (std::size_t at = scene.find("LoadObject "); at != std::string::npos;
+         at = scene.find("LoadObject ", at + 1))
+        ++n;
     return n;
 }
 

@@ -20,9 +20,15 @@ using vexo::testing::WriteFile;
 constexpr long kOk = 1, kCancel = 0;
 constexpr const char* kQuitText = "Are you sure you want\nto quit VEXO?";
 
-Step Quit() { return CloseWindowOf(&VEXOWnd); }
-Gadget** Effect() { return VEXOeffect_optionsGadgets; }
-Gadget** SceneOpts() { return VEXOscene_optionsGadgets; }
+Step Quit() {
+    return CloseWindowOf(&VEXOWnd);
+}
+Gadget** Effect() {
+    return VEXOeffect_optionsGadgets;
+}
+Gadget** SceneOpts() {
+    return VEXOscene_optionsGadgets;
+}
 
 class EntryTest : public UiTest {};
 
@@ -62,7 +68,8 @@ TEST_F(EntryTest, TabMovesOnAfterEnteringAndARefusalBringsTheCursorBack) {
              EXPECT_EQ(current_prefs.num_particles, 7);
              EXPECT_EQ(QApplication::focusWidget(), pt::GadgetWidget(Main()[GD_particles_per_frame]));
          }),
-         TypeOnly(Main(), GD_particles_per_frame, "-2"), Key(Main(), GD_particles_per_frame, Qt::Key_Tab), Do([] {
+         TypeOnly(Main(), GD_particles_per_frame, "-2"), Key(Main(), GD_particles_per_frame, Qt::Key_Tab),
+         Do([] {
              EXPECT_EQ(QApplication::focusWidget(), pt::GadgetWidget(Main()[GD_particles_per_frame]));
              EXPECT_EQ(Shown(Main()[GD_particles_per_frame]), "0");
          }),
@@ -113,7 +120,8 @@ TEST_F(EntryTest, ARefusedEntryShowsTheStoredValueAndDropsTheClickBehindIt) {
 }
 
 TEST_F(EntryTest, ARefusedEntryKeepsAnOptionWindowOpen) {
-    Run({Click(Main(), GD_effect_options), TypeOnly(Effect(), 0, "x"), CloseWindowOf(&VEXOeffect_optionsWnd), Do([] {
+    Run({Click(Main(), GD_effect_options), TypeOnly(Effect(), 0, "x"), CloseWindowOf(&VEXOeffect_optionsWnd),
+         Do([] {
              ASSERT_NE(VEXOeffect_optionsWnd, nullptr);
              EXPECT_EQ(Shown(Effect()[0]), "0.000000");
          }),
@@ -126,7 +134,8 @@ TEST_F(EntryTest, ARefusedEntryKeepsAnOptionWindowOpen) {
          TypeOnly(SceneOpts(), 2, "3"), Do([] { std::raise(SIGINT); }),
          Do([] { EXPECT_EQ(VEXOscene_optionsWnd, nullptr); }), Quit()},
         {kOk, kOk, kOk});
-    EXPECT_EQ(Texts(), (std::vector<std::string>{input_text::kNotANumber, input_text::kNegativeFirstFrame, kQuitText}));
+    EXPECT_EQ(Texts(), (std::vector<std::string>{input_text::kNotANumber, input_text::kNegativeFirstFrame,
+                                                 kQuitText}));
     EXPECT_EQ(pt::Activations(), (std::vector<std::string>{"Effect options:0", "Scene options:0"}));
     EXPECT_EQ(current_prefs.elasticity, 0.5);
     EXPECT_EQ(current_prefs.first_frame, 1);

@@ -296,8 +296,9 @@ TEST_F(GenerateTest, MissingPathsAndFoldersAreRefusedBeforeWriting) {
     const std::string d = dir.path("x").parent_path().string();
     Run({Click(Main(), GD_get_object), Click(Main(), GD_get_motion), Click(Main(), GD_get_scene), Quit()},
         {kOk, kOk, kOk, kOk}, {{false, d, "folder"}, {false, d, "folder"}, {false, d, "folder"}});
-    EXPECT_EQ(Texts(), (std::vector<std::string>{text::kObjectIsFolder, text::kMotionIsFolder, text::kTargetIsFolder,
-                                                 "Are you sure you want\nto quit VEXO?"}));
+    EXPECT_EQ(Texts(),
+              (std::vector<std::string>{text::kObjectIsFolder, text::kMotionIsFolder, text::kTargetIsFolder,
+                                        "Are you sure you want\nto quit VEXO?"}));
     EXPECT_EQ(PathText(current_prefs.particle_object) + PathText(current_prefs.parent_motion) +
                   PathText(current_prefs.target_scene),
               "");
@@ -316,8 +317,9 @@ TEST_F(GenerateTest, AnOverwriteAgreedInTheRequesterCoversThatFileAlone) {
     steps.push_back(Click(Main(), GD_generate));  // b.lws: asked, and refused
     steps.push_back(Quit());
     Run(steps, {kOk, 0, kOk}, {{false, d, "a.lws"}});
-    EXPECT_EQ(Texts(), (std::vector<std::string>{TargetExists(dir.str("a.lws")), TargetExists(dir.str("b.lws")),
-                                                 "Are you sure you want\nto quit VEXO?"}));
+    EXPECT_EQ(Texts(),
+              (std::vector<std::string>{TargetExists(dir.str("a.lws")), TargetExists(dir.str("b.lws")),
+                                        "Are you sure you want\nto quit VEXO?"}));
     EXPECT_EQ(Blocks(ReadFile(dir.path("a.lws"))), 2u);
     EXPECT_EQ(ReadFile(dir.path("b.lws")), "old b");
 }

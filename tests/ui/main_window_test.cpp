@@ -201,7 +201,8 @@ TEST_F(MainWindowTest, TypedPathsAreTestedBeforeTheyAreStored) {
 TEST(OverwriteQuestion, NamesTheFileOnLinesThatFit) {
     EXPECT_EQ(OverwriteQuestion(text::kTargetExists, "/tmp/a.lws"),
               "Target scene already exists...\n\n/tmp/a.lws\n\nOverwrite?");
-    EXPECT_EQ(OverwriteQuestion(text::kPrefsExists, "/projects/commercial_spot_2026/scenes/particles/sparks/final/v3.prefs"),
+    EXPECT_EQ(OverwriteQuestion(text::kPrefsExists,
+                                "/projects/commercial_spot_2026/scenes/particles/sparks/final/v3.prefs"),
               "Preferences file already\nexists.\n\n/projects/commercial_spot_2026/scenes/particles/\n"
               "sparks/final/v3.prefs\n\nOverwrite?");
     EXPECT_EQ(OverwriteQuestion(text::kTargetExists, "/" + std::string(60, 'x') + ".lws"),

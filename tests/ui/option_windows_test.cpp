@@ -186,7 +186,8 @@ TEST_F(OptionWindowsTest, AnOptionWindowBelongsToTheMainWindowWhichTakesNoInputM
             // Through the window system, as a person's click arrives ...
             QWidget* generate = pt::GadgetWidget(Main()[GD_generate]);
             QWindow* main = pt::WindowWidget(VEXOWnd)->windowHandle();
-            QTest::mouseClick(main, Qt::LeftButton, Qt::NoModifier, generate->mapTo(generate->window(), QPoint(5, 5)));
+            QTest::mouseClick(main, Qt::LeftButton, Qt::NoModifier,
+                              generate->mapTo(generate->window(), QPoint(5, 5)));
         }));
         // ... and straight to the widgets, menu and close gadget.
         steps.push_back(Click(Main(), GD_generate));
@@ -211,7 +212,9 @@ TEST_F(OptionWindowsTest, NoPlaceholderTextReachesTheScreen) {
                 texts << w->toolTip() << w->windowTitle();
                 if (auto* label = qobject_cast<QLabel*>(w)) texts << label->text();
                 if (auto* button = qobject_cast<QAbstractButton*>(w)) texts << button->text();
-                if (auto* field = qobject_cast<QLineEdit*>(w)) texts << field->text() << field->placeholderText();
+                if (auto* field = qobject_cast<QLineEdit*>(w)) {
+                    texts << field->text() << field->placeholderText();
+                }
             }
             for (const QString& shown : texts) EXPECT_FALSE(shown.contains("change me", Qt::CaseInsensitive));
         }

@@ -108,9 +108,9 @@ TEST_F(PrefsMenuTest, AFailedSaveSaysSoAndKeepsTheOldFile) {
     std::filesystem::create_directory(dir.path("keep.prefs.new"));
     Run({PickMenu(kSaveItem), Do([] { pt::FailNextAslRequest(); }), PickMenu(kSaveItem), Quit()}, {kOk, kOk, kOk},
         {{false, Drawer(), "keep.prefs"}});
-    EXPECT_EQ(Texts(), (std::vector<std::string>{"Preferences file already\nexists.\n\n" + dir.str("keep.prefs") + "\n\nOverwrite?",
-                                                 "Could not save the\npreferences file.",
-                                                 "Are you sure you want\nto quit VEXO?"}));
+    EXPECT_EQ(Texts(), (std::vector<std::string>{
+                           "Preferences file already\nexists.\n\n" + dir.str("keep.prefs") + "\n\nOverwrite?",
+                           "Could not save the\npreferences file.", "Are you sure you want\nto quit VEXO?"}));
     EXPECT_EQ(ReadFile(dir.path("keep.prefs")), "old bytes");
 }
 
