@@ -174,7 +174,8 @@ void ScheduledPasses::ReplaySlot(std::uint32_t q, std::uint32_t s, Particle& rec
     std::uint64_t next = slot_first_[s];
     const std::uint64_t end = slot_first_[s + 1];
     for (std::uint64_t k = 0; k < frames_.count; ++k) {
-        if (PassInterrupted(1)) return;  // the block is dropped unfinished
+        // Asked every 64 frames: a frame of one slot is too little work to ask about alone.
+        if (k % 64 == 0 && PassInterrupted(64)) return;  // the block is dropped unfinished
         const std::uint32_t f = frames_.Frame(k);
         if (write && linear_) r.frame = static_cast<std::int32_t>(f);
         if (next < end && emissions_[next].frame_index == k) {
