@@ -39,6 +39,7 @@ LONG ShowEasyRequest(Window* window, const std::string& title, const std::string
     QDialog dialog(ParentWidget(window));
     dialog.setWindowTitle(QString::fromUtf8(title.c_str()));
     dialog.setFont(FixedFont());
+    dialog.setMinimumWidth(280);  // wide enough for the title in the window manager's frame
     auto* layout = new QVBoxLayout(&dialog);
     auto* body = new QLabel(QString::fromUtf8(text.c_str()), &dialog);
     body->setAlignment(Qt::AlignCenter);
