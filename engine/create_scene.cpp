@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "engine/generation/block_pipeline.hpp"
+#include "engine/generation/pass_poll.hpp"
 #include "engine/writers/gltf_scene.hpp"
 #include "engine/writers/object_mesh.hpp"
 #include "engine/motion/motion.hpp"
@@ -121,20 +122,30 @@ void WriteToFile(const Settings& settings, BlockSource& source, PassHook& hook, 
     bool aborted = false, no_memory = false;
     report.outcome = WriteOutcome::Complete;
     std::uint32_t p = 0;
+    // While a pass runs the hook is polled too; Abort or Break then drop the unfinished block.
+    PassAction polled = PassAction::Continue;
+    const ScopedPassPoll poll([&] {
+        polled = hook.OnPassPoll(p, passes);
+        return polled != PassAction::Continue;
+    });
     for (; p < passes; ++p) {
-        const PassAction action = hook.OnPassStart(p, passes);
+        PassAction action = hook.OnPassStart(p, passes);
+        if (action == PassAction::Continue) {
+            block.text.clear();
+            block.keys.clear();
+            const bool made = source.Next(p, block);
+            action = polled;
+            if (!made && action == PassAction::Continue) {
+                no_memory = true;
+                break;
+            }
+        }
         if (action == PassAction::Break) {
             report.outcome = WriteOutcome::Interrupted;
             break;
         }
         if (action == PassAction::Abort) {
             aborted = true;
-            break;
-        }
-        block.text.clear();
-        block.keys.clear();
-        if (!source.Next(p, block)) {
-            no_memory = true;
             break;
         }
         if (gltf != nullptr) {

@@ -1,5 +1,6 @@
 // The two seams through which the engine reaches its caller: messages for the user, and the
-// hook called at the start of every pass. The engine knows nothing else of windows or terminals.
+// hook called at the start of every pass and polled while one runs. The engine knows nothing
+// else of windows or terminals.
 #pragma once
 
 #include <cstdint>
@@ -23,11 +24,18 @@ enum class PassAction {
     Break,  // stop now and keep the header and the complete object blocks
 };
 
-// Called at the start of pass `pass` of `passes` (one pass per object block).
+// Called at the start of pass `pass` of `passes` (one pass per object block), and polled while
+// a pass runs: after every few milliseconds of work the pass does on the calling thread, and
+// every 10 ms while the writer waits for a block made on another. Both always on the thread
+// that called CreateScene. Abort and Break from the poll stop the pass at once; its unfinished
+// block is dropped.
 class PassHook {
 public:
     virtual ~PassHook() = default;
     virtual PassAction OnPassStart(std::uint32_t pass, std::uint32_t passes) = 0;
+    virtual PassAction OnPassPoll(std::uint32_t /*pass*/, std::uint32_t /*passes*/) {
+        return PassAction::Continue;
+    }
 };
 
 }  // namespace vexo

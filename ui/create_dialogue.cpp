@@ -1,5 +1,6 @@
 // The Generate command: the "Creating scene" window with its progress bar and "Abort" button,
 // the engine run through a pass hook, and the messages for what went wrong.
+#include <chrono>
 #include <iostream>
 
 #include "engine/create_scene.hpp"
@@ -30,12 +31,26 @@ public:
     void DebugLine(std::string_view text) override { std::cout << text << std::flush; }
 };
 
-// At the start of every pass: keep the windows painted, honour Ctrl-C, take at most one message
-// from the progress window ("Abort" or its close gadget abort) and draw the bar.
+// At the start of every pass, and every kPollInterval while a long pass runs: keep the windows
+// painted, honour Ctrl-C, take at most one message from the progress window ("Abort" or its
+// close gadget abort). The bar is drawn at the start of each pass.
 class ProgressHook : public PassHook {
 public:
+    static constexpr std::chrono::milliseconds kPollInterval{20};
+
     PassAction OnPassStart(std::uint32_t pass, std::uint32_t passes) override {
-        const float fraction = static_cast<float>(pass) / static_cast<float>(passes);
+        const PassAction action = Poll();
+        if (action == PassAction::Continue && VEXOcreatingWnd != nullptr) DrawBar(pass, passes);
+        return action;
+    }
+    PassAction OnPassPoll(std::uint32_t, std::uint32_t) override {
+        if (std::chrono::steady_clock::now() - last_poll_ < kPollInterval) return PassAction::Continue;
+        return Poll();
+    }
+
+private:
+    PassAction Poll() {
+        last_poll_ = std::chrono::steady_clock::now();
         ProcessPendingEvents();
         Task* task = FindTask(nullptr);
         if ((task->tc_SigRecvd & SIGBREAKF_CTRL_C) != 0) {
@@ -49,11 +64,17 @@ public:
             GT_ReplyIMsg(message);
             if (cls == IDCMP_GADGETUP || cls == IDCMP_CLOSEWINDOW) return PassAction::Abort;
         }
-        const LONG width = static_cast<LONG>(fraction * 233.0f);
-        const LONG left = w->BorderLeft, top = w->BorderTop;
-        RectFill(w->RPort, left + 8, top + 5, left + 8 + width, top + 22);
         return PassAction::Continue;
     }
+    static void DrawBar(std::uint32_t pass, std::uint32_t passes) {
+        const float fraction = static_cast<float>(pass) / static_cast<float>(passes);
+        const LONG width = static_cast<LONG>(fraction * 233.0f);
+        Window* w = VEXOcreatingWnd;
+        const LONG left = w->BorderLeft, top = w->BorderTop;
+        RectFill(w->RPort, left + 8, top + 5, left + 8 + width, top + 22);
+    }
+
+    std::chrono::steady_clock::time_point last_poll_ = std::chrono::steady_clock::now();
 };
 
 }  // namespace
@@ -93,6 +114,10 @@ void create_particle_scene() {
     // A window that did not open is closed again at once; generation then runs without a bar.
     if (OpenVEXOcreatingWindow() != 0) CloseVEXOcreatingWindow();
     if (VEXOcreatingWnd != nullptr) SetAPen(VEXOcreatingWnd->RPort, 3);
+    // A break that came before this generation (during the overwrite question, say) is not
+    // meant for it.
+    ProcessPendingEvents();
+    FindTask(nullptr)->tc_SigRecvd &= ~SIGBREAKF_CTRL_C;
     RequesterSink sink;
     ProgressHook hook;
     GenerateOptions options;

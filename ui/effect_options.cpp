@@ -1,6 +1,9 @@
 // The effect options window: gravity, ground bounce, radial creation, path mode and elasticity.
 // Every accepted entry is stored at once; closing keeps what was stored.
+#include <optional>
+
 #include "prefs/input_rules.hpp"
+#include "ui/main_window.hpp"
 #include "ui/option_windows.hpp"
 
 namespace vexo::ui {
@@ -34,16 +37,19 @@ const TagItem VEXOeffect_optionsGTags[] = {
     {GTST_String, reinterpret_cast<IPTR>("1.000000")}, {GTST_MaxChars, 256}, {TAG_DONE, 0},
 };
 
-// Checks the text of a number gadget; refuses it with the message and the cursor back in it.
-bool AcceptNumber(Gadget* g, double& value) {
+// The number typed into gadget `g`. A text that is no number is refused with the message, the
+// stored value (`shown` as the window shows it) is shown again and the cursor put back.
+std::optional<double> EnterNumber(Gadget* g, double shown) {
     const char* typed = GadgetString(g);
     if (!isfloat(typed)) {
         MyEasyRequest(input_text::kNotANumber, text::kOk);
+        ShowReal(g, VEXOeffect_optionsWnd, shown);
         ActivateGadget(g, VEXOeffect_optionsWnd, nullptr);
-        return false;
+        return std::nullopt;
     }
-    value = FloatValue(typed);
-    return true;
+    const double value = FloatValue(typed);
+    ShowEnteredReal(g, VEXOeffect_optionsWnd, value);
+    return value;
 }
 
 }  // namespace
@@ -74,17 +80,20 @@ void WaitEOMessages() {
     OptionWindowLoop(VEXOeffect_optionsWnd, [](ULONG cls, UWORD code, Gadget* gadget) {
         if (cls == IDCMP_GADGETDOWN && gadget->GadgetID == 3) {
             current_prefs.linear_path = code == 0 ? 1 : 0;  // the path selector reports on gadget down
-            return;
+            return true;
         }
-        if (cls != IDCMP_GADGETUP) return;  // refresh notices are only taken off the queue
-        double value = 0.0;
+        if (cls != IDCMP_GADGETUP) return true;  // refresh notices are only taken off the queue
         switch (gadget->GadgetID) {
-            case 0:
-                if (AcceptNumber(gadget, value)) current_prefs.gravity = value;
-                break;
-            case 4:
-                if (AcceptNumber(gadget, value)) current_prefs.elasticity = value * 0.01;
-                break;
+            case 0: {
+                const std::optional<double> gravity = EnterNumber(gadget, current_prefs.gravity);
+                if (gravity) current_prefs.gravity = *gravity;
+                return gravity.has_value();
+            }
+            case 4: {
+                const std::optional<double> percent = EnterNumber(gadget, current_prefs.elasticity * 100);
+                if (percent) current_prefs.elasticity = *percent * 0.01;
+                return percent.has_value();
+            }
             case 1:
                 current_prefs.ground_bounce = static_cast<std::int16_t>(gadget->Flags & GFLG_SELECTED);
                 break;
@@ -94,6 +103,7 @@ void WaitEOMessages() {
             default:
                 break;
         }
+        return true;
     });
 }
 

@@ -62,7 +62,7 @@ void CloseVEXOemission_optionsWindow() { CloseSpecWindow(&VEXOemission_optionsWn
 
 void WaitEmOMessages() {
     OptionWindowLoop(VEXOemission_optionsWnd, [](ULONG cls, UWORD, Gadget* gadget) {
-        if (cls != IDCMP_GADGETUP) return;
+        if (cls != IDCMP_GADGETUP) return true;
         if (gadget->GadgetID <= 3) {
             static const char* const kFields[] = {"heading_spread", "heading_angle", "pitch_spread", "pitch_angle"};
             const std::int32_t number = CorrectAngle(kFields[gadget->GadgetID], GadgetLongInt(gadget));
@@ -72,6 +72,7 @@ void WaitEmOMessages() {
         } else if (gadget->GadgetID == 4) {
             current_prefs.oversampling = static_cast<std::int16_t>(gadget->Flags & GFLG_SELECTED);
         }
+        return true;  // out-of-range angles are corrected, never refused
     });
 }
 

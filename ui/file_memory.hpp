@@ -18,7 +18,9 @@ struct FileMemory {
     bool Remember(const std::string& chosen_drawer, const std::string& chosen_file);
 };
 
-extern int overwrite_confirmed;
+// The target scene the user agreed to overwrite in the file requester: Generate does not ask
+// again about this one file.
+extern std::string overwrite_confirmed;
 extern FileMemory previous_object, previous_motion, previous_scene;
 extern FileMemory previous_prefs;
 

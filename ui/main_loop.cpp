@@ -11,78 +11,79 @@
 
 namespace vexo::ui {
 
-int overwrite_confirmed = 0;
+std::string overwrite_confirmed;
 FileMemory previous_object, previous_motion, previous_scene;
 
 namespace {
 
 using MenuCommand = int (*)();
 
-void ShowText(Gadget* g, const char* text) {
-    const TagItem tags[] = {{GTST_String, reinterpret_cast<IPTR>(text)}, {TAG_DONE, 0}};
-    GT_SetGadgetAttrsA(g, VEXOWnd, nullptr, tags);
-}
+// Whether an entry was taken. A refused or cancelled one leaves the gadget showing the stored
+// value, and what the same gesture queued behind it is dropped.
+enum class Entry { Taken, Refused };
 
 void SetDisabled(Gadget* g, bool disabled) {
     const TagItem tags[] = {{GA_Disabled, disabled ? 1u : 0u}, {TAG_DONE, 0}};
     GT_SetGadgetAttrsA(g, VEXOWnd, nullptr, tags);
 }
 
-void Refuse(Gadget* g, const char* message) {
+// The message, the stored value shown again, and the cursor back in the gadget.
+Entry Refuse(Gadget* g, const char* message) {
     MyEasyRequest(message, text::kOk);
+    ShowMainSetting(g->GadgetID);
     ActivateGadget(g, VEXOWnd, nullptr);
+    return Entry::Refused;
 }
 
-// Typed text longer than a path field holds is refused rather than cut, and so is a path with
-// a control character, which would put lines of its own into the scene.
-bool FitsPathField(Gadget* g, const char* typed) {
-    if (HasControlCharacter(typed)) {
-        Refuse(g, input_text::kControlCharacter);
-        return false;
-    }
-    if (std::strlen(typed) <= kMaxPathLength) return true;
-    Refuse(g, text::kPathTooLong);
-    return false;
+// Typed text longer than a path field holds is refused rather than cut; so is a folder, and a
+// path with a control character, which would put lines of its own into the scene.
+const char* PathRefusal(const char* typed, const char* folder_message) {
+    if (HasControlCharacter(typed)) return input_text::kControlCharacter;
+    if (std::strlen(typed) > kMaxPathLength) return text::kPathTooLong;
+    if (IsFolder(typed)) return folder_message;
+    return nullptr;
 }
 
-void PathRule(Gadget* g, PathField& field, const char* message) {
+Entry PathRule(Gadget* g, PathField& field, const char* message, const char* folder_message) {
     const char* typed = GadgetString(g);
-    if (!FitsPathField(g, typed)) return;
-    if (CouldRead(typed)) {
-        SetPathText(field, typed);
-    } else {
-        Refuse(g, message);
-    }
+    if (const char* refusal = PathRefusal(typed, folder_message)) return Refuse(g, refusal);
+    if (!CouldRead(typed)) return Refuse(g, message);
+    SetPathText(field, typed);
+    return Entry::Taken;
 }
 
-void TargetRule(Gadget* g) {
-    const char* typed = GadgetString(g);
-    if (!FitsPathField(g, typed)) return;
-    if (CouldRead(typed)) {
-        if (MyEasyRequest(text::kTargetExists, text::kOkCancel) != 0) SetPathText(current_prefs.target_scene, typed);
-    } else if (CouldWrite(typed)) {
-        SetPathText(current_prefs.target_scene, typed);
-    } else {
-        Refuse(g, text::kBadTarget);
+Entry TargetRule(Gadget* g) {
+    const std::string typed = GadgetString(g);
+    // Entering the stored name again (Return or Tab through the field) asks nothing again.
+    if (typed == PathText(current_prefs.target_scene)) return Entry::Taken;
+    if (const char* refusal = PathRefusal(typed.c_str(), text::kTargetIsFolder)) return Refuse(g, refusal);
+    if (CouldRead(typed.c_str())) {
+        if (MyEasyRequest(OverwriteQuestion(text::kTargetExists, typed).c_str(), text::kOkCancel) == 0) {
+            ShowMainSetting(GD_target_scene);
+            return Entry::Refused;
+        }
+    } else if (!CouldWrite(typed.c_str())) {
+        return Refuse(g, text::kBadTarget);
     }
+    SetPathText(current_prefs.target_scene, typed);
+    return Entry::Taken;
 }
 
-void IntegerRule(Gadget* g, std::int32_t& field, const char* message) {
+// The number as stored: "007" shows 7, a number beyond 32 bits its limit.
+Entry IntegerRule(Gadget* g, std::int32_t& field, const char* message) {
     const LONG number = GadgetLongInt(g);
-    if (number >= 0) {
-        field = number;
-    } else {
-        Refuse(g, message);
-    }
+    if (number < 0) return Refuse(g, message);
+    field = number;
+    ShowNumber(g, VEXOWnd, number);
+    return Entry::Taken;
 }
 
-void NumberRule(Gadget* g, double& field) {
+Entry NumberRule(Gadget* g, double& field) {
     const char* typed = GadgetString(g);
-    if (isfloat(typed)) {
-        field = FloatValue(typed);
-    } else {
-        Refuse(g, input_text::kNotANumber);
-    }
+    if (!isfloat(typed)) return Refuse(g, input_text::kNotANumber);
+    field = FloatValue(typed);
+    ShowEnteredReal(g, VEXOWnd, field);
+    return Entry::Taken;
 }
 
 std::int16_t Ticked(Gadget* g) { return static_cast<std::int16_t>(g->Flags & GFLG_SELECTED); }
@@ -119,8 +120,12 @@ void FileRequesterRule(FileButton button) {
         FreeAslRequest(request);
         return;
     }
-    if (HasControlCharacter(whole_path)) {
-        MyEasyRequest(input_text::kControlCharacter, text::kOk);
+    static const char* const kFolders[] = {text::kObjectIsFolder, text::kMotionIsFolder, text::kTargetIsFolder};
+    const char* refusal = HasControlCharacter(whole_path) ? input_text::kControlCharacter
+                          : IsFolder(whole_path)           ? kFolders[index]
+                                                           : nullptr;
+    if (refusal != nullptr) {
+        MyEasyRequest(refusal, text::kOk);
         FreeAslRequest(request);
         return;
     }
@@ -134,49 +139,67 @@ void FileRequesterRule(FileButton button) {
                 SetPathText(current_prefs.particle_object, whole_path);  // a name that does not exist yet
             }
             if (lock != nullptr) UnLock(lock);
-            ShowText(VEXOGadgets[GD_particle_object], PathText(current_prefs.particle_object).c_str());
+            ShowMainSetting(GD_particle_object);
             break;
         }
         case FileButton::Motion:
             SetPathText(current_prefs.parent_motion, whole_path);
-            ShowText(VEXOGadgets[GD_parent_motion], whole_path);
+            ShowMainSetting(GD_parent_motion);
             break;
         case FileButton::Scene:
             if (CouldRead(whole_path)) {
-                if (MyEasyRequest(text::kTargetExists, text::kOkCancel) != 0) {
+                if (MyEasyRequest(OverwriteQuestion(text::kTargetExists, whole_path).c_str(), text::kOkCancel) != 0) {
                     SetPathText(current_prefs.target_scene, whole_path);
-                    overwrite_confirmed = 1;
+                    overwrite_confirmed = whole_path;
                 }
             } else {
                 SetPathText(current_prefs.target_scene, whole_path);
             }
-            ShowText(VEXOGadgets[GD_target_scene], PathText(current_prefs.target_scene).c_str());
+            ShowMainSetting(GD_target_scene);
             break;
     }
     FreeAslRequest(request);
 }
 
-void GenerateRule() {
-    const std::string target = PathText(current_prefs.target_scene);
-    if (CouldRead(target.c_str()) && overwrite_confirmed == 0) {
-        if (MyEasyRequest(text::kTargetExists, text::kOkCancel) != 0) create_particle_scene();
-        return;
+// A path Generate cannot use, with the gadget to correct: each path as the writer needs it.
+struct PathCheck {
+    const PathField& field;
+    MainGadget gadget;
+    const char* missing;
+    const char* folder;
+};
+
+Entry GenerateRule() {
+    const Settings& p = current_prefs;
+    const PathCheck checks[] = {
+        {p.particle_object, GD_particle_object, text::kNoObject, text::kObjectIsFolder},
+        {p.parent_motion, GD_parent_motion, text::kNoMotion, text::kMotionIsFolder},
+        {p.target_scene, GD_target_scene, text::kNoTarget, text::kTargetIsFolder},
+    };
+    for (const PathCheck& check : checks) {
+        const std::string path = PathText(check.field);
+        if (path.empty()) return Refuse(VEXOGadgets[check.gadget], check.missing);
+        if (IsFolder(path.c_str())) return Refuse(VEXOGadgets[check.gadget], check.folder);
+    }
+    // Agreeing in the file requester to overwrite one file covers that file alone.
+    const std::string target = PathText(p.target_scene);
+    if (CouldRead(target.c_str()) && target != overwrite_confirmed &&
+        MyEasyRequest(OverwriteQuestion(text::kTargetExists, target).c_str(), text::kOkCancel) == 0) {
+        return Entry::Refused;
     }
     create_particle_scene();
+    return Entry::Taken;
 }
 
-void GadgetUp(Gadget* g) {
+Entry GadgetUp(Gadget* g) {
     Settings& p = current_prefs;
     switch (g->GadgetID) {
         case GD_particle_object:
-            PathRule(g, p.particle_object, text::kBadObject);
-            break;
+            return PathRule(g, p.particle_object, text::kBadObject, text::kObjectIsFolder);
         case GD_parent_motion:
-            PathRule(g, p.parent_motion, text::kBadMotion);
-            break;
+            return PathRule(g, p.parent_motion, text::kBadMotion, text::kMotionIsFolder);
         case GD_target_scene:
-            TargetRule(g);
-            break;
+            return TargetRule(g);
         case GD_get_object:
             FileRequesterRule(FileButton::Object);
             break;
@@ -187,29 +210,21 @@ void GadgetUp(Gadget* g) {
             FileRequesterRule(FileButton::Scene);
             break;
         case GD_num_particles:
-            IntegerRule(g, p.num_particles, input_text::kNegativeParticles);
-            break;
+            return IntegerRule(g, p.num_particles, input_text::kNegativeParticles);
         case GD_particles_per_frame:
-            IntegerRule(g, p.particles_per_frame, input_text::kNegativePerFrame);
-            break;
+            return IntegerRule(g, p.particles_per_frame, input_text::kNegativePerFrame);
         case GD_lifespan:
-            IntegerRule(g, p.lifespan, input_text::kNegativeLifespan);
-            break;
+            return IntegerRule(g, p.lifespan, input_text::kNegativeLifespan);
         case GD_velocity:
-            NumberRule(g, p.velocity);
-            break;
+            return NumberRule(g, p.velocity);
         case GD_velocity_variation:
-            NumberRule(g, p.velocity_variation);
-            break;
+            return NumberRule(g, p.velocity_variation);
         case GD_creation_delay:
-            IntegerRule(g, p.creation_delay, input_text::kNegativeDelay);
-            break;
+            return IntegerRule(g, p.creation_delay, input_text::kNegativeDelay);
         case GD_start_size:
-            NumberRule(g, p.start_size);
-            break;
+            return NumberRule(g, p.start_size);
         case GD_end_size:
-            NumberRule(g, p.end_size);
-            break;
+            return NumberRule(g, p.end_size);
         case GD_limited_lifespan:
             p.limited_lifespan = Ticked(g);
             SetDisabled(VEXOGadgets[GD_lifespan], p.limited_lifespan == 0);
@@ -233,11 +248,11 @@ void GadgetUp(Gadget* g) {
             effect_options();
             break;
         case GD_generate:
-            GenerateRule();
-            break;
+            return GenerateRule();
         default:
             break;
     }
+    return Entry::Taken;
 }
 
 }  // namespace
@@ -245,7 +260,9 @@ void GadgetUp(Gadget* g) {
 void WaitMessages(Window* window) {
     int done = 0;
     while (done == 0) {
-        Wait(1u << window->UserPort->mp_SigBit);
+        // A break that arrives while no generation or option window listens is dropped here:
+        // kept, it would stop the next generation before its first object.
+        Wait((1u << window->UserPort->mp_SigBit) | SIGBREAKF_CTRL_C);
         while (done == 0) {
             IntuiMessage* message = GT_GetIMsg(window->UserPort);
             if (message == nullptr) break;
@@ -261,7 +278,7 @@ void WaitMessages(Window* window) {
                     if (gadget->GadgetID == GD_end_behavior) current_prefs.end_behavior = code;
                     break;
                 case IDCMP_GADGETUP:
-                    GadgetUp(gadget);
+                    if (GadgetUp(gadget) == Entry::Refused) DropQueuedMessages(window);
                     break;
                 case IDCMP_MENUPICK:
                     while (code != MENUNULL) {

@@ -1,6 +1,7 @@
 #include "ui/main_window.hpp"
 
 #include "engine/writers/scene_format.hpp"
+#include "prefs/input_rules.hpp"
 #include "ui/option_windows.hpp"
 
 namespace vexo::ui {
@@ -18,80 +19,58 @@ namespace {
 
 constexpr IPTR kTrue = 1;
 
-const ULONG VEXOGTypes[VEXO_CNT] = {
-    STRING_KIND,   STRING_KIND,   STRING_KIND,   GENERIC_KIND,  GENERIC_KIND,  GENERIC_KIND,
-    INTEGER_KIND,  INTEGER_KIND,  INTEGER_KIND,  MX_KIND,       TEXT_KIND,     STRING_KIND,
-    STRING_KIND,   INTEGER_KIND,  STRING_KIND,   STRING_KIND,   CHECKBOX_KIND, CHECKBOX_KIND,
-    CHECKBOX_KIND, BUTTON_KIND,   BUTTON_KIND,   BUTTON_KIND,   BUTTON_KIND,
+// The creation tags of the gadgets, shared by rows that start alike.
+const TagItem kPathTags[] = {{GTST_MaxChars, 256}, {TAG_DONE, 0}};
+const TagItem kNoTags[] = {{TAG_DONE, 0}};
+const TagItem kCountTags[] = {{GTIN_Number, 0}, {GTIN_MaxChars, 10}, {TAG_DONE, 0}};
+const TagItem kDisabledCountTags[] = {{GTIN_Number, 0}, {GTIN_MaxChars, 10}, {GA_Disabled, kTrue}, {TAG_DONE, 0}};
+const TagItem kEndBehaviorTags[] = {{GTMX_Labels, reinterpret_cast<IPTR>(end_behavior0Labels)},
+                                    {GTMX_Spacing, 2},
+                                    {GTMX_Active, 2},
+                                    {GA_Disabled, kTrue},
+                                    {TAG_DONE, 0}};
+const TagItem kEndBehaviorTextTags[] = {{GTTX_Text, reinterpret_cast<IPTR>("End lifespan behavior")}, {TAG_DONE, 0}};
+const TagItem kZeroTags[] = {{GTST_String, reinterpret_cast<IPTR>("0.000000")}, {GTST_MaxChars, 256}, {TAG_DONE, 0}};
+const TagItem kOneTags[] = {{GTST_String, reinterpret_cast<IPTR>("1.000000")}, {GTST_MaxChars, 256}, {TAG_DONE, 0}};
+const TagItem kDisabledOneTags[] = {
+    {GTST_String, reinterpret_cast<IPTR>("1.000000")}, {GTST_MaxChars, 256}, {GA_Disabled, kTrue}, {TAG_DONE, 0}};
+
+// One row per gadget, in id order: its kind, its place and label, its creation tags. A new
+// gadget is one row here, one id in MainGadget and one case in the main loop.
+struct GadgetRow {
+    ULONG kind;
+    NewGadget ng;
+    const TagItem* tags;
 };
 
-const NewGadget VEXONGad[VEXO_CNT] = {
-    {148, 22, 311, 16, "Particle object", nullptr, GD_particle_object, PLACETEXT_LEFT, nullptr, nullptr},
-    {148, 39, 311, 16, "Parent motion", nullptr, GD_parent_motion, PLACETEXT_LEFT, nullptr, nullptr},
-    {148, 56, 311, 16, "Target scene", nullptr, GD_target_scene, PLACETEXT_LEFT, nullptr, nullptr},
-    {461, 23, 20, 14, nullptr, nullptr, GD_get_object, 0, nullptr, nullptr},
-    {461, 40, 20, 14, nullptr, nullptr, GD_get_motion, 0, nullptr, nullptr},
-    {461, 57, 20, 14, nullptr, nullptr, GD_get_scene, 0, nullptr, nullptr},
-    {244, 102, 66, 16, "Particles (num)", nullptr, GD_num_particles, PLACETEXT_LEFT, nullptr, nullptr},
-    {244, 119, 66, 16, "Particles per frame", nullptr, GD_particles_per_frame, PLACETEXT_LEFT, nullptr, nullptr},
-    {244, 136, 66, 16, "Particles lifespan (frames)", nullptr, GD_lifespan, PLACETEXT_LEFT, nullptr, nullptr},
-    {244, 156, 17, 9, nullptr, nullptr, GD_end_behavior, PLACETEXT_RIGHT, nullptr, nullptr},
-    {70, 155, 28, 29, nullptr, nullptr, GD_end_behavior_text, 0, nullptr, nullptr},
-    {245, 188, 65, 16, "Particle velocity (m/s)", nullptr, GD_velocity, PLACETEXT_LEFT, nullptr, nullptr},
-    {245, 205, 65, 16, "Velocity variation (%)", nullptr, GD_velocity_variation, PLACETEXT_LEFT, nullptr, nullptr},
-    {245, 222, 65, 16, "Creation delay (frames)", nullptr, GD_creation_delay, PLACETEXT_LEFT, nullptr, nullptr},
-    {245, 239, 65, 16, "Start size (factor)", nullptr, GD_start_size, PLACETEXT_LEFT, nullptr, nullptr},
-    {245, 256, 65, 16, "End size (factor)", nullptr, GD_end_size, PLACETEXT_LEFT, nullptr, nullptr},
-    {315, 138, 26, 11, "Limited lifespan", nullptr, GD_limited_lifespan, PLACETEXT_RIGHT, nullptr, nullptr},
-    {314, 225, 26, 11, "Creation delay", nullptr, GD_use_creation_delay, PLACETEXT_RIGHT, nullptr, nullptr},
-    {314, 242, 26, 11, "Particle grow", nullptr, GD_particle_grow, PLACETEXT_RIGHT, nullptr, nullptr},
-    {14, 285, 154, 18, "Scene options", nullptr, GD_scene_options, PLACETEXT_IN, nullptr, nullptr},
-    {168, 285, 164, 18, "Emission options", nullptr, GD_emission_options, PLACETEXT_IN, nullptr, nullptr},
-    {332, 285, 153, 18, "Effect options", nullptr, GD_effect_options, PLACETEXT_IN, nullptr, nullptr},
-    {12, 308, 90, 19, "Generate", nullptr, GD_generate, PLACETEXT_IN, nullptr, nullptr},
+const GadgetRow VEXOGadgetTable[VEXO_CNT] = {
+    {STRING_KIND, {148, 22, 311, 16, "Particle object", nullptr, GD_particle_object, PLACETEXT_LEFT, nullptr, nullptr}, kPathTags},
+    {STRING_KIND, {148, 39, 311, 16, "Parent motion", nullptr, GD_parent_motion, PLACETEXT_LEFT, nullptr, nullptr}, kPathTags},
+    {STRING_KIND, {148, 56, 311, 16, "Target scene", nullptr, GD_target_scene, PLACETEXT_LEFT, nullptr, nullptr}, kPathTags},
+    {GENERIC_KIND, {461, 23, 20, 14, nullptr, nullptr, GD_get_object, 0, nullptr, nullptr}, kNoTags},
+    {GENERIC_KIND, {461, 40, 20, 14, nullptr, nullptr, GD_get_motion, 0, nullptr, nullptr}, kNoTags},
+    {GENERIC_KIND, {461, 57, 20, 14, nullptr, nullptr, GD_get_scene, 0, nullptr, nullptr}, kNoTags},
+    {INTEGER_KIND, {244, 102, 66, 16, "Particles (num)", nullptr, GD_num_particles, PLACETEXT_LEFT, nullptr, nullptr}, kCountTags},
+    {INTEGER_KIND, {244, 119, 66, 16, "Particles per frame", nullptr, GD_particles_per_frame, PLACETEXT_LEFT, nullptr, nullptr}, kCountTags},
+    {INTEGER_KIND, {244, 136, 66, 16, "Particles lifespan (frames)", nullptr, GD_lifespan, PLACETEXT_LEFT, nullptr, nullptr}, kDisabledCountTags},
+    {MX_KIND, {244, 156, 17, 9, nullptr, nullptr, GD_end_behavior, PLACETEXT_RIGHT, nullptr, nullptr}, kEndBehaviorTags},
+    {TEXT_KIND, {70, 155, 28, 29, nullptr, nullptr, GD_end_behavior_text, 0, nullptr, nullptr}, kEndBehaviorTextTags},
+    {STRING_KIND, {245, 188, 65, 16, "Particle velocity (m/s)", nullptr, GD_velocity, PLACETEXT_LEFT, nullptr, nullptr}, kZeroTags},
+    {STRING_KIND, {245, 205, 65, 16, "Velocity variation (%)", nullptr, GD_velocity_variation, PLACETEXT_LEFT, nullptr, nullptr}, kZeroTags},
+    {INTEGER_KIND, {245, 222, 65, 16, "Creation delay (frames)", nullptr, GD_creation_delay, PLACETEXT_LEFT, nullptr, nullptr}, kDisabledCountTags},
+    {STRING_KIND, {245, 239, 65, 16, "Start size (factor)", nullptr, GD_start_size, PLACETEXT_LEFT, nullptr, nullptr}, kOneTags},
+    {STRING_KIND, {245, 256, 65, 16, "End size (factor)", nullptr, GD_end_size, PLACETEXT_LEFT, nullptr, nullptr}, kDisabledOneTags},
+    {CHECKBOX_KIND, {315, 138, 26, 11, "Limited lifespan", nullptr, GD_limited_lifespan, PLACETEXT_RIGHT, nullptr, nullptr}, kNoTags},
+    {CHECKBOX_KIND, {314, 225, 26, 11, "Creation delay", nullptr, GD_use_creation_delay, PLACETEXT_RIGHT, nullptr, nullptr}, kNoTags},
+    {CHECKBOX_KIND, {314, 242, 26, 11, "Particle grow", nullptr, GD_particle_grow, PLACETEXT_RIGHT, nullptr, nullptr}, kNoTags},
+    {BUTTON_KIND, {14, 285, 154, 18, "Scene options", nullptr, GD_scene_options, PLACETEXT_IN, nullptr, nullptr}, kNoTags},
+    {BUTTON_KIND, {168, 285, 164, 18, "Emission options", nullptr, GD_emission_options, PLACETEXT_IN, nullptr, nullptr}, kNoTags},
+    {BUTTON_KIND, {332, 285, 153, 18, "Effect options", nullptr, GD_effect_options, PLACETEXT_IN, nullptr, nullptr}, kNoTags},
+    {BUTTON_KIND, {12, 308, 90, 19, "Generate", nullptr, GD_generate, PLACETEXT_IN, nullptr, nullptr}, kNoTags},
 };
 
-// The creation tags of all gadgets end to end, each list closed by TAG_DONE.
-const TagItem VEXOGTags[] = {
-    {GTST_MaxChars, 256}, {TAG_DONE, 0},
-    {GTST_MaxChars, 256}, {TAG_DONE, 0},
-    {GTST_MaxChars, 256}, {TAG_DONE, 0},
-    {TAG_DONE, 0},
-    {TAG_DONE, 0},
-    {TAG_DONE, 0},
-    {GTIN_Number, 0}, {GTIN_MaxChars, 10}, {TAG_DONE, 0},
-    {GTIN_Number, 0}, {GTIN_MaxChars, 10}, {TAG_DONE, 0},
-    {GTIN_Number, 0}, {GTIN_MaxChars, 10}, {GA_Disabled, kTrue}, {TAG_DONE, 0},
-    {GTMX_Labels, reinterpret_cast<IPTR>(end_behavior0Labels)}, {GTMX_Spacing, 2}, {GTMX_Active, 2},
-    {GA_Disabled, kTrue}, {TAG_DONE, 0},
-    {GTTX_Text, reinterpret_cast<IPTR>("End lifespan behavior")}, {TAG_DONE, 0},
-    {GTST_String, reinterpret_cast<IPTR>("0.000000")}, {GTST_MaxChars, 256}, {TAG_DONE, 0},
-    {GTST_String, reinterpret_cast<IPTR>("0.000000")}, {GTST_MaxChars, 256}, {TAG_DONE, 0},
-    {GTIN_Number, 0}, {GTIN_MaxChars, 10}, {GA_Disabled, kTrue}, {TAG_DONE, 0},
-    {GTST_String, reinterpret_cast<IPTR>("1.000000")}, {GTST_MaxChars, 256}, {TAG_DONE, 0},
-    {GTST_String, reinterpret_cast<IPTR>("1.000000")}, {GTST_MaxChars, 256}, {GA_Disabled, kTrue}, {TAG_DONE, 0},
-    {TAG_DONE, 0},
-    {TAG_DONE, 0},
-    {TAG_DONE, 0},
-    {TAG_DONE, 0},
-    {TAG_DONE, 0},
-    {TAG_DONE, 0},
-    {TAG_DONE, 0},
-};
-
-void SetText(Gadget* g, Window* w, const char* text) {
-    const TagItem tags[] = {{GTST_String, reinterpret_cast<IPTR>(text)}, {TAG_DONE, 0}};
-    GT_SetGadgetAttrsA(g, w, nullptr, tags);
-}
-
-// A double as "%f" shows it, whatever the locale.
-std::string RealText(double value) {
-    std::string text;
-    AppendFixed(text, value);
-    return text;
-}
-
-void SetReal(Gadget* g, Window* w, double value) { SetText(g, w, RealText(value).c_str()); }
+void SetText(Gadget* g, Window* w, const char* text) { ShowText(g, w, text); }
+void SetReal(Gadget* g, Window* w, double value) { ShowReal(g, w, value); }
 
 void SetNumber(Gadget* g, Window* w, LONG number, const std::int16_t* disabled_unless = nullptr) {
     if (disabled_unless != nullptr) {
@@ -101,8 +80,7 @@ void SetNumber(Gadget* g, Window* w, LONG number, const std::int16_t* disabled_u
         GT_SetGadgetAttrsA(g, w, nullptr, tags);
         return;
     }
-    const TagItem tags[] = {{GTIN_Number, static_cast<IPTR>(static_cast<ULONG>(number))}, {TAG_DONE, 0}};
-    GT_SetGadgetAttrsA(g, w, nullptr, tags);
+    ShowNumber(g, w, number);
 }
 
 void SetChecked(Gadget* g, Window* w, std::int16_t flag) {
@@ -111,6 +89,29 @@ void SetChecked(Gadget* g, Window* w, std::int16_t flag) {
 }
 
 }  // namespace
+
+void ShowText(Gadget* g, Window* w, const char* text) {
+    const TagItem tags[] = {{GTST_String, reinterpret_cast<IPTR>(text)}, {TAG_DONE, 0}};
+    GT_SetGadgetAttrsA(g, w, nullptr, tags);
+}
+
+std::string RealText(double value) {
+    std::string text;
+    AppendFixed(text, value);
+    return text;
+}
+
+void ShowReal(Gadget* g, Window* w, double value) { ShowText(g, w, RealText(value).c_str()); }
+
+void ShowNumber(Gadget* g, Window* w, LONG number) {
+    const TagItem tags[] = {{GTIN_Number, static_cast<IPTR>(static_cast<ULONG>(number))}, {TAG_DONE, 0}};
+    GT_SetGadgetAttrsA(g, w, nullptr, tags);
+}
+
+void ShowEnteredReal(Gadget* g, Window* w, double value) {
+    const std::string shown = RealText(value);
+    if (FloatValue(shown) == value) ShowText(g, w, shown.c_str());
+}
 
 const NewMenu VEXONewMenu[] = {
     {NM_TITLE, "Project", nullptr, 0, 0, nullptr},
@@ -131,20 +132,17 @@ int OpenVEXOWindow() {
 
     Gadget* g = CreateContext(&VEXOGList);
     if (g == nullptr) return 1;
-    std::size_t tag = 0;
-    for (int lc = 0; lc < VEXO_CNT; ++lc) {
+    for (const GadgetRow& row : VEXOGadgetTable) {
         NewGadget ng;
-        CopyMem(&VEXONGad[lc], &ng, sizeof ng);
+        CopyMem(&row.ng, &ng, sizeof ng);
         ng.ng_VisualInfo = VisualInfo;
         ng.ng_TextAttr = &topaz8;
         ng.ng_LeftEdge = static_cast<WORD>(ng.ng_LeftEdge + offx);
         ng.ng_TopEdge = static_cast<WORD>(ng.ng_TopEdge + offy);
-        g = CreateGadgetA(VEXOGTypes[lc], g, &ng, &VEXOGTags[tag]);
-        VEXOGadgets[lc] = g;
-        while (VEXOGTags[tag].ti_Tag != TAG_DONE) ++tag;
-        ++tag;
+        g = CreateGadgetA(row.kind, g, &ng, row.tags);
+        VEXOGadgets[row.ng.ng_GadgetID] = g;
         if (g == nullptr) return 2;
-        if (VEXOGTypes[lc] == GENERIC_KIND) {
+        if (row.kind == GENERIC_KIND) {
             g->Flags |= GFLG_GADGIMAGE | GFLG_GADGHIMAGE;
             g->Activation |= GACT_RELVERIFY;
             g->GadgetRender = getImage;
@@ -218,38 +216,76 @@ void CloseVEXOWindow() {
     for (Gadget*& g : VEXOGadgets) g = nullptr;
 }
 
-void SetDialogueVals(int which) {
+void ShowMainSetting(int id) {
     const Settings& p = current_prefs;
-    switch (which) {
-        case 0: {
-            Window* w = VEXOWnd;
-            Gadget** g = VEXOGadgets;
-            const std::string object = PathText(p.particle_object), motion = PathText(p.parent_motion),
-                              scene = PathText(p.target_scene);
-            SetText(g[GD_particle_object], w, object.c_str());
-            SetText(g[GD_parent_motion], w, motion.c_str());
-            SetText(g[GD_target_scene], w, scene.c_str());
-            SetNumber(g[GD_num_particles], w, p.num_particles);
-            SetNumber(g[GD_particles_per_frame], w, p.particles_per_frame);
-            SetNumber(g[GD_lifespan], w, p.lifespan, &p.limited_lifespan);
+    Window* w = VEXOWnd;
+    Gadget* g = VEXOGadgets[id];
+    switch (id) {
+        case GD_particle_object:
+            SetText(g, w, PathText(p.particle_object).c_str());
+            break;
+        case GD_parent_motion:
+            SetText(g, w, PathText(p.parent_motion).c_str());
+            break;
+        case GD_target_scene:
+            SetText(g, w, PathText(p.target_scene).c_str());
+            break;
+        case GD_num_particles:
+            SetNumber(g, w, p.num_particles);
+            break;
+        case GD_particles_per_frame:
+            SetNumber(g, w, p.particles_per_frame);
+            break;
+        case GD_lifespan:
+            SetNumber(g, w, p.lifespan, &p.limited_lifespan);
+            break;
+        case GD_end_behavior: {
             const TagItem choice[] = {{GTMX_Active, static_cast<IPTR>(static_cast<ULONG>(p.end_behavior))},
                                       {GA_Disabled, p.limited_lifespan == 0 ? kTrue : 0},
                                       {TAG_DONE, 0}};
-            GT_SetGadgetAttrsA(g[GD_end_behavior], w, nullptr, choice);
-            SetReal(g[GD_velocity], w, p.velocity);
-            SetReal(g[GD_velocity_variation], w, p.velocity_variation);
-            SetNumber(g[GD_creation_delay], w, p.creation_delay, &p.use_creation_delay);
-            SetReal(g[GD_start_size], w, p.start_size);
+            GT_SetGadgetAttrsA(g, w, nullptr, choice);
+            break;
+        }
+        case GD_velocity:
+            SetReal(g, w, p.velocity);
+            break;
+        case GD_velocity_variation:
+            SetReal(g, w, p.velocity_variation);
+            break;
+        case GD_creation_delay:
+            SetNumber(g, w, p.creation_delay, &p.use_creation_delay);
+            break;
+        case GD_start_size:
+            SetReal(g, w, p.start_size);
+            break;
+        case GD_end_size: {
             const std::string end_size = RealText(p.end_size);
             const TagItem end[] = {{GTST_String, reinterpret_cast<IPTR>(end_size.c_str())},
                                    {GA_Disabled, p.particle_grow == 0 ? kTrue : 0},
                                    {TAG_DONE, 0}};
-            GT_SetGadgetAttrsA(g[GD_end_size], w, nullptr, end);
-            SetChecked(g[GD_limited_lifespan], w, p.limited_lifespan);
-            SetChecked(g[GD_use_creation_delay], w, p.use_creation_delay);
-            SetChecked(g[GD_particle_grow], w, p.particle_grow);
+            GT_SetGadgetAttrsA(g, w, nullptr, end);
             break;
         }
+        case GD_limited_lifespan:
+            SetChecked(g, w, p.limited_lifespan);
+            break;
+        case GD_use_creation_delay:
+            SetChecked(g, w, p.use_creation_delay);
+            break;
+        case GD_particle_grow:
+            SetChecked(g, w, p.particle_grow);
+            break;
+        default:
+            break;
+    }
+}
+
+void SetDialogueVals(int which) {
+    const Settings& p = current_prefs;
+    switch (which) {
+        case 0:
+            for (int id = 0; id < VEXO_CNT; ++id) ShowMainSetting(id);
+            break;
         case 1: {
             Window* w = VEXOscene_optionsWnd;
             SetNumber(VEXOscene_optionsGadgets[0], w, p.first_frame);

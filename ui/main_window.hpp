@@ -2,6 +2,8 @@
 // of the settings record into the gadgets of every window of the program.
 #pragma once
 
+#include <string>
+
 #include "ui/vexo.hpp"
 
 namespace vexo::ui {
@@ -51,5 +53,17 @@ void CloseVEXOWindow();
 
 // The vertical offset of a window's inside on the screen: top border, title bar font, 1.
 int TitleBarOffset(const Screen* screen);
+
+// Show a stored setting in a gadget of window `w`: a path or text, a double as "%f" shows it
+// whatever the locale, a whole number.
+void ShowText(Gadget* g, Window* w, const char* text);
+std::string RealText(double value);
+void ShowReal(Gadget* g, Window* w, double value);
+void ShowNumber(Gadget* g, Window* w, LONG number);
+// After a decimal entry was stored: its "%f" text when that reads back as exactly the stored
+// value ("2.5" shows "2.500000", "-" shows "0.000000"), else the typed digits stay.
+void ShowEnteredReal(Gadget* g, Window* w, double value);
+// Shows the stored setting of one main-window gadget (with the enabled state it depends on).
+void ShowMainSetting(int id);
 
 }  // namespace vexo::ui

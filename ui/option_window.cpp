@@ -35,6 +35,8 @@ int OpenSpecWindow(const WindowSpec& spec) {
         {WA_Title, reinterpret_cast<IPTR>(spec.title)},
         {WA_ScreenTitle, reinterpret_cast<IPTR>(spec.screen_title)},
         {WA_PubScreen, reinterpret_cast<IPTR>(Scr)},
+        // Above the main window, which takes no input while this one is open.
+        {WA_Owner, reinterpret_cast<IPTR>(VEXOWnd)},
         {TAG_DONE, 0},
     };
     *spec.wnd = OpenWindowTagList(nullptr, window_tags);
@@ -43,23 +45,28 @@ int OpenSpecWindow(const WindowSpec& spec) {
     return 0;
 }
 
-void OptionWindowLoop(Window* window, const std::function<void(ULONG cls, UWORD code, Gadget* gadget)>& act) {
+void OptionWindowLoop(Window* window, const std::function<bool(ULONG cls, UWORD code, Gadget* gadget)>& act) {
     bool done = false;
     while (!done) {
-        if ((Wait((1u << window->UserPort->mp_SigBit) | SIGBREAKF_CTRL_C) & SIGBREAKF_CTRL_C) != 0) done = true;
-        while (!done) {
-            IntuiMessage* message = GT_GetIMsg(window->UserPort);
-            if (message == nullptr) break;
+        bool close = (Wait((1u << window->UserPort->mp_SigBit) | SIGBREAKF_CTRL_C) & SIGBREAKF_CTRL_C) != 0;
+        // Text typed and not yet entered is entered before the window closes.
+        if (close) EnterTypedText(window);
+        while (IntuiMessage* message = GT_GetIMsg(window->UserPort)) {
             const ULONG cls = message->Class;
             const UWORD code = message->Code;
             auto* gadget = static_cast<Gadget*>(message->IAddress);
             GT_ReplyIMsg(message);
             if (cls == IDCMP_CLOSEWINDOW) {
-                done = true;
-            } else {
-                act(cls, code, gadget);
+                close = true;
+                break;  // what is still queued is left to the closing
+            }
+            if (!act(cls, code, gadget)) {
+                // A refused entry keeps the window open for the correction.
+                DropQueuedMessages(window);
+                close = false;
             }
         }
+        done = close;
     }
 }
 

@@ -48,8 +48,9 @@ void CloseSpecWindow(Window** wnd, Gadget** glist);
 
 // The message loop every option window runs: waits for its port or the break signal (which
 // closes it like the close gadget), replies to each message before acting on it, and hands the
-// message's class, code and gadget to `act` until the close gadget is used.
-void OptionWindowLoop(Window* window, const std::function<void(ULONG cls, UWORD code, Gadget* gadget)>& act);
+// message's class, code and gadget to `act` until the close gadget is used. `act` returns false
+// for a refused entry: the window then stays open, and what was queued behind it is dropped.
+void OptionWindowLoop(Window* window, const std::function<bool(ULONG cls, UWORD code, Gadget* gadget)>& act);
 
 int OpenVEXOeffect_optionsWindow();
 void CloseVEXOeffect_optionsWindow();

@@ -56,7 +56,10 @@ int load_prefs_menu() {
 
 int save_prefs_menu() {
     if (!ChoosePrefsPath("Save VEXO prefs file", true)) return 0;
-    if (CouldRead(whole_path) && MyEasyRequest(text::kPrefsExists, text::kOkCancel) == 0) return 0;
+    if (CouldRead(whole_path) &&
+        MyEasyRequest(OverwriteQuestion(text::kPrefsExists, whole_path).c_str(), text::kOkCancel) == 0) {
+        return 0;
+    }
     // Written beside the old file and renamed over it: a failed save never loses the old file.
     if (!SavePrefsFile(whole_path, current_prefs, nullptr)) MyEasyRequest(text::kPrefsNotSaved, text::kOk);
     return 0;

@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <filesystem>
 
 #include "ui/vexo.hpp"
 
@@ -49,6 +51,31 @@ int CouldWrite(const char* path) {
     ::close(fd);
     ::unlink(path);
     return 1;
+}
+
+int IsFolder(const char* path) {
+    std::error_code error;
+    return std::filesystem::is_directory(path, error) ? 1 : 0;
+}
+
+void DropQueuedMessages(Window* window) {
+    while (Message* message = GetMsg(window->UserPort)) ReplyMsg(message);
+}
+
+std::string OverwriteQuestion(const char* head, const std::string& path) {
+    // A long path is broken after a "/" (or, failing one, anywhere) so the requester stays on
+    // the screen; every character of it is shown.
+    constexpr std::size_t kLine = 48;
+    std::string lines;
+    std::size_t start = 0;
+    while (path.size() - start > kLine) {
+        std::size_t cut = path.rfind('/', start + kLine - 1);
+        cut = cut == std::string::npos || cut <= start ? start + kLine : cut + 1;
+        lines.append(path, start, cut - start).append("\n");
+        start = cut;
+    }
+    lines.append(path, start, std::string::npos);
+    return std::string(head) + "\n\n" + lines + "\n\n" + text::kOverwrite;
 }
 
 }  // namespace vexo::ui

@@ -1,6 +1,7 @@
 // The scene options window: first frame, last frame and frame step. It takes its own lock on
 // the public screen and its own visual info, and refuses negative numbers and a zero step.
 #include "prefs/input_rules.hpp"
+#include "ui/main_window.hpp"
 #include "ui/option_windows.hpp"
 
 namespace vexo::ui {
@@ -74,7 +75,7 @@ int OpenVEXOscene_optionsWindow() {
                           VEXOscene_optionsWdt,
                           IDCMP_GADGETUP | IDCMP_CLOSEWINDOW | IDCMP_REFRESHWINDOW,
                           WFLG_DRAGBAR | WFLG_DEPTHGADGET | WFLG_CLOSEGADGET | WFLG_SMART_REFRESH,
-                          "change me",
+                          kScreenTitle,
                           soVisualInfo};
     return OpenSpecWindow(spec);
 }
@@ -85,7 +86,7 @@ void WaitSOMessages() {
     static const char* const kNegative[] = {input_text::kNegativeFirstFrame, input_text::kNegativeLastFrame,
                                             input_text::kNegativeFrameStep};
     OptionWindowLoop(VEXOscene_optionsWnd, [](ULONG cls, UWORD, Gadget* gadget) {
-        if (cls != IDCMP_GADGETUP || gadget->GadgetID > 2) return;
+        if (cls != IDCMP_GADGETUP || gadget->GadgetID > 2) return true;
         std::int32_t* const fields[] = {&current_prefs.first_frame, &current_prefs.last_frame,
                                         &current_prefs.frame_step};
         const UWORD id = gadget->GadgetID;
@@ -95,10 +96,13 @@ void WaitSOMessages() {
         if (id == 2 && number == 0) refusal = text::kZeroFrameStep;
         if (refusal != nullptr) {
             MyEasyRequest(refusal, text::kOk);
+            ShowNumber(gadget, VEXOscene_optionsWnd, *fields[id]);
             ActivateGadget(gadget, VEXOscene_optionsWnd, nullptr);
-        } else {
-            *fields[id] = number;
+            return false;
         }
+        *fields[id] = number;
+        ShowNumber(gadget, VEXOscene_optionsWnd, number);  // as stored: "007" shows 7
+        return true;
     });
 }
 

@@ -3,6 +3,8 @@
 // and the commands the main window calls.
 #pragma once
 
+#include <string>
+
 #include "engine/engine_state.hpp"
 #include "engine/settings/settings.hpp"
 #include "ui/platform/platform.hpp"
@@ -48,6 +50,13 @@ int about_menu();
 void CloseWindowSafely(Window* window);
 int CouldRead(const char* path);
 int CouldWrite(const char* path);
+// 1 if the path names a folder (which can be opened for reading but is no file), else 0.
+int IsFolder(const char* path);
+// Takes every message still queued at the window's port: after a refused entry, what the same
+// gesture queued behind it (a click on "Generate", the close gadget) is dropped.
+void DropQueuedMessages(Window* window);
+// An overwrite question that names the file: the head, the path, then "Overwrite?".
+std::string OverwriteQuestion(const char* head, const std::string& path);
 
 // Commands behind the main window's buttons and menu.
 void create_particle_scene();
@@ -77,7 +86,7 @@ inline constexpr const char* kQuit = "Are you sure you want\nto quit VEXO?";
 inline constexpr const char* kAbout =
     "Vexo\n----\n\n version 1.1, 27.01.2002. Particle scenes for\n LightWave, emitted from the keyed motion\n"
     " of a parent object.\n\n Written by the Vexo developers.";
-inline constexpr const char* kTargetExists = "Target scene already exists...\n\nOverwrite?";
+inline constexpr const char* kTargetExists = "Target scene already exists...";  // OverwriteQuestion's head
 inline constexpr const char* kBadObject = "Unable to open particle object\n\nPath probably invalid\nPlease re-enter";
 inline constexpr const char* kBadMotion = "Unable to open parent motion\n\nPath probably invalid.\nPlease re-enter.";
 inline constexpr const char* kBadTarget = "Cannot create target scene...\n\nPath probably invalid.\nPlease re-enter.";
@@ -85,7 +94,14 @@ inline constexpr const char* kPathTooLong = "This path is too long:\nat most 254
 inline constexpr const char* kFilenameOverflow = "Filename overflow";
 inline constexpr const char* kMotionFileError = "Could not create scene.\n\nMotion file error.";
 inline constexpr const char* kMemoryError = "Could not create scene.\n\nMemory allocation error.";
-inline constexpr const char* kPrefsExists = "Preferences file already\nexists.\n\nOverwrite?";
+inline constexpr const char* kPrefsExists = "Preferences file already\nexists.";  // OverwriteQuestion's head
+inline constexpr const char* kOverwrite = "Overwrite?";
+inline constexpr const char* kObjectIsFolder = "The particle object is a folder,\nnot a file.\n\nPlease re-enter.";
+inline constexpr const char* kMotionIsFolder = "The parent motion is a folder,\nnot a file.\n\nPlease re-enter.";
+inline constexpr const char* kTargetIsFolder = "The target scene is a folder,\nnot a file.\n\nPlease re-enter.";
+inline constexpr const char* kNoObject = "Cannot create a scene\nwithout a particle object.\n\nPlease enter one.";
+inline constexpr const char* kNoMotion = "Cannot create a scene\nwithout a parent motion.\n\nPlease enter one.";
+inline constexpr const char* kNoTarget = "Cannot create a scene\nwithout a target scene.\n\nPlease enter one.";
 }  // namespace text
 
 }  // namespace vexo::ui

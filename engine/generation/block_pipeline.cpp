@@ -2,6 +2,8 @@
 
 #include <new>
 
+#include "engine/generation/pass_poll.hpp"
+
 namespace vexo {
 
 BlockPipeline::BlockPipeline(std::uint32_t count, unsigned threads, Producer produce)
@@ -11,6 +13,7 @@ BlockPipeline::BlockPipeline(std::uint32_t count, unsigned threads, Producer pro
 }
 
 BlockPipeline::~BlockPipeline() {
+    stopping_ = true;  // a block half made is given up
     {
         std::lock_guard lock(mutex_);
         stop_ = true;
@@ -20,6 +23,7 @@ BlockPipeline::~BlockPipeline() {
 }
 
 void BlockPipeline::Work() {
+    const ScopedPassPoll poll([this] { return stopping_.load(std::memory_order_relaxed); });
     Block made;
     for (;;) {
         std::uint32_t index;
@@ -53,7 +57,13 @@ void BlockPipeline::Work() {
 bool BlockPipeline::Take(std::uint32_t index, Block& out) {
     std::unique_lock lock(mutex_);
     Slot& slot = window_[index % window_.size()];
-    changed_.wait(lock, [&] { return failed_ || (slot.ready && slot.index == index); });
+    const auto arrived = [&] { return failed_ || (slot.ready && slot.index == index); };
+    while (!changed_.wait_for(lock, kTakePoll, arrived)) {
+        lock.unlock();
+        const bool stop = AskPassPoll();
+        lock.lock();
+        if (stop) return false;
+    }
     if (!slot.ready || slot.index != index) return false;
     std::swap(out, slot.block);
     slot.ready = false;

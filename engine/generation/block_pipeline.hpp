@@ -3,6 +3,8 @@
 // count and the size of one block, never by the number of blocks.
 #pragma once
 
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -17,6 +19,8 @@ namespace vexo {
 
 class BlockPipeline {
 public:
+    static constexpr std::chrono::milliseconds kTakePoll{10};
+
     using Producer = std::function<void(std::uint32_t index, Block& out)>;
 
     // Starts `threads` workers on blocks 0 .. count - 1. `produce` must be safe to call from
@@ -27,8 +31,9 @@ public:
     BlockPipeline(const BlockPipeline&) = delete;
     BlockPipeline& operator=(const BlockPipeline&) = delete;
 
-    // Waits for block `index` (taken in order from 0) and moves it into `out`.
-    // Returns false if a worker failed (for want of memory).
+    // Waits for block `index` (taken in order from 0) and moves it into `out`, asking this
+    // thread's pass poll every kTakePoll while it waits. Returns false if a worker failed (for
+    // want of memory) or the poll said stop.
     bool Take(std::uint32_t index, Block& out);
 
 private:
@@ -47,6 +52,7 @@ private:
     std::uint32_t next_ = 0;   // the next block a worker starts
     std::uint32_t taken_ = 0;  // blocks the writer has taken
     bool stop_ = false;
+    std::atomic<bool> stopping_{false};  // read by the workers' frame loops without the lock
     bool failed_ = false;
     std::vector<std::thread> workers_;
 };

@@ -1,5 +1,6 @@
 #include "engine/generation/reference_passes.hpp"
 
+#include "engine/generation/pass_poll.hpp"
 #include "engine/simulation/dynamics.hpp"
 #include "engine/simulation/emission.hpp"
 
@@ -63,6 +64,7 @@ void ReferencePasses::RecordNonLinear(std::uint32_t p, BlockBuilder& block) {
     MoveMainObject(frames_.first);
     block.Add(sim_.ChildArray[p], 0);
     for (std::uint64_t k = 0; k < frames_.count; ++k) {
+        if (PassInterrupted(sim_.ChildArray.size() + 1)) return;  // the block is dropped unfinished
         const std::uint32_t f = frames_.Frame(k);
         Emit(f);
         MoveMainObject(f);
@@ -80,6 +82,7 @@ void ReferencePasses::RecordLinear(std::uint32_t p, BlockBuilder& block) {
     MoveChildObject(sim_, p);
     keys.Begin(record);
     for (std::uint64_t k = 0; k < frames_.count; ++k) {
+        if (PassInterrupted(sim_.ChildArray.size() + 1)) return;
         const std::uint32_t f = frames_.Frame(k);
         state_.angle = 0.0f;
         record.frame = static_cast<std::int32_t>(f);

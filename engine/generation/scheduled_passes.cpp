@@ -5,6 +5,7 @@
 #include <new>
 #include <queue>
 
+#include "engine/generation/pass_poll.hpp"
 #include "engine/simulation/dynamics.hpp"
 #include "engine/simulation/emission.hpp"
 #include "engine/simulation/random.hpp"
@@ -173,6 +174,8 @@ void ScheduledPasses::ReplaySlot(std::uint32_t q, std::uint32_t s, Particle& rec
     std::uint64_t next = slot_first_[s];
     const std::uint64_t end = slot_first_[s + 1];
     for (std::uint64_t k = 0; k < frames_.count; ++k) {
+        // Asked every 64 frames: a frame of one slot is too little work to ask about alone.
+        if (k % 64 == 0 && PassInterrupted(64)) return;  // the block is dropped unfinished
         const std::uint32_t f = frames_.Frame(k);
         if (write && linear_) r.frame = static_cast<std::int32_t>(f);
         if (next < end && emissions_[next].frame_index == k) {

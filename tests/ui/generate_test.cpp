@@ -33,18 +33,23 @@ std::size_t Blocks(const std::string& scene) {
     return blocks;
 }
 
-// Runs `action` at the start of pass `pass` of the next generation, from inside the progress
-// window's event processing, as a person's click or key would arrive.
-void AtPass(int pass, std::function<void()> action) {
+// Whether the progress bar shows that pass `pass` of `passes` has begun (each pass start draws
+// the bar out to trunc(233 * pass / passes)).
+bool BarShowsPass(int pass, int passes) {
+    const int l = VEXOcreatingWnd->BorderLeft, t = VEXOcreatingWnd->BorderTop;
+    return pt::WindowPenAt(VEXOcreatingWnd, l + 8 + 233 * pass / passes, t + 22) == 3;
+}
+
+// Runs `action` once pass `pass` of the next generation has begun, from inside the progress
+// window's event processing, as a person's click or key would arrive: during that pass or at
+// the start of the next.
+void AtPass(int pass, int passes, std::function<void()> action) {
     auto* timer = new QTimer;
-    auto count = std::make_shared<int>(0);
-    QObject::connect(timer, &QTimer::timeout, [timer, count, pass, action] {
-        if (VEXOcreatingWnd == nullptr) return;
-        if ((*count)++ == pass) {
-            action();
-            timer->stop();
-            timer->deleteLater();
-        }
+    QObject::connect(timer, &QTimer::timeout, [timer, pass, passes, action] {
+        if (VEXOcreatingWnd == nullptr || !BarShowsPass(pass, passes)) return;
+        action();
+        timer->stop();
+        timer->deleteLater();
     });
     timer->start(0);
 }
@@ -84,11 +89,11 @@ TEST_F(GenerateTest, GeneratingDrawsTheBarAndWritesTheScene) {
     Prepare(20);
     auto steps = Fill();
     steps.push_back(Do([] {
-        AtPass(10, [] {
+        AtPass(9, 20, [] {
             ASSERT_NE(VEXOcreatingWnd, nullptr);
             EXPECT_EQ(pt::WindowWidget(VEXOcreatingWnd)->windowTitle().toStdString(), "Creating scene");
             const int l = VEXOcreatingWnd->BorderLeft, t = VEXOcreatingWnd->BorderTop;
-            // By the start of pass 10 of 20 the bar has been drawn to trunc(233 * 9 / 20) = 104.
+            // Pass 9 of 20 has drawn the bar to trunc(233 * 9 / 20) = 104, pass 10 not yet.
             EXPECT_EQ(pt::WindowPenAt(VEXOcreatingWnd, l + 8, t + 5), 3);
             EXPECT_EQ(pt::WindowPenAt(VEXOcreatingWnd, l + 8 + 104, t + 22), 3);
             EXPECT_EQ(pt::WindowPenAt(VEXOcreatingWnd, l + 8 + 105, t + 22), 0);
@@ -107,11 +112,11 @@ TEST_F(GenerateTest, AbortAndTheCloseGadgetDeleteThePartialFile) {
     Prepare(12);
     auto steps = Fill();
     steps.push_back(Do([] {
-        AtPass(5, [] { QTest::mouseClick(pt::GadgetWidget(VEXOcreatingGadgets[0]), Qt::LeftButton); });
+        AtPass(5, 12, [] { QTest::mouseClick(pt::GadgetWidget(VEXOcreatingGadgets[0]), Qt::LeftButton); });
     }));
     steps.push_back(Click(Main(), GD_generate));
     steps.push_back(Do([this] { EXPECT_FALSE(std::filesystem::exists(scene)); }));
-    steps.push_back(Do([] { AtPass(3, [] { pt::WindowWidget(VEXOcreatingWnd)->close(); }); }));
+    steps.push_back(Do([] { AtPass(3, 12, [] { pt::WindowWidget(VEXOcreatingWnd)->close(); }); }));
     steps.push_back(Click(Main(), GD_generate));
     steps.push_back(Quit());
     Run(steps, {kOk});
@@ -122,7 +127,7 @@ TEST_F(GenerateTest, AbortAndTheCloseGadgetDeleteThePartialFile) {
 TEST_F(GenerateTest, CtrlCKeepsTheCompleteBlocksAndIsConsumed) {
     Prepare(12);
     auto steps = Fill();
-    steps.push_back(Do([] { AtPass(4, [] { std::raise(SIGINT); }); }));
+    steps.push_back(Do([] { AtPass(4, 12, [] { std::raise(SIGINT); }); }));
     steps.push_back(Click(Main(), GD_generate));
     steps.push_back(Do([this] {
         const std::string partial = ReadFile(scene);
@@ -135,6 +140,31 @@ TEST_F(GenerateTest, CtrlCKeepsTheCompleteBlocksAndIsConsumed) {
     steps.push_back(Click(Main(), GD_generate));
     steps.push_back(Quit());
     Run(steps, {kOk, kOk});
+    EXPECT_EQ(Blocks(ReadFile(scene)), 12u);
+}
+
+// The progress window is a dialog of the main window; clicks, menu picks and the close gadget
+// of the main window during a generation are refused, not replayed after it.
+TEST_F(GenerateTest, TheMainWindowTakesNoInputWhileGenerating) {
+    Prepare(12);
+    auto steps = Fill();
+    steps.push_back(Do([] {
+        AtPass(3, 12, [] {
+            QWidget* top = pt::WindowWidget(VEXOcreatingWnd);
+            EXPECT_EQ(top->parentWidget(), pt::WindowWidget(VEXOWnd));
+            EXPECT_EQ(top->windowModality(), Qt::WindowModal);
+            EXPECT_EQ(top->toolTip().toStdString(), kScreenTitle);
+            QTest::mouseClick(pt::GadgetWidget(Main()[GD_generate]), Qt::LeftButton);
+            QTest::mouseClick(pt::GadgetWidget(Main()[GD_effect_options]), Qt::LeftButton);
+            pt::MenuAction(VEXOWnd, 0, 3)->trigger();
+            pt::WindowWidget(VEXOWnd)->close();
+        });
+    }));
+    steps.push_back(Click(Main(), GD_generate));
+    steps.push_back(Do([] { EXPECT_EQ(VEXOeffect_optionsWnd, nullptr); }));
+    steps.push_back(Quit());
+    Run(steps, {kOk, kOk, kOk, kOk});
+    EXPECT_EQ(Texts(), std::vector<std::string>{"Are you sure you want\nto quit VEXO?"});
     EXPECT_EQ(Blocks(ReadFile(scene)), 12u);
 }
 
@@ -157,7 +187,7 @@ TEST_F(GenerateTest, TheOverwriteQuestionGuardsAnExistingScene) {
     steps.push_back(Click(Main(), GD_generate));  // answered Ok
     steps.push_back(Quit());
     Run(steps, {0, kOk, kOk});
-    EXPECT_EQ(Texts()[0], "Target scene already exists...\n\nOverwrite?");
+    EXPECT_EQ(Texts()[0], TargetExists(scene));
     EXPECT_EQ(Blocks(ReadFile(scene)), 2u);
 }
 
@@ -208,6 +238,128 @@ TEST_F(GenerateTest, AZeroFrameStepFromAPreferencesFileIsRefusedByTheEngine) {
     Run(steps, {kOk, kOk});
     EXPECT_EQ(Texts()[0], "Cannot create a scene with\na frame step of 0.\n\nPlease enter 1 or more.");
     EXPECT_FALSE(std::filesystem::exists(scene));
+}
+
+TEST_F(GenerateTest, ACtrlCWhileIdleNeitherEmptiesTheNextSceneNorClosesTheNextWindow) {
+    Prepare(3);
+    auto steps = Fill();
+    steps.push_back(Do([] { std::raise(SIGINT); }));
+    steps.push_back(Do([] {}));  // the main window sits idle while the break arrives
+    steps.push_back(Click(Main(), GD_generate));
+    steps.push_back(Do([] { std::raise(SIGINT); }));
+    steps.push_back(Click(Main(), GD_effect_options));
+    steps.push_back(Do([] { EXPECT_NE(VEXOeffect_optionsWnd, nullptr); }));
+    steps.push_back(CloseWindowOf(&VEXOeffect_optionsWnd));
+    steps.push_back(Quit());
+    Run(steps, {kOk});
+    EXPECT_EQ(Blocks(ReadFile(scene)), 3u);
+}
+
+// Paths Generate cannot use are refused before anything is written, with the cursor put into
+// the gadget to correct; each may come from a preferences file or a file requester.
+TEST_F(GenerateTest, MissingPathsAndFoldersAreRefusedBeforeWriting) {
+    Prepare(2);
+    std::filesystem::create_directory(dir.path("folder"));
+    const std::string folder = dir.str("folder");
+    struct Case {
+        PathField Settings::*field;
+        std::string path;
+        std::string message;
+        const char* activated;
+    };
+    const Case cases[] = {
+        {&Settings::particle_object, "", text::kNoObject, "Vexo:0"},
+        {&Settings::parent_motion, "", text::kNoMotion, "Vexo:1"},
+        {&Settings::target_scene, "", text::kNoTarget, "Vexo:2"},
+        {&Settings::particle_object, folder, text::kObjectIsFolder, "Vexo:0"},
+        {&Settings::parent_motion, folder, text::kMotionIsFolder, "Vexo:1"},
+        {&Settings::target_scene, folder, text::kTargetIsFolder, "Vexo:2"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        pt::Reset();
+        auto steps = Fill();
+        steps.push_back(Do([&c] {
+            SetPathText(current_prefs.*c.field, c.path);
+            SetDialogueVals(0);
+        }));
+        steps.push_back(Click(Main(), GD_generate));
+        steps.push_back(Quit());
+        Run(steps, {kOk, kOk});
+        EXPECT_EQ(Texts(), (std::vector<std::string>{c.message, "Are you sure you want\nto quit VEXO?"}));
+        EXPECT_EQ(pt::Activations(), std::vector<std::string>{c.activated});
+        EXPECT_FALSE(std::filesystem::exists(scene));
+    }
+    // Chosen in a file requester, a folder is refused and nothing is stored.
+    pt::Reset();
+    current_prefs = DefaultSettings();
+    const std::string d = dir.path("x").parent_path().string();
+    Run({Click(Main(), GD_get_object), Click(Main(), GD_get_motion), Click(Main(), GD_get_scene), Quit()},
+        {kOk, kOk, kOk, kOk}, {{false, d, "folder"}, {false, d, "folder"}, {false, d, "folder"}});
+    EXPECT_EQ(Texts(),
+              (std::vector<std::string>{text::kObjectIsFolder, text::kMotionIsFolder, text::kTargetIsFolder,
+                                        "Are you sure you want\nto quit VEXO?"}));
+    EXPECT_EQ(PathText(current_prefs.particle_object) + PathText(current_prefs.parent_motion) +
+                  PathText(current_prefs.target_scene),
+              "");
+}
+
+// Agreeing in the file requester to overwrite one scene does not cover another.
+TEST_F(GenerateTest, AnOverwriteAgreedInTheRequesterCoversThatFileAlone) {
+    Prepare(2);
+    WriteFile(dir.path("a.lws"), "old a");
+    WriteFile(dir.path("b.lws"), "old b");
+    const std::string d = dir.path("x").parent_path().string();
+    auto steps = Fill();
+    steps.push_back(Click(Main(), GD_get_scene));
+    steps.push_back(Click(Main(), GD_generate));  // a.lws: agreed already
+    steps.push_back(Do([this] { SetPathText(current_prefs.target_scene, dir.str("b.lws")); }));
+    steps.push_back(Click(Main(), GD_generate));  // b.lws: asked, and refused
+    steps.push_back(Quit());
+    Run(steps, {kOk, 0, kOk}, {{false, d, "a.lws"}});
+    EXPECT_EQ(Texts(),
+              (std::vector<std::string>{TargetExists(dir.str("a.lws")), TargetExists(dir.str("b.lws")),
+                                        "Are you sure you want\nto quit VEXO?"}));
+    EXPECT_EQ(Blocks(ReadFile(dir.path("a.lws"))), 2u);
+    EXPECT_EQ(ReadFile(dir.path("b.lws")), "old b");
+}
+
+// One object over millions of frames: the progress window keeps processing events while the
+// object is made, and "Abort" stops it part-way. With three objects the blocks are made on
+// worker threads while the window waits for them.
+TEST_F(GenerateTest, ALongObjectKeepsTheWindowLiveAndAbortStopsItPartWay) {
+    for (const int particles : {1, 3}) {
+        SCOPED_TRACE(particles);
+        pt::Reset();
+        current_prefs = DefaultSettings();
+        Prepare(particles);
+        auto steps = Fill();
+        steps.push_back(Do([] { current_prefs.last_frame = 8'000'000; }));
+        auto clicked = std::make_shared<bool>(false);
+        steps.push_back(Do([clicked, particles] {
+            // Two ticks in a row that find the first pass begun and the second not: the first
+            // of them came while the first pass ran (a pass start draws the bar right after).
+            auto* timer = new QTimer;
+            auto in_first_pass = std::make_shared<int>(0);
+            QObject::connect(timer, &QTimer::timeout, [=] {
+                if (VEXOcreatingWnd == nullptr) return;
+                const bool first = BarShowsPass(0, particles) && !BarShowsPass(1, particles);
+                *in_first_pass = first ? *in_first_pass + 1 : 0;
+                if (*in_first_pass < 2) return;
+                *clicked = true;
+                QTest::mouseClick(pt::GadgetWidget(VEXOcreatingGadgets[0]), Qt::LeftButton);
+                timer->stop();
+                timer->deleteLater();
+            });
+            timer->start(0);
+        }));
+        steps.push_back(Click(Main(), GD_generate));
+        steps.push_back(Quit());
+        Run(steps, {kOk});
+        EXPECT_TRUE(*clicked);
+        EXPECT_FALSE(std::filesystem::exists(scene));
+        EXPECT_EQ(Texts().size(), 1u);  // the quit question alone
+    }
 }
 
 // Every setting is entered through the windows; the scene must be byte for byte what the

@@ -89,7 +89,7 @@ TEST_F(MainWindowTest, FailedSetUpGoesStraightToTheTeardown) {
 TEST_F(MainWindowTest, IntegerGadgetsRefuseNegativeNumbers) {
     Run({Type(Main(), GD_num_particles, "-3"), Do([] {
              EXPECT_EQ(current_prefs.num_particles, 0);
-             EXPECT_EQ(Shown(Main()[GD_num_particles]), "-3");  // the typed text stays
+             EXPECT_EQ(Shown(Main()[GD_num_particles]), "0");  // the stored value is shown again
          }),
          Type(Main(), GD_num_particles, "250"), Type(Main(), GD_particles_per_frame, "-1"),
          Type(Main(), GD_particles_per_frame, "0"), Click(Main(), GD_limited_lifespan), Type(Main(), GD_lifespan, "-9"),
@@ -186,8 +186,7 @@ TEST_F(MainWindowTest, TypedPathsAreTestedBeforeTheyAreStored) {
     EXPECT_EQ(Texts(), (std::vector<std::string>{
                            "Unable to open particle object\n\nPath probably invalid\nPlease re-enter",
                            "Unable to open parent motion\n\nPath probably invalid.\nPlease re-enter.",
-                           "Target scene already exists...\n\nOverwrite?",
-                           "Target scene already exists...\n\nOverwrite?",
+                           TargetExists(old), TargetExists(old),
                            "Cannot create target scene...\n\nPath probably invalid.\nPlease re-enter.",
                            "This path is too long:\nat most 254 characters.\n\nPlease re-enter.",
                            "A path must not hold control\ncharacters such as line breaks.\n\nPlease re-enter.",
@@ -198,7 +197,21 @@ TEST_F(MainWindowTest, TypedPathsAreTestedBeforeTheyAreStored) {
     EXPECT_EQ(PathText(current_prefs.parent_motion), "");
     EXPECT_EQ(PathText(current_prefs.target_scene), fresh);
     EXPECT_FALSE(std::filesystem::exists(fresh));  // created and deleted again as a test
-    EXPECT_EQ(overwrite_confirmed, 0);
+    EXPECT_EQ(overwrite_confirmed, "");
+}
+
+// The overwrite questions name the file; a long path is broken after a "/" (or, with none
+// near, at 48 characters) so the requester fits on the screen.
+TEST(OverwriteQuestion, NamesTheFileOnLinesThatFit) {
+    EXPECT_EQ(OverwriteQuestion(text::kTargetExists, "/tmp/a.lws"),
+              "Target scene already exists...\n\n/tmp/a.lws\n\nOverwrite?");
+    EXPECT_EQ(OverwriteQuestion(text::kPrefsExists,
+                                "/projects/commercial_spot_2026/scenes/particles/sparks/final/v3.prefs"),
+              "Preferences file already\nexists.\n\n/projects/commercial_spot_2026/scenes/particles/\n"
+              "sparks/final/v3.prefs\n\nOverwrite?");
+    EXPECT_EQ(OverwriteQuestion(text::kTargetExists, "/" + std::string(60, 'x') + ".lws"),
+              "Target scene already exists...\n\n/" + std::string(47, 'x') + "\n" + std::string(13, 'x') +
+                  ".lws\n\nOverwrite?");
 }
 
 TEST_F(MainWindowTest, FileButtonsRememberWhereTheUserWas) {
@@ -227,8 +240,8 @@ TEST_F(MainWindowTest, FileButtonsRememberWhereTheUserWas) {
     EXPECT_EQ(PathText(current_prefs.particle_object), d + "/not-yet.lwo");
     EXPECT_EQ(PathText(current_prefs.parent_motion), d + "/jet.mot");
     EXPECT_EQ(PathText(current_prefs.target_scene), d + "/old.lws");
-    EXPECT_EQ(Texts()[0], "Target scene already exists...\n\nOverwrite?");
-    EXPECT_EQ(overwrite_confirmed, 1);
+    EXPECT_EQ(Texts()[0], TargetExists(d + "/old.lws"));
+    EXPECT_EQ(overwrite_confirmed, d + "/old.lws");
 }
 
 TEST_F(MainWindowTest, ChosenObjectIsStoredAsItsFullPath) {

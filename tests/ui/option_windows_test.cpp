@@ -1,4 +1,10 @@
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
 #include <QWidget>
+#include <QWindow>
 #include <csignal>
 
 #include "tests/ui/ui_test_support.hpp"
@@ -153,6 +159,69 @@ TEST_F(OptionWindowsTest, AWindowThatCannotOpenIsNotFilledOrWaitedOn) {
              EXPECT_EQ(pt::ScreenLockCount(), 1);
          }),
          Quit()},
+        {kOk});
+}
+
+// Every option window is a dialog of the main window: it stays above it, and clicks, menu
+// picks and the close gadget of the main window are refused while it is open, not kept and
+// replayed after it closes.
+TEST_F(OptionWindowsTest, AnOptionWindowBelongsToTheMainWindowWhichTakesNoInputMeanwhile) {
+    struct Case {
+        int button;
+        Window** window;
+    };
+    const Case cases[] = {{GD_scene_options, &VEXOscene_optionsWnd},
+                          {GD_emission_options, &VEXOemission_optionsWnd},
+                          {GD_effect_options, &VEXOeffect_optionsWnd}};
+    std::deque<Step> steps;
+    for (const Case& c : cases) {
+        steps.push_back(Click(Main(), c.button));
+        Window** window = c.window;
+        steps.push_back(Do([window] {
+            QWidget* top = pt::WindowWidget(*window);
+            ASSERT_NE(top, nullptr);
+            EXPECT_EQ(top->parentWidget(), pt::WindowWidget(VEXOWnd));
+            EXPECT_TRUE(top->isWindow());
+            EXPECT_EQ(top->windowModality(), Qt::WindowModal);
+            // Through the window system, as a person's click arrives ...
+            QWidget* generate = pt::GadgetWidget(Main()[GD_generate]);
+            QWindow* main = pt::WindowWidget(VEXOWnd)->windowHandle();
+            QTest::mouseClick(main, Qt::LeftButton, Qt::NoModifier,
+                              generate->mapTo(generate->window(), QPoint(5, 5)));
+        }));
+        // ... and straight to the widgets, menu and close gadget.
+        steps.push_back(Click(Main(), GD_generate));
+        steps.push_back(PickMenu(3));
+        steps.push_back(Do([] { pt::WindowWidget(VEXOWnd)->close(); }));
+        steps.push_back(CloseWindowOf(window));
+    }
+    steps.push_back(Quit());
+    Run(steps, {kOk, kOk, kOk, kOk});
+    EXPECT_EQ(Texts(), std::vector<std::string>{"Are you sure you want\nto quit VEXO?"});
+}
+
+// What each window shows: no placeholder text, and the program's credit line as the text
+// that stands for the screen title.
+TEST_F(OptionWindowsTest, NoPlaceholderTextReachesTheScreen) {
+    const auto check = [] {
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (!top->isVisible()) continue;
+            EXPECT_EQ(top->toolTip().toStdString(), kScreenTitle) << top->windowTitle().toStdString();
+            QStringList texts = {top->windowTitle(), top->toolTip()};
+            for (QWidget* w : top->findChildren<QWidget*>()) {
+                texts << w->toolTip() << w->windowTitle();
+                if (auto* label = qobject_cast<QLabel*>(w)) texts << label->text();
+                if (auto* button = qobject_cast<QAbstractButton*>(w)) texts << button->text();
+                if (auto* field = qobject_cast<QLineEdit*>(w)) {
+                    texts << field->text() << field->placeholderText();
+                }
+            }
+            for (const QString& shown : texts) EXPECT_FALSE(shown.contains("change me", Qt::CaseInsensitive));
+        }
+    };
+    Run({Do(check), Click(Main(), GD_scene_options), Do(check), CloseWindowOf(&VEXOscene_optionsWnd),
+         Click(Main(), GD_emission_options), Do(check), CloseWindowOf(&VEXOemission_optionsWnd),
+         Click(Main(), GD_effect_options), Do(check), CloseWindowOf(&VEXOeffect_optionsWnd), Quit()},
         {kOk});
 }
 

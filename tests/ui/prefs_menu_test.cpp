@@ -98,7 +98,7 @@ TEST_F(PrefsMenuTest, TheOverwriteQuestionProtectsTheOldFile) {
     Run({PickMenu(kSaveItem), Do([this] { EXPECT_EQ(ReadFile(dir.path("old.prefs")), "old bytes"); }),
          PickMenu(kSaveItem), Quit()},
         {kCancel, kOk, kOk}, {{false, Drawer(), "old.prefs"}, {false, Drawer(), "old.prefs"}});
-    EXPECT_EQ(Texts()[0], "Preferences file already\nexists.\n\nOverwrite?");
+    EXPECT_EQ(Texts()[0], "Preferences file already\nexists.\n\n" + dir.str("old.prefs") + "\n\nOverwrite?");
     EXPECT_EQ(pt::Requesters()[0].buttons, "Ok|Cancel");
     EXPECT_EQ(pt::FileRequests()[1].initial_drawer, Drawer());  // cancelling kept the memories
     EXPECT_EQ(pt::FileRequests()[1].initial_file, "old.prefs");
@@ -110,9 +110,9 @@ TEST_F(PrefsMenuTest, AFailedSaveSaysSoAndKeepsWhatWasThere) {
     ASSERT_EQ(::mkfifo(dir.str("keep.prefs").c_str(), 0600), 0);
     Run({PickMenu(kSaveItem), Do([] { pt::FailNextAslRequest(); }), PickMenu(kSaveItem), Quit()}, {kOk, kOk, kOk},
         {{false, Drawer(), "keep.prefs"}});
-    EXPECT_EQ(Texts(), (std::vector<std::string>{"Preferences file already\nexists.\n\nOverwrite?",
-                                                 "Could not save the\npreferences file.",
-                                                 "Are you sure you want\nto quit VEXO?"}));
+    EXPECT_EQ(Texts(), (std::vector<std::string>{
+                           "Preferences file already\nexists.\n\n" + dir.str("keep.prefs") + "\n\nOverwrite?",
+                           "Could not save the\npreferences file.", "Are you sure you want\nto quit VEXO?"}));
     EXPECT_TRUE(std::filesystem::is_fifo(dir.path("keep.prefs")));
     EXPECT_EQ(dir.Listing(), std::vector<std::string>{"keep.prefs"});
 }

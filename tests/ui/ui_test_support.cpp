@@ -7,6 +7,7 @@
 
 #include "ui/file_memory.hpp"
 #include "ui/main_window.hpp"
+#include "ui/platform/break_signal.hpp"
 #include "ui/platform/platform.hpp"
 
 namespace vexo::uitest {
@@ -15,9 +16,10 @@ using namespace vexo::ui;
 
 void UiTest::SetUp() {
     pt::Reset();
+    platform::InstallBreakSignal();  // a batch-tool run in an earlier test put its own handler in
     current_prefs = DefaultSettings();
     engine_state.Reset();
-    overwrite_confirmed = 0;
+    overwrite_confirmed.clear();
     previous_object = previous_motion = previous_scene = previous_prefs = FileMemory{};
     whole_path[0] = '\0';
 }
@@ -47,10 +49,11 @@ std::vector<std::string> UiTest::Texts() const {
 
 platform::Gadget** Main() { return VEXOGadgets; }
 
-Step Type(platform::Gadget** gadgets, int id, const std::string& text) {
+Step TypeOnly(platform::Gadget** gadgets, int id, const std::string& text) {
     return [gadgets, id, text] {
         auto* field = qobject_cast<QLineEdit*>(pt::GadgetWidget(gadgets[id]));
         ASSERT_NE(field, nullptr) << "gadget " << id << " is not a text field";
+        field->window()->activateWindow();
         field->setFocus();
         field->selectAll();
         QTest::keyClick(field, Qt::Key_Backspace);
@@ -60,7 +63,20 @@ Step Type(platform::Gadget** gadgets, int id, const std::string& text) {
         } else {
             QTest::keyClicks(field, QString::fromStdString(text));
         }
-        QTest::keyClick(field, Qt::Key_Return);
+    };
+}
+
+Step Type(platform::Gadget** gadgets, int id, const std::string& text) {
+    return [gadgets, id, text] {
+        TypeOnly(gadgets, id, text)();
+        QTest::keyClick(pt::GadgetWidget(gadgets[id]), Qt::Key_Return);
+    };
+}
+
+Step Key(platform::Gadget** gadgets, int id, int key, int modifiers) {
+    return [gadgets, id, key, modifiers] {
+        QTest::keyClick(pt::GadgetWidget(gadgets[id]), static_cast<Qt::Key>(key),
+                        static_cast<Qt::KeyboardModifiers>(modifiers));
     };
 }
 
@@ -98,6 +114,11 @@ bool Enabled(platform::Gadget* gadget) { return pt::GadgetWidget(gadget)->isEnab
 std::string Shown(platform::Gadget* gadget) {
     auto* field = qobject_cast<QLineEdit*>(pt::GadgetWidget(gadget));
     return field != nullptr ? field->text().toStdString() : std::string();
+}
+
+std::string TargetExists(const std::string& path) {
+    EXPECT_LE(path.size(), 48u) << "a path this long is broken over several lines";
+    return "Target scene already exists...\n\n" + path + "\n\nOverwrite?";
 }
 
 bool Checked(platform::Gadget* gadget) { return (gadget->Flags & platform::GFLG_SELECTED) != 0; }

@@ -33,7 +33,9 @@ protected:
 };
 
 // Steps. Gadgets are looked up when the step runs, in the window given.
-Step Type(platform::Gadget** gadgets, int id, const std::string& text);
+Step Type(platform::Gadget** gadgets, int id, const std::string& text);  // then Return
+Step TypeOnly(platform::Gadget** gadgets, int id, const std::string& text);  // not entered yet
+Step Key(platform::Gadget** gadgets, int id, int key, int modifiers = 0);
 Step Click(platform::Gadget** gadgets, int id);
 Step Choose(platform::Gadget** gadgets, int id, int entry);
 Step CloseWindowOf(platform::Window** window);
@@ -45,5 +47,8 @@ platform::Gadget** Main();
 bool Enabled(platform::Gadget* gadget);
 std::string Shown(platform::Gadget* gadget);  // the text a string or integer gadget shows
 bool Checked(platform::Gadget* gadget);
+
+// The overwrite question about a path short enough to stay on one line of the requester.
+std::string TargetExists(const std::string& path);
 
 }  // namespace vexo::uitest

@@ -4,7 +4,8 @@
 
 namespace vexo::platform {
 
-// Installs the SIGINT handler and the self-pipe that turns it into SIGBREAKF_CTRL_C.
+// Installs the SIGINT handler and the self-pipe that turns it into SIGBREAKF_CTRL_C (the pipe
+// once; the handler again on every call).
 void InstallBreakSignal();
 // Clears every received signal (used between tests).
 void ResetTaskSignals();

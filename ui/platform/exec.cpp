@@ -126,15 +126,17 @@ void FreeMem(void* memory, ULONG) { std::free(memory); }
 void CopyMem(const void* source, void* dest, ULONG size) { std::memmove(dest, source, size); }
 
 void InstallBreakSignal() {
-    if (break_notifier != nullptr) return;
-    if (::pipe2(break_pipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
-    break_notifier = new QSocketNotifier(break_pipe[0], QSocketNotifier::Read);
-    QObject::connect(break_notifier, &QSocketNotifier::activated, [] {
-        char buffer[16];
-        while (::read(break_pipe[0], buffer, sizeof buffer) > 0) {
-        }
-        Signal(SIGBREAKF_CTRL_C);
-    });
+    if (break_notifier == nullptr) {
+        if (::pipe2(break_pipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+        break_notifier = new QSocketNotifier(break_pipe[0], QSocketNotifier::Read);
+        QObject::connect(break_notifier, &QSocketNotifier::activated, [] {
+            char buffer[16];
+            while (::read(break_pipe[0], buffer, sizeof buffer) > 0) {
+            }
+            Signal(SIGBREAKF_CTRL_C);
+        });
+    }
+    // Again on every call: whoever replaced the handler in between is undone.
     struct sigaction action {};
     action.sa_handler = OnBreak;
     sigemptyset(&action.sa_mask);

@@ -1,6 +1,7 @@
 // gadtools gadgets as real widgets: string and integer fields, check boxes, radio choices,
 // buttons, read-only text and image buttons, with their labels placed as GadTools places them.
 // Every user action becomes a gadget-up or gadget-down message on the window's port.
+#include <QFocusEvent>
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLabel>
@@ -40,22 +41,42 @@ void PaintGhost(QPainter& p, const QRect& r) {
     }
 }
 
+// A string or integer gadget. Its text is entered (a gadget-up) by Return, Enter, Tab and
+// Shift+Tab alike, and when the user leaves it or works another gadget after changing it.
 class FieldGadget : public QLineEdit {
 public:
     FieldGadget(QWidget* parent, Gadget* gadget) : QLineEdit(parent), gadget_(gadget) {
-        connect(this, &QLineEdit::textEdited, [this](const QString& text) { gadget_->data->text = text.toStdString(); });
+        connect(this, &QLineEdit::textEdited, [this](const QString& text) {
+            gadget_->data->text = text.toStdString();
+            gadget_->data->edited = true;
+        });
     }
 
 protected:
+    // Tab reaches event() first: Qt would move the focus there and the key would never arrive.
+    bool event(QEvent* event) override {
+        if (event->type() == QEvent::KeyPress) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            const bool tab = key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab;
+            if (tab && (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) == 0) {
+                EnterGadgetText(gadget_);
+                focusNextPrevChild(key->key() == Qt::Key_Tab && (key->modifiers() & Qt::ShiftModifier) == 0);
+                return true;
+            }
+        }
+        return QLineEdit::event(event);
+    }
     void keyPressEvent(QKeyEvent* event) override {
-        const int key = event->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Tab) {
-            gadget_->data->text = text().toStdString();
-            PostIntuiMessage(gadget_->data->window, IDCMP_GADGETUP, 0, gadget_);
-            if (key == Qt::Key_Tab) focusNextChild();
+        if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+            EnterGadgetText(gadget_);
             return;
         }
         QLineEdit::keyPressEvent(event);
+    }
+    // Opening a menu is not leaving: its pick enters the text before it is reported.
+    void focusOutEvent(QFocusEvent* event) override {
+        QLineEdit::focusOutEvent(event);
+        if (event->reason() != Qt::PopupFocusReason && gadget_->data->edited) EnterGadgetText(gadget_);
     }
 
 private:
@@ -262,6 +283,15 @@ void FreeGadgets(Gadget* glist) {
     }
 }
 
+void EnterGadgetText(Gadget* g) {
+    GadgetData* d = g->data;
+    if (auto* field = qobject_cast<QLineEdit*>(d->widget.data())) d->text = field->text().toStdString();
+    // While the window takes no input the change waits to be entered later.
+    if (d->window == nullptr || d->window->data->owned_open > 0) return;
+    d->edited = false;
+    PostIntuiMessage(d->window, IDCMP_GADGETUP, 0, g);
+}
+
 void CreateGadgetWidget(Gadget* g, Window* window) {
     GadgetData* d = g->data;
     d->window = window;
@@ -347,10 +377,12 @@ void GT_SetGadgetAttrsA(Gadget* g, Window*, void*, const TagItem* tags) {
         switch (t->ti_Tag) {
             case GTST_String:
                 d->text = t->ti_Data != 0 ? reinterpret_cast<const char*>(t->ti_Data) : "";
+                d->edited = false;
                 if (auto* field = qobject_cast<QLineEdit*>(d->widget.data())) field->setText(QString::fromUtf8(d->text.c_str()));
                 break;
             case GTIN_Number:
                 d->text = NumberText(static_cast<LONG>(t->ti_Data));
+                d->edited = false;
                 if (auto* field = qobject_cast<QLineEdit*>(d->widget.data())) field->setText(QString::fromUtf8(d->text.c_str()));
                 break;
             case GTCB_Checked:

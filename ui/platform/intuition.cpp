@@ -6,6 +6,7 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QScreen>
+#include <set>
 
 #include "ui/platform/platform_internal.hpp"
 
@@ -21,12 +22,15 @@ Screen default_screen = [] {
 }();
 
 UWORD next_signal_bit = 16;
+std::set<Window*> open_windows;  // so an owned window never reaches an owner already closed
 
 // The top-level window: the close button becomes a close-window message, and a request to
 // maximise moves the window to its zoom size and back, as the zoom gadget does.
 class WindowFrame : public QWidget {
 public:
-    explicit WindowFrame(Window* window) : window_(window) {}
+    // A window with an owner is a dialog of the owner's: the window manager keeps it above.
+    WindowFrame(Window* window, QWidget* owner)
+        : QWidget(owner, owner != nullptr ? Qt::Dialog : Qt::Window), window_(window) {}
 
 protected:
     void closeEvent(QCloseEvent* event) override {
@@ -74,8 +78,17 @@ void SetGeometry(Window* window, WORD left, WORD top, WORD width, WORD height) {
 
 }  // namespace
 
-void PostIntuiMessage(Window* window, ULONG cls, UWORD code, void* address) {
-    if (window == nullptr || window->data == nullptr || (window->data->idcmp & cls) == 0) return;
+bool PostIntuiMessage(Window* window, ULONG cls, UWORD code, void* address) {
+    if (window == nullptr || window->data == nullptr) return false;
+    // Input to a window whose owned window is open is refused, not kept for later.
+    if (window->data->owned_open > 0 && cls != IDCMP_REFRESHWINDOW) return false;
+    if (cls != IDCMP_REFRESHWINDOW) {
+        // Text typed into another gadget is entered first, so its check comes before this.
+        for (Gadget* g = window->data->gadgets; g != nullptr; g = g->NextGadget) {
+            if (g != address && g->data != nullptr && g->data->edited) EnterGadgetText(g);
+        }
+    }
+    if ((window->data->idcmp & cls) == 0) return false;
     auto* message = new IntuiMessage;
     message->Class = cls;
     message->Code = code;
@@ -83,6 +96,14 @@ void PostIntuiMessage(Window* window, ULONG cls, UWORD code, void* address) {
     message->IDCMPWindow = window;
     window->UserPort->messages.push_back(message);
     Signal(1u << window->UserPort->mp_SigBit);
+    return true;
+}
+
+void EnterTypedText(Window* window) {
+    if (window == nullptr || window->data == nullptr) return;
+    for (Gadget* g = window->data->gadgets; g != nullptr; g = g->NextGadget) {
+        if (g->data != nullptr && g->data->edited) EnterGadgetText(g);
+    }
 }
 
 Screen* LockPubScreen(const char* name) {
@@ -158,7 +179,15 @@ Window* OpenWindowTagList(const void*, const TagItem* tags) {
     d->rp.data = &d->rp_data;
     window->RPort = &d->rp;
 
-    auto* frame = new WindowFrame(window);
+    auto* owner = reinterpret_cast<Window*>(GetTagData(WA_Owner, 0, tags));
+    if (open_windows.count(owner) == 0) owner = nullptr;
+    QWidget* owner_top = owner != nullptr ? owner->data->top.data() : nullptr;
+    auto* frame = new WindowFrame(window, owner_top);
+    if (owner_top != nullptr) {
+        frame->setWindowModality(Qt::WindowModal);
+        d->owner = owner;
+        ++owner->data->owned_open;
+    }
     frame->setAttribute(Qt::WA_DeleteOnClose, false);
     frame->setWindowTitle(QString::fromUtf8(window->Title.c_str()));
     frame->setFont(FixedFont());
@@ -177,6 +206,7 @@ Window* OpenWindowTagList(const void*, const TagItem* tags) {
     d->gadgets = reinterpret_cast<Gadget*>(GetTagData(WA_Gadgets, 0, tags));
     for (Gadget* g = d->gadgets; g != nullptr; g = g->NextGadget) CreateGadgetWidget(g, window);
 
+    open_windows.insert(window);
     frame->show();
     if ((d->flags & WFLG_ACTIVATE) != 0) {
         frame->raise();
@@ -190,6 +220,8 @@ void CloseWindow(Window* window) {
     WindowData* d = window->data;
     for (Gadget* g = d->gadgets; g != nullptr; g = g->NextGadget) DestroyGadgetWidget(g);
     while (Message* m = GetMsg(&d->port)) ReplyMsg(m);
+    open_windows.erase(window);
+    if (d->owner != nullptr && open_windows.count(d->owner) != 0) --d->owner->data->owned_open;
     delete d->top.data();
     delete d;
     delete window;

@@ -46,6 +46,9 @@ inline constexpr Tag WA_ScreenTitle = TAG_USER + 0x6F;
 inline constexpr Tag WA_PubScreen = TAG_USER + 0x76;
 inline constexpr Tag WA_Zoom = TAG_USER + 0x7D;
 inline constexpr Tag WA_NewLookMenus = TAG_USER + 0x94;
+// This layer's own: the window belongs to the given window. It stays above its owner, and the
+// owner takes no input (nothing reaches its port) while the window is open.
+inline constexpr Tag WA_Owner = TAG_USER + 0x10000;
 
 // Gadget, menu and bevel-box attributes.
 inline constexpr Tag GA_Disabled = TAG_USER + 0x3000E;
@@ -288,6 +291,11 @@ void GT_EndRefresh(Window* window, BOOL complete);
 // The text of a string gadget and the number of an integer gadget, as the user left them.
 const char* GadgetString(const Gadget* gadget);
 LONG GadgetLongInt(const Gadget* gadget);
+
+// A string or integer gadget reports its gadget-up when the user presses Return or Tab in it,
+// leaves it, or works any other gadget, menu or the close gadget of its window after changing
+// its text. This reports it now for every gadget of the window with such a change.
+void EnterTypedText(Window* window);
 
 IntuiMessage* GT_GetIMsg(MsgPort* port);
 void GT_ReplyIMsg(IntuiMessage* message);

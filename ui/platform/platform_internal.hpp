@@ -41,6 +41,8 @@ struct WindowData {
     WORD zoom[4] = {0, 0, 0, 0};
     WORD normal[4] = {0, 0, 0, 0};
     int menu_height = 0;
+    Window* owner = nullptr;  // WA_Owner
+    int owned_open = 0;       // windows open that this one owns: while any is, it takes no input
 };
 
 struct GadgetData {
@@ -58,6 +60,7 @@ struct GadgetData {
     QPointer<QWidget> widget;
     std::vector<QPointer<QWidget>> decorations;  // label widgets
     bool pressed = false;                         // image buttons while held down
+    bool edited = false;                          // text changed by the user and not yet entered
 };
 
 // Pens 0 to 3 of the screen: background grey, black, white, blue.
@@ -67,8 +70,11 @@ QFont FixedFont();
 // Height in pixels of FixedFont's text boxes.
 int FixedFontHeight();
 
-// Puts a message on the window's port if its class is in the window's IDCMP mask.
-void PostIntuiMessage(Window* window, ULONG cls, UWORD code, void* address);
+// Puts a message on the window's port if its class is in the window's IDCMP mask and the
+// window takes input; first enters the typed text of its other gadgets. False if not queued.
+bool PostIntuiMessage(Window* window, ULONG cls, UWORD code, void* address);
+// Reports the gadget-up of a string or integer gadget: the user has entered its text.
+void EnterGadgetText(Gadget* gadget);
 // Sets signals of the task, waking Wait.
 void Signal(ULONG signals);
 

@@ -1,6 +1,7 @@
 // The message requester (a modal box with the buttons in the given order, answered 1, 2, ... from
 // the left and 0 for the rightmost) and the file requester (a Qt file dialog). Tests answer both
 // from a script instead of showing them.
+#include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
 #include <QHBoxLayout>
@@ -27,12 +28,18 @@ protected:
     }
 };
 
-QWidget* ParentWidget(Window* window) { return window != nullptr ? window->data->top.data() : nullptr; }
+// A requester attached to a window that has an owned window open stays above that one too.
+QWidget* ParentWidget(Window* window) {
+    if (window == nullptr) return nullptr;
+    if (QWidget* modal = QApplication::activeModalWidget()) return modal;
+    return window->data->top.data();
+}
 
 LONG ShowEasyRequest(Window* window, const std::string& title, const std::string& text, const std::string& buttons) {
     QDialog dialog(ParentWidget(window));
     dialog.setWindowTitle(QString::fromUtf8(title.c_str()));
     dialog.setFont(FixedFont());
+    dialog.setMinimumWidth(280);  // wide enough for the title in the window manager's frame
     auto* layout = new QVBoxLayout(&dialog);
     auto* body = new QLabel(QString::fromUtf8(text.c_str()), &dialog);
     body->setAlignment(Qt::AlignCenter);
@@ -107,7 +114,7 @@ void* AllocAslRequest(ULONG type, const TagItem* tags) {
 BOOL AslRequest(void* requester, const TagItem*) {
     auto* request = static_cast<FileRequester*>(requester);
     if (request == nullptr) return 0;
-    QWidget* sleeping = ParentWidget(request->window);
+    QWidget* sleeping = request->window != nullptr ? request->window->data->top.data() : nullptr;
     const bool sleep = GetTagData(ASLFR_SleepWindow, 0, request->tags.data()) != 0 && sleeping != nullptr;
     if (sleep) sleeping->setEnabled(false);
     const bool chosen = hooks::file_request ? hooks::file_request(*request) : ShowFileRequester(*request);
