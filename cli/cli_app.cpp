@@ -158,8 +158,7 @@ int Generate(const Options& options, const Settings& settings, CliStreams& s, En
         case SceneResult::MotionFileError:
             return Fail(s, kExitFailure, "could not create scene: motion file error");
         case SceneResult::NoMemory:
-            return Fail(s, kExitFailure, "could not create scene: not enough memory for " +
-                                             std::to_string(report.objects_total) + " particles");
+            return Fail(s, kExitFailure, "could not create scene: not enough memory for " + report.error);
         case SceneResult::Done:
             break;
     }
@@ -181,6 +180,8 @@ int Generate(const Options& options, const Settings& settings, CliStreams& s, En
         case WriteOutcome::WriteFailed:
             return Fail(s, kExitFailure,
                         "writing target scene " + target + " failed: " + report.error);
+        case WriteOutcome::NotFinite:
+            return Fail(s, kExitFailure, "could not create scene: " + target + " was not written");
         case WriteOutcome::NotStarted:
             break;
     }

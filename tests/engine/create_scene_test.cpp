@@ -283,7 +283,7 @@ TEST_F(SceneFixture, MotionFileErrorLeavesTheTargetUntouched) {
     s.num_particles = 1;
     const SceneRun run = Generate(s);
     EXPECT_EQ(run.report.result, SceneResult::MotionFileError);
-    EXPECT_EQ(run.sink.messages, std::vector<std::string>{"The motion file holds no keys"});
+    EXPECT_EQ(run.sink.messages, std::vector<std::string>{dir.str("motion.mot") + " line 4:\nthe motion holds no keys"});
     EXPECT_FALSE(run.exists);
 }
 

@@ -162,7 +162,7 @@ TEST(MotionV3, MissingChannelsLateKeysAndUnknownBlocks) {
 
 TEST(MotionV3, RefusesMalformedFiles) {
     const std::pair<std::string, std::string> cases[] = {
-        {"LWMO\n3\n\n", "The motion file has\nno NumChannels line"},
+        {"LWMO\n3\n\n", "Motion file line 3:\nno NumChannels line"},
         {"LWMO\n3\nNumChannels x\n", "Motion file line 3:\nmalformed NumChannels"},
         {"LWMO\n3\nChannel 0\n", "Motion file line 3:\na channel comes before NumChannels"},
         {std::string(kHeader) + "Channel 9\n", "Motion file line 5:\nchannel number out of range"},
