@@ -105,7 +105,8 @@ int BuildSettings(const Options& options, CliStreams& s, Settings& settings) {
     settings = DefaultSettings();
     if (!options.prefs_file.empty()) {
         errno = 0;
-        switch (LoadPrefsFile(options.prefs_file, settings)) {
+        std::string bad_field;
+        switch (LoadPrefsFile(options.prefs_file, settings, &bad_field)) {
             case PrefsLoadResult::Loaded:
                 break;
             case PrefsLoadResult::CannotOpen:
@@ -113,6 +114,8 @@ int BuildSettings(const Options& options, CliStreams& s, Settings& settings) {
                             "cannot open preferences file " + options.prefs_file + ": " + std::strerror(errno));
             case PrefsLoadResult::NotPrefs:
                 return Fail(s, kExitUsage, options.prefs_file + ": " + OneLine(prefs_text::kNotPrefs));
+            case PrefsLoadResult::BadNumber:
+                return Fail(s, kExitUsage, options.prefs_file + ": " + OneLine(prefs_text::BadNumber(bad_field)));
         }
     }
     const std::pair<const std::string*, const char*> paths[] = {

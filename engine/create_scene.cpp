@@ -104,6 +104,8 @@ public:
                     count, threads, [this](std::uint32_t p, Block& block) { maker_.Make(passes_, p, block); });
             } catch (const std::system_error&) {
                 pipeline_.reset();  // no threads to be had: the blocks are made on this one
+            } catch (const std::bad_alloc&) {
+                pipeline_.reset();
             }
         }
     }
@@ -280,7 +282,12 @@ SceneReport CreateScene(const Settings& settings, EngineState& state, MessageSin
         return no_memory(scene_text::ParticleRecords(report.objects_total));
     }
 
-    const std::optional<MotionTable> table = GetMotionFile(settings, sink, state);
+    std::optional<MotionTable> table;
+    try {
+        table = GetMotionFile(settings, sink, state);
+    } catch (const std::bad_alloc&) {
+        return no_memory(scene_text::kParentMotion);
+    }
     if (!table) {
         report.result = SceneResult::MotionFileError;
         return report;

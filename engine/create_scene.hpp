@@ -65,6 +65,7 @@ inline constexpr const char* kUnitCube =
 inline constexpr const char* kSchedule = "the schedule of the emissions";
 inline constexpr const char* kGltfScene = "the glTF scene";
 inline constexpr const char* kParticleMesh = "the particle object's mesh";
+inline constexpr const char* kParentMotion = "the parent motion";
 std::string ParticleRecords(std::uint32_t count);
 std::string ObjectKeys(std::uint32_t object);  // object counts from 0, named from 1
 // A key value beyond what the scene can hold: the generation stops and writes nothing.

@@ -37,8 +37,8 @@ const TagItem VEXOeffect_optionsGTags[] = {
 // Checks the text of a number gadget; refuses it with the message and the cursor back in it.
 bool AcceptNumber(Gadget* g, double& value) {
     const char* typed = GadgetString(g);
-    if (!isfloat(typed)) {
-        MyEasyRequest(input_text::kNotANumber, text::kOk);
+    if (const char* refusal = RefuseReal(typed)) {
+        MyEasyRequest(refusal, text::kOk);
         ActivateGadget(g, VEXOeffect_optionsWnd, nullptr);
         return false;
     }

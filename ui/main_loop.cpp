@@ -73,10 +73,10 @@ void IntegerRule(Gadget* g, std::int32_t& field, const char* message) {
 
 void NumberRule(Gadget* g, double& field) {
     const char* typed = GadgetString(g);
-    if (isfloat(typed)) {
-        field = FloatValue(typed);
+    if (const char* refusal = RefuseReal(typed)) {
+        Refuse(g, refusal);
     } else {
-        Refuse(g, input_text::kNotANumber);
+        field = FloatValue(typed);
     }
 }
 

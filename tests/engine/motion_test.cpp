@@ -39,6 +39,20 @@ TEST(MotionReader, FillsOneEntryPerFrameByAccumulation) {
     EXPECT_EQ((*r->table)[30].value[6], 1.0);
 }
 
+TEST(MotionReader, EntriesInAnyOrderAreTheEntriesInOrder) {
+    auto r = ReadText(kThreeKeys);
+    ASSERT_TRUE(r->table);
+    std::vector<MotionFrame> in_order;
+    MotionCursor walk(*r->table);
+    for (std::size_t j = 0; j < r->table->size(); ++j) in_order.push_back(walk.At(j));
+    MotionCursor jumps(*r->table);
+    for (std::size_t j : {30, 5, 10, 11, 0, 29, 29, 12}) {
+        EXPECT_EQ(jumps.At(j).value, in_order[j].value) << j;
+        EXPECT_EQ((*r->table)[j].value, in_order[j].value) << j;
+    }
+    EXPECT_EQ(r->table->front().value, in_order[0].value);
+}
+
 TEST(MotionReader, SingleKeyAndAdjacentKeys) {
     auto single = ReadText("LWMO\n1\n9\n1\n1 2 3 4 5 6 7 8 9\n0 1 0 0 0\n");
     ASSERT_TRUE(single->table);
