@@ -4,10 +4,10 @@
 
 #include <cerrno>
 #include <cmath>
-#include <variant>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <variant>
 
 #include "engine/settings/settings_fields.hpp"
 
@@ -29,7 +29,8 @@ PrefsLoadResult LoadPrefs(std::istream& in, Settings& settings, std::string* bad
     const Settings loaded = DecodeSettings(image);
     // An infinity or a not-a-number would reach the scene; no window can type one.
     for (const FieldInfo& field : SettingsFields()) {
-        if (field.kind == FieldKind::Real && !std::isfinite(loaded.*std::get<double Settings::*>(field.member))) {
+        if (field.kind == FieldKind::Real &&
+            !std::isfinite(loaded.*std::get<double Settings::*>(field.member))) {
             if (bad_field != nullptr) *bad_field = field.name;
             return PrefsLoadResult::BadNumber;
         }

@@ -21,7 +21,7 @@ namespace prefs_text {
 inline constexpr const char* kNotPrefs = "This is not a VEXO\npreferences file...";
 // Names the real field that holds no finite number (infinity or not-a-number).
 std::string BadNumber(std::string_view field);
-}
+}  // namespace prefs_text
 
 // A file shorter than 880 bytes replaces only the bytes it holds; bytes past 880 are ignored.
 // With BadNumber, `bad_field` (if given) names the first field that is not a finite number.

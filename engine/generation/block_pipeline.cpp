@@ -15,7 +15,9 @@ BlockPipeline::BlockPipeline(std::uint32_t count, unsigned threads, Producer pro
     }
 }
 
-BlockPipeline::~BlockPipeline() { Stop(); }
+BlockPipeline::~BlockPipeline() {
+    Stop();
+}
 
 void BlockPipeline::Stop() {
     {

@@ -16,7 +16,9 @@ std::string At(std::string_view file, std::uint32_t line, std::string_view what)
 std::string NoKeyMemory(std::uint32_t bytes) {
     return "Could not allocate " + std::to_string(bytes) + " bytes of \nmotion data RAM";
 }
-std::string BadHeader(const char* item) { return std::string("the ") + item + " is missing or malformed"; }
+std::string BadHeader(const char* item) {
+    return std::string("the ") + item + " is missing or malformed";
+}
 std::string BadKeyNumber(std::uint32_t key) {
     return "key " + std::to_string(key) + " is truncated or holds a malformed number";
 }
@@ -37,11 +39,13 @@ namespace {
 
 constexpr double kSampleRate = 24.0;  // frames per second of a version 3 motion, the engine's time base
 
-bool IsSpace(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+bool IsSpace(int c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
 
 // Whitespace-separated words of a version 1 file, with the line each one starts on.
 class WordReader {
-public:
+  public:
     explicit WordReader(std::istream& in) : in_(in) {}
     // The next word; empty at the end of the stream.
     std::string Next() {
@@ -60,7 +64,7 @@ public:
     std::uint32_t word_line() const { return word_line_; }  // where the last word began
     std::uint32_t line() const { return line_; }            // where the next character stands
 
-private:
+  private:
     int Get() {
         const int c = in_.get();
         if (c != EOF) ended_line_ = c == '\n';
@@ -119,7 +123,8 @@ std::optional<std::string> CheckKeys(const std::vector<MotionKey>& keys, std::si
         bad = i;
         if (keys[i].frame <= keys[i - 1].frame ||
             keys[i].frame > static_cast<std::uint32_t>(std::numeric_limits<std::int32_t>::max())) {
-            return motion_text::KeysNotRising(static_cast<std::uint32_t>(i), keys[i].frame, keys[i - 1].frame);
+            return motion_text::KeysNotRising(static_cast<std::uint32_t>(i), keys[i].frame,
+                                              keys[i - 1].frame);
         }
         for (double step : SegmentStep(keys, i - 1)) {
             if (!std::isfinite(step)) return motion_text::KeysTooFarApart(static_cast<std::uint32_t>(i));
@@ -138,7 +143,8 @@ MotionTable MotionTable::FromKeys(std::vector<MotionKey> keys) {
     return table;
 }
 
-MotionTable MotionTable::FromEnvelopes(std::vector<std::optional<Envelope>> channels, std::int32_t last_frame) {
+MotionTable MotionTable::FromEnvelopes(std::vector<std::optional<Envelope>> channels,
+                                       std::int32_t last_frame) {
     MotionTable table;
     channels.resize(kMotionChannels);
     table.channels_ = std::move(channels);
@@ -168,7 +174,9 @@ MotionFrame MotionTable::operator[](std::size_t j) const {
     return cursor.At(j);
 }
 
-MotionCursor::MotionCursor(const MotionTable& table) : table_(table) { Restart(); }
+MotionCursor::MotionCursor(const MotionTable& table) : table_(table) {
+    Restart();
+}
 
 void MotionCursor::Restart() {
     entry_ = 0;
@@ -238,7 +246,8 @@ std::optional<MotionTable> ReadMotion(std::istream& in, std::string_view file, M
     std::uint32_t version = 0, channels = 0, count = 0;
     if (!ReadUnsigned(words, version)) return fail(words.word_line(), motion_text::BadHeader("version"));
     if (version == 3) return ReadMotionV3(in, file, words.line(), sink, state);
-    if (!ReadUnsigned(words, channels)) return fail(words.word_line(), motion_text::BadHeader("channel count"));
+    if (!ReadUnsigned(words, channels))
+        return fail(words.word_line(), motion_text::BadHeader("channel count"));
     if (!ReadUnsigned(words, count)) return fail(words.word_line(), motion_text::BadHeader("key count"));
     if (count == 0) return fail(words.word_line(), motion_text::kNoKeys);
 

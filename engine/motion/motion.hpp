@@ -39,7 +39,7 @@ struct MotionFrame {
 // gives exactly the numbers of its table filled by accumulation; a version 3 motion samples its
 // envelopes at 24 frames per second.
 class MotionTable {
-public:
+  public:
     // Version 1: keys from frame 0 with strictly rising frames.
     static MotionTable FromKeys(std::vector<MotionKey> keys);
     // Version 3: up to nine channels (missing ones are 0, scale 1), `last_frame` entries long.
@@ -50,11 +50,11 @@ public:
     MotionFrame operator[](std::size_t j) const;
     const MotionFrame& front() const { return first_; }
 
-private:
+  private:
     friend class MotionCursor;
     MotionFrame Sampled(std::size_t j) const;
 
-    std::vector<MotionKey> keys_;                     // version 1
+    std::vector<MotionKey> keys_;                    // version 1
     std::vector<std::optional<Envelope>> channels_;  // version 3
     bool envelopes_ = false;
     std::int32_t last_frame_ = 0;
@@ -64,11 +64,11 @@ private:
 // Reads the entries of one motion in rising order, each at the cost of the entries since the
 // one before it; asking for an earlier entry starts again from entry 0. One per thread.
 class MotionCursor {
-public:
+  public:
     explicit MotionCursor(const MotionTable& table);
     const MotionFrame& At(std::size_t j);
 
-private:
+  private:
     void Restart();
 
     const MotionTable& table_;

@@ -3,7 +3,6 @@
 // child process whose address space is limited, so that a case which takes memory by a number
 // in its file, not by its work, fails here as it would on a small machine.
 #include <gtest/gtest.h>
-
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -38,7 +37,8 @@ struct Regression {
 };
 
 std::string Expand(std::string text, const std::string& file, const std::string& scene) {
-    for (const auto& [key, value] : {std::pair<std::string, std::string>{"{file}", file}, {"{scene}", scene}}) {
+    for (const auto& [key, value] :
+         {std::pair<std::string, std::string>{"{file}", file}, {"{scene}", scene}}) {
         for (auto at = text.find(key); at != std::string::npos; at = text.find(key, at + value.size())) {
             text.replace(at, key.size(), value);
         }
@@ -48,7 +48,8 @@ std::string Expand(std::string text, const std::string& file, const std::string&
 
 // Runs the tool in a child with a limited address space; returns its exit status and what it
 // printed on standard error.
-int RunLimited(const std::vector<std::string>& args, const std::filesystem::path& err_file, std::string& err) {
+int RunLimited(const std::vector<std::string>& args, const std::filesystem::path& err_file,
+               std::string& err) {
     const pid_t child = ::fork();
     if (child == 0) {
 #if !defined(__SANITIZE_ADDRESS__)
@@ -80,19 +81,27 @@ TEST(Regressions, EveryReproducerIsRefusedOrMadeWithinItsMemory) {
     const Regression cases[] = {
         // Numbers that are not finite never reach a scene.
         {"v3_two_keys_one_time.mot", one, kExitFailure,
-         "vexo-cli: {file} line 10: two keys at the same time\nvexo-cli: could not create scene: motion file error\n",
+         "vexo-cli: {file} line 10: two keys at the same time\nvexo-cli: could not create scene: motion file "
+         "error\n",
          Target::Untouched},
         {"v1_values_overflow.mot", one, kExitFailure,
          "vexo-cli: {file} line 8: the values of key 1 are too far from the key before it\n"
          "vexo-cli: could not create scene: motion file error\n",
          Target::Untouched},
-        {"prefs_velocity_nan.prefs", {}, kExitUsage,
-         "vexo-cli: {file}: This preferences file's velocity is not a number.\n", Target::Untouched},
-        {"prefs_velocity_1e308.prefs", {}, kExitFailure,
+        {"prefs_velocity_nan.prefs",
+         {},
+         kExitUsage,
+         "vexo-cli: {file}: This preferences file's velocity is not a number.\n",
+         Target::Untouched},
+        {"prefs_velocity_1e308.prefs",
+         {},
+         kExitFailure,
          "vexo-cli: Object 1 has a value at frame 30 that is too large for the scene (not a finite number). "
          "Nothing was written.\nvexo-cli: could not create scene: {scene} was not written\n",
          Target::Untouched},
-        {"prefs_velocity_1e308.prefs", {"--engine", "reference", "--format", "lwsc3"}, kExitFailure,
+        {"prefs_velocity_1e308.prefs",
+         {"--engine", "reference", "--format", "lwsc3"},
+         kExitFailure,
          "vexo-cli: Object 1 has a value at frame 30 that is too large for the scene (not a finite number). "
          "Nothing was written.\nvexo-cli: could not create scene: {scene} was not written\n",
          Target::Untouched},
@@ -101,19 +110,33 @@ TEST(Regressions, EveryReproducerIsRefusedOrMadeWithinItsMemory) {
         {"v1_last_key_near_2p31.mot", one, kExitOk, "", Target::Written},
         {"v3_last_key_far.mot", one, kExitOk, "", Target::Written},
         {"prefs_last_frame_2147483647.prefs", {}, kExitOk, "", Target::Written},
-        {"prefs_nonlinear_2147483647_frames.prefs", {}, kExitUsage,
+        {"prefs_nonlinear_2147483647_frames.prefs",
+         {},
+         kExitUsage,
          "vexo-cli: Cannot create a scene of 2147483647 frames with a key on every frame: an object holds at "
          "most 2147483646 frames.\n",
          Target::Untouched},
-        {"prefs_particles_4294967295.prefs", {}, kExitFailure,
-         "vexo-cli: could not create scene: not enough memory for 4294967295 particle records\n", Target::Untouched},
+        {"prefs_particles_4294967295.prefs",
+         {},
+         kExitFailure,
+         "vexo-cli: could not create scene: not enough memory for 4294967295 particle records\n",
+         Target::Untouched},
         // Running out of memory half way is the memory error on every path, never a crash.
-        {"prefs_nonlinear_10M_frames_gltf.prefs", {"--format", "glb", "--engine", "reference"}, kExitFailure,
-         kCube + "vexo-cli: could not create scene: not enough memory for the keys of object 1\n", Target::Untouched},
-        {"prefs_nonlinear_10M_frames_gltf.prefs", {"--format", "glb", "--threads", "1"}, kExitFailure,
-         kCube + "vexo-cli: could not create scene: not enough memory for the keys of object 1\n", Target::Untouched},
-        {"prefs_nonlinear_10M_frames_gltf.prefs", {"--format", "glb", "--threads", "2"}, kExitFailure,
-         kCube + "vexo-cli: could not create scene: not enough memory for the keys of object 1\n", Target::Untouched},
+        {"prefs_nonlinear_10M_frames_gltf.prefs",
+         {"--format", "glb", "--engine", "reference"},
+         kExitFailure,
+         kCube + "vexo-cli: could not create scene: not enough memory for the keys of object 1\n",
+         Target::Untouched},
+        {"prefs_nonlinear_10M_frames_gltf.prefs",
+         {"--format", "glb", "--threads", "1"},
+         kExitFailure,
+         kCube + "vexo-cli: could not create scene: not enough memory for the keys of object 1\n",
+         Target::Untouched},
+        {"prefs_nonlinear_10M_frames_gltf.prefs",
+         {"--format", "glb", "--threads", "2"},
+         kExitFailure,
+         kCube + "vexo-cli: could not create scene: not enough memory for the keys of object 1\n",
+         Target::Untouched},
         // Cost follows the work: attempts beyond the free slots are not made one by one.
         {"prefs_per_frame_2147483647.prefs", {"--engine", "reference"}, kExitOk, "", Target::Written},
         // A channel count beyond 2^31 is written as the number it is.
@@ -157,7 +180,8 @@ TEST(Regressions, EveryReproducerIsRefusedOrMadeWithinItsMemory) {
     }
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(DataDir() / "regressions"),
                             std::filesystem::directory_iterator()),
-              12) << "every reproducer has a case above";
+              12)
+        << "every reproducer has a case above";
 }
 
 }  // namespace
