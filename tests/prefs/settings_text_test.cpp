@@ -32,8 +32,8 @@ TEST(InputRules, FloatValueIsAtofOfAcceptedText) {
     EXPECT_EQ(FloatValue("-" + nines + ".5"), -std::numeric_limits<double>::infinity());
     EXPECT_EQ(FloatValue("0." + std::string(400, '0') + "1"), 0.0);
     EXPECT_EQ(FloatValue("1" + std::string(308, '0')), 1e308);  // the largest power of ten that fits
-    EXPECT_EQ(RefuseReal(nines.c_str()), input_text::kTooLarge);
-    EXPECT_EQ(RefuseReal("1e3"), input_text::kNotANumber);
+    EXPECT_STREQ(RefuseReal(nines.c_str()), input_text::kTooLarge);
+    EXPECT_STREQ(RefuseReal("1e3"), input_text::kNotANumber);
     EXPECT_EQ(RefuseReal("2.5"), nullptr);
     EXPECT_EQ(std::string(input_text::kTooLarge), "This number is too large.\n\nPlease re-enter.");
 }
