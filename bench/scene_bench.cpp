@@ -171,6 +171,101 @@ void BM_NonLinear_FormatAndWriteOnly(benchmark::State& bench) {
 }
 BENCHMARK(BM_NonLinear_FormatAndWriteOnly)->Arg(2000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// Large requests whose cost must follow the work, not a number in a file. Run them one by one
+// (bench/compare_large.sh runs each in its own process, for the peak memory, against an older
+// build), e.g. build/bench/vexo_bench --benchmark_filter=Large_V3Keys.
+Settings LargeSettings(const std::string& motion_text, const char* name) {
+    const std::string path = Scratch(name).string();
+    std::ofstream(path, std::ios::binary) << motion_text;
+    Settings s = DefaultSettings();
+    SetPathText(s.particle_object, "Objects/particle.lwo");
+    SetPathText(s.parent_motion, path);
+    SetPathText(s.target_scene, Scratch("vexo-bench-large.lws").string());
+    s.num_particles = 2;
+    s.particles_per_frame = 1;
+    s.velocity = 0.5;
+    return s;
+}
+
+void RunLarge(benchmark::State& bench, const Settings& s, GenerationPath path = GenerationPath::Scheduled) {
+    NullSink sink;
+    NoHook hook;
+    for (auto _ : bench) {
+        EngineState state;
+        const SceneReport report = CreateScene(s, state, sink, hook, {path, 0, SceneFormat::Lwsc1});
+        if (report.outcome != WriteOutcome::Complete) bench.SkipWithError("generation failed");
+    }
+}
+
+// A 74-byte version 1 motion whose last key is at frame 89,478,485 (a table of 6.4 GB), in a
+// 30-frame scene.
+void BM_Large_V1LastKeyFar(benchmark::State& bench) {
+    RunLarge(bench, LargeSettings("LWMO\n1\n9\n2\n0 0 0 0 0 0 1 1 1\n0 1 0 0 0\n1 2 3 0 0 0 1 1 1\n89478485 1 0 0 0\n",
+                                  "vexo-bench-far.mot"));
+}
+// A version 3 motion whose last key is 1,242,757 s (29.8 million frames, 2.1 GB of table) after
+// its first, in a 30-frame scene.
+void BM_Large_V3LastKeyFar(benchmark::State& bench) {
+    RunLarge(bench, LargeSettings("LWMO\n3\n\nNumChannels 1\nChannel 0\n{ Envelope\n  2\n  Key 0 0 3 0 0 0 0 0 0\n"
+                                  "  Key 5 1242757 3 0 0 0 0 0 0\n  Behaviors 1 1\n}\n",
+                                  "vexo-bench-far3.mot"));
+}
+// A version 3 motion of range(0) keys, one a frame, sampled over all of them by two particles.
+void BM_Large_V3Keys(benchmark::State& bench) {
+    const auto keys = static_cast<int>(bench.range(0));
+    Settings s;
+    {
+        std::string text = "LWMO\n3\n\nNumChannels 9\n";
+        for (int c = 0; c < 9; ++c) {
+            text += "Channel " + std::to_string(c) + "\n{ Envelope\n  " + std::to_string(keys) + "\n";
+            for (int k = 0; k < keys; ++k) {
+                text += "  Key " + std::to_string(k % 7) + " " + std::to_string((k + 0.5) / 24.0) + " 0 0 0 0 0 0 0\n";
+            }
+            text += "  Behaviors 1 1\n}\n";
+        }
+        s = LargeSettings(text, "vexo-bench-keys.mot");
+    }
+    s.last_frame = keys;
+    RunLarge(bench, s);
+}
+// A 100 MB version 3 motion whose unknown line holds 50 million one-letter words.
+void BM_Large_V3ShortWords100MB(benchmark::State& bench) {
+    Settings s;
+    {
+        std::string text = "LWMO\n3\n\nNumChannels 1\nUnknown";
+        text.reserve(100u << 20);
+        while (text.size() < (100u << 20)) text += " a";
+        text += "\nChannel 0\n{ Envelope\n  1\n  Key 1 0 3 0 0 0 0 0 0\n  Behaviors 1 1\n}\n";
+        s = LargeSettings(text, "vexo-bench-words.mot");
+    }  // the text is freed before the generation, so the peak is the reader's
+    RunLarge(bench, s);
+}
+// No particles over frames 1 to 2^31 - 1: nothing to do on either path.
+void BM_Large_ZeroParticlesLastFrame2p31(benchmark::State& bench) {
+    Settings s = LargeSettings("LWMO\n1\n9\n1\n0 0 0 0 0 0 1 1 1\n0 1 0 0 0\n", "vexo-bench-still.mot");
+    s.num_particles = 0;
+    s.last_frame = 2147483647;
+    RunLarge(bench, s, bench.range(0) == 0 ? GenerationPath::Scheduled : GenerationPath::Reference);
+}
+// Three particles with range(0) emission attempts a frame on the reference path.
+void BM_Large_ReferencePerFrame(benchmark::State& bench) {
+    Settings s = LargeSettings("LWMO\n1\n9\n1\n0 0 0 0 0 0 1 1 1\n0 1 0 0 0\n", "vexo-bench-still.mot");
+    s.num_particles = 3;
+    s.particles_per_frame = static_cast<std::int32_t>(bench.range(0));
+    RunLarge(bench, s, GenerationPath::Reference);
+}
+BENCHMARK(BM_Large_V1LastKeyFar)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_Large_V3LastKeyFar)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_Large_V3Keys)->Arg(10000)->Arg(80000)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_Large_V3ShortWords100MB)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_Large_ZeroParticlesLastFrame2p31)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_Large_ReferencePerFrame)
+    ->Arg(1 << 24)
+    ->Arg(2147483647)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->UseRealTime();
+
 std::vector<double> Values() {
     std::mt19937_64 gen(1);
     std::uniform_real_distribution<double> d(-100.0, 100.0);

@@ -106,7 +106,8 @@ int BuildSettings(const Options& options, CliStreams& s, Settings& settings) {
     settings = DefaultSettings();
     if (!options.prefs_file.empty()) {
         errno = 0;
-        switch (LoadPrefsFile(options.prefs_file, settings)) {
+        std::string bad_field;
+        switch (LoadPrefsFile(options.prefs_file, settings, &bad_field)) {
             case PrefsLoadResult::Loaded:
                 break;
             case PrefsLoadResult::CannotOpen:
@@ -114,6 +115,8 @@ int BuildSettings(const Options& options, CliStreams& s, Settings& settings) {
                             "cannot open preferences file " + options.prefs_file + ": " + std::strerror(errno));
             case PrefsLoadResult::NotPrefs:
                 return Fail(s, kExitUsage, options.prefs_file + ": " + OneLine(prefs_text::kNotPrefs));
+            case PrefsLoadResult::BadNumber:
+                return Fail(s, kExitUsage, options.prefs_file + ": " + OneLine(prefs_text::BadNumber(bad_field)));
         }
     }
     const std::pair<const std::string*, const char*> paths[] = {
@@ -159,8 +162,7 @@ int Generate(const Options& options, const Settings& settings, CliStreams& s, En
         case SceneResult::MotionFileError:
             return Fail(s, kExitFailure, "could not create scene: motion file error");
         case SceneResult::NoMemory:
-            return Fail(s, kExitFailure, "could not create scene: not enough memory for " +
-                                             std::to_string(report.objects_total) + " particles");
+            return Fail(s, kExitFailure, "could not create scene: not enough memory for " + report.error);
         case SceneResult::Done:
             break;
     }
@@ -185,6 +187,8 @@ int Generate(const Options& options, const Settings& settings, CliStreams& s, En
         case WriteOutcome::WriteFailed:
             return Fail(s, kExitFailure,
                         "writing target scene " + target + " failed: " + report.error);
+        case WriteOutcome::NotFinite:
+            return Fail(s, kExitFailure, "could not create scene: " + target + " was not written");
         case WriteOutcome::NotStarted:
             break;
     }

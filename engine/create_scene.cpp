@@ -1,13 +1,16 @@
 #include "engine/create_scene.hpp"
 
 #include <algorithm>
+#include <limits>
 #include <memory>
 #include <new>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <thread>
 
 #include "engine/generation/block_pipeline.hpp"
+#include "engine/generation/frame_loop.hpp"
 #include "engine/generation/pass_poll.hpp"
 #include "engine/writers/gltf_scene.hpp"
 #include "engine/writers/object_mesh.hpp"
@@ -19,6 +22,21 @@
 #include "engine/generation/scheduled_passes.hpp"
 
 namespace vexo {
+namespace scene_text {
+
+std::string NotFinite(std::uint32_t object, std::int32_t frame) {
+    return "Object " + std::to_string(object + 1) + " has a value at frame " + std::to_string(frame) +
+           "\nthat is too large for the scene\n(not a finite number).\n\nNothing was written.";
+}
+std::string TooManyFrames(std::uint64_t frames) {
+    return "Cannot create a scene of " + std::to_string(frames) +
+           " frames\nwith a key on every frame: an object\nholds at most 2147483646 frames.";
+}
+std::string ParticleRecords(std::uint32_t count) { return std::to_string(count) + " particle records"; }
+std::string ObjectKeys(std::uint32_t object) { return "the keys of object " + std::to_string(object + 1); }
+
+}  // namespace scene_text
+
 namespace {
 
 // Buffered scene text is handed to the file in pieces of about this size.
@@ -32,7 +50,11 @@ public:
         : object_(PathText(settings.particle_object)), channels_(state.no_info_channels), format_(format) {}
     template <class Passes>
     void Make(Passes& passes, std::uint32_t p, Block& block) const {
-        BlockBuilder builder(block, format_ == SceneFormat::Lwsc1, object_, channels_);
+        // glTF keeps its keys as single-precision floats.
+        const double limit = format_ == SceneFormat::Gltf || format_ == SceneFormat::Glb
+                                 ? static_cast<double>(std::numeric_limits<float>::max())
+                                 : std::numeric_limits<double>::max();
+        BlockBuilder builder(block, format_ == SceneFormat::Lwsc1, object_, channels_, limit);
         passes.RecordBlock(p, builder);
         if (format_ == SceneFormat::Lwsc3) {
             AppendLwsc3Object(block.text, object_, block.keys);
@@ -78,8 +100,14 @@ public:
                     const BlockMaker& maker)
         : passes_(passes), state_(state), maker_(maker) {
         if (threads > 1 && count > 1) {
-            pipeline_ = std::make_unique<BlockPipeline>(
-                count, threads, [this](std::uint32_t p, Block& block) { maker_.Make(passes_, p, block); });
+            try {
+                pipeline_ = std::make_unique<BlockPipeline>(
+                    count, threads, [this](std::uint32_t p, Block& block) { maker_.Make(passes_, p, block); });
+            } catch (const std::system_error&) {
+                pipeline_.reset();  // no threads to be had: the blocks are made on this one
+            } catch (const std::bad_alloc&) {
+                pipeline_.reset();
+            }
         }
     }
     bool Next(std::uint32_t p, Block& block) override {
@@ -104,85 +132,106 @@ private:
 bool IsGltf(SceneFormat format) { return format == SceneFormat::Gltf || format == SceneFormat::Glb; }
 
 // Writes the header and then the blocks in order, asking the hook at the start of every block.
-// A glTF scene collects the blocks and is written whole at the end.
-void WriteToFile(const Settings& settings, BlockSource& source, PassHook& hook, SceneFormat format,
-                 GltfScene* gltf, SceneReport& report) {
+// A glTF scene collects the blocks and is written whole at the end. Whatever stops it early but
+// a break (an abort, a value the scene cannot hold, memory running out, a failed write) deletes
+// the partial file.
+void WriteToFile(const Settings& settings, BlockSource& source, PassHook& hook, MessageSink& sink,
+                 SceneFormat format, GltfScene* gltf, SceneReport& report) {
     SceneFile file;
     if (!file.Open(PathText(settings.target_scene))) {
         report.outcome = WriteOutcome::CannotOpen;
         report.error = file.error();
         return;
     }
-    std::string out;
-    if (format == SceneFormat::Lwsc1) AppendSceneHeader(out, settings);
-    if (format == SceneFormat::Lwsc3) AppendLwsc3Header(out, settings);
-    Block block;
-
     const auto passes = static_cast<std::uint32_t>(settings.num_particles);
-    bool aborted = false, no_memory = false;
-    report.outcome = WriteOutcome::Complete;
     std::uint32_t p = 0;
+    enum class Stop { None, Aborted, NoMemory, NotFinite } stop = Stop::None;
+    std::string out;
+    Block block;
+    report.outcome = WriteOutcome::Complete;
     // While a pass runs the hook is polled too; Abort or Break then drop the unfinished block.
     PassAction polled = PassAction::Continue;
     const ScopedPassPoll poll([&] {
         polled = hook.OnPassPoll(p, passes);
         return polled != PassAction::Continue;
     });
-    for (; p < passes; ++p) {
-        PassAction action = hook.OnPassStart(p, passes);
-        if (action == PassAction::Continue) {
-            block.text.clear();
-            block.keys.clear();
-            const bool made = source.Next(p, block);
-            action = polled;
-            if (!made && action == PassAction::Continue) {
-                no_memory = true;
+    try {
+        if (format == SceneFormat::Lwsc1) AppendSceneHeader(out, settings);
+        if (format == SceneFormat::Lwsc3) AppendLwsc3Header(out, settings);
+        for (; p < passes; ++p) {
+            PassAction action = hook.OnPassStart(p, passes);
+            bool made = true;
+            if (action == PassAction::Continue) {
+                block.text.clear();
+                block.keys.clear();
+                block.bad_frame.reset();
+                report.error = scene_text::ObjectKeys(p);
+                made = source.Next(p, block);
+                action = polled;
+            }
+            if (action == PassAction::Break) {
+                report.outcome = WriteOutcome::Interrupted;
                 break;
             }
+            if (action == PassAction::Abort) {
+                stop = Stop::Aborted;
+                break;
+            }
+            if (!made) {
+                stop = Stop::NoMemory;
+                break;
+            }
+            if (block.bad_frame) {
+                sink.Message(scene_text::NotFinite(p, *block.bad_frame));
+                stop = Stop::NotFinite;
+                break;
+            }
+            if (gltf != nullptr) {
+                report.error = scene_text::kGltfScene;
+                gltf->AddObject(block.keys);
+            } else {
+                out += block.text;
+            }
+            report.objects_written = p + 1;
+            if (out.size() >= kFlushSize) {
+                if (!file.Write(out)) break;
+                out.clear();
+            }
         }
-        if (action == PassAction::Break) {
-            report.outcome = WriteOutcome::Interrupted;
-            break;
+        source.Finish(p);
+        if (stop == Stop::None && gltf != nullptr && !file.failed()) {
+            report.error = scene_text::kGltfScene;
+            if (!gltf->Serialize(format == SceneFormat::Glb, out)) {
+                file.Remove();
+                report.outcome = WriteOutcome::WriteFailed;
+                report.error = "the glTF scene could not be encoded";
+                return;
+            }
         }
-        if (action == PassAction::Abort) {
-            aborted = true;
-            break;
-        }
-        if (gltf != nullptr) {
-            gltf->AddObject(block.keys);
-        } else {
-            out += block.text;
-        }
-        report.objects_written = p + 1;
-        if (out.size() >= kFlushSize) {
-            if (!file.Write(out)) break;
-            out.clear();
-        }
+    } catch (const std::bad_alloc&) {
+        source.Finish(p);
+        stop = Stop::NoMemory;
+    } catch (const std::length_error&) {
+        source.Finish(p);
+        stop = Stop::NoMemory;
     }
-    source.Finish(p);
-
     // A break before the first block has generated nothing: the old target stays as it was.
     if (report.outcome == WriteOutcome::Interrupted && report.objects_written == 0) {
         file.Remove();
+        report.error.clear();
         return;
     }
-    if (aborted) {
+    if (stop != Stop::None) {
         file.Remove();
-        report.outcome = WriteOutcome::Aborted;
+        if (stop == Stop::Aborted) report.outcome = WriteOutcome::Aborted;
+        if (stop == Stop::NotFinite) report.outcome = WriteOutcome::NotFinite;
+        if (stop == Stop::NoMemory) {
+            report.outcome = WriteOutcome::NotStarted;
+            report.result = SceneResult::NoMemory;
+        }
         return;
     }
-    if (no_memory) {
-        file.Remove();
-        report.outcome = WriteOutcome::NotStarted;
-        report.result = SceneResult::NoMemory;
-        return;
-    }
-    if (gltf != nullptr && !file.failed() && !gltf->Serialize(format == SceneFormat::Glb, out)) {
-        file.Remove();
-        report.outcome = WriteOutcome::WriteFailed;
-        report.error = "the glTF scene could not be encoded";
-        return;
-    }
+    report.error.clear();
     file.Write(out);
     if (!file.Close()) {
         file.Remove();
@@ -208,6 +257,17 @@ const char* RefuseSettings(const Settings& settings) {
     return nullptr;
 }
 
+std::optional<std::string> RefuseSceneSize(const Settings& settings) {
+    // A non-linear object has a key for every frame and one more; its key count line is a
+    // 32-bit number.
+    const FrameRange frames = FramesOf(settings);
+    if (!IsOn(settings.linear_path) && settings.num_particles != 0 &&
+        frames.count + 1 > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) {
+        return scene_text::TooManyFrames(frames.count);
+    }
+    return std::nullopt;
+}
+
 SceneReport CreateScene(const Settings& settings, EngineState& state, MessageSink& sink, PassHook& hook,
                         const GenerateOptions& options) {
     SceneReport report;
@@ -217,6 +277,16 @@ SceneReport CreateScene(const Settings& settings, EngineState& state, MessageSin
         report.outcome = WriteOutcome::Refused;
         return report;
     }
+    if (const auto refusal = RefuseSceneSize(settings)) {
+        sink.Message(*refusal);
+        report.outcome = WriteOutcome::Refused;
+        return report;
+    }
+    auto no_memory = [&report](std::string what) {
+        report.result = SceneResult::NoMemory;
+        report.error = std::move(what);
+        return report;
+    };
 
     // Both paths take the particle records first, so that too many particles is the same memory
     // error, before the motion file is read, whichever path runs.
@@ -227,14 +297,17 @@ SceneReport CreateScene(const Settings& settings, EngineState& state, MessageSin
         initial.delay = settings.creation_delay;
         sim.ChildArray.assign(report.objects_total, initial);
     } catch (const std::bad_alloc&) {
-        report.result = SceneResult::NoMemory;
-        return report;
+        return no_memory(scene_text::ParticleRecords(report.objects_total));
     } catch (const std::length_error&) {
-        report.result = SceneResult::NoMemory;
-        return report;
+        return no_memory(scene_text::ParticleRecords(report.objects_total));
     }
 
-    const std::optional<MotionTable> table = GetMotionFile(settings, sink, state);
+    std::optional<MotionTable> table;
+    try {
+        table = GetMotionFile(settings, sink, state);
+    } catch (const std::bad_alloc&) {
+        return no_memory(scene_text::kParentMotion);
+    }
     if (!table) {
         report.result = SceneResult::MotionFileError;
         return report;
@@ -242,19 +315,23 @@ SceneReport CreateScene(const Settings& settings, EngineState& state, MessageSin
 
     std::optional<GltfScene> gltf;
     if (IsGltf(options.format)) {
-        std::optional<Mesh> mesh = LoadObjectMesh(PathText(settings.particle_object));
-        if (!mesh) {
-            sink.Message(scene_text::kUnitCube);
-            mesh = UnitCube();
+        try {
+            std::optional<Mesh> mesh = LoadObjectMesh(PathText(settings.particle_object));
+            if (!mesh) {
+                sink.Message(scene_text::kUnitCube);
+                mesh = UnitCube();
+            }
+            gltf.emplace(std::move(*mesh), report.objects_total);
+        } catch (const std::bad_alloc&) {
+            return no_memory(scene_text::kParticleMesh);
         }
-        gltf.emplace(std::move(*mesh), report.objects_total);
     }
     GltfScene* gltf_scene = gltf ? &*gltf : nullptr;
     const BlockMaker maker(settings, state, options.format);
 
     if (options.path == GenerationPath::Reference) {
         ReferenceSource source(*table, settings, state, sim, maker);
-        WriteToFile(settings, source, hook, options.format, gltf_scene, report);
+        WriteToFile(settings, source, hook, sink, options.format, gltf_scene, report);
         return report;
     }
     std::vector<Particle>().swap(sim.ChildArray);  // the scheduled path keeps one record per block
@@ -263,11 +340,12 @@ SceneReport CreateScene(const Settings& settings, EngineState& state, MessageSin
         passes.emplace(*table, settings, state);
         passes->BuildSchedule();
     } catch (const std::bad_alloc&) {
-        report.result = SceneResult::NoMemory;
-        return report;
+        return no_memory(scene_text::kSchedule);
+    } catch (const std::length_error&) {
+        return no_memory(scene_text::kSchedule);
     }
     ScheduledSource source(*passes, state, report.objects_total, ThreadCount(options), maker);
-    WriteToFile(settings, source, hook, options.format, gltf_scene, report);
+    WriteToFile(settings, source, hook, sink, options.format, gltf_scene, report);
     return report;
 }
 

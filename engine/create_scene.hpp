@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "engine/engine_state.hpp"
@@ -29,6 +30,7 @@ enum class WriteOutcome {
     NotStarted,   // the motion could not be read or memory ran out; file not touched
     CannotOpen,   // the target could not be created; nothing written
     WriteFailed,  // a write failed (disk full, ...); the target is not touched
+    NotFinite,    // a key value the scene cannot hold; reported, the target is not touched
 };
 
 struct SceneReport {
@@ -36,7 +38,9 @@ struct SceneReport {
     WriteOutcome outcome = WriteOutcome::NotStarted;
     std::uint32_t objects_written = 0;
     std::uint32_t objects_total = 0;
-    std::string error;  // the system's reason for CannotOpen and WriteFailed
+    // The system's reason for CannotOpen and WriteFailed; for NoMemory, what did not fit
+    // ("4294967295 particle records").
+    std::string error;
 };
 
 // How the object blocks are computed. Both write the same bytes.
@@ -60,6 +64,17 @@ inline constexpr const char* kControlCharacterInPath =
     "Cannot create a scene:\na path holds a control\ncharacter such as a line break.";
 inline constexpr const char* kUnitCube =
     "Could not read the particle object.\n\nThe glTF scene shows a unit cube\nfor every particle.";
+// What did not fit in memory.
+inline constexpr const char* kSchedule = "the schedule of the emissions";
+inline constexpr const char* kGltfScene = "the glTF scene";
+inline constexpr const char* kParticleMesh = "the particle object's mesh";
+inline constexpr const char* kParentMotion = "the parent motion";
+std::string ParticleRecords(std::uint32_t count);
+std::string ObjectKeys(std::uint32_t object);  // object counts from 0, named from 1
+// A key value beyond what the scene can hold: the generation stops and writes nothing.
+std::string NotFinite(std::uint32_t object, std::int32_t frame);
+// Refuses a frame range whose objects would have more keys than a scene can count.
+std::string TooManyFrames(std::uint64_t frames);
 }  // namespace scene_text
 
 SceneReport CreateScene(const Settings& settings, EngineState& state, MessageSink& sink, PassHook& hook,
@@ -68,5 +83,7 @@ SceneReport CreateScene(const Settings& settings, EngineState& state, MessageSin
 // Null when the frame loop can run these settings, else the text that refuses them: a path
 // with a control character, a frame step of 0 or a last frame before the first.
 const char* RefuseSettings(const Settings& settings);
+// Nothing when the scene can be made at all, else the text that says what is too large.
+std::optional<std::string> RefuseSceneSize(const Settings& settings);
 
 }  // namespace vexo

@@ -1,6 +1,8 @@
 #include "prefs/input_rules.hpp"
 
 #include <charconv>
+#include <cmath>
+#include <limits>
 #include <string>
 
 namespace vexo {
@@ -27,8 +29,19 @@ double FloatValue(std::string_view text) {
     if (digits.empty()) return 0.0;  // atof of a lone "-" converts nothing
     if (digits.front() == '.') digits.insert(digits.begin(), '0');
     double value = 0.0;
-    std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    const auto result = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    // Out of range leaves the value alone; atof gives an infinity for a number too large (its
+    // first significant digit before the point) and 0 for one too small, and so does this.
+    if (result.ec == std::errc::result_out_of_range) {
+        value = digits.find_first_of("123456789") < digits.find('.') ? std::numeric_limits<double>::infinity() : 0.0;
+    }
     return negative ? -value : value;
+}
+
+const char* RefuseReal(const char* typed) {
+    if (!isfloat(typed)) return input_text::kNotANumber;
+    if (!std::isfinite(FloatValue(typed))) return input_text::kTooLarge;
+    return nullptr;
 }
 
 const char* NegativeCountMessage(std::string_view field) {

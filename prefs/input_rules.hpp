@@ -11,6 +11,7 @@ namespace vexo {
 
 namespace input_text {
 inline constexpr const char* kNotANumber = "This is not a number.\n\nPlease re-enter.";
+inline constexpr const char* kTooLarge = "This number is too large.\n\nPlease re-enter.";
 inline constexpr const char* kNegativeParticles = "Cannot have a negative\nnumber of particles...\n\nPlease re-enter.";
 inline constexpr const char* kNegativePerFrame =
     "Cannot have a negative\nnumber of particles per frame...\n\nPlease re-enter.";
@@ -27,8 +28,13 @@ inline constexpr const char* kNegativeFrameStep = "Cannot have a negative\nframe
 // no exponent, no leading ".".
 int isfloat(const char* text);
 
-// The value of a text isfloat accepts, as atof gives it in the "C" locale (a lone "-" is 0).
+// The value of a text isfloat accepts, as atof gives it in the "C" locale (a lone "-" is 0, a
+// number beyond the range of doubles an infinity).
 double FloatValue(std::string_view text);
+
+// Null when the typed text can be stored as a real setting, else the message that refuses it:
+// not a number, or a number beyond the range of doubles.
+const char* RefuseReal(const char* typed);
 
 // The message that refuses a negative value for a count field, or null for other fields.
 const char* NegativeCountMessage(std::string_view field);

@@ -1,27 +1,50 @@
 #include "prefs/prefs_file.hpp"
 
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <variant>
+
+#include "engine/settings/settings_fields.hpp"
 
 #include "engine/writers/replacement_file.hpp"
 
 namespace vexo {
 
-PrefsLoadResult LoadPrefs(std::istream& in, Settings& settings) {
+namespace prefs_text {
+std::string BadNumber(std::string_view field) {
+    return "This preferences file's\n" + std::string(field) + " is not a number.";
+}
+}  // namespace prefs_text
+
+PrefsLoadResult LoadPrefs(std::istream& in, Settings& settings, std::string* bad_field) {
     SettingsImage image = EncodeSettings(settings);
     char buffer[kSettingsImageSize];
     in.read(buffer, sizeof buffer);
     const auto got = static_cast<std::size_t>(in.gcount());
     if (got < 4 || std::memcmp(buffer, "VEXO", 4) != 0) return PrefsLoadResult::NotPrefs;
     std::memcpy(image.data(), buffer, got);
-    settings = DecodeSettings(image);
+    const Settings loaded = DecodeSettings(image);
+    // An infinity or a not-a-number would reach the scene; no window can type one.
+    for (const FieldInfo& field : SettingsFields()) {
+        if (field.kind == FieldKind::Real &&
+            !std::isfinite(loaded.*std::get<double Settings::*>(field.member))) {
+            if (bad_field != nullptr) *bad_field = field.name;
+            return PrefsLoadResult::BadNumber;
+        }
+    }
+    settings = loaded;
     return PrefsLoadResult::Loaded;
 }
 
-PrefsLoadResult LoadPrefsFile(const std::string& path, Settings& settings) {
+PrefsLoadResult LoadPrefsFile(const std::string& path, Settings& settings, std::string* bad_field) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return PrefsLoadResult::CannotOpen;
-    return LoadPrefs(in, settings);
+    return LoadPrefs(in, settings, bad_field);
 }
 
 bool SavePrefsFile(const std::string& path, const Settings& settings, std::string* error) {

@@ -140,7 +140,7 @@ AssignResult AssignSetting(Settings& settings, std::string_view assignment) {
             break;
         case FieldKind::Real: {
             const std::string text(value);
-            if (!isfloat(text.c_str())) return Fail(name, value, OneLine(input_text::kNotANumber));
+            if (const char* refusal = RefuseReal(text.c_str())) return Fail(name, value, OneLine(refusal));
             settings.*std::get<double Settings::*>(field->member) = FloatValue(value);
             break;
         }

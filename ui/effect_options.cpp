@@ -41,8 +41,8 @@ const TagItem VEXOeffect_optionsGTags[] = {
 // stored value (`shown` as the window shows it) is shown again and the cursor put back.
 std::optional<double> EnterNumber(Gadget* g, double shown) {
     const char* typed = GadgetString(g);
-    if (!isfloat(typed)) {
-        MyEasyRequest(input_text::kNotANumber, text::kOk);
+    if (const char* refusal = RefuseReal(typed)) {
+        MyEasyRequest(refusal, text::kOk);
         ShowReal(g, VEXOeffect_optionsWnd, shown);
         ActivateGadget(g, VEXOeffect_optionsWnd, nullptr);
         return std::nullopt;

@@ -80,7 +80,7 @@ Entry IntegerRule(Gadget* g, std::int32_t& field, const char* message) {
 
 Entry NumberRule(Gadget* g, double& field) {
     const char* typed = GadgetString(g);
-    if (!isfloat(typed)) return Refuse(g, input_text::kNotANumber);
+    if (const char* refusal = RefuseReal(typed)) return Refuse(g, refusal);
     field = FloatValue(typed);
     ShowEnteredReal(g, VEXOWnd, field);
     return Entry::Taken;

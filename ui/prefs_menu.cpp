@@ -1,5 +1,6 @@
 // "Load preferences..." and "Save preferances as...": the file requester with its memories,
 // the magic test and the overwrite question. The file rules are the preferences module's.
+#include <string>
 #include <vector>
 
 #include "prefs/prefs_file.hpp"
@@ -46,8 +47,11 @@ bool ChoosePrefsPath(const char* title, bool save) {
 
 int load_prefs_menu() {
     if (ChoosePrefsPath("Select VEXO prefs file", false)) {
-        if (LoadPrefsFile(whole_path, current_prefs) == PrefsLoadResult::NotPrefs) {
-            MyEasyRequest(prefs_text::kNotPrefs, text::kOk);
+        std::string bad_field;
+        const PrefsLoadResult result = LoadPrefsFile(whole_path, current_prefs, &bad_field);
+        if (result == PrefsLoadResult::NotPrefs) MyEasyRequest(prefs_text::kNotPrefs, text::kOk);
+        if (result == PrefsLoadResult::BadNumber) {
+            MyEasyRequest(prefs_text::BadNumber(bad_field).c_str(), text::kOk);
         }
     }
     SetDialogueVals(0);

@@ -9,17 +9,28 @@ namespace vexo {
 BlockPipeline::BlockPipeline(std::uint32_t count, unsigned threads, Producer produce)
     : count_(count), produce_(std::move(produce)), window_(2 * static_cast<std::size_t>(threads)) {
     workers_.reserve(threads);
-    for (unsigned t = 0; t < threads; ++t) workers_.emplace_back([this] { Work(); });
+    try {
+        for (unsigned t = 0; t < threads; ++t) workers_.emplace_back([this] { Work(); });
+    } catch (...) {
+        Stop();  // the workers already started must end before the error leaves the constructor
+        throw;
+    }
 }
 
 BlockPipeline::~BlockPipeline() {
+    Stop();
+}
+
+void BlockPipeline::Stop() {
     stopping_ = true;  // a block half made is given up
     {
         std::lock_guard lock(mutex_);
         stop_ = true;
     }
     changed_.notify_all();
-    for (std::thread& worker : workers_) worker.join();
+    for (std::thread& worker : workers_) {
+        if (worker.joinable()) worker.join();
+    }
 }
 
 void BlockPipeline::Work() {

@@ -24,7 +24,7 @@ public:
     using Producer = std::function<void(std::uint32_t index, Block& out)>;
 
     // Starts `threads` workers on blocks 0 .. count - 1. `produce` must be safe to call from
-    // several threads at once.
+    // several threads at once. Throws std::system_error when a thread cannot be started.
     BlockPipeline(std::uint32_t count, unsigned threads, Producer produce);
     // Stops the workers; blocks computed ahead and not taken are dropped.
     ~BlockPipeline();
@@ -43,6 +43,7 @@ private:
         bool ready = false;
     };
     void Work();
+    void Stop();
 
     const std::uint32_t count_;
     Producer produce_;

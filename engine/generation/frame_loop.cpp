@@ -14,12 +14,10 @@ FrameRange FramesOf(const Settings& settings) {
     return range;
 }
 
-const MotionFrame& ParentSample(const MotionTable& table, const Settings& settings, std::int32_t last_motion_frame,
-                                std::uint32_t f) {
+std::size_t ParentEntry(const Settings& settings, std::int32_t last_motion_frame, std::uint32_t f) {
     std::int64_t m = static_cast<std::int32_t>(f) <= last_motion_frame ? static_cast<std::int32_t>(f) : last_motion_frame;
     if (m == 0) m = settings.first_frame;
-    const std::int64_t entry = std::clamp<std::int64_t>(m - settings.first_frame, 0, last_motion_frame);
-    return table[static_cast<std::size_t>(entry)];
+    return static_cast<std::size_t>(std::clamp<std::int64_t>(m - settings.first_frame, 0, last_motion_frame));
 }
 
 void SetParent(Particle& parent, const MotionFrame& sample) {

@@ -25,9 +25,9 @@ struct FrameRange {
 FrameRange FramesOf(const Settings& settings);
 
 // The motion entry the parent takes at scene frame f: entry f - first_frame, held at the last
-// key, and clamped to the table so that motion ending before first_frame holds its first sample.
-const MotionFrame& ParentSample(const MotionTable& table, const Settings& settings, std::int32_t last_motion_frame,
-                                std::uint32_t f);
+// key, and clamped to the motion so that motion ending before first_frame holds its first sample.
+// Rises with f (up to frame 2147483647), so a MotionCursor walks it cheaply.
+std::size_t ParentEntry(const Settings& settings, std::int32_t last_motion_frame, std::uint32_t f);
 // Copies a sample's position and rotation into the parent.
 void SetParent(Particle& parent, const MotionFrame& sample);
 

@@ -9,6 +9,7 @@ namespace vexo {
 ReferencePasses::ReferencePasses(const MotionTable& table, const Settings& settings, EngineState& state,
                                  Simulation& sim)
     : table_(table),
+      motion_(table),
       settings_(settings),
       state_(state),
       sim_(sim),
@@ -19,11 +20,13 @@ void ReferencePasses::MoveMainObject(std::uint32_t f) {
     sim_.lastframe.x = sim_.Parent.x;
     sim_.lastframe.y = sim_.Parent.y;
     sim_.lastframe.z = sim_.Parent.z;
-    SetParent(sim_.Parent, ParentSample(table_, settings_, state_.LastMotionFrame, f));
+    SetParent(sim_.Parent, motion_.At(ParentEntry(settings_, state_.LastMotionFrame, f)));
 }
 
 void ReferencePasses::Emit(std::uint32_t f) {
-    for (std::int32_t i = 0; i < settings_.particles_per_frame; ++i) {
+    // Once every slot is taken, further attempts in the frame change nothing and draw nothing.
+    const auto slots = static_cast<std::uint32_t>(sim_.ChildArray.size());
+    for (std::int32_t i = 0; i < settings_.particles_per_frame && sim_.NumChilds < slots; ++i) {
         CreateChildObject(sim_, state_, f, settings_, table_.front().value.data());
     }
 }

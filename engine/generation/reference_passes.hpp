@@ -33,6 +33,7 @@ private:
     void RecordLinear(std::uint32_t p, BlockBuilder& block);
 
     const MotionTable& table_;
+    MotionCursor motion_;
     const Settings& settings_;
     EngineState& state_;
     Simulation& sim_;

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,14 +23,18 @@ using ObjectKeys = std::vector<SceneKey>;
 struct Block {
     std::string text;
     ObjectKeys keys;
+    // The frame of the first key with a value the scene cannot hold (not finite, or beyond the
+    // format's range); the block is then not to be written.
+    std::optional<std::int32_t> bad_frame;
 };
 
 class BlockBuilder {
 public:
     // With `text_mode` the block's version 1 text goes to `block.text`; otherwise the keys go to
     // `block.keys`.
-    BlockBuilder(Block& block, bool text_mode, std::string_view object, std::uint32_t channels)
-        : block_(block), text_mode_(text_mode), object_(object), channels_(channels) {}
+    // Keys whose values are not finite or larger than `limit` in magnitude mark the block bad.
+    BlockBuilder(Block& block, bool text_mode, std::string_view object, std::uint32_t channels, double limit)
+        : block_(block), text_mode_(text_mode), object_(object), channels_(channels), limit_(limit) {}
     void Start(std::uint32_t key_count);
     void Add(const Particle& record, std::int32_t frame);
     void Finish();
@@ -39,6 +44,7 @@ private:
     bool text_mode_;
     std::string_view object_;
     std::uint32_t channels_;
+    double limit_;
 };
 
 }  // namespace vexo

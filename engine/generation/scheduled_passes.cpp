@@ -12,21 +12,47 @@
 
 namespace vexo {
 
+class ScheduledPasses::Samples {
+public:
+    Samples(const MotionTable& table, const Settings& settings, std::int32_t last_motion_frame)
+        : cursor_(table), front_(table.front()), settings_(settings), last_motion_frame_(last_motion_frame) {
+        current_ = cursor_.At(ParentEntry(settings, last_motion_frame, FramesOf(settings).first));
+        one_before_ = two_before_ = current_;
+    }
+    // Moves on to frame k of the pass, at scene frame f; k rises by one from 0.
+    void Enter(std::uint64_t k, std::uint32_t f) {
+        if (k > 0) {
+            two_before_ = one_before_;
+            one_before_ = current_;
+            current_ = cursor_.At(ParentEntry(settings_, last_motion_frame_, f));
+        }
+    }
+    const MotionFrame& now() const { return current_; }
+    // The sample of the frame before (the first frame's own for the first frame).
+    const MotionFrame& before() const { return one_before_; }
+    // Where the parent was one frame step before the frame before: motion entry 0 in the first
+    // frame, the first frame's sample in the second.
+    const MotionFrame& two_before(std::uint64_t k) const { return k == 0 ? front_ : two_before_; }
+
+private:
+    MotionCursor cursor_;
+    const MotionFrame& front_;
+    const Settings& settings_;
+    std::int32_t last_motion_frame_;
+    MotionFrame current_, one_before_, two_before_;
+};
+
 ScheduledPasses::ScheduledPasses(const MotionTable& table, const Settings& settings, const EngineState& state)
     : table_(table),
       settings_(settings),
+      last_motion_frame_(state.LastMotionFrame),
       frames_(FramesOf(settings)),
       slots_(static_cast<std::uint32_t>(settings.num_particles)),
       start_random_(state.random.state()),
       start_angle_(state.angle),
       draws_(IsOn(settings.radial_creation) ? 4 : IsOn(settings.oversampling) ? 6 : 3),
       radial_(IsOn(settings.radial_creation)),
-      linear_(IsOn(settings.linear_path)) {
-    samples_.reserve(frames_.count);
-    for (std::uint64_t k = 0; k < frames_.count; ++k) {
-        samples_.push_back(&ParentSample(table, settings, state.LastMotionFrame, frames_.Frame(k)));
-    }
-}
+      linear_(IsOn(settings.linear_path)) {}
 
 // The same slot choice and the same life of every slot as the dynamics give, on the integer
 // fields alone. Slots are only ever freed by Recycle at the end of a limited lifespan; then
@@ -48,12 +74,13 @@ void ScheduledPasses::BuildSchedule() {
     std::uint32_t fresh = 0;  // slots from here up have never been used
     std::uint32_t alive = 0;
 
-    std::vector<std::uint32_t> emitted_slot;  // in emission order
-    std::vector<std::uint32_t> emitted_frame;
-    frame_first_.assign(frames_.count + 1, 0);
+    std::vector<SlotEmission> emitted;  // in emission order
+    std::vector<std::uint32_t> emitted_slot;
     std::uint64_t ordinal = 0;
     for (std::uint64_t k = 0; k < frames_.count; ++k) {
-        frame_first_[k] = ordinal;
+        // Without recycling no slot is ever freed: once all are taken, nothing more happens.
+        if (settings_.particles_per_frame <= 0 || (alive == slots_ && active.empty())) break;
+        std::uint32_t in_frame = 0;
         for (std::int32_t attempt = 0; attempt < settings_.particles_per_frame && alive < slots_; ++attempt) {
             std::uint32_t slot = fresh;
             if (!freed.empty() && freed.top() < fresh) {
@@ -64,14 +91,16 @@ void ScheduledPasses::BuildSchedule() {
             }
             if (ordinal == std::numeric_limits<std::uint32_t>::max()) throw std::bad_alloc();
             emitted_slot.push_back(slot);
-            emitted_frame.push_back(static_cast<std::uint32_t>(k));
+            emitted.push_back(SlotEmission{static_cast<std::uint32_t>(k), static_cast<std::uint32_t>(ordinal), in_frame});
             ++ordinal;
+            ++in_frame;
             ++alive;
             if (recycling) {
                 lives[slot] = Life{0, start_delay};
                 active.push_back(slot);
             }
         }
+        if (in_frame > 0 && k + 1 == frames_.count) last_frame_emits_ = true;
         for (std::size_t i = 0; i < active.size();) {
             Life& life = lives[active[i]];
             if (life.delay == -1) ++life.age;
@@ -90,7 +119,6 @@ void ScheduledPasses::BuildSchedule() {
             ++i;
         }
     }
-    frame_first_[frames_.count] = ordinal;
     per_pass_ = ordinal;
 
     // Group the emissions by slot; within a slot they stay in frame order.
@@ -99,9 +127,7 @@ void ScheduledPasses::BuildSchedule() {
     for (std::uint64_t s = 0; s < slots_; ++s) slot_first_[s + 1] += slot_first_[s];
     emissions_.resize(ordinal);
     std::vector<std::uint64_t> fill(slot_first_.begin(), slot_first_.end() - 1);
-    for (std::uint64_t e = 0; e < ordinal; ++e) {
-        emissions_[fill[emitted_slot[e]]++] = SlotEmission{emitted_frame[e], static_cast<std::uint32_t>(e)};
-    }
+    for (std::uint64_t e = 0; e < ordinal; ++e) emissions_[fill[emitted_slot[e]]++] = emitted[e];
 }
 
 std::uint32_t ScheduledPasses::StateAtDraw(std::uint32_t q, std::uint64_t draw) const {
@@ -124,18 +150,19 @@ float ScheduledPasses::AngleBefore(std::uint32_t q, std::uint64_t ordinal, std::
     return start_angle_;
 }
 
-void ScheduledPasses::Emit(std::uint32_t q, std::uint32_t k, std::uint32_t ordinal, Simulation& sim) const {
-    const std::uint64_t first = frame_first_[k];
-    const auto in_frame = static_cast<std::uint32_t>(ordinal - first);
+void ScheduledPasses::Emit(std::uint32_t q, const SlotEmission& emission, const Samples& samples,
+                           Simulation& sim) const {
+    const std::uint64_t k = emission.frame_index;
+    const std::uint64_t first = emission.ordinal - emission.in_frame;
     const double* parent_start = table_.front().value.data();
 
     // The parent as the emissions before this one in the frame left it.
     Particle& parent = sim.Parent;
-    SetParent(parent, Sample(k == 0 ? 0 : k - 1));
-    if (radial_ && in_frame > 0) {
+    SetParent(parent, samples.before());
+    if (radial_ && emission.in_frame > 0) {
         EngineState chain;
         std::uint32_t state = StateAtDraw(q, first * draws_ + 3);
-        for (std::uint32_t i = 0; i < in_frame; ++i) {
+        for (std::uint32_t i = 0; i < emission.in_frame; ++i) {
             chain.random.set_state(state);
             MoveParentRadially(parent, parent_start, chain);
             state = Random::Advance(state, draws_);
@@ -143,14 +170,14 @@ void ScheduledPasses::Emit(std::uint32_t q, std::uint32_t k, std::uint32_t ordin
     }
     // Where the parent was one frame step earlier, for oversampling (which radial creation
     // switches off, so no radial move is ever in it).
-    const MotionFrame& last = k == 0 ? table_.front() : Sample(k == 1 ? 0 : k - 2);
+    const MotionFrame& last = samples.two_before(k);
     sim.lastframe.x = last.value[0];
     sim.lastframe.y = last.value[1];
     sim.lastframe.z = last.value[2];
 
     EngineState state;
-    state.random.set_state(StateAtDraw(q, std::uint64_t{ordinal} * draws_));
-    state.angle = AngleBefore(q, ordinal, in_frame);
+    state.random.set_state(StateAtDraw(q, std::uint64_t{emission.ordinal} * draws_));
+    state.angle = AngleBefore(q, emission.ordinal, emission.in_frame);
     sim.NumChilds = 0;  // the schedule says this slot is free now
     CreateChildObject(sim, state, frames_.Frame(k), settings_, parent_start);
 }
@@ -160,11 +187,12 @@ void ScheduledPasses::ReplaySlot(std::uint32_t q, std::uint32_t s, Particle& rec
     Simulation sim;
     sim.ChildArray.assign(1, record);
     Particle& r = sim.ChildArray[0];
+    Samples samples(table_, settings_, last_motion_frame_);
     const bool write = mode == Replay::Write;
     LinearKeys keys(settings_);
     if (write && linear_) {
         r.frame = 0;
-        SetParent(sim.Parent, Sample(0));
+        SetParent(sim.Parent, samples.now());
         MoveChildObject(sim, 0);
         keys.Begin(r);
     } else if (write) {
@@ -177,12 +205,13 @@ void ScheduledPasses::ReplaySlot(std::uint32_t q, std::uint32_t s, Particle& rec
         // Asked every 64 frames: a frame of one slot is too little work to ask about alone.
         if (k % 64 == 0 && PassInterrupted(64)) return;  // the block is dropped unfinished
         const std::uint32_t f = frames_.Frame(k);
+        samples.Enter(k, f);
         if (write && linear_) r.frame = static_cast<std::int32_t>(f);
         if (next < end && emissions_[next].frame_index == k) {
-            Emit(q, static_cast<std::uint32_t>(k), emissions_[next].ordinal, sim);
+            Emit(q, emissions_[next], samples, sim);
             ++next;
         }
-        SetParent(sim.Parent, Sample(k));
+        SetParent(sim.Parent, samples.now());
         if (write && linear_) keys.BeforeMove(f, r);
         MoveChildObject(sim, 0);
         if (write && !linear_) block->Add(r, static_cast<std::int32_t>(f));
@@ -216,8 +245,7 @@ void ScheduledPasses::FinishState(std::uint32_t passes, EngineState& state) cons
     const std::uint32_t last = passes - 1;
     if (linear_) {
         // Cleared at the start of every frame, then set by the last frame's emissions, if any.
-        const bool last_frame_emits = frames_.count > 0 && frame_first_[frames_.count] > frame_first_[frames_.count - 1];
-        state.angle = radial_ && last_frame_emits ? AngleOf(last, per_pass_ - 1) : 0.0f;
+        state.angle = radial_ && last_frame_emits_ ? AngleOf(last, per_pass_ - 1) : 0.0f;
     } else if (radial_ && per_pass_ > 0) {
         state.angle = AngleOf(last, per_pass_ - 1);
     }

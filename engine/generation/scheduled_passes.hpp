@@ -26,8 +26,9 @@ public:
     // `state` is the engine state at the start of the generation (after the motion was read).
     ScheduledPasses(const MotionTable& table, const Settings& settings, const EngineState& state);
 
-    // Simulates which slot each emission of a pass goes to. Throws std::bad_alloc when the
-    // schedule does not fit in memory.
+    // Simulates which slot each emission of a pass goes to. The schedule holds the emissions
+    // that happen, whatever the frame count. Throws std::bad_alloc when it does not fit in memory
+    // (or has more than 4294967295 emissions).
     void BuildSchedule();
 
     // Records object block p, exactly as the pass-by-pass loop records it. Safe to call from
@@ -43,19 +44,21 @@ private:
     struct SlotEmission {
         std::uint32_t frame_index;  // k: the pass's k-th frame
         std::uint32_t ordinal;      // the emission's place among all emissions of the pass
+        std::uint32_t in_frame;     // its place among the emissions of its frame
     };
+    // The parent's samples at frame k and the two frames before it, walked frame by frame.
+    class Samples;
     enum class Replay { Leftover, Write };
 
     // Runs slot s through pass q, from `record`; with Replay::Write appends the object block.
     void ReplaySlot(std::uint32_t q, std::uint32_t s, Particle& record, Replay mode, BlockBuilder* block) const;
-    void Emit(std::uint32_t q, std::uint32_t k, std::uint32_t ordinal, Simulation& sim) const;
+    void Emit(std::uint32_t q, const SlotEmission& emission, const Samples& samples, Simulation& sim) const;
     std::uint32_t StateAtDraw(std::uint32_t q, std::uint64_t draw) const;
     float AngleOf(std::uint32_t q, std::uint64_t ordinal) const;
     float AngleBefore(std::uint32_t q, std::uint64_t ordinal, std::uint32_t in_frame) const;
-    const MotionFrame& Sample(std::uint64_t k) const { return *samples_[k]; }
-
     const MotionTable& table_;
     const Settings& settings_;
+    std::int32_t last_motion_frame_;
     FrameRange frames_;
     std::uint32_t slots_;
     std::uint32_t start_random_;
@@ -63,11 +66,10 @@ private:
     std::uint32_t draws_;  // random numbers per emission: 3, 4 or 6
     bool radial_, linear_;
 
-    std::vector<const MotionFrame*> samples_;  // the parent's sample at each frame of a pass
-    std::vector<std::uint64_t> frame_first_;   // ordinal of each frame's first emission; one more at the end
-    std::vector<std::uint64_t> slot_first_;    // index into emissions_ of each slot's first emission
-    std::vector<SlotEmission> emissions_;      // grouped by slot, in frame order
-    std::uint64_t per_pass_ = 0;               // emissions in every pass
+    std::vector<std::uint64_t> slot_first_;  // index into emissions_ of each slot's first emission
+    std::vector<SlotEmission> emissions_;    // grouped by slot, in frame order
+    std::uint64_t per_pass_ = 0;             // emissions in every pass
+    bool last_frame_emits_ = false;          // the pass's last frame has emissions
 };
 
 }  // namespace vexo

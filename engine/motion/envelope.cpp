@@ -1,5 +1,6 @@
 #include "engine/motion/envelope.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 
@@ -94,8 +95,11 @@ double Bezier2D(const Keys& keys, std::size_t i, double t) {
 
 // The value inside the keys' time range.
 double Inside(const Keys& keys, double t) {
-    std::size_t i = 0;
-    while (i + 2 < keys.size() && t > keys[i + 1].time) ++i;
+    // The span is the first whose end is not before t (the last span for anything later),
+    // found by bisection so that sampling every frame costs n log n, not n squared.
+    const auto later = std::lower_bound(keys.begin() + 1, keys.end() - 1, t,
+                                        [](const EnvelopeKey& key, double time) { return key.time < time; });
+    const auto i = static_cast<std::size_t>(later - keys.begin()) - 1;
     const EnvelopeKey& k0 = keys[i];
     const EnvelopeKey& k1 = keys[i + 1];
     if (t == k0.time) return k0.value;
@@ -149,9 +153,15 @@ double Evaluate(const Envelope& envelope, double t) {
         }
         case Behavior::OffsetRepeat:
             return Inside(keys, folded) + n * (last.value - first.value);
-        case Behavior::Linear:
-            if (before) return first.value + (t - first.time) * Outgoing(keys, 0) / (keys[1].time - first.time);
-            return last.value + (t - last.time) * Incoming(keys, keys.size() - 2) / (last.time - keys[keys.size() - 2].time);
+        case Behavior::Linear: {
+            // An end span of no length has no slope: the end key's value holds.
+            if (before) {
+                const double span = keys[1].time - first.time;
+                return span > 0 ? first.value + (t - first.time) * Outgoing(keys, 0) / span : first.value;
+            }
+            const double span = last.time - keys[keys.size() - 2].time;
+            return span > 0 ? last.value + (t - last.time) * Incoming(keys, keys.size() - 2) / span : last.value;
+        }
     }
     return 0.0;
 }

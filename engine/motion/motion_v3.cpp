@@ -8,7 +8,6 @@
 #include <new>
 #include <numbers>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -16,36 +15,50 @@
 #include "engine/motion/motion.hpp"
 
 namespace vexo {
-namespace motion_text {
-
-std::string V3Line(std::uint32_t line, const std::string& what) {
-    return "Motion file line " + std::to_string(line) + ":\n" + what;
-}
-
-}  // namespace motion_text
-
 namespace {
 
 constexpr double kSampleRate = 24.0;  // frames per second, the engine's time base
+constexpr std::size_t kMaxWords = 12;   // no line the reader uses has more
+constexpr std::size_t kMaxWordLength = 400;
 
+// The lines of the file as words. Only the first few words of a line, each of bounded length,
+// are kept: the reader needs no more, and a huge line of short words costs no memory.
 class LineReader {
 public:
     LineReader(std::istream& in, std::uint32_t line) : in_(in), line_(line) {}
-    // The next line split into words; false at the end of the stream.
+    // The next line's words; false at the end of the stream.
     bool Next(std::vector<std::string>& words) {
-        std::string text;
-        if (!std::getline(in_, text)) return false;
-        ++line_;
         words.clear();
-        std::istringstream split(text);
-        for (std::string word; split >> word;) words.push_back(word);
+        int c = in_.get();
+        if (c == EOF) return false;
+        ++line_;
+        bool in_word = false;
+        extra_ = false;
+        for (; c != EOF && c != '\n'; c = in_.get()) {
+            if (c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f') {
+                in_word = false;
+                continue;
+            }
+            if (!in_word) {
+                in_word = true;
+                if (words.size() == kMaxWords) {
+                    extra_ = true;
+                } else {
+                    words.emplace_back();
+                }
+            }
+            if (!extra_ && words.back().size() <= kMaxWordLength) words.back().push_back(static_cast<char>(c));
+        }
         return true;
     }
     std::uint32_t line() const { return line_; }
+    // The last line held more words than were kept.
+    bool extra() const { return extra_; }
 
 private:
     std::istream& in_;
     std::uint32_t line_;
+    bool extra_ = false;
 };
 
 template <class Number>
@@ -101,14 +114,18 @@ std::optional<ParseError> ReadEnvelope(LineReader& reader, Envelope& envelope) {
             }
             if (shape < 0 || shape > 5) return ParseError{reader.line(), "unknown span type " + words[3]};
             key.shape = static_cast<SpanType>(shape);
+            // LightWave never writes two keys at one time; their span would have no length.
+            if (!envelope.keys.empty() && key.time == envelope.keys.back().time) {
+                return ParseError{reader.line(), motion_text::kTwoKeysOneTime};
+            }
             if (!envelope.keys.empty() && key.time < envelope.keys.back().time) {
                 return ParseError{reader.line(), "keys are not in time order"};
             }
             envelope.keys.push_back(key);
         } else if (head == "Behaviors") {
             int pre = 0, post = 0;
-            if (words.size() != 3 || !Parse(words[1], pre) || !Parse(words[2], post) || pre < 0 || pre > 5 ||
-                post < 0 || post > 5) {
+            if (words.size() != 3 || reader.extra() || !Parse(words[1], pre) || !Parse(words[2], post) || pre < 0 ||
+                pre > 5 || post < 0 || post > 5) {
                 return ParseError{reader.line(), "malformed behaviours"};
             }
             envelope.pre = static_cast<Behavior>(pre);
@@ -126,85 +143,70 @@ std::optional<ParseError> ReadEnvelope(LineReader& reader, Envelope& envelope) {
 
 }  // namespace
 
-std::optional<MotionTable> ReadMotionV3(std::istream& in, MessageSink& sink, EngineState& state) {
-    LineReader reader(in, 2);  // after the magic and the version
+std::optional<MotionTable> ReadMotionV3(std::istream& in, std::string_view file, std::uint32_t line,
+                                        MessageSink& sink, EngineState& state) {
+    LineReader reader(in, line - 1);
     std::vector<std::string> words;
     std::optional<std::uint32_t> channels;
     std::vector<std::optional<Envelope>> envelopes;
     std::int64_t pending = -1;  // a "Channel i" line waiting for its envelope
-    auto fail = [&sink](std::uint32_t line, const std::string& what) {
-        sink.Message(motion_text::V3Line(line, what));
+    auto fail = [&](std::uint32_t at, const std::string& what) {
+        sink.Message(motion_text::At(file, at, what));
         return std::nullopt;
     };
-    while (reader.Next(words)) {
-        if (words.empty()) continue;
-        const std::string& head = words[0];
-        if (head == "NumChannels") {
-            std::uint32_t n = 0;
-            if (channels || words.size() != 2 || !Parse(words[1], n) || n == 0 || n > 1000) {
-                return fail(reader.line(), "malformed NumChannels");
+    try {
+        while (reader.Next(words)) {
+            if (words.empty()) continue;
+            const std::string& head = words[0];
+            if (head == "NumChannels") {
+                std::uint32_t n = 0;
+                if (channels || words.size() != 2 || !Parse(words[1], n) || n == 0 || n > 1000) {
+                    return fail(reader.line(), "malformed NumChannels");
+                }
+                channels = n;
+                envelopes.resize(n);
+            } else if (head == "Channel") {
+                std::uint32_t index = 0;
+                if (!channels) return fail(reader.line(), "a channel comes before NumChannels");
+                if (pending >= 0) return fail(reader.line(), "channel " + std::to_string(pending) + " has no envelope");
+                if (words.size() != 2 || !Parse(words[1], index) || index >= *channels) {
+                    return fail(reader.line(), "channel number out of range");
+                }
+                if (envelopes[index]) return fail(reader.line(), "channel " + words[1] + " is given twice");
+                pending = index;
+            } else if (head == "{") {
+                if (pending >= 0 && words.size() >= 2 && words[1] == "Envelope") {
+                    Envelope envelope;
+                    if (auto error = ReadEnvelope(reader, envelope)) return fail(error->line, error->what);
+                    envelopes[static_cast<std::size_t>(pending)] = std::move(envelope);
+                    pending = -1;
+                } else if (auto error = SkipBlock(reader)) {
+                    return fail(error->line, error->what);
+                }
+            } else if (head == "}") {
+                return fail(reader.line(), "a block closes that was never opened");
             }
-            channels = n;
-            envelopes.resize(n);
-        } else if (head == "Channel") {
-            std::uint32_t index = 0;
-            if (!channels) return fail(reader.line(), "a channel comes before NumChannels");
-            if (pending >= 0) return fail(reader.line(), "channel " + std::to_string(pending) + " has no envelope");
-            if (words.size() != 2 || !Parse(words[1], index) || index >= *channels) {
-                return fail(reader.line(), "channel number out of range");
-            }
-            if (envelopes[index]) return fail(reader.line(), "channel " + words[1] + " is given twice");
-            pending = index;
-        } else if (head == "{") {
-            if (pending >= 0 && words.size() >= 2 && words[1] == "Envelope") {
-                Envelope envelope;
-                if (auto error = ReadEnvelope(reader, envelope)) return fail(error->line, error->what);
-                envelopes[static_cast<std::size_t>(pending)] = std::move(envelope);
-                pending = -1;
-            } else if (auto error = SkipBlock(reader)) {
-                return fail(error->line, error->what);
-            }
-        } else if (head == "}") {
-            return fail(reader.line(), "a block closes that was never opened");
+            // Other lines belong to later versions of the format and are passed over.
         }
-        // Other lines belong to later versions of the format and are passed over.
-    }
-    if (!channels) {
-        sink.Message(motion_text::kNoNumChannels);
+    } catch (const std::bad_alloc&) {
+        sink.Message(motion_text::kNoTableMemory);
         return std::nullopt;
     }
+    if (!channels) return fail(reader.line(), motion_text::kNoNumChannels);
     if (pending >= 0) return fail(reader.line(), "channel " + std::to_string(pending) + " has no envelope");
 
-    // The table runs to the last key of the longest channel, in whole frames.
+    // The motion runs to the last key of the longest channel, in whole frames. Its entries are
+    // sampled when the scene asks for them.
     double frames = 0.0;
     for (const auto& envelope : envelopes) {
         if (envelope && !envelope->keys.empty()) frames = std::max(frames, std::round(envelope->keys.back().time * kSampleRate));
     }
     if (frames > std::numeric_limits<std::int32_t>::max() - 1) return fail(reader.line(), "the motion lasts too long");
     const auto last_frame = static_cast<std::int32_t>(frames);
-
-    MotionTable table;
-    try {
-        table.resize(static_cast<std::size_t>(last_frame) + 1);
-    } catch (const std::bad_alloc&) {
-        sink.Message(motion_text::kNoTableMemory);
-        return std::nullopt;
-    }
-    constexpr double kDegrees = 180.0 / std::numbers::pi;
-    for (int c = 0; c < kMotionChannels; ++c) {
-        const Envelope* envelope = c < static_cast<int>(envelopes.size()) && envelopes[c] ? &*envelopes[c] : nullptr;
-        for (std::size_t j = 0; j < table.size(); ++j) {
-            double value = c >= 6 ? 1.0 : 0.0;  // a missing channel: no offset, no rotation, scale 1
-            if (envelope != nullptr) {
-                value = Evaluate(*envelope, static_cast<double>(j) / kSampleRate);
-                if (c >= 3 && c <= 5) value *= kDegrees;
-            }
-            table[j].value[c] = value;
-        }
-    }
+    if (envelopes.size() > static_cast<std::size_t>(kMotionChannels)) envelopes.resize(kMotionChannels);
     state.LastMotionFrame = last_frame;
     state.no_info_channels = *channels;
-    return table;
+    return MotionTable::FromEnvelopes(std::move(envelopes), last_frame);
 }
 
 }  // namespace vexo

@@ -1,6 +1,7 @@
 #include "engine/writers/scene_format.hpp"
 
 #include <charconv>
+#include <cmath>
 
 #include "engine/simulation/dynamics.hpp"
 
@@ -15,6 +16,12 @@ void AppendFixed(std::string& out, double value) {
 }
 
 void AppendInt(std::string& out, std::int32_t value) {
+    char buffer[16];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    out.append(buffer, result.ptr);
+}
+
+void AppendUnsigned(std::string& out, std::uint32_t value) {
     char buffer[16];
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
     out.append(buffer, result.ptr);
@@ -42,9 +49,9 @@ void AppendObjectStart(std::string& out, std::string_view object, std::uint32_t 
     out += "LoadObject ";
     out += object;
     out += "\nShowObject 7 7\nObjectMotion (unnamed)\n  ";
-    AppendInt(out, static_cast<std::int32_t>(channels));
+    AppendUnsigned(out, channels);  // as the motion file declared it, however large
     out += "\n  ";
-    AppendInt(out, static_cast<std::int32_t>(keys));
+    AppendUnsigned(out, keys);
     out += '\n';
 }
 
@@ -84,6 +91,16 @@ void BlockBuilder::Start(std::uint32_t key_count) {
 }
 
 void BlockBuilder::Add(const Particle& p, std::int32_t frame) {
+    // Every number of a scene passes here: the one place where a value the format cannot hold
+    // (an overflow in the dynamics, a huge setting) is caught before it is written.
+    if (!block_.bad_frame) {
+        for (double v : {p.x, p.y, p.z, p.heading, p.pitch, p.bank, p.scale_x, p.scale_y, p.scale_z}) {
+            if (!(std::fabs(v) <= limit_)) {
+                block_.bad_frame = frame;
+                break;
+            }
+        }
+    }
     if (text_mode_) {
         AppendKeyLine(block_.text, p, frame);
     } else {

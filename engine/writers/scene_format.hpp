@@ -17,6 +17,7 @@ inline constexpr std::int32_t ObjectShadowOptions = 2;
 // Appends the double exactly as C's "%f" writes it in the "C" locale, with round-to-nearest.
 void AppendFixed(std::string& out, double value);
 void AppendInt(std::string& out, std::int32_t value);
+void AppendUnsigned(std::string& out, std::uint32_t value);
 
 void AppendSceneHeader(std::string& out, const Settings& settings);
 // The "FirstFrame", "LastFrame" and "FrameStep" lines both scene versions share.

@@ -295,7 +295,7 @@ TEST_F(SceneFixture, MotionFileErrorLeavesTheTargetUntouched) {
     s.num_particles = 1;
     const SceneRun run = Generate(s);
     EXPECT_EQ(run.report.result, SceneResult::MotionFileError);
-    EXPECT_EQ(run.sink.messages, std::vector<std::string>{"The motion file holds no keys"});
+    EXPECT_EQ(run.sink.messages, std::vector<std::string>{dir.str("motion.mot") + " line 4:\nthe motion holds no keys"});
     EXPECT_FALSE(run.exists);
 }
 
@@ -308,6 +308,53 @@ TEST_F(SceneFixture, TooManyParticlesIsAMemoryError) {
     const SceneRun run = Generate(s);
     EXPECT_EQ(run.report.result, SceneResult::NoMemory);
     EXPECT_FALSE(run.exists);
+}
+
+// One check where numbers become keys: a value a format cannot hold stops the generation, says
+// which object and frame, and leaves no partial file; glTF holds single-precision floats.
+TEST_F(SceneFixture, ValuesAFormatCannotHoldStopTheGeneration) {
+    struct Case {
+        double velocity;
+        SceneFormat format;
+        GenerationPath path;
+        bool refused;
+    };
+    const Case cases[] = {
+        {1e308, SceneFormat::Lwsc1, GenerationPath::Scheduled, true},
+        {1e308, SceneFormat::Lwsc3, GenerationPath::Reference, true},
+        {1e39, SceneFormat::Lwsc1, GenerationPath::Reference, false},
+        {1e39, SceneFormat::Glb, GenerationPath::Scheduled, true},
+        {1e39, SceneFormat::Gltf, GenerationPath::Reference, true},
+        {1e37, SceneFormat::Glb, GenerationPath::Scheduled, false},
+    };
+    for (const Case& c : cases) {
+        Settings s = Make();
+        s.num_particles = 3;
+        s.particles_per_frame = 1;
+        s.velocity = c.velocity;
+        s.heading_angle = -90;  // straight along x (heading 0 plus the quarter turn of the first angle)
+        s.linear_path = 0;
+        SetPathText(s.target_scene, dir.str(c.format == SceneFormat::Glb ? "scene.glb" : "scene.lws"));
+        std::filesystem::remove(PathText(s.target_scene));
+        state.Reset();
+        RecordingSink sink;
+        ScriptedHook hook;
+        const SceneReport report = CreateScene(s, state, sink, hook, {c.path, 2, c.format});
+        SCOPED_TRACE(std::to_string(c.velocity) + " format " + std::to_string(static_cast<int>(c.format)));
+        if (c.refused) {
+            EXPECT_EQ(report.outcome, WriteOutcome::NotFinite);
+            EXPECT_EQ(report.result, SceneResult::Done);
+            ASSERT_EQ(sink.messages.size(), c.format == SceneFormat::Lwsc1 || c.format == SceneFormat::Lwsc3 ? 1u : 2u);
+            // Object 1 moves 1e308 a frame from frame 1: frame 2 overflows; 1e39 is no float at frame 1.
+            EXPECT_EQ(sink.messages.back(), c.velocity > 1e300 ? scene_text::NotFinite(0, 2) : scene_text::NotFinite(0, 1));
+            EXPECT_FALSE(std::filesystem::exists(PathText(s.target_scene)));
+        } else {
+            EXPECT_EQ(report.outcome, WriteOutcome::Complete);
+        }
+    }
+    EXPECT_EQ(scene_text::NotFinite(2, 17),
+              "Object 3 has a value at frame 17\nthat is too large for the scene\n(not a finite number).\n\nNothing "
+              "was written.");
 }
 
 TEST_F(SceneFixture, UnwritableTargetsAreFailures) {

@@ -118,6 +118,21 @@ TEST(Envelope, DegenerateEnvelopes) {
     same_time.keys = {Key(1, 1, SpanType::Linear), Key(2, 1, SpanType::Linear)};
     same_time.post = Behavior::Repeat;
     EXPECT_TRUE(std::isfinite(Evaluate(same_time, 5.0)));
+    // The Linear behaviour has no slope beyond an end span of no length: the end key holds.
+    same_time.pre = same_time.post = Behavior::Linear;
+    EXPECT_EQ(Evaluate(same_time, 5.0), 2.0);
+    EXPECT_EQ(Evaluate(same_time, -5.0), 1.0);
+}
+
+TEST(Envelope, ManyKeysFindTheirOwnSpan) {
+    // Linear keys at whole seconds with values t squared: halfway between two keys lies the mean.
+    Envelope e;
+    for (int i = 0; i <= 2000; ++i) e.keys.push_back(Key(double(i) * i, i, SpanType::Linear));
+    for (int i : {0, 1, 2, 999, 1000, 1998, 1999}) {
+        EXPECT_EQ(Evaluate(e, i + 0.5), (double(i) * i + double(i + 1) * (i + 1)) / 2) << i;
+        EXPECT_EQ(Evaluate(e, i), double(i) * i) << i;
+    }
+    EXPECT_EQ(Evaluate(e, 2000.0), 4000000.0);
 }
 
 using testing::ReadText;
@@ -162,7 +177,7 @@ TEST(MotionV3, MissingChannelsLateKeysAndUnknownBlocks) {
 
 TEST(MotionV3, RefusesMalformedFiles) {
     const std::pair<std::string, std::string> cases[] = {
-        {"LWMO\n3\n\n", "The motion file has\nno NumChannels line"},
+        {"LWMO\n3\n\n", "Motion file line 3:\nno NumChannels line"},
         {"LWMO\n3\nNumChannels x\n", "Motion file line 3:\nmalformed NumChannels"},
         {"LWMO\n3\nChannel 0\n", "Motion file line 3:\na channel comes before NumChannels"},
         {std::string(kHeader) + "Channel 9\n", "Motion file line 5:\nchannel number out of range"},
@@ -175,6 +190,10 @@ TEST(MotionV3, RefusesMalformedFiles) {
         {std::string(kHeader) + Channel(0, "  Key 1 0 9 0 0 0 0 0 0\n", 1), "Motion file line 8:\nunknown span type 9"},
         {std::string(kHeader) + Channel(0, "  Key 1 1 3 0 0 0 0 0 0\n  Key 1 0 3 0 0 0 0 0 0\n", 2),
          "Motion file line 9:\nkeys are not in time order"},
+        {std::string(kHeader) + Channel(0, "  Key 1 1 3 0 0 0 0 0 0\n  Key 2 1 3 0 0 0 0 0 0\n", 2, "5 5"),
+         "Motion file line 9:\ntwo keys at the same time"},
+        {std::string(kHeader) + Channel(0, "  Key " + std::string(1 << 20, '1') + " 0 3 0 0 0 0 0 0\n", 1),
+         "Motion file line 8:\nmalformed key"},
         {std::string(kHeader) + Channel(0, "  Key 1 0 3 0 0 0 0 0 0\n", 2),
          "Motion file line 10:\nan envelope declares 2 keys but holds 1"},
         {std::string(kHeader) + Channel(0, "  Key 1 0 3 0 0 0 0 0 0\n", 1, "1 7"), "Motion file line 9:\nmalformed behaviours"},

@@ -39,6 +39,20 @@ TEST(MotionReader, FillsOneEntryPerFrameByAccumulation) {
     EXPECT_EQ((*r->table)[30].value[6], 1.0);
 }
 
+TEST(MotionReader, EntriesInAnyOrderAreTheEntriesInOrder) {
+    auto r = ReadText(kThreeKeys);
+    ASSERT_TRUE(r->table);
+    std::vector<MotionFrame> in_order;
+    MotionCursor walk(*r->table);
+    for (std::size_t j = 0; j < r->table->size(); ++j) in_order.push_back(walk.At(j));
+    MotionCursor jumps(*r->table);
+    for (std::size_t j : {30, 5, 10, 11, 0, 29, 29, 12}) {
+        EXPECT_EQ(jumps.At(j).value, in_order[j].value) << j;
+        EXPECT_EQ((*r->table)[j].value, in_order[j].value) << j;
+    }
+    EXPECT_EQ(r->table->front().value, in_order[0].value);
+}
+
 TEST(MotionReader, SingleKeyAndAdjacentKeys) {
     auto single = ReadText("LWMO\n1\n9\n1\n1 2 3 4 5 6 7 8 9\n0 1 0 0 0\n");
     ASSERT_TRUE(single->table);
@@ -76,33 +90,33 @@ TEST(MotionReader, MagicWordRules) {
     auto longer = ReadText("LWMOX\n1\n9\n1\n0 0 0 0 0 0 0 0 0\n0 0 0 0 0\n");
     EXPECT_FALSE(longer->table);
     EXPECT_EQ(longer->sink.messages,
-              std::vector<std::string>{"The motion file's version\nis missing or malformed"});
+              std::vector<std::string>{"Motion file line 1:\nthe version is missing or malformed"});
 }
 
 TEST(MotionReader, RefusesFilesWithoutUsableKeys) {
     const std::pair<const char*, const char*> cases[] = {
-        {"LWMO\n1\n9\n0\n", "The motion file holds no keys"},
-        {"LWMO\n1\n9\n", "The motion file's key count\nis missing or malformed"},
-        {"LWMO\n1\n", "The motion file's channel count\nis missing or malformed"},
-        {"LWMO\n1\n9\n-1\n", "The motion file's key count\nis missing or malformed"},
+        {"LWMO\n1\n9\n0\n", "Motion file line 4:\nthe motion holds no keys"},
+        {"LWMO\n1\n9\n", "Motion file line 3:\nthe key count is missing or malformed"},
+        {"LWMO\n1\n", "Motion file line 2:\nthe channel count is missing or malformed"},
+        {"LWMO\n1\n9\n-1\n", "Motion file line 4:\nthe key count is missing or malformed"},
         {"LWMO\n1\n9\n1\n1 0 0 0 0 0 1 1 1\n5 1 0 0 0\n",
-         "The motion file's first key is at\nframe 5; it must be at frame 0"},
+         "Motion file line 6:\nthe first key is at frame 5; it must be at frame 0"},
         {"LWMO\n1\n9\n3\n0 0 0 0 0 0 1 1 1\n0 1 0 0 0\n0 0 0 0 0 0 1 1 1\n10 1 0 0 0\n0 0 0 0 0 0 1 1 1\n10 1 0 0 0\n",
-         "Motion file key 2 is at frame 10,\nnot after the frame 10 before it"},
+         "Motion file line 10:\nkey 2 is at frame 10, not after the frame 10 before it"},
         {"LWMO\n1\n9\n2\n0 0 0 0 0 0 1 1 1\n0 1 0 0 0\n0 0 0 0 0 0 1 1 1\n4294967295 1 0 0 0\n",
-         "Motion file key 1 is at frame 4294967295,\nnot after the frame 0 before it"},
+         "Motion file line 8:\nkey 1 is at frame 4294967295, not after the frame 0 before it"},
         {"LWMO\n1\n9\n2\n0 0 0 0 0 0 1 1 1\n0 1 0 0 0\n0 0 0 0 0 0 1 1\n",
-         "Motion file key 1 is\ntruncated or holds a malformed number"},
+         "Motion file line 7:\nkey 1 is truncated or holds a malformed number"},
         {"LWMO\n1\n9\n1\n0 0 0 zero 0 0 1 1 1\n0 1 0 0 0\n",
-         "Motion file key 0 is\ntruncated or holds a malformed number"},
+         "Motion file line 5:\nkey 0 is truncated or holds a malformed number"},
         {"LWMO\n1\n9\n1\n0 0 0 1.5.2 0 0 1 1 1\n0 1 0 0 0\n",
-         "Motion file key 0 is\ntruncated or holds a malformed number"},
+         "Motion file line 5:\nkey 0 is truncated or holds a malformed number"},
         {"LWMO\n1\n9\n1\n0 0 0 nan 0 0 1 1 1\n0 1 0 0 0\n",
-         "Motion file key 0 is\ntruncated or holds a malformed number"},
+         "Motion file line 5:\nkey 0 is truncated or holds a malformed number"},
         {"LWMO\n1\n9\n1\n0 0 0 1e999 0 0 1 1 1\n0 1 0 0 0\n",
-         "Motion file key 0 is\ntruncated or holds a malformed number"},
+         "Motion file line 5:\nkey 0 is truncated or holds a malformed number"},
         {"LWMO\n1\n9\n1\n0 0 0 0 0 0 1 1 1\n0.5 1 0 0 0\n",
-         "Motion file key 0 is\ntruncated or holds a malformed number"},
+         "Motion file line 6:\nkey 0 is truncated or holds a malformed number"},
     };
     for (const auto& [text, message] : cases) {
         auto r = ReadText(text);
@@ -130,7 +144,7 @@ TEST(MotionReader, AHugeClaimedKeyCountCostsOnlyTheKeysPresent) {
     auto r = ReadText("LWMO\n1\n9\n4000000000\n0 0 0 0 0 0 1 1 1\n0 1 0 0 0\n");
     EXPECT_FALSE(r->table);
     EXPECT_EQ(r->sink.messages,
-              std::vector<std::string>{"Motion file key 1 is\ntruncated or holds a malformed number"});
+              std::vector<std::string>{"Motion file line 6:\nkey 1 is truncated or holds a malformed number"});
 }
 
 TEST(MotionReader, KeyMemoryMessageCarriesTheByteCount) {

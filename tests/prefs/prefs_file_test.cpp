@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <limits>
 #include <sstream>
 
 #include "prefs/prefs_file.hpp"
@@ -77,6 +78,35 @@ TEST(PrefsFile, ForeignFilesChangeNothing) {
     Settings s = start;
     EXPECT_EQ(LoadPrefsFile("/nonexistent/x.prefs", s), PrefsLoadResult::CannotOpen);
     EXPECT_EQ(s, start);
+}
+
+TEST(PrefsFile, RealsThatAreNotFiniteAreRefusedByName) {
+    const std::pair<std::size_t, const char*> fields[] = {{782, "velocity"}, {790, "velocity_variation"},
+                                                          {818, "start_size"}, {826, "end_size"},
+                                                          {834, "gravity"},    {870, "elasticity"}};
+    // Big-endian infinity, minus infinity and a quiet not-a-number.
+    const std::string patterns[] = {std::string("\x7f\xf0\0\0\0\0\0\0", 8), std::string("\xff\xf0\0\0\0\0\0\0", 8),
+                                    std::string("\x7f\xf8\0\0\0\0\0\0", 8)};
+    for (const auto& [offset, name] : fields) {
+        for (const std::string& bits : patterns) {
+            std::string image = Image(Custom());
+            image.replace(offset, 8, bits);
+            std::istringstream in(image);
+            Settings s = DefaultSettings();
+            std::string field;
+            EXPECT_EQ(LoadPrefs(in, s, &field), PrefsLoadResult::BadNumber) << name;
+            EXPECT_EQ(field, name);
+            EXPECT_EQ(s, DefaultSettings()) << "a refused file changes nothing";
+        }
+    }
+    EXPECT_EQ(prefs_text::BadNumber("gravity"), "This preferences file's\ngravity is not a number.");
+    // The largest finite double is a number like any other.
+    std::string image = Image(Custom());
+    image.replace(782, 8, std::string("\x7f\xef\xff\xff\xff\xff\xff\xff", 8));
+    std::istringstream in(image);
+    Settings s = DefaultSettings();
+    EXPECT_EQ(LoadPrefs(in, s), PrefsLoadResult::Loaded);
+    EXPECT_EQ(s.velocity, std::numeric_limits<double>::max());
 }
 
 // Whatever stands at NAME.new or at another name a save might pick for its temporary file is

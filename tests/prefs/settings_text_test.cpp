@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include <cmath>
 
 #include "prefs/input_rules.hpp"
@@ -24,6 +26,16 @@ TEST(InputRules, FloatValueIsAtofOfAcceptedText) {
     EXPECT_EQ(FloatValue("9.81"), 9.81);
     EXPECT_EQ(FloatValue("0.1"), 0.1);
     EXPECT_TRUE(std::signbit(FloatValue("-0")));
+    // Beyond the range of doubles: an infinity for a large number, 0 for a tiny one, as atof.
+    const std::string nines(400, '9');
+    EXPECT_EQ(FloatValue(nines), std::numeric_limits<double>::infinity());
+    EXPECT_EQ(FloatValue("-" + nines + ".5"), -std::numeric_limits<double>::infinity());
+    EXPECT_EQ(FloatValue("0." + std::string(400, '0') + "1"), 0.0);
+    EXPECT_EQ(FloatValue("1" + std::string(308, '0')), 1e308);  // the largest power of ten that fits
+    EXPECT_STREQ(RefuseReal(nines.c_str()), input_text::kTooLarge);
+    EXPECT_STREQ(RefuseReal("1e3"), input_text::kNotANumber);
+    EXPECT_EQ(RefuseReal("2.5"), nullptr);
+    EXPECT_EQ(std::string(input_text::kTooLarge), "This number is too large.\n\nPlease re-enter.");
 }
 
 TEST(InputRules, AngleCorrections) {
@@ -109,6 +121,16 @@ TEST(SettingsText, RefusalsNameTheProblemAndStoreNothing) {
         {"colour=red", "no setting is called \"colour\" (see --help for the list)"},
         {"gravity", "expected field=value, got \"gravity\""},
     };
+    const std::string huge = "1" + std::string(309, '0');  // beyond the range of doubles
+    const std::pair<std::string, std::string> too_large[] = {
+        {"velocity=" + huge, "velocity=" + huge + ": This number is too large."},
+        {"gravity=-" + huge + ".5", "gravity=-" + huge + ".5: This number is too large."},
+    };
+    for (const auto& [assignment, error] : too_large) {
+        Settings s = DefaultSettings();
+        EXPECT_EQ(AssignSetting(s, assignment).error, error);
+        EXPECT_EQ(s, DefaultSettings());
+    }
     for (const auto& [assignment, error] : cases) {
         Settings s = DefaultSettings();
         const AssignResult r = AssignSetting(s, assignment);
