@@ -27,14 +27,17 @@ constexpr std::size_t kFlushSize = 1 << 18;
 // 3 text from the keys, or the keys themselves for glTF.
 class BlockMaker {
 public:
-    BlockMaker(const Settings& settings, const EngineState& state, SceneFormat format)
-        : object_(PathText(settings.particle_object)), channels_(state.no_info_channels), format_(format) {}
+    BlockMaker(const Settings& settings, const EngineState& state, const GenerateOptions& options)
+        : object_(PathText(settings.particle_object)),
+          channels_(state.no_info_channels),
+          format_(options.format),
+          fps_(options.fps) {}
     template <class Passes>
     void Make(Passes& passes, std::uint32_t p, Block& block) const {
         BlockBuilder builder(block, format_ == SceneFormat::Lwsc1, object_, channels_);
         passes.RecordBlock(p, builder);
         if (format_ == SceneFormat::Lwsc3) {
-            AppendLwsc3Object(block.text, object_, block.keys);
+            AppendLwsc3Object(block.text, object_, block.keys, fps_);
             block.keys.clear();
         }
     }
@@ -43,6 +46,7 @@ private:
     std::string object_;
     std::uint32_t channels_;
     SceneFormat format_;
+    double fps_;
 };
 
 // Where the writer takes object blocks from, one after the other from 0.
@@ -104,8 +108,9 @@ bool IsGltf(SceneFormat format) { return format == SceneFormat::Gltf || format =
 
 // Writes the header and then the blocks in order, asking the hook at the start of every block.
 // A glTF scene collects the blocks and is written whole at the end.
-void WriteToFile(const Settings& settings, BlockSource& source, PassHook& hook, SceneFormat format,
+void WriteToFile(const Settings& settings, BlockSource& source, PassHook& hook, const GenerateOptions& options,
                  GltfScene* gltf, SceneReport& report) {
+    const SceneFormat format = options.format;
     SceneFile file;
     if (!file.Open(PathText(settings.target_scene))) {
         report.outcome = WriteOutcome::CannotOpen;
@@ -113,8 +118,8 @@ void WriteToFile(const Settings& settings, BlockSource& source, PassHook& hook, 
         return;
     }
     std::string out;
-    if (format == SceneFormat::Lwsc1) AppendSceneHeader(out, settings);
-    if (format == SceneFormat::Lwsc3) AppendLwsc3Header(out, settings);
+    if (format == SceneFormat::Lwsc1) AppendSceneHeader(out, settings, options.fps);
+    if (format == SceneFormat::Lwsc3) AppendLwsc3Header(out, settings, options.fps);
     Block block;
 
     const auto passes = static_cast<std::uint32_t>(settings.num_particles);
@@ -208,6 +213,7 @@ SceneReport CreateScene(const Settings& settings, EngineState& state, MessageSin
         Particle initial;
         initial.delay = settings.creation_delay;
         sim.ChildArray.assign(report.objects_total, initial);
+        sim.frames_per_second = options.fps;
     } catch (const std::bad_alloc&) {
         report.result = SceneResult::NoMemory;
         return report;
@@ -216,7 +222,7 @@ SceneReport CreateScene(const Settings& settings, EngineState& state, MessageSin
         return report;
     }
 
-    const std::optional<MotionTable> table = GetMotionFile(settings, sink, state);
+    const std::optional<MotionTable> table = GetMotionFile(settings, sink, state, options.fps);
     if (!table) {
         report.result = SceneResult::MotionFileError;
         return report;
@@ -229,27 +235,27 @@ SceneReport CreateScene(const Settings& settings, EngineState& state, MessageSin
             sink.Message(scene_text::kUnitCube);
             mesh = UnitCube();
         }
-        gltf.emplace(std::move(*mesh), report.objects_total);
+        gltf.emplace(std::move(*mesh), report.objects_total, options.fps);
     }
     GltfScene* gltf_scene = gltf ? &*gltf : nullptr;
-    const BlockMaker maker(settings, state, options.format);
+    const BlockMaker maker(settings, state, options);
 
     if (options.path == GenerationPath::Reference) {
         ReferenceSource source(*table, settings, state, sim, maker);
-        WriteToFile(settings, source, hook, options.format, gltf_scene, report);
+        WriteToFile(settings, source, hook, options, gltf_scene, report);
         return report;
     }
     std::vector<Particle>().swap(sim.ChildArray);  // the scheduled path keeps one record per block
     std::optional<ScheduledPasses> passes;
     try {
-        passes.emplace(*table, settings, state);
+        passes.emplace(*table, settings, state, options.fps);
         passes->BuildSchedule();
     } catch (const std::bad_alloc&) {
         report.result = SceneResult::NoMemory;
         return report;
     }
     ScheduledSource source(*passes, state, report.objects_total, ThreadCount(options), maker);
-    WriteToFile(settings, source, hook, options.format, gltf_scene, report);
+    WriteToFile(settings, source, hook, options, gltf_scene, report);
     return report;
 }
 

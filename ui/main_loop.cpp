@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "engine/motion/scene_motion.hpp"
 #include "prefs/input_rules.hpp"
 #include "ui/file_memory.hpp"
 #include "ui/main_window.hpp"
@@ -47,6 +48,17 @@ void PathRule(Gadget* g, PathField& field, const char* message) {
         SetPathText(field, typed);
     } else {
         Refuse(g, message);
+    }
+}
+
+// A typed parent motion may name a node of a scene file ("scene.glb#Emitter").
+void MotionPathRule(Gadget* g) {
+    const char* typed = GadgetString(g);
+    if (!FitsPathField(g, typed)) return;
+    if (CouldRead(SplitMotionPath(typed).file.c_str())) {
+        SetPathText(current_prefs.parent_motion, typed);
+    } else {
+        Refuse(g, text::kBadMotion);
     }
 }
 
@@ -101,6 +113,10 @@ void FileRequesterRule(FileButton button) {
         {ASLFR_SleepWindow, 1},
     };
     if (button == FileButton::Scene) tags.push_back({ASLFR_DoSaveMode, 1});
+    if (button == FileButton::Motion) {
+        tags.push_back({ASLFR_InitialPattern, reinterpret_cast<IPTR>(MotionPattern().c_str())});
+        tags.push_back({ASLFR_DoPatterns, 1});
+    }
     tags.push_back({TAG_DONE, 0});
     auto* request = static_cast<FileRequester*>(AllocAslRequest(ASL_FileRequest, tags.data()));
     if (request == nullptr) return;
@@ -127,10 +143,17 @@ void FileRequesterRule(FileButton button) {
             ShowText(VEXOGadgets[GD_particle_object], PathText(current_prefs.particle_object).c_str());
             break;
         }
-        case FileButton::Motion:
-            SetPathText(current_prefs.parent_motion, whole_path);
-            ShowText(VEXOGadgets[GD_parent_motion], whole_path);
+        case FileButton::Motion: {
+            std::string chosen = whole_path;
+            if (!ChooseEmitterNode(chosen)) break;
+            if (chosen.size() > kMaxPathLength) {
+                MyEasyRequest(text::kFilenameOverflow, text::kOk);
+                break;
+            }
+            SetPathText(current_prefs.parent_motion, chosen);
+            ShowText(VEXOGadgets[GD_parent_motion], chosen.c_str());
             break;
+        }
         case FileButton::Scene:
             if (CouldRead(whole_path)) {
                 if (MyEasyRequest(text::kTargetExists, text::kOkCancel) != 0) {
@@ -162,7 +185,7 @@ void GadgetUp(Gadget* g) {
             PathRule(g, p.particle_object, text::kBadObject);
             break;
         case GD_parent_motion:
-            PathRule(g, p.parent_motion, text::kBadMotion);
+            MotionPathRule(g);
             break;
         case GD_target_scene:
             TargetRule(g);

@@ -3,6 +3,8 @@
 // and the commands the main window calls.
 #pragma once
 
+#include <string>
+
 #include "engine/engine_state.hpp"
 #include "engine/settings/settings.hpp"
 #include "ui/platform/platform.hpp"
@@ -49,6 +51,13 @@ void CloseWindowSafely(Window* window);
 int CouldRead(const char* path);
 int CouldWrite(const char* path);
 
+// The parent motion's file pattern: motion files and every scene format the engine reads
+// (emitter_node.cpp).
+const std::string& MotionPattern();
+// When `path` is a scene file with several animated nodes, asks which one is the emitter and
+// appends "#NODE". False when the user cancelled.
+bool ChooseEmitterNode(std::string& path);
+
 // Commands behind the main window's buttons and menu.
 void create_particle_scene();
 void scene_options();
@@ -85,6 +94,8 @@ inline constexpr const char* kPathTooLong = "This path is too long:\nat most 254
 inline constexpr const char* kFilenameOverflow = "Filename overflow";
 inline constexpr const char* kMotionFileError = "Could not create scene.\n\nMotion file error.";
 inline constexpr const char* kMemoryError = "Could not create scene.\n\nMemory allocation error.";
+inline constexpr const char* kSelectNode = "Select emitter node";
+inline constexpr const char* kSeveralNodes = "The scene file holds several\nanimated nodes. Which one\nis the emitter?";
 inline constexpr const char* kPrefsExists = "Preferences file already\nexists.\n\nOverwrite?";
 }  // namespace text
 

@@ -11,9 +11,11 @@
 
 namespace vexo {
 
-ScheduledPasses::ScheduledPasses(const MotionTable& table, const Settings& settings, const EngineState& state)
+ScheduledPasses::ScheduledPasses(const MotionTable& table, const Settings& settings, const EngineState& state,
+                                 double fps)
     : table_(table),
       settings_(settings),
+      fps_(fps),
       frames_(FramesOf(settings)),
       slots_(static_cast<std::uint32_t>(settings.num_particles)),
       start_random_(state.random.state()),
@@ -157,6 +159,7 @@ void ScheduledPasses::Emit(std::uint32_t q, std::uint32_t k, std::uint32_t ordin
 void ScheduledPasses::ReplaySlot(std::uint32_t q, std::uint32_t s, Particle& record, Replay mode,
                                  BlockBuilder* block) const {
     Simulation sim;
+    sim.frames_per_second = fps_;
     sim.ChildArray.assign(1, record);
     Particle& r = sim.ChildArray[0];
     const bool write = mode == Replay::Write;

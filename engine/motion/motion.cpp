@@ -1,5 +1,7 @@
 #include "engine/motion/motion.hpp"
 
+#include "engine/motion/scene_motion.hpp"
+
 #include <charconv>
 #include <cmath>
 #include <fstream>
@@ -132,7 +134,7 @@ int GetStringFromASCII(std::istream& in, char* buffer, int max, MessageSink& sin
     return stored;
 }
 
-std::optional<MotionTable> ReadMotion(std::istream& in, MessageSink& sink, EngineState& state) {
+std::optional<MotionTable> ReadMotion(std::istream& in, MessageSink& sink, EngineState& state, double fps) {
     char magic[4] = {0, 0, 0, 0};
     const int got = GetStringFromASCII(in, magic, 4, sink);
     if (got < 4 || !stringcmp(magic, "LWMO", 4)) {
@@ -145,7 +147,7 @@ std::optional<MotionTable> ReadMotion(std::istream& in, MessageSink& sink, Engin
         sink.Message(motion_text::BadHeader("version"));
         return std::nullopt;
     }
-    if (version == 3) return ReadMotionV3(in, sink, state);
+    if (version == 3) return ReadMotionV3(in, sink, state, fps);
     if (!ReadUnsigned(in, channels)) {
         sink.Message(motion_text::BadHeader("channel count"));
         return std::nullopt;
@@ -192,13 +194,26 @@ std::optional<MotionTable> ReadMotion(std::istream& in, MessageSink& sink, Engin
     return table;
 }
 
-std::optional<MotionTable> GetMotionFile(const Settings& settings, MessageSink& sink, EngineState& state) {
-    std::ifstream in(PathText(settings.parent_motion), std::ios::binary);
+std::optional<MotionTable> GetMotionFile(const Settings& settings, MessageSink& sink, EngineState& state,
+                                         double fps) {
+    const MotionSource source = SplitMotionPath(PathText(settings.parent_motion));
+    std::ifstream in(source.file, std::ios::binary);
     if (!in) {
         sink.Message(motion_text::kCannotOpen);
         return std::nullopt;
     }
-    return ReadMotion(in, sink, state);
+    char magic[4] = {0, 0, 0, 0};
+    in.read(magic, 4);
+    const bool lwmo = in.gcount() == 4 && stringcmp(magic, "LWMO", 4);
+    in.clear();
+    in.seekg(0);
+    if (!lwmo) {
+        bool not_a_scene = false;
+        std::optional<MotionTable> table = ReadSceneMotion(source, fps, sink, state, &not_a_scene);
+        if (!not_a_scene) return table;
+        // Neither kind: the motion text reader says why, as it always did.
+    }
+    return ReadMotion(in, sink, state, fps);
 }
 
 }  // namespace vexo

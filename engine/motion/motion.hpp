@@ -12,6 +12,7 @@
 
 #include "engine/engine_state.hpp"
 #include "engine/reporting.hpp"
+#include "engine/settings/frame_rate.hpp"
 #include "engine/settings/settings.hpp"
 
 namespace vexo {
@@ -50,15 +51,18 @@ std::string FirstKeyNotAtZero(std::uint32_t frame);
 std::string KeysNotRising(std::uint32_t key, std::uint32_t frame, std::uint32_t previous);
 }  // namespace motion_text
 
-// Reads motion text from a stream: version 3 files as envelopes, every other version as the
-// version 1 grammar. Returns the table, or nothing after a failure reported to `sink`.
-std::optional<MotionTable> ReadMotion(std::istream& in, MessageSink& sink, EngineState& state);
+// Reads motion text from a stream: version 3 files as envelopes (sampled at `fps`), every other
+// version as the version 1 grammar. Returns the table, or nothing after a failure reported to `sink`.
+std::optional<MotionTable> ReadMotion(std::istream& in, MessageSink& sink, EngineState& state,
+                                      double fps = kDefaultFramesPerSecond);
 
 // The rest of a version 3 file, after its magic and version.
-std::optional<MotionTable> ReadMotionV3(std::istream& in, MessageSink& sink, EngineState& state);
+std::optional<MotionTable> ReadMotionV3(std::istream& in, MessageSink& sink, EngineState& state, double fps);
 
-// Opens the file named by `settings.parent_motion` and reads it.
-std::optional<MotionTable> GetMotionFile(const Settings& settings, MessageSink& sink, EngineState& state);
+// Opens the file named by `settings.parent_motion` ("FILE" or "FILE#NODE") and reads it, chosen
+// by its content: motion text when it begins "LWMO", else an animated scene file (scene_motion.hpp).
+std::optional<MotionTable> GetMotionFile(const Settings& settings, MessageSink& sink, EngineState& state,
+                                         double fps = kDefaultFramesPerSecond);
 
 // Stores stream characters into `buffer` until a space, newline or tab, `max` characters, or the
 // end of the stream; consumes the ending whitespace and prints the debug line for it.

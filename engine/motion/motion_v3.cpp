@@ -1,7 +1,7 @@
 // Version 3 motion files (LightWave 6 and later): "NumChannels n", then "Channel i" and an
-// "{ Envelope ... }" block per channel. Each channel is sampled at every whole frame at 24 frames
-// per second into the same per-frame table a version 1 file gives, rotations turned from
-// radians into degrees. Blocks the reader does not know are skipped by their depth.
+// "{ Envelope ... }" block per channel. Each channel is sampled at every whole frame of the
+// scene's frame rate (24 unless the caller says otherwise) into the same per-frame table a
+// version 1 file gives, rotations turned from radians into degrees. Blocks the reader does not know are skipped by their depth.
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -25,8 +25,6 @@ std::string V3Line(std::uint32_t line, const std::string& what) {
 }  // namespace motion_text
 
 namespace {
-
-constexpr double kSampleRate = 24.0;  // frames per second, the engine's time base
 
 class LineReader {
 public:
@@ -126,7 +124,7 @@ std::optional<ParseError> ReadEnvelope(LineReader& reader, Envelope& envelope) {
 
 }  // namespace
 
-std::optional<MotionTable> ReadMotionV3(std::istream& in, MessageSink& sink, EngineState& state) {
+std::optional<MotionTable> ReadMotionV3(std::istream& in, MessageSink& sink, EngineState& state, double fps) {
     LineReader reader(in, 2);  // after the magic and the version
     std::vector<std::string> words;
     std::optional<std::uint32_t> channels;
@@ -178,7 +176,7 @@ std::optional<MotionTable> ReadMotionV3(std::istream& in, MessageSink& sink, Eng
     // The table runs to the last key of the longest channel, in whole frames.
     double frames = 0.0;
     for (const auto& envelope : envelopes) {
-        if (envelope && !envelope->keys.empty()) frames = std::max(frames, std::round(envelope->keys.back().time * kSampleRate));
+        if (envelope && !envelope->keys.empty()) frames = std::max(frames, std::round(envelope->keys.back().time * fps));
     }
     if (frames > std::numeric_limits<std::int32_t>::max() - 1) return fail(reader.line(), "the motion lasts too long");
     const auto last_frame = static_cast<std::int32_t>(frames);
@@ -196,7 +194,7 @@ std::optional<MotionTable> ReadMotionV3(std::istream& in, MessageSink& sink, Eng
         for (std::size_t j = 0; j < table.size(); ++j) {
             double value = c >= 6 ? 1.0 : 0.0;  // a missing channel: no offset, no rotation, scale 1
             if (envelope != nullptr) {
-                value = Evaluate(*envelope, static_cast<double>(j) / kSampleRate);
+                value = Evaluate(*envelope, FrameTime(static_cast<double>(j), fps));
                 if (c >= 3 && c <= 5) value *= kDegrees;
             }
             table[j].value[c] = value;
