@@ -56,25 +56,54 @@ bool IsFile(const std::string& path) {
     return std::filesystem::is_regular_file(path, error);
 }
 
-// A name ending in an extension of a format the Open Asset Import Library reads.
+// A name ending in an extension of a scene format the Open Asset Import Library reads. ".mot"
+// (which the library lists for LightWave's own motion files) is motion text's name.
 bool ClaimsToBeScene(const std::string& file) {
     const std::string extension = std::filesystem::path(file).extension().string();
-    return !extension.empty() && Assimp::Importer().IsExtensionSupported(extension.c_str());
+    return !extension.empty() && extension != ".mot" && extension != ".MOT" &&
+           Assimp::Importer().IsExtensionSupported(extension.c_str());
+}
+
+// The format the first bytes of a file show, as the extension the library knows it by; empty
+// when they show none of the common ones. The library's own guess by content can take a binary
+// glTF for a version 1 file, which has no animation.
+std::string ContentExtension(const std::string& head) {
+    if (head.rfind("glTF", 0) == 0) return "glb";
+    if (head.rfind("Kaydara FBX Binary", 0) == 0 || head.rfind("; FBX", 0) == 0) return "fbx";
+    if (head.find("<COLLADA") != std::string::npos) return "dae";
+    const std::size_t first = head.find_first_not_of(" \t\r\n");
+    if (first != std::string::npos && head[first] == '{' && head.find("\"asset\"") != std::string::npos) return "gltf";
+    return "";
+}
+
+std::string LowerExtension(const std::string& file) {
+    std::string extension = std::filesystem::path(file).extension().string();
+    if (!extension.empty()) extension.erase(0, 1);
+    for (char& c : extension) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    return extension;
 }
 
 // An importer that reads animation as the file holds it: no post-processing, and FBX pivots
-// folded into their node so that the animation stays on the node the user named.
+// folded into their node so that the animation stays on the node the user named. The content
+// decides the format when it contradicts the name.
 class SceneImport {
 public:
     const aiScene* Read(const std::string& file, std::string& error) {
         importer_.SetPropertyBool(AI_CONFIG_IMPORT_FBX_PRESERVE_PIVOTS, false);
-        const aiScene* scene = importer_.ReadFile(file, 0);
+        std::ifstream in(file, std::ios::binary);
+        std::string head(4096, '\0');
+        in.read(head.data(), static_cast<std::streamsize>(head.size()));
+        head.resize(static_cast<std::size_t>(in.gcount()));
+        const std::string shown = ContentExtension(head), named = LowerExtension(file);
+        const bool same = shown.empty() || shown == named || (shown == "gltf" && named == "glb");
+        const aiScene* scene = same ? importer_.ReadFile(file, 0) : nullptr;
         if (scene == nullptr) {
-            // A name whose extension belongs to another format: let the content decide.
-            error = importer_.GetErrorString();
-            std::ifstream in(file, std::ios::binary);
+            if (same) error = importer_.GetErrorString();
+            in.clear();
+            in.seekg(0);
             bytes_.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-            if (!bytes_.empty()) scene = importer_.ReadFileFromMemory(bytes_.data(), bytes_.size(), 0, "");
+            if (!bytes_.empty()) scene = importer_.ReadFileFromMemory(bytes_.data(), bytes_.size(), 0, shown.c_str());
+            if (scene == nullptr && !same) error = importer_.GetErrorString();
         }
         return scene;
     }
