@@ -381,16 +381,17 @@ TEST_P(RoundTrip, EveryParticleNodeGivesTheVersion1Keys) {
     }
 }
 
+std::string RoundTripName(const ::testing::TestParamInfo<RoundTrip::ParamType>& info) {
+    return std::string(std::get<0>(info.param) != 0 ? "Linear" : "NonLinear") +
+           (std::string(std::get<1>(info.param)) == ".glb" ? "Glb" : "Gltf") +
+           std::to_string(static_cast<int>(std::get<2>(info.param))) + "fps";
+}
+
 INSTANTIATE_TEST_SUITE_P(Formats, RoundTrip,
                          ::testing::Values(std::tuple{std::int16_t{0}, ".glb", 24.0},
                                            std::tuple{std::int16_t{1}, ".gltf", 24.0},
                                            std::tuple{std::int16_t{0}, ".gltf", 30.0}),
-                         [](const auto& info) {
-                             const auto& [linear, extension, fps] = info.param;
-                             return std::string(linear != 0 ? "Linear" : "NonLinear") +
-                                    (std::string(extension) == ".glb" ? "Glb" : "Gltf") +
-                                    std::to_string(static_cast<int>(fps)) + "fps";
-                         });
+                         RoundTripName);
 
 }  // namespace
 }  // namespace vexo
