@@ -27,7 +27,9 @@ protected:
         EngineState state;
         vexo::testing::RecordingSink sink;
         vexo::testing::ScriptedHook go_on;
-        EXPECT_EQ(CreateScene(s, state, sink, go_on).outcome, WriteOutcome::Complete);
+        GenerateOptions options;
+        options.format = FormatForTarget(name, SceneFormat::Lwsc1);
+        EXPECT_EQ(CreateScene(s, state, sink, go_on, options).outcome, WriteOutcome::Complete);
         return dir.str(name);
     }
 };
