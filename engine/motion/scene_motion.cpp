@@ -1,10 +1,10 @@
 #include "engine/motion/scene_motion.hpp"
 
-#include <assimp/Importer.hpp>
 #include <assimp/config.h>
 #include <assimp/scene.h>
 
 #include <algorithm>
+#include <assimp/Importer.hpp>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -32,7 +32,9 @@ std::string NameList(const std::vector<std::string>& names) {
 
 }  // namespace
 
-std::string CannotReadScene(const std::string& reason) { return "Could not read the scene file:\n" + reason; }
+std::string CannotReadScene(const std::string& reason) {
+    return "Could not read the scene file:\n" + reason;
+}
 std::string SeveralAnimatedNodes(const std::vector<std::string>& names) {
     return "The scene file holds several animated nodes:\n" + NameList(names) + "\nName one as FILE#NODE";
 }
@@ -72,7 +74,8 @@ std::string ContentExtension(const std::string& head) {
     if (head.rfind("Kaydara FBX Binary", 0) == 0 || head.rfind("; FBX", 0) == 0) return "fbx";
     if (head.find("<COLLADA") != std::string::npos) return "dae";
     const std::size_t first = head.find_first_not_of(" \t\r\n");
-    if (first != std::string::npos && head[first] == '{' && head.find("\"asset\"") != std::string::npos) return "gltf";
+    if (first != std::string::npos && head[first] == '{' && head.find("\"asset\"") != std::string::npos)
+        return "gltf";
     return "";
 }
 
@@ -87,7 +90,7 @@ std::string LowerExtension(const std::string& file) {
 // folded into their node so that the animation stays on the node the user named. The content
 // decides the format when it contradicts the name.
 class SceneImport {
-public:
+  public:
     const aiScene* Read(const std::string& file, std::string& error) {
         importer_.SetPropertyBool(AI_CONFIG_IMPORT_FBX_PRESERVE_PIVOTS, false);
         std::ifstream in(file, std::ios::binary);
@@ -102,13 +105,14 @@ public:
             in.clear();
             in.seekg(0);
             bytes_.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-            if (!bytes_.empty()) scene = importer_.ReadFileFromMemory(bytes_.data(), bytes_.size(), 0, shown.c_str());
+            if (!bytes_.empty())
+                scene = importer_.ReadFileFromMemory(bytes_.data(), bytes_.size(), 0, shown.c_str());
             if (scene == nullptr && !same) error = importer_.GetErrorString();
         }
         return scene;
     }
 
-private:
+  private:
     Assimp::Importer importer_;
     std::vector<char> bytes_;
 };
@@ -143,13 +147,15 @@ template <class Key>
 std::pair<std::size_t, double> Segment(const Key* keys, unsigned count, double tick) {
     if (tick <= keys[0].mTime) return {0, 0.0};
     if (tick >= keys[count - 1].mTime) return {count - 1, 0.0};
-    const Key* after = std::upper_bound(keys, keys + count, tick, [](double t, const Key& k) { return t < k.mTime; });
+    const Key* after =
+        std::upper_bound(keys, keys + count, tick, [](double t, const Key& k) { return t < k.mTime; });
     const auto i = static_cast<std::size_t>(after - keys) - 1;
     const double span = keys[i + 1].mTime - keys[i].mTime;
     return {i, span > 0 ? (tick - keys[i].mTime) / span : 0.0};
 }
 
-std::array<double, 3> Vector(const aiVectorKey* keys, unsigned count, double tick, const aiVector3D& otherwise) {
+std::array<double, 3> Vector(const aiVectorKey* keys, unsigned count, double tick,
+                             const aiVector3D& otherwise) {
     if (count == 0) return {otherwise.x, otherwise.y, otherwise.z};
     const auto [i, u] = Segment(keys, count, tick);
     const aiVector3D& a = keys[i].mValue;
@@ -185,8 +191,10 @@ Quaternion Rotation(const aiQuatKey* keys, unsigned count, double tick, const ai
 }
 
 Quaternion Multiply(const Quaternion& a, const Quaternion& b) {
-    return {a[3] * b[0] + a[0] * b[3] + a[1] * b[2] - a[2] * b[1], a[3] * b[1] - a[0] * b[2] + a[1] * b[3] + a[2] * b[0],
-            a[3] * b[2] + a[0] * b[1] - a[1] * b[0] + a[2] * b[3], a[3] * b[3] - a[0] * b[0] - a[1] * b[1] - a[2] * b[2]};
+    return {a[3] * b[0] + a[0] * b[3] + a[1] * b[2] - a[2] * b[1],
+            a[3] * b[1] - a[0] * b[2] + a[1] * b[3] + a[2] * b[0],
+            a[3] * b[2] + a[0] * b[1] - a[1] * b[0] + a[2] * b[3],
+            a[3] * b[3] - a[0] * b[0] - a[1] * b[1] - a[2] * b[2]};
 }
 
 struct Local {
@@ -217,7 +225,8 @@ Local LocalAt(const aiNode& node, const Channel* channel, double seconds) {
 }
 
 // The seconds of the first and last key of the channels along the node's chain.
-bool KeyRange(const std::vector<std::pair<const aiNode*, const Channel*>>& chain, double& first, double& last) {
+bool KeyRange(const std::vector<std::pair<const aiNode*, const Channel*>>& chain, double& first,
+              double& last) {
     first = std::numeric_limits<double>::infinity();
     last = -first;
     auto take = [&](double tick, double tps) {
@@ -241,7 +250,8 @@ MotionSource SplitMotionPath(const std::string& path) {
     if (IsFile(path)) return {path, ""};
     const std::size_t slash = path.find_last_of("/\\");
     const std::size_t start = slash == std::string::npos ? 0 : slash + 1;
-    for (std::size_t hash = path.find('#', start); hash != std::string::npos; hash = path.find('#', hash + 1)) {
+    for (std::size_t hash = path.find('#', start); hash != std::string::npos;
+         hash = path.find('#', hash + 1)) {
         if (IsFile(path.substr(0, hash))) return {path.substr(0, hash), path.substr(hash + 1)};
     }
     return {path, ""};

@@ -87,8 +87,8 @@ MotionFrame ChannelsOfWorld(const Transform& world, const Quaternion& rotation_i
         }
     }
     const auto hpb = HeadingPitchBank(r);
-    return MotionFrame{{world.m[0][3], world.m[1][3], -world.m[2][3], hpb[0], hpb[1], hpb[2], scale[0], scale[1],
-                        scale[2]}};
+    return MotionFrame{
+        {world.m[0][3], world.m[1][3], -world.m[2][3], hpb[0], hpb[1], hpb[2], scale[0], scale[1], scale[2]}};
 }
 
 void MakeAnglesContinuous(MotionTable& table) {

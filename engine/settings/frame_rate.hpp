@@ -7,6 +7,8 @@ namespace vexo {
 inline constexpr double kDefaultFramesPerSecond = 24.0;
 
 // The time of a frame in seconds, as every writer and reader of timed formats takes it.
-inline double FrameTime(double frame, double fps) { return frame / fps; }
+inline double FrameTime(double frame, double fps) {
+    return frame / fps;
+}
 
 }  // namespace vexo

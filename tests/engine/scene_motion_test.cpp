@@ -1,8 +1,9 @@
 // Animated scene files as the parent motion: the conversion of a world transform into the nine
 // channels, the sampling of node hierarchies, the choice of the node, every message, and Vexo's
 // own glTF read back as the keys of its version 1 scene.
-#include <gtest/gtest.h>
+#include "engine/motion/scene_motion.hpp"
 
+#include <gtest/gtest.h>
 #include <tiny_gltf.h>
 
 #include <cmath>
@@ -12,7 +13,6 @@
 #include <sstream>
 
 #include "engine/create_scene.hpp"
-#include "engine/motion/scene_motion.hpp"
 #include "engine/motion/world_channels.hpp"
 #include "engine/writers/gltf_scene.hpp"
 #include "tests/support/test_support.hpp"
@@ -26,10 +26,13 @@ using testing::ScriptedHook;
 using testing::TempDir;
 
 // The difference of two angles in degrees, up to whole turns.
-double AngleGap(double a, double b) { return std::remainder(a - b, 360.0); }
+double AngleGap(double a, double b) {
+    return std::remainder(a - b, 360.0);
+}
 
 std::array<std::array<double, 3>, 3> AboutAxis(int axis, double degrees) {
-    const double c = std::cos(degrees * std::numbers::pi / 180), s = std::sin(degrees * std::numbers::pi / 180);
+    const double c = std::cos(degrees * std::numbers::pi / 180),
+                 s = std::sin(degrees * std::numbers::pi / 180);
     if (axis == 0) return {{{1, 0, 0}, {0, c, -s}, {0, s, c}}};
     if (axis == 1) return {{{c, 0, s}, {0, 1, 0}, {-s, 0, c}}};
     return {{{c, -s, 0}, {s, c, 0}, {0, 0, 1}}};
@@ -45,7 +48,8 @@ TEST(WorldChannels, SingleTurnsInGltfAxesGiveTheirAngles) {
                  {0, -45, {0, 45, 0}}, {2, 20, {0, 0, 20}},  {2, -170, {0, 0, -170}}};
     for (const auto& c : cases) {
         const auto hpb = HeadingPitchBank(AboutAxis(c.axis, c.degrees));
-        for (int k = 0; k < 3; ++k) EXPECT_NEAR(hpb[k], c.hpb[k], 1e-12) << c.axis << " " << c.degrees << " " << k;
+        for (int k = 0; k < 3; ++k)
+            EXPECT_NEAR(hpb[k], c.hpb[k], 1e-12) << c.axis << " " << c.degrees << " " << k;
     }
 }
 
@@ -88,7 +92,7 @@ TEST(WorldChannels, PositionScaleMirrorAndHiddenObjects) {
     } cases[] = {
         {{2, 3, 0.5}, {1, 2, -3, 0, 0, 90, 2, 3, 0.5}},
         {{-2, 3, 0.5}, {1, 2, -3, 0, 0, 90, -2, 3, 0.5}},  // mirrored: the mirror goes into the x scale
-        {{0, 0, 0}, {1, 2, -3, 0, 0, 90, 0, 0, 0}},              // hidden: rotation from the quaternion
+        {{0, 0, 0}, {1, 2, -3, 0, 0, 90, 0, 0, 0}},        // hidden: rotation from the quaternion
         {{1, 0, 1}, {1, 2, -3, 0, 0, 90, 1, 0, 1}},
     };
     for (const auto& c : cases) {
@@ -120,11 +124,11 @@ TEST(WorldChannels, NeighboursNeverJumpAWholeTurn) {
 struct TestNode {
     std::string name;
     int parent = -1;
-    std::vector<float> times;                          // seconds; empty: not animated
-    std::vector<std::array<float, 3>> translations;    // one per time
-    std::vector<std::array<float, 4>> rotations;       // one per time, x y z w
-    std::vector<std::array<float, 3>> scales;          // one per time
-    std::array<double, 3> translation{0, 0, 0};        // the static transform
+    std::vector<float> times;                        // seconds; empty: not animated
+    std::vector<std::array<float, 3>> translations;  // one per time
+    std::vector<std::array<float, 4>> rotations;     // one per time, x y z w
+    std::vector<std::array<float, 3>> scales;        // one per time
+    std::array<double, 3> translation{0, 0, 0};      // the static transform
     std::array<double, 4> rotation{0, 0, 0, 1};
 };
 
@@ -188,7 +192,8 @@ void WriteGltf(const std::string& path, const std::vector<TestNode>& nodes) {
         }
     }
     for (std::size_t n = 0; n < nodes.size(); ++n) {
-        if (nodes[n].parent >= 0) model.nodes[static_cast<std::size_t>(nodes[n].parent)].children.push_back(static_cast<int>(n));
+        if (nodes[n].parent >= 0)
+            model.nodes[static_cast<std::size_t>(nodes[n].parent)].children.push_back(static_cast<int>(n));
     }
     if (!animation.channels.empty()) model.animations.push_back(animation);
     model.scenes.push_back(scene);
@@ -204,7 +209,8 @@ std::vector<TestNode> SpinningParent() {
         parent.times.push_back(0.25f * static_cast<float>(k));
         const double half = k * std::numbers::pi / 4;  // a quarter turn per key
         parent.translations.push_back({0, 1, 0});
-        parent.rotations.push_back({0, static_cast<float>(std::sin(half)), 0, static_cast<float>(std::cos(half))});
+        parent.rotations.push_back(
+            {0, static_cast<float>(std::sin(half)), 0, static_cast<float>(std::cos(half))});
         parent.scales.push_back({2, 2, 2});
     }
     TestNode child = Named("Emitter", 0);
@@ -247,7 +253,8 @@ TEST(SceneMotion, WorldMotionIncludesTheParentsAnimation) {
             const double x = 2 * (along * std::cos(turn) + across * std::sin(turn));
             const double z = 2 * (-along * std::sin(turn) + across * std::cos(turn));
             const double want[] = {x, 1, -z, -seconds * 360, 0, 0, 2, 2, 2};
-            for (int c = 0; c < 9; ++c) EXPECT_NEAR((*table)[j].value[c], want[c], 1e-5) << node << " " << j << " " << c;
+            for (int c = 0; c < 9; ++c)
+                EXPECT_NEAR((*table)[j].value[c], want[c], 1e-5) << node << " " << j << " " << c;
         }
     }
     // At 30 frames per second the same two seconds are 61 frames.
@@ -264,7 +271,8 @@ TEST(SceneMotion, RefusesWhatIsNoSingleAnimatedNode) {
     testing::WriteFile(dir.path("broken.glb"), "glTF but not really");
     testing::WriteFile(dir.path("noise.txt"), "\nnot a motion\n");
     std::vector<TestNode> many;
-    for (int n = 0; n < 23; ++n) many.push_back(SpinningParent()[0]), many.back().name = "n" + std::to_string(n);
+    for (int n = 0; n < 23; ++n)
+        many.push_back(SpinningParent()[0]), many.back().name = "n" + std::to_string(n);
     WriteGltf(dir.str("many.glb"), many);
     const struct {
         std::string path;
@@ -274,8 +282,9 @@ TEST(SceneMotion, RefusesWhatIsNoSingleAnimatedNode) {
         {"spin.glb#Nobody", "The scene file has no node named \"Nobody\".\nAnimated nodes: Spinner, Emitter"},
         {"static.gltf", "The scene file holds no animated node"},
         {"static.gltf#Cube", "Nothing animates the node \"Cube\".\nAnimated nodes: none"},
-        {"many.glb", "The scene file holds several animated nodes:\nn0, n1, n2, n3, n4, n5, n6, n7, n8, n9, n10, "
-                     "n11, n12, n13, n14, n15, n16, n17, n18, n19 and 3 more\nName one as FILE#NODE"},
+        {"many.glb",
+         "The scene file holds several animated nodes:\nn0, n1, n2, n3, n4, n5, n6, n7, n8, n9, n10, "
+         "n11, n12, n13, n14, n15, n16, n17, n18, n19 and 3 more\nName one as FILE#NODE"},
         {"noise.txt", "Not a LWMO file"},
         {"missing.glb", "Could not open motion file"},
     };
@@ -295,10 +304,11 @@ TEST(SceneMotion, RefusesWhatIsNoSingleAnimatedNode) {
 TEST(SceneMotion, ContentDecidesTheReaderAndHashesNameNodes) {
     TempDir dir;
     WriteGltf(dir.str("spin.glb"), SpinningParent());
-    std::filesystem::copy_file(dir.path("spin.glb"), dir.path("spin.mot"));       // a scene named as motion
-    std::filesystem::copy_file(dir.path("spin.glb"), dir.path("spin.dae"));       // named as another format
-    std::filesystem::copy_file(dir.path("spin.glb"), dir.path("odd#name.glb"));   // a hash in the file name
-    std::filesystem::copy_file(testing::DataDir() / "emitter_v1.mot", dir.path("motion.glb"));  // motion as glb
+    std::filesystem::copy_file(dir.path("spin.glb"), dir.path("spin.mot"));      // a scene named as motion
+    std::filesystem::copy_file(dir.path("spin.glb"), dir.path("spin.dae"));      // named as another format
+    std::filesystem::copy_file(dir.path("spin.glb"), dir.path("odd#name.glb"));  // a hash in the file name
+    std::filesystem::copy_file(testing::DataDir() / "emitter_v1.mot",
+                               dir.path("motion.glb"));  // motion as glb
     for (const std::string path : {"spin.mot#Emitter", "spin.dae#Emitter", "odd#name.glb#Emitter"}) {
         RecordingSink sink;
         const auto table = Read(dir.str(path), sink);
@@ -320,8 +330,9 @@ class RoundTrip : public ::testing::TestWithParam<std::tuple<std::int16_t, const
 TEST_P(RoundTrip, EveryParticleNodeGivesTheVersion1Keys) {
     const auto [linear, extension, fps] = GetParam();
     TempDir dir;
-    Settings s = testing::SceneSettings(
-        dir, "LWMO\n1\n9\n3\n0 0 0 0 0 0 1 1 1\n0 1 0 0 0\n1 2 2 90 10 0 1 1 1\n10 1 0 0 0\n3 0 -1 180 0 5 1 1 1\n30 1 0 0 0\n");
+    Settings s = testing::SceneSettings(dir,
+                                        "LWMO\n1\n9\n3\n0 0 0 0 0 0 1 1 1\n0 1 0 0 0\n1 2 2 90 10 0 1 1 "
+                                        "1\n10 1 0 0 0\n3 0 -1 180 0 5 1 1 1\n30 1 0 0 0\n");
     s.num_particles = 6;
     s.particles_per_frame = 1;
     s.velocity = 0.4;

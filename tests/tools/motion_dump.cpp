@@ -11,7 +11,7 @@
 namespace {
 
 class StderrSink : public vexo::MessageSink {
-public:
+  public:
     void Message(std::string_view text) override { std::cerr << text << '\n'; }
     void DebugLine(std::string_view) override {}
 };
@@ -31,7 +31,8 @@ int main(int argc, char** argv) {
     const auto table = vexo::GetMotionFile(settings, sink, state, fps);
     if (!table) return 1;
     for (const vexo::MotionFrame& entry : *table) {
-        for (int c = 0; c < vexo::kMotionChannels; ++c) std::printf(c == 0 ? "%.9g" : " %.9g", entry.value[c]);
+        for (int c = 0; c < vexo::kMotionChannels; ++c)
+            std::printf(c == 0 ? "%.9g" : " %.9g", entry.value[c]);
         std::printf("\n");
     }
     return 0;
