@@ -22,7 +22,7 @@ constexpr const char* kProgram = "vexo-cli";
 
 constexpr const char* kDescription =
     "Generates a LightWave scene (LWSC) of particles emitted from the keyed motion of a parent\n"
-    "(a LightWave LWMO motion file). Every particle becomes one object that loads the particle\n"
+    "(a LightWave LWMO motion file or an animated scene file). Every particle becomes one object that loads the particle\n"
     "object and carries its own keyed motion.\n\n"
     "Settings start from the defaults, or from PREFS_FILE (a preferences file saved by vexo or\n"
     "by --write-prefs); --object, --motion, --scene and --set then override single fields.";
@@ -47,7 +47,9 @@ constexpr const char* kFooter =
     "                                                 (a key every frame)\n"
     "  end_behavior                                   Recycle, Stop or Destroy (or 0, 1, 2)\n\n"
     "The motion file may be a version 1 file (LightWave 5) or a version 3 file of envelopes\n"
-    "(LightWave 6 and later).\n\n"
+    "(LightWave 6 and later), or any animated scene file the Open Asset Import Library reads\n"
+    "(glTF .gltf/.glb, FBX, Collada .dae, ...), recognised by its content. FILE#NODE names the\n"
+    "emitter node; without a name the file must hold exactly one animated node.\n\n"
     "Exit status: 0 done; 1 the scene or a file could not be written, or the motion file was\n"
     "refused; 2 bad arguments or settings (nothing written); 130 interrupted by Ctrl-C (the\n"
     "scene keeps its header and every complete object block).\n\n"
@@ -94,6 +96,7 @@ struct Options {
     std::string engine = "scheduled";
     std::string format = "auto";
     unsigned threads = 0;
+    double fps = kDefaultFramesPerSecond;
 };
 
 int Fail(CliStreams& s, int code, const std::string& text) {
@@ -148,6 +151,7 @@ int Generate(const Options& options, const Settings& settings, CliStreams& s, En
     GenerateOptions generate;
     generate.path = options.engine == "reference" ? GenerationPath::Reference : GenerationPath::Scheduled;
     generate.threads = options.threads;
+    generate.fps = options.fps;
     generate.format = options.format == "lwsc3"  ? SceneFormat::Lwsc3
                       : options.format == "gltf" ? SceneFormat::Gltf
                       : options.format == "glb"  ? SceneFormat::Glb
@@ -203,7 +207,9 @@ int RunCli(int argc, const char* const* argv, CliStreams& streams, EngineState& 
     Options options;
     app.add_option("PREFS_FILE", options.prefs_file, "Preferences file to start from (default: built-in defaults)");
     app.add_option("--object", options.object, "Particle object every particle loads (sets particle_object)");
-    app.add_option("--motion", options.motion, "Parent motion file, LWMO (sets parent_motion)");
+    app.add_option("--motion", options.motion,
+                   "Parent motion: a LWMO file, or an animated scene file (glTF, FBX, Collada, ...) as FILE or "
+                   "FILE#NODE (sets parent_motion)");
     app.add_option("--scene", options.scene, "Target scene file to write, LWSC (sets target_scene)");
     app.add_option("--set", options.sets, "Set one field: field=value (repeatable, applied in order)")
         ->take_all()
@@ -222,6 +228,10 @@ int RunCli(int argc, const char* const* argv, CliStreams& streams, EngineState& 
                    "and later), gltf or glb (glTF 2.0); auto (the default) picks glTF for a target ending in "
                    ".gltf or .glb")
         ->check(CLI::IsMember({"auto", "lwsc", "lwsc3", "gltf", "glb"}));
+    app.add_option("--fps", options.fps,
+                   "The scene's frames per second (default 24): the time base of gravity, the sampling of "
+                   "timed motion files (version 3, glTF, FBX, ...), the scene header and glTF key times")
+        ->check(CLI::Range(0.001, 1000.0));
     app.add_option("--threads", options.threads, "Worker threads for the scheduled engine (default: one per core)")
         ->check(CLI::Range(1u, 256u));
 

@@ -46,8 +46,11 @@ constexpr std::size_t kFlushSize = 1 << 18;
 // 3 text from the keys, or the keys themselves for glTF.
 class BlockMaker {
 public:
-    BlockMaker(const Settings& settings, const EngineState& state, SceneFormat format)
-        : object_(PathText(settings.particle_object)), channels_(state.no_info_channels), format_(format) {}
+    BlockMaker(const Settings& settings, const EngineState& state, const GenerateOptions& options)
+        : object_(PathText(settings.particle_object)),
+          channels_(state.no_info_channels),
+          format_(options.format),
+          fps_(options.fps) {}
     template <class Passes>
     void Make(Passes& passes, std::uint32_t p, Block& block) const {
         // glTF keeps its keys as single-precision floats.
@@ -57,7 +60,7 @@ public:
         BlockBuilder builder(block, format_ == SceneFormat::Lwsc1, object_, channels_, limit);
         passes.RecordBlock(p, builder);
         if (format_ == SceneFormat::Lwsc3) {
-            AppendLwsc3Object(block.text, object_, block.keys);
+            AppendLwsc3Object(block.text, object_, block.keys, fps_);
             block.keys.clear();
         }
     }
@@ -66,6 +69,7 @@ private:
     std::string object_;
     std::uint32_t channels_;
     SceneFormat format_;
+    double fps_;
 };
 
 // Where the writer takes object blocks from, one after the other from 0.
@@ -133,10 +137,11 @@ bool IsGltf(SceneFormat format) { return format == SceneFormat::Gltf || format =
 
 // Writes the header and then the blocks in order, asking the hook at the start of every block.
 // A glTF scene collects the blocks and is written whole at the end. Whatever stops it early but
-// a break (an abort, a value the scene cannot hold, memory running out, a failed write) deletes
-// the partial file.
+// a break (an abort, a value the scene cannot hold, memory running out, a failed write) leaves
+// the target as it was.
 void WriteToFile(const Settings& settings, BlockSource& source, PassHook& hook, MessageSink& sink,
-                 SceneFormat format, GltfScene* gltf, SceneReport& report) {
+                 const GenerateOptions& options, GltfScene* gltf, SceneReport& report) {
+    const SceneFormat format = options.format;
     SceneFile file;
     if (!file.Open(PathText(settings.target_scene))) {
         report.outcome = WriteOutcome::CannotOpen;
@@ -156,8 +161,8 @@ void WriteToFile(const Settings& settings, BlockSource& source, PassHook& hook, 
         return polled != PassAction::Continue;
     });
     try {
-        if (format == SceneFormat::Lwsc1) AppendSceneHeader(out, settings);
-        if (format == SceneFormat::Lwsc3) AppendLwsc3Header(out, settings);
+        if (format == SceneFormat::Lwsc1) AppendSceneHeader(out, settings, options.fps);
+        if (format == SceneFormat::Lwsc3) AppendLwsc3Header(out, settings, options.fps);
         for (; p < passes; ++p) {
             PassAction action = hook.OnPassStart(p, passes);
             bool made = true;
@@ -296,6 +301,7 @@ SceneReport CreateScene(const Settings& settings, EngineState& state, MessageSin
         Particle initial;
         initial.delay = settings.creation_delay;
         sim.ChildArray.assign(report.objects_total, initial);
+        sim.frames_per_second = options.fps;
     } catch (const std::bad_alloc&) {
         return no_memory(scene_text::ParticleRecords(report.objects_total));
     } catch (const std::length_error&) {
@@ -304,7 +310,7 @@ SceneReport CreateScene(const Settings& settings, EngineState& state, MessageSin
 
     std::optional<MotionTable> table;
     try {
-        table = GetMotionFile(settings, sink, state);
+        table = GetMotionFile(settings, sink, state, options.fps);
     } catch (const std::bad_alloc&) {
         return no_memory(scene_text::kParentMotion);
     }
@@ -321,23 +327,23 @@ SceneReport CreateScene(const Settings& settings, EngineState& state, MessageSin
                 sink.Message(scene_text::kUnitCube);
                 mesh = UnitCube();
             }
-            gltf.emplace(std::move(*mesh), report.objects_total);
+            gltf.emplace(std::move(*mesh), report.objects_total, options.fps);
         } catch (const std::bad_alloc&) {
             return no_memory(scene_text::kParticleMesh);
         }
     }
     GltfScene* gltf_scene = gltf ? &*gltf : nullptr;
-    const BlockMaker maker(settings, state, options.format);
+    const BlockMaker maker(settings, state, options);
 
     if (options.path == GenerationPath::Reference) {
         ReferenceSource source(*table, settings, state, sim, maker);
-        WriteToFile(settings, source, hook, sink, options.format, gltf_scene, report);
+        WriteToFile(settings, source, hook, sink, options, gltf_scene, report);
         return report;
     }
     std::vector<Particle>().swap(sim.ChildArray);  // the scheduled path keeps one record per block
     std::optional<ScheduledPasses> passes;
     try {
-        passes.emplace(*table, settings, state);
+        passes.emplace(*table, settings, state, options.fps);
         passes->BuildSchedule();
     } catch (const std::bad_alloc&) {
         return no_memory(scene_text::kSchedule);
@@ -345,7 +351,7 @@ SceneReport CreateScene(const Settings& settings, EngineState& state, MessageSin
         return no_memory(scene_text::kSchedule);
     }
     ScheduledSource source(*passes, state, report.objects_total, ThreadCount(options), maker);
-    WriteToFile(settings, source, hook, sink, options.format, gltf_scene, report);
+    WriteToFile(settings, source, hook, sink, options, gltf_scene, report);
     return report;
 }
 

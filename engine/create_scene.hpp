@@ -9,6 +9,7 @@
 #include "engine/engine_state.hpp"
 #include "engine/reporting.hpp"
 #include "engine/writers/scene_formats.hpp"
+#include "engine/settings/frame_rate.hpp"
 #include "engine/settings/settings.hpp"
 
 namespace vexo {
@@ -53,6 +54,9 @@ struct GenerateOptions {
     GenerationPath path = GenerationPath::Scheduled;
     unsigned threads = 0;  // workers for the scheduled path; 0: one per core
     SceneFormat format = SceneFormat::Lwsc1;
+    // The scene's frame rate: the time base of gravity, the sampling of timed motion files, the
+    // scene header and the times of version 3 and glTF keys. Not part of the settings record.
+    double fps = kDefaultFramesPerSecond;
 };
 
 namespace scene_text {

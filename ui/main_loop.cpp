@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "engine/motion/scene_motion.hpp"
 #include "prefs/input_rules.hpp"
 #include "ui/file_memory.hpp"
 #include "ui/main_window.hpp"
@@ -49,6 +50,15 @@ Entry PathRule(Gadget* g, PathField& field, const char* message, const char* fol
     if (const char* refusal = PathRefusal(typed, folder_message)) return Refuse(g, refusal);
     if (!CouldRead(typed)) return Refuse(g, message);
     SetPathText(field, typed);
+    return Entry::Taken;
+}
+
+// A typed parent motion may name a node of a scene file ("scene.glb#Emitter").
+Entry MotionPathRule(Gadget* g) {
+    const char* typed = GadgetString(g);
+    if (const char* refusal = PathRefusal(typed, text::kMotionIsFolder)) return Refuse(g, refusal);
+    if (!CouldRead(SplitMotionPath(typed).file.c_str())) return Refuse(g, text::kBadMotion);
+    SetPathText(current_prefs.parent_motion, typed);
     return Entry::Taken;
 }
 
@@ -107,6 +117,10 @@ void FileRequesterRule(FileButton button) {
         {ASLFR_SleepWindow, 1},
     };
     if (button == FileButton::Scene) tags.push_back({ASLFR_DoSaveMode, 1});
+    if (button == FileButton::Motion) {
+        tags.push_back({ASLFR_InitialPattern, reinterpret_cast<IPTR>(MotionPattern().c_str())});
+        tags.push_back({ASLFR_DoPatterns, 1});
+    }
     tags.push_back({TAG_DONE, 0});
     auto* request = static_cast<FileRequester*>(AllocAslRequest(ASL_FileRequest, tags.data()));
     if (request == nullptr) return;
@@ -142,10 +156,17 @@ void FileRequesterRule(FileButton button) {
             ShowMainSetting(GD_particle_object);
             break;
         }
-        case FileButton::Motion:
-            SetPathText(current_prefs.parent_motion, whole_path);
+        case FileButton::Motion: {
+            std::string chosen = whole_path;
+            if (!ChooseEmitterNode(chosen)) break;
+            if (chosen.size() > kMaxPathLength) {
+                MyEasyRequest(text::kFilenameOverflow, text::kOk);
+                break;
+            }
+            SetPathText(current_prefs.parent_motion, chosen);
             ShowMainSetting(GD_parent_motion);
             break;
+        }
         case FileButton::Scene:
             if (CouldRead(whole_path)) {
                 if (MyEasyRequest(OverwriteQuestion(text::kTargetExists, whole_path).c_str(), text::kOkCancel) != 0) {
@@ -197,7 +218,7 @@ Entry GadgetUp(Gadget* g) {
         case GD_particle_object:
             return PathRule(g, p.particle_object, text::kBadObject, text::kObjectIsFolder);
         case GD_parent_motion:
-            return PathRule(g, p.parent_motion, text::kBadMotion, text::kMotionIsFolder);
+            return MotionPathRule(g);
         case GD_target_scene:
             return TargetRule(g);
         case GD_get_object:

@@ -58,6 +58,13 @@ void DropQueuedMessages(Window* window);
 // An overwrite question that names the file: the head, the path, then "Overwrite?".
 std::string OverwriteQuestion(const char* head, const std::string& path);
 
+// The parent motion's file pattern: motion files and every scene format the engine reads
+// (emitter_node.cpp).
+const std::string& MotionPattern();
+// When `path` is a scene file with several animated nodes, asks which one is the emitter and
+// appends "#NODE". False when the user cancelled.
+bool ChooseEmitterNode(std::string& path);
+
 // Commands behind the main window's buttons and menu.
 void create_particle_scene();
 void scene_options();
@@ -102,6 +109,8 @@ inline constexpr const char* kTargetIsFolder = "The target scene is a folder,\nn
 inline constexpr const char* kNoObject = "Cannot create a scene\nwithout a particle object.\n\nPlease enter one.";
 inline constexpr const char* kNoMotion = "Cannot create a scene\nwithout a parent motion.\n\nPlease enter one.";
 inline constexpr const char* kNoTarget = "Cannot create a scene\nwithout a target scene.\n\nPlease enter one.";
+inline constexpr const char* kSelectNode = "Select emitter node";
+inline constexpr const char* kSeveralNodes = "The scene file holds several\nanimated nodes. Which one\nis the emitter?";
 }  // namespace text
 
 }  // namespace vexo::ui

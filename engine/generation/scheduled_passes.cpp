@@ -42,10 +42,12 @@ private:
     MotionFrame current_, one_before_, two_before_;
 };
 
-ScheduledPasses::ScheduledPasses(const MotionTable& table, const Settings& settings, const EngineState& state)
+ScheduledPasses::ScheduledPasses(const MotionTable& table, const Settings& settings, const EngineState& state,
+                                 double fps)
     : table_(table),
       settings_(settings),
       last_motion_frame_(state.LastMotionFrame),
+      fps_(fps),
       frames_(FramesOf(settings)),
       slots_(static_cast<std::uint32_t>(settings.num_particles)),
       start_random_(state.random.state()),
@@ -185,6 +187,7 @@ void ScheduledPasses::Emit(std::uint32_t q, const SlotEmission& emission, const 
 void ScheduledPasses::ReplaySlot(std::uint32_t q, std::uint32_t s, Particle& record, Replay mode,
                                  BlockBuilder* block) const {
     Simulation sim;
+    sim.frames_per_second = fps_;
     sim.ChildArray.assign(1, record);
     Particle& r = sim.ChildArray[0];
     Samples samples(table_, settings_, last_motion_frame_);

@@ -24,7 +24,9 @@ namespace vexo {
 class ScheduledPasses {
 public:
     // `state` is the engine state at the start of the generation (after the motion was read).
-    ScheduledPasses(const MotionTable& table, const Settings& settings, const EngineState& state);
+    // `fps` is the time base of gravity.
+    ScheduledPasses(const MotionTable& table, const Settings& settings, const EngineState& state,
+                    double fps = kDefaultFramesPerSecond);
 
     // Simulates which slot each emission of a pass goes to. The schedule holds the emissions
     // that happen, whatever the frame count. Throws std::bad_alloc when it does not fit in memory
@@ -59,6 +61,7 @@ private:
     const MotionTable& table_;
     const Settings& settings_;
     std::int32_t last_motion_frame_;
+    double fps_;
     FrameRange frames_;
     std::uint32_t slots_;
     std::uint32_t start_random_;

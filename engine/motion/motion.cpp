@@ -1,5 +1,7 @@
 #include "engine/motion/motion.hpp"
 
+#include "engine/motion/scene_motion.hpp"
+
 #include <charconv>
 #include <cmath>
 #include <fstream>
@@ -37,7 +39,6 @@ std::string KeysTooFarApart(std::uint32_t key) {
 
 namespace {
 
-constexpr double kSampleRate = 24.0;  // frames per second of a version 3 motion, the engine's time base
 
 bool IsSpace(int c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -144,8 +145,9 @@ MotionTable MotionTable::FromKeys(std::vector<MotionKey> keys) {
 }
 
 MotionTable MotionTable::FromEnvelopes(std::vector<std::optional<Envelope>> channels,
-                                       std::int32_t last_frame) {
+                                       std::int32_t last_frame, double fps) {
     MotionTable table;
+    table.fps_ = fps;
     channels.resize(kMotionChannels);
     table.channels_ = std::move(channels);
     table.envelopes_ = true;
@@ -154,14 +156,24 @@ MotionTable MotionTable::FromEnvelopes(std::vector<std::optional<Envelope>> chan
     return table;
 }
 
+MotionTable MotionTable::FromFrames(std::vector<MotionFrame> frames) {
+    MotionTable table;
+    table.frames_ = std::move(frames);
+    table.envelopes_ = true;
+    table.last_frame_ = static_cast<std::int32_t>(table.frames_.size() - 1);
+    table.first_ = table.frames_.front();
+    return table;
+}
+
 MotionFrame MotionTable::Sampled(std::size_t j) const {
+    if (!frames_.empty()) return frames_[j];
     constexpr double kDegrees = 180.0 / std::numbers::pi;
     MotionFrame frame;
     for (int c = 0; c < kMotionChannels; ++c) {
         const std::optional<Envelope>& envelope = channels_[static_cast<std::size_t>(c)];
         double value = c >= 6 ? 1.0 : 0.0;  // a missing channel: no offset, no rotation, scale 1
         if (envelope) {
-            value = Evaluate(*envelope, static_cast<double>(j) / kSampleRate);
+            value = Evaluate(*envelope, FrameTime(static_cast<double>(j), fps_));
             if (c >= 3 && c <= 5) value *= kDegrees;
         }
         frame.value[static_cast<std::size_t>(c)] = value;
@@ -230,7 +242,7 @@ int GetStringFromASCII(std::istream& in, char* buffer, int max, MessageSink& sin
 }
 
 std::optional<MotionTable> ReadMotion(std::istream& in, std::string_view file, MessageSink& sink,
-                                      EngineState& state) {
+                                      EngineState& state, double fps) {
     char magic[4] = {0, 0, 0, 0};
     const int got = GetStringFromASCII(in, magic, 4, sink);
     if (got < 4 || !stringcmp(magic, "LWMO", 4)) {
@@ -245,7 +257,7 @@ std::optional<MotionTable> ReadMotion(std::istream& in, std::string_view file, M
 
     std::uint32_t version = 0, channels = 0, count = 0;
     if (!ReadUnsigned(words, version)) return fail(words.word_line(), motion_text::BadHeader("version"));
-    if (version == 3) return ReadMotionV3(in, file, words.line(), sink, state);
+    if (version == 3) return ReadMotionV3(in, file, words.line(), sink, state, fps);
     if (!ReadUnsigned(words, channels))
         return fail(words.word_line(), motion_text::BadHeader("channel count"));
     if (!ReadUnsigned(words, count)) return fail(words.word_line(), motion_text::BadHeader("key count"));
@@ -276,14 +288,26 @@ std::optional<MotionTable> ReadMotion(std::istream& in, std::string_view file, M
     return table;
 }
 
-std::optional<MotionTable> GetMotionFile(const Settings& settings, MessageSink& sink, EngineState& state) {
-    const std::string path = PathText(settings.parent_motion);
-    std::ifstream in(path, std::ios::binary);
+std::optional<MotionTable> GetMotionFile(const Settings& settings, MessageSink& sink, EngineState& state,
+                                         double fps) {
+    const MotionSource source = SplitMotionPath(PathText(settings.parent_motion));
+    std::ifstream in(source.file, std::ios::binary);
     if (!in) {
         sink.Message(motion_text::kCannotOpen);
         return std::nullopt;
     }
-    return ReadMotion(in, path, sink, state);
+    char magic[4] = {0, 0, 0, 0};
+    in.read(magic, 4);
+    const bool lwmo = in.gcount() == 4 && stringcmp(magic, "LWMO", 4);
+    in.clear();
+    in.seekg(0);
+    if (!lwmo) {
+        bool not_a_scene = false;
+        std::optional<MotionTable> table = ReadSceneMotion(source, fps, sink, state, &not_a_scene);
+        if (!not_a_scene) return table;
+        // Neither kind: the motion text reader says why, as it always did.
+    }
+    return ReadMotion(in, source.file, sink, state, fps);
 }
 
 }  // namespace vexo

@@ -14,6 +14,7 @@
 #include "engine/engine_state.hpp"
 #include "engine/motion/envelope.hpp"
 #include "engine/reporting.hpp"
+#include "engine/settings/frame_rate.hpp"
 #include "engine/settings/settings.hpp"
 
 namespace vexo {
@@ -37,13 +38,16 @@ struct MotionFrame {
 // LastMotionFrame. Entries are computed when they are asked for and never held all at once, so
 // a motion costs the memory of its keys, whatever the frame of its last key. A version 1 motion
 // gives exactly the numbers of its table filled by accumulation; a version 3 motion samples its
-// envelopes at 24 frames per second.
+// envelopes at the scene's frame rate; an animated scene file is sampled beforehand.
 class MotionTable {
   public:
     // Version 1: keys from frame 0 with strictly rising frames.
     static MotionTable FromKeys(std::vector<MotionKey> keys);
     // Version 3: up to nine channels (missing ones are 0, scale 1), `last_frame` entries long.
-    static MotionTable FromEnvelopes(std::vector<std::optional<Envelope>> channels, std::int32_t last_frame);
+    static MotionTable FromEnvelopes(std::vector<std::optional<Envelope>> channels, std::int32_t last_frame,
+                                     double fps = kDefaultFramesPerSecond);
+    // A motion sampled beforehand, one entry per frame (animated scene files).
+    static MotionTable FromFrames(std::vector<MotionFrame> frames);
 
     std::size_t size() const { return static_cast<std::size_t>(last_frame_) + 1; }
     // Entry j; a version 1 entry costs j additions (use a MotionCursor to walk the frames).
@@ -57,6 +61,8 @@ class MotionTable {
     std::vector<MotionKey> keys_;                    // version 1
     std::vector<std::optional<Envelope>> channels_;  // version 3
     bool envelopes_ = false;
+    double fps_ = kDefaultFramesPerSecond;  // version 3: the rate its envelopes are sampled at
+    std::vector<MotionFrame> frames_;       // sampled beforehand
     std::int32_t last_frame_ = 0;
     MotionFrame first_{};
 };
@@ -98,21 +104,24 @@ std::string KeysNotRising(std::uint32_t key, std::uint32_t frame, std::uint32_t 
 std::string KeysTooFarApart(std::uint32_t key);
 }  // namespace motion_text
 
-// Reads motion text from a stream: version 3 files as envelopes, every other version as the
-// version 1 grammar. Returns the motion, or nothing after a failure reported to `sink`. Messages
-// about the file's contents name `file` and the line.
+// Reads motion text from a stream: version 3 files as envelopes (sampled at `fps`), every other
+// version as the version 1 grammar. Returns the motion, or nothing after a failure reported to
+// `sink`. Messages about the file's contents name `file` and the line.
 std::optional<MotionTable> ReadMotion(std::istream& in, std::string_view file, MessageSink& sink,
-                                      EngineState& state);
-inline std::optional<MotionTable> ReadMotion(std::istream& in, MessageSink& sink, EngineState& state) {
-    return ReadMotion(in, motion_text::kUnnamed, sink, state);
+                                      EngineState& state, double fps = kDefaultFramesPerSecond);
+inline std::optional<MotionTable> ReadMotion(std::istream& in, MessageSink& sink, EngineState& state,
+                                             double fps = kDefaultFramesPerSecond) {
+    return ReadMotion(in, motion_text::kUnnamed, sink, state, fps);
 }
 
 // The rest of a version 3 file, after its magic and version on line `line`.
 std::optional<MotionTable> ReadMotionV3(std::istream& in, std::string_view file, std::uint32_t line,
-                                        MessageSink& sink, EngineState& state);
+                                        MessageSink& sink, EngineState& state, double fps);
 
-// Opens the file named by `settings.parent_motion` and reads it.
-std::optional<MotionTable> GetMotionFile(const Settings& settings, MessageSink& sink, EngineState& state);
+// Opens the file named by `settings.parent_motion` ("FILE" or "FILE#NODE") and reads it, chosen
+// by its content: motion text when it begins "LWMO", else an animated scene file (scene_motion.hpp).
+std::optional<MotionTable> GetMotionFile(const Settings& settings, MessageSink& sink, EngineState& state,
+                                         double fps = kDefaultFramesPerSecond);
 
 // Stores stream characters into `buffer` until a space, newline or tab, `max` characters, or the
 // end of the stream; consumes the ending whitespace and prints the debug line for it.

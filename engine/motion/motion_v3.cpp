@@ -1,7 +1,7 @@
 // Version 3 motion files (LightWave 6 and later): "NumChannels n", then "Channel i" and an
-// "{ Envelope ... }" block per channel. Each channel is sampled at every whole frame at 24 frames
-// per second into the same per-frame table a version 1 file gives, rotations turned from
-// radians into degrees. Blocks the reader does not know are skipped by their depth.
+// "{ Envelope ... }" block per channel. Each channel is sampled at every whole frame of the
+// scene's frame rate (24 unless the caller says otherwise) into the same per-frame table a
+// version 1 file gives, rotations turned from radians into degrees. Blocks the reader does not know are skipped by their depth.
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -17,7 +17,6 @@
 namespace vexo {
 namespace {
 
-constexpr double kSampleRate = 24.0;  // frames per second, the engine's time base
 constexpr std::size_t kMaxWords = 12;   // no line the reader uses has more
 constexpr std::size_t kMaxWordLength = 400;
 
@@ -144,7 +143,7 @@ std::optional<ParseError> ReadEnvelope(LineReader& reader, Envelope& envelope) {
 }  // namespace
 
 std::optional<MotionTable> ReadMotionV3(std::istream& in, std::string_view file, std::uint32_t line,
-                                        MessageSink& sink, EngineState& state) {
+                                        MessageSink& sink, EngineState& state, double fps) {
     LineReader reader(in, line - 1);
     std::vector<std::string> words;
     std::optional<std::uint32_t> channels;
@@ -199,14 +198,14 @@ std::optional<MotionTable> ReadMotionV3(std::istream& in, std::string_view file,
     // sampled when the scene asks for them.
     double frames = 0.0;
     for (const auto& envelope : envelopes) {
-        if (envelope && !envelope->keys.empty()) frames = std::max(frames, std::round(envelope->keys.back().time * kSampleRate));
+        if (envelope && !envelope->keys.empty()) frames = std::max(frames, std::round(envelope->keys.back().time * fps));
     }
     if (frames > std::numeric_limits<std::int32_t>::max() - 1) return fail(reader.line(), "the motion lasts too long");
     const auto last_frame = static_cast<std::int32_t>(frames);
     if (envelopes.size() > static_cast<std::size_t>(kMotionChannels)) envelopes.resize(kMotionChannels);
     state.LastMotionFrame = last_frame;
     state.no_info_channels = *channels;
-    return MotionTable::FromEnvelopes(std::move(envelopes), last_frame);
+    return MotionTable::FromEnvelopes(std::move(envelopes), last_frame, fps);
 }
 
 }  // namespace vexo

@@ -39,9 +39,10 @@ void EffectChildObject(Simulation& sim, std::uint32_t index, const Settings& pre
 
     const double g = prefs.gravity;
     const double e = prefs.elasticity;
-    if (g != 0.0) child.vy = child.vy - g / FramesPerSecond;
+    const double fps = sim.frames_per_second;
+    if (g != 0.0) child.vy = child.vy - g / fps;
     if (IsOn(prefs.ground_bounce) && !(child.y + child.vy >= 0.0)) {
-        child.vy = -std::fma(child.vy, e, (g / FramesPerSecond) * e);
+        child.vy = -std::fma(child.vy, e, (g / fps) * e);
     }
 
     if (child.delay == -1) {

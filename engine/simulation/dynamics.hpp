@@ -10,8 +10,6 @@
 
 namespace vexo {
 
-inline constexpr double FramesPerSecond = 24.0;
-
 void MoveChildObject(Simulation& sim, std::uint32_t index);
 void EffectChildObject(Simulation& sim, std::uint32_t index, const Settings& prefs);
 

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/settings/frame_rate.hpp"
+
 namespace vexo {
 
 inline constexpr std::uint16_t kStateWaiting = 3;  // not yet shown (free slot or delay pending)
@@ -31,6 +33,7 @@ struct Simulation {
     std::uint32_t NumChilds = 0;  // slots whose alive is 1
     Particle Parent;              // the parent's current motion sample
     Particle lastframe;           // the parent's position one frame step earlier
+    double frames_per_second = kDefaultFramesPerSecond;  // the time base of gravity
 };
 
 }  // namespace vexo

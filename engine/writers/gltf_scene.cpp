@@ -16,7 +16,6 @@ namespace {
 
 constexpr int kArrayBuffer = 34962;
 constexpr int kElementArrayBuffer = 34963;
-constexpr double kFramesPerSecond = 24.0;
 
 template <class T>
 void AppendBytes(std::vector<unsigned char>& bytes, const std::vector<T>& values) {
@@ -44,8 +43,8 @@ std::array<double, 4> GltfRotation(double heading, double pitch, double bank) {
             ch * cp * cb + sh * sp * sb};
 }
 
-GltfScene::GltfScene(Mesh mesh, std::uint32_t objects)
-    : mesh_(std::move(mesh)), name_width_(std::max(4, Digits(objects == 0 ? 0 : objects - 1))) {}
+GltfScene::GltfScene(Mesh mesh, std::uint32_t objects, double fps)
+    : mesh_(std::move(mesh)), fps_(fps), name_width_(std::max(4, Digits(objects == 0 ? 0 : objects - 1))) {}
 
 void GltfScene::AddObject(const ObjectKeys& keys) {
     ObjectKeys rising = RisingKeys(keys);
@@ -67,7 +66,7 @@ void GltfScene::AddObject(const ObjectKeys& keys) {
     if (fresh) {
         inputs_.push_back(times_.size());
         input_counts_.push_back(frames.size());
-        for (std::int32_t f : frames) times_.push_back(static_cast<float>(f / kFramesPerSecond));
+        for (std::int32_t f : frames) times_.push_back(static_cast<float>(FrameTime(f, fps_)));
     }
     ch.input = found->second;
     ch.translation = translations_.size();

@@ -11,6 +11,7 @@
 
 #include "engine/writers/object_mesh.hpp"
 #include "engine/generation/scene_key.hpp"
+#include "engine/settings/frame_rate.hpp"
 
 namespace vexo {
 
@@ -19,8 +20,8 @@ std::array<double, 4> GltfRotation(double heading, double pitch, double bank);
 
 class GltfScene {
 public:
-    // `objects` sizes the zero-padded node names ("particle_0007").
-    GltfScene(Mesh mesh, std::uint32_t objects);
+    // `objects` sizes the zero-padded node names ("particle_0007"); `fps` sets the key times.
+    GltfScene(Mesh mesh, std::uint32_t objects, double fps = kDefaultFramesPerSecond);
 
     // Adds the next particle's node and channels.
     void AddObject(const ObjectKeys& keys);
@@ -38,6 +39,7 @@ private:
     };
 
     Mesh mesh_;
+    double fps_;
     int name_width_;
     std::vector<Channels> objects_;
     std::map<std::vector<std::int32_t>, std::int32_t> input_of_frames_;  // shared key times

@@ -43,13 +43,15 @@ ObjectKeys RisingKeys(const ObjectKeys& keys) {
     return rising;
 }
 
-void AppendLwsc3Header(std::string& out, const Settings& settings) {
+void AppendLwsc3Header(std::string& out, const Settings& settings, double fps) {
     out += "LWSC\n3\n\n";
     AppendFrameRange(out, settings);
-    out += "FramesPerSecond 24\n\n";
+    out += "FramesPerSecond ";
+    AppendShortest(out, fps);
+    out += "\n\n";
 }
 
-void AppendLwsc3Object(std::string& out, std::string_view object, const ObjectKeys& keys) {
+void AppendLwsc3Object(std::string& out, std::string_view object, const ObjectKeys& keys, double fps) {
     constexpr double kRadians = std::numbers::pi / 180.0;
     const ObjectKeys rising = RisingKeys(keys);
     out += "LoadObjectLayer 1 ";
@@ -65,7 +67,7 @@ void AppendLwsc3Object(std::string& out, std::string_view object, const ObjectKe
             out += "  Key ";
             AppendShortest(out, c >= 3 && c <= 5 ? key.value[c] * kRadians : key.value[c]);
             out += ' ';
-            AppendShortest(out, static_cast<double>(key.frame) / 24.0);
+            AppendShortest(out, FrameTime(static_cast<double>(key.frame), fps));
             out += " 3 0 0 0 0 0 0\n";
         }
         out += "  Behaviors 1 1\n}\n";

@@ -37,11 +37,11 @@ void AppendFrameRange(std::string& out, const Settings& settings) {
     out += '\n';
 }
 
-void AppendSceneHeader(std::string& out, const Settings& settings) {
+void AppendSceneHeader(std::string& out, const Settings& settings, double fps) {
     out += "LWSC\n1\n\n";
     AppendFrameRange(out, settings);
     out += "FramesPerSecond ";
-    AppendFixed(out, FramesPerSecond);
+    AppendFixed(out, fps);
     out += "\n\n";
 }
 

@@ -19,7 +19,7 @@ void AppendFixed(std::string& out, double value);
 void AppendInt(std::string& out, std::int32_t value);
 void AppendUnsigned(std::string& out, std::uint32_t value);
 
-void AppendSceneHeader(std::string& out, const Settings& settings);
+void AppendSceneHeader(std::string& out, const Settings& settings, double fps = kDefaultFramesPerSecond);
 // The "FirstFrame", "LastFrame" and "FrameStep" lines both scene versions share.
 void AppendFrameRange(std::string& out, const Settings& settings);
 // "LoadObject", "ShowObject", "ObjectMotion", then the channel and key count lines.

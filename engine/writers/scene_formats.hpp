@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "engine/generation/scene_key.hpp"
+#include "engine/settings/frame_rate.hpp"
 #include "engine/settings/settings.hpp"
 
 namespace vexo {
@@ -25,9 +26,10 @@ SceneFormat FormatForTarget(std::string_view target, SceneFormat otherwise);
 // whose frame is earlier than one already kept is dropped.
 ObjectKeys RisingKeys(const ObjectKeys& keys);
 
-void AppendLwsc3Header(std::string& out, const Settings& settings);
+void AppendLwsc3Header(std::string& out, const Settings& settings, double fps = kDefaultFramesPerSecond);
 // One object: "LoadObjectLayer 1", "ShowObject 6 3" and nine envelopes of linear keys at
-// time = frame / 24, rotations in radians.
-void AppendLwsc3Object(std::string& out, std::string_view object, const ObjectKeys& keys);
+// time = frame / fps, rotations in radians.
+void AppendLwsc3Object(std::string& out, std::string_view object, const ObjectKeys& keys,
+                       double fps = kDefaultFramesPerSecond);
 
 }  // namespace vexo

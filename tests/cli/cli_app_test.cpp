@@ -281,11 +281,56 @@ TEST_F(CliFixture, ReadsVersionThreeMotionAndWritesEveryFormat) {
     EXPECT_TRUE(vexo::testing::PassesValidator(dir.str("auto.glb")));
 }
 
+TEST_F(CliFixture, FpsSetsTheScenesFrameRate) {
+    // Without gravity only the header tells 30 frames per second from 24; with gravity the fall.
+    auto at = [&](const char* fps, const char* gravity, const char* format, const std::string& name) {
+        auto args = SceneArgs(3);
+        args.insert(args.end(), {"--fps", fps, "--set", std::string("gravity=") + gravity, "--format", format,
+                                 "--set", "target_scene=" + dir.str(name)});
+        EXPECT_EQ(Run(args).code, kExitOk);
+        return ReadFile(dir.path(name));
+    };
+    const std::string still24 = at("24", "0", "lwsc", "a"), still30 = at("30", "0", "lwsc", "b");
+    const std::string header = "FramesPerSecond 24.000000\n";
+    ASSERT_NE(still24.find(header), std::string::npos);
+    std::string expected = still24;
+    expected.replace(still24.find(header), header.size(), "FramesPerSecond 30.000000\n");
+    EXPECT_EQ(still30, expected);
+    EXPECT_NE(at("24", "9.81", "lwsc", "c"), at("30", "9.81", "lwsc", "d").replace(still24.find(header), header.size(), header));
+    const std::string v3 = at("30", "0", "lwsc3", "e");
+    EXPECT_NE(v3.find("FramesPerSecond 30\n"), std::string::npos);
+    EXPECT_NE(v3.find(" 0.1 3 0 0 0 0 0 0\n"), std::string::npos);  // frame 3 at 3 / 30 s
+    for (const char* bad : {"0", "-1", "abc", "2000"}) {
+        auto args = SceneArgs(1);
+        args.insert(args.end(), {"--fps", bad});
+        EXPECT_EQ(Run(args).code, kExitUsage) << bad;
+    }
+}
+
+TEST_F(CliFixture, AnimatedSceneFilesAreParentMotions) {
+    auto args = SceneArgs(3);
+    args.insert(args.end(), {"--set", "target_scene=" + dir.str("emitters.glb")});
+    ASSERT_EQ(Run(args).code, kExitOk);
+    auto from = [&](const std::string& motion) {
+        auto again = SceneArgs(2);
+        again.insert(again.end(), {"--set", "parent_motion=" + motion});
+        return Run(again);
+    };
+    const CliResult named = from(dir.str("emitters.glb") + "#particle_0001");
+    EXPECT_EQ(named.code, kExitOk) << named.err;
+    const CliResult several = from(dir.str("emitters.glb"));
+    EXPECT_EQ(several.code, kExitFailure);
+    EXPECT_EQ(several.err,
+              "vexo-cli: The scene file holds several animated nodes: particle_0000, particle_0001, particle_0002 Name one "
+              "as FILE#NODE\nvexo-cli: could not create scene: motion file error\n");
+}
+
 TEST_F(CliFixture, HelpDocumentsEveryOption) {
     const CliResult r = Run({"--help"});
     EXPECT_EQ(r.code, kExitOk);
     for (const char* word : {"PREFS_FILE", "--object", "--motion", "--scene", "--set", "--print-prefs",
-                             "--write-prefs", "--quiet", "--engine", "--format", "--threads", "lwsc3", "glb",
+                             "--write-prefs", "--quiet", "--engine", "--format", "--threads", "--fps", "FILE#NODE",
+                             "lwsc3", "glb",
                              "end_behavior", "Exit status", "130"}) {
         EXPECT_NE(r.out.find(word), std::string::npos) << word;
     }

@@ -51,6 +51,9 @@ TEST_F(DynamicsFixture, GravityLowersVerticalSpeed) {
     EXPECT_EQ(p().vy, -0.5);
     Effect();
     EXPECT_EQ(p().vy, -1.0);
+    sim.frames_per_second = 30.0;  // the scene's frame rate is gravity's time base
+    Effect();
+    EXPECT_EQ(p().vy, -1.4);
 }
 
 TEST_F(DynamicsFixture, BounceWorkedExamples) {

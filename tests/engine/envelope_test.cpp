@@ -160,6 +160,22 @@ std::string Channel(int i, const std::string& keys, int count, const std::string
            "  Behaviors " + behaviours + "\n}\n";
 }
 
+TEST(MotionV3, SampledAtTheScenesFrameRate) {
+    // The last key is at 1.25 s: frame 30 at 24 frames per second, 37.5 (rounded up) at 30, 12.5 at 10.
+    for (const auto& [fps, entries] : {std::pair{24.0, 31u}, {30.0, 39u}, {10.0, 14u}}) {
+        std::istringstream in(testing::ReadFile(testing::DataDir() / "emitter_v3.mot"));
+        testing::RecordingSink sink;
+        EngineState state;
+        const auto table = ReadMotion(in, sink, state, fps);
+        ASSERT_TRUE(table);
+        EXPECT_EQ(table->size(), entries) << fps;
+        // Channel 0 runs linearly from 1 at 0.416667 s to 3 at 1.25 s: frame 5 at 10 fps is 0.5 s.
+        if (fps == 10.0) {
+            EXPECT_NEAR((*table)[5].value[0], 1.2, 1e-5);
+        }
+    }
+}
+
 TEST(MotionV3, MissingChannelsLateKeysAndUnknownBlocks) {
     const std::string text = std::string(kHeader) + "{ Plugin ChannelHandler 1 Noise\n  { Nested\n  }\n}\n" +
                              Channel(0, "  Key 2 0.5 3 0 0 0 0 0 0\n  { Extra\n    1 2 3\n  }\n  Key 4 1 3 0 0 0 0 0 0\n", 2) +

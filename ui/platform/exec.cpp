@@ -20,6 +20,7 @@ namespace hooks {
 std::function<bool()> idle_step;
 std::function<LONG(const std::string&, const std::string&, const std::string&)> easy_request;
 std::function<bool(FileRequester&)> file_request;
+std::function<LONG(const std::string&, const std::string&, const std::vector<std::string>&)> list_request;
 int fail_alloc_mem = 0;
 int fail_alloc_asl = 0;
 int fail_lock_screen = 0;

@@ -77,6 +77,8 @@ inline constexpr Tag ASLFR_InitialDrawer = TAG_USER + 0x80009;
 inline constexpr Tag ASLFR_SleepWindow = TAG_USER + 0x8002B;
 inline constexpr Tag ASLFR_DoSaveMode = TAG_USER + 0x8002C;
 inline constexpr Tag ASLFR_RejectIcons = TAG_USER + 0x8003C;
+inline constexpr Tag ASLFR_InitialPattern = TAG_USER + 0x8000A;  // "#?.(a|b)": the files shown first
+inline constexpr Tag ASLFR_DoPatterns = TAG_USER + 0x8002E;
 inline constexpr ULONG ASL_FileRequest = 0;
 
 // ---- exec: libraries, tasks, signals, message ports ----------------------------------------
@@ -236,6 +238,10 @@ struct EasyStruct {
 // Shows a modal message box; returns 1, 2, ... for the buttons from the left, 0 for the rightmost.
 LONG EasyRequestArgs(Window* window, const EasyStruct* easy, ULONG* idcmp, const void* args);
 
+// Shows a modal list of entries under a text, with the buttons "Ok" and "Cancel"; returns the
+// index of the chosen entry, or -1 for "Cancel", the close gadget or no entry chosen.
+LONG ListRequest(Window* window, const char* title, const char* text, const std::vector<std::string>& entries);
+
 // ---- gadtools: gadgets and menus -----------------------------------------------------------
 
 inline constexpr ULONG GENERIC_KIND = 0;
@@ -360,6 +366,7 @@ struct FileRequester {
     std::string fr_Drawer;  // the chosen drawer
     std::vector<TagItem> tags;
     std::string title, initial_drawer, initial_file;
+    std::string pattern;  // ASLFR_InitialPattern when ASLFR_DoPatterns is set, else empty
     bool save_mode = false;
     Window* window = nullptr;
 };

@@ -91,6 +91,8 @@ namespace hooks {
 extern std::function<bool()> idle_step;
 extern std::function<LONG(const std::string& title, const std::string& text, const std::string& buttons)> easy_request;
 extern std::function<bool(FileRequester& request)> file_request;
+extern std::function<LONG(const std::string& title, const std::string& text, const std::vector<std::string>& entries)>
+    list_request;
 extern int fail_alloc_mem;
 extern int fail_alloc_asl;
 extern int fail_lock_screen;

@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QListWidget>
 #include <QPushButton>
 #include <QSortFilterProxyModel>
 #include <QStringList>
@@ -60,6 +61,46 @@ LONG ShowEasyRequest(Window* window, const std::string& title, const std::string
     return dialog.exec();
 }
 
+LONG ShowListRequest(Window* window, const std::string& title, const std::string& text,
+                     const std::vector<std::string>& entries) {
+    QDialog dialog(ParentWidget(window));
+    dialog.setWindowTitle(QString::fromUtf8(title.c_str()));
+    dialog.setFont(FixedFont());
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* body = new QLabel(QString::fromUtf8(text.c_str()), &dialog);
+    body->setMargin(6);
+    layout->addWidget(body);
+    auto* list = new QListWidget(&dialog);
+    for (const std::string& entry : entries) list->addItem(QString::fromUtf8(entry.c_str()));
+    if (!entries.empty()) list->setCurrentRow(0);
+    layout->addWidget(list);
+    auto* row = new QHBoxLayout;
+    auto* ok = new QPushButton("Ok", &dialog);
+    auto* cancel = new QPushButton("Cancel", &dialog);
+    ok->setDefault(true);
+    QObject::connect(ok, &QPushButton::clicked, &dialog, &QDialog::accept);
+    QObject::connect(cancel, &QPushButton::clicked, &dialog, &QDialog::reject);
+    QObject::connect(list, &QListWidget::itemDoubleClicked, &dialog, &QDialog::accept);
+    row->addWidget(ok);
+    row->addStretch();
+    row->addWidget(cancel);
+    layout->addLayout(row);
+    dialog.resize(300, 240);
+    if (dialog.exec() != QDialog::Accepted) return -1;
+    return list->currentRow();
+}
+
+// An AmigaDOS pattern of alternatives, "#?.(mot|glb)", as the file dialog's globs "*.mot *.glb".
+QString Globs(const std::string& pattern) {
+    const std::string prefix = "#?.(";
+    if (pattern.rfind(prefix, 0) != 0 || pattern.back() != ')') return QString::fromUtf8(pattern.c_str());
+    const QStringList alternatives =
+        QString::fromUtf8(pattern.substr(prefix.size(), pattern.size() - prefix.size() - 1).c_str()).split('|');
+    QStringList globs;
+    for (const QString& extension : alternatives) globs << "*." + extension;
+    return globs.join(' ');
+}
+
 bool ShowFileRequester(FileRequester& request) {
     QFileDialog dialog(ParentWidget(request.window), QString::fromUtf8(request.title.c_str()),
                        QString::fromUtf8(request.initial_drawer.c_str()));
@@ -68,7 +109,10 @@ bool ShowFileRequester(FileRequester& request) {
     dialog.setAcceptMode(request.save_mode ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(request.save_mode ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setFilter(QDir::AllEntries | QDir::NoDotAndDotDot);  // hidden files stay hidden
-    dialog.setNameFilter("All files (*)");
+    QStringList filters;
+    if (!request.pattern.empty()) filters << "Matching files (" + Globs(request.pattern) + ")";
+    filters << "All files (*)";
+    dialog.setNameFilters(filters);
     dialog.resize(300 * 2, 400);
     dialog.setProxyModel(new HideIconFiles(&dialog));
     if (!request.initial_file.empty()) dialog.selectFile(QString::fromUtf8(request.initial_file.c_str()));
@@ -89,6 +133,12 @@ LONG EasyRequestArgs(Window* window, const EasyStruct* easy, ULONG*, const void*
     return ShowEasyRequest(window, title, text, buttons);
 }
 
+LONG ListRequest(Window* window, const char* title, const char* text, const std::vector<std::string>& entries) {
+    const std::string t = title != nullptr ? title : "", body = text != nullptr ? text : "";
+    if (hooks::list_request) return hooks::list_request(t, body, entries);
+    return ShowListRequest(window, t, body, entries);
+}
+
 void* AllocAslRequest(ULONG type, const TagItem* tags) {
     if (type != ASL_FileRequest) return nullptr;
     if (hooks::fail_alloc_asl > 0) {
@@ -107,6 +157,7 @@ void* AllocAslRequest(ULONG type, const TagItem* tags) {
     request->initial_drawer = text(ASLFR_InitialDrawer);
     request->initial_file = text(ASLFR_InitialFile);
     request->save_mode = GetTagData(ASLFR_DoSaveMode, 0, list) != 0;
+    if (GetTagData(ASLFR_DoPatterns, 0, list) != 0) request->pattern = text(ASLFR_InitialPattern);
     request->window = reinterpret_cast<Window*>(GetTagData(ASLFR_Window, 0, list));
     return request;
 }

@@ -15,6 +15,8 @@ namespace {
 
 std::vector<RequesterRecord> requesters;
 std::vector<FileRequestRecord> file_requests;
+std::vector<ListRequestRecord> list_requests;
+std::deque<long> list_answers;
 std::deque<long> answers;
 std::deque<FileChoice> file_choices;
 std::deque<std::function<void()>> steps;
@@ -28,6 +30,7 @@ std::deque<std::function<void()>> steps;
 
 const std::vector<RequesterRecord>& Requesters() { return requesters; }
 const std::vector<FileRequestRecord>& FileRequests() { return file_requests; }
+const std::vector<ListRequestRecord>& ListRequests() { return list_requests; }
 const std::vector<std::string>& Activations() { return hooks::activation_log; }
 const std::vector<std::string>& LibraryLog() { return hooks::library_log; }
 
@@ -49,6 +52,7 @@ void AnswerFileRequesters(std::deque<FileChoice> c) {
         record.title = request.title;
         record.initial_drawer = request.initial_drawer;
         record.initial_file = request.initial_file;
+        record.pattern = request.pattern;
         record.save_mode = request.save_mode;
         record.window_set = request.window != nullptr;
         record.sleep_window = GetTagData(ASLFR_SleepWindow, 0, request.tags.data()) != 0;
@@ -66,9 +70,22 @@ void AnswerFileRequesters(std::deque<FileChoice> c) {
     };
 }
 
+void AnswerListRequesters(std::deque<long> a) {
+    list_answers = std::move(a);
+    hooks::list_request = [](const std::string& title, const std::string& text,
+                             const std::vector<std::string>& entries) -> LONG {
+        list_requests.push_back({title, text, entries});
+        if (list_answers.empty()) Unscripted("list requester", text);
+        const long answer = list_answers.front();
+        list_answers.pop_front();
+        return static_cast<LONG>(answer);
+    };
+}
+
 void UseRealRequesters() {
     hooks::easy_request = nullptr;
     hooks::file_request = nullptr;
+    hooks::list_request = nullptr;
 }
 
 void ScriptSteps(std::deque<std::function<void()>> s) {
@@ -103,11 +120,13 @@ int VisualInfosOutstanding() { return hooks::visual_infos_outstanding; }
 void Reset() {
     requesters.clear();
     file_requests.clear();
+    list_requests.clear();
     answers.clear();
     file_choices.clear();
     steps.clear();
     AnswerRequesters({});
     AnswerFileRequesters({});
+    AnswerListRequesters({});
     ScriptSteps({});
     hooks::fail_alloc_mem = hooks::fail_alloc_asl = hooks::fail_lock_screen = 0;
     hooks::fail_visual_info = hooks::fail_open_window = hooks::fail_create_gadget_after = 0;

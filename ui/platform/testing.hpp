@@ -25,8 +25,13 @@ struct FileChoice {
     std::string drawer, file;
 };
 
+struct ListRequestRecord {
+    std::string title, text;
+    std::vector<std::string> entries;
+};
+
 struct FileRequestRecord {
-    std::string title, initial_drawer, initial_file;
+    std::string title, initial_drawer, initial_file, pattern;
     bool save_mode = false;
     bool window_set = false;
     bool sleep_window = false;
@@ -38,6 +43,8 @@ struct FileRequestRecord {
 const std::vector<RequesterRecord>& Requesters();
 // Every file requester shown since Reset(), in order.
 const std::vector<FileRequestRecord>& FileRequests();
+// Every list requester shown since Reset(), in order.
+const std::vector<ListRequestRecord>& ListRequests();
 // Gadgets re-activated since Reset(), as "window title:gadget id".
 const std::vector<std::string>& Activations();
 // Libraries opened, failed and closed since Reset(), in order ("open asl.library", ...).
@@ -47,6 +54,8 @@ const std::vector<std::string>& LibraryLog();
 // the test run (it would otherwise wait for a person).
 void AnswerRequesters(std::deque<long> answers);
 void AnswerFileRequesters(std::deque<FileChoice> choices);
+// Answers for the next list requesters: an entry's index, or -1 for "Cancel".
+void AnswerListRequesters(std::deque<long> answers);
 // Shows the real message and file requesters again (until the next Reset).
 void UseRealRequesters();
 // Steps run one at a time whenever a loop waits and nothing it waits for has arrived.

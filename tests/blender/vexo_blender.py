@@ -1,0 +1,84 @@
+# What both Blender checks share: the numpy alias Debian's Blender 3.4 glTF add-on still needs,
+# the command-line arguments, and the change between Blender's axes and LightWave's.
+#
+# Axes. Blender is right-handed with z up; glTF is right-handed with y up, and Blender's glTF
+# add-on maps Blender (x, y, z) to glTF (x, z, -y). Vexo mirrors glTF's z to reach LightWave's
+# left-handed axes (x right, y up, z forward). Together: Blender (x, y, z) is LightWave (x, z, y),
+# a swap of y and z, so a transform M in LightWave's axes is SWAP * M * SWAP in Blender's.
+# A LightWave rotation is Ry(heading) * Rx(pitch) * Rz(bank) with the usual rotation matrices
+# (Ry turns +z towards +x, Rx turns +z towards -y), as LightWave's own importers build it.
+import atexit
+import math
+import shutil
+import subprocess
+import sys
+import tempfile
+
+import numpy
+
+if "bool" not in vars(numpy):
+    numpy.bool = bool  # removed in numpy 1.24; Blender 3.4's glTF importer still calls it
+
+import bpy  # noqa: E402
+from mathutils import Matrix  # noqa: E402
+
+SWAP = Matrix(((1, 0, 0, 0), (0, 0, 1, 0), (0, 1, 0, 0), (0, 0, 0, 1)))
+
+
+def arguments():
+    """vexo-cli, motion_dump, the test data folder."""
+    args = sys.argv[sys.argv.index("--") + 1:]
+    return args[0], args[1], args[2]
+
+
+def work_folder(prefix):
+    """A scratch folder removed when Blender exits."""
+    folder = tempfile.mkdtemp(prefix=prefix)
+    atexit.register(shutil.rmtree, folder, True)
+    return folder
+
+
+def lightwave_matrix(channels):
+    """The transform of nine LightWave channels: x y z, heading pitch bank (degrees), scale x y z."""
+    x, y, z, h, p, b, sx, sy, sz = channels
+    rotation = (Matrix.Rotation(math.radians(h), 4, "Y") @ Matrix.Rotation(math.radians(p), 4, "X")
+                @ Matrix.Rotation(math.radians(b), 4, "Z"))
+    return Matrix.Translation((x, y, z)) @ rotation @ Matrix.Diagonal((sx, sy, sz, 1.0))
+
+
+def in_blender_axes(matrix):
+    return SWAP @ matrix @ SWAP
+
+
+def run(command):
+    done = subprocess.run(command, capture_output=True, text=True)
+    if done.returncode != 0:
+        fail("%s failed (%d):\n%s%s" % (" ".join(command), done.returncode, done.stdout, done.stderr))
+    return done.stdout
+
+
+failures = []
+
+
+def check(condition, text):
+    if not condition:
+        failures.append(text)
+
+
+def fail(text):
+    print("FAIL: " + text, file=sys.stderr)
+    sys.exit(1)
+
+
+def finish(name):
+    for text in failures[:20]:
+        print("FAIL: " + text, file=sys.stderr)
+    if failures:
+        fail("%s: %d differences" % (name, len(failures)))
+    print("%s: passed" % name)
+
+
+def fresh_scene(fps):
+    bpy.ops.wm.read_factory_settings(use_empty=True)
+    bpy.context.scene.render.fps = fps
+    bpy.context.scene.render.fps_base = 1.0
