@@ -9,6 +9,7 @@
 
 #include "engine/generation/block_pipeline.hpp"
 #include "engine/writers/gltf_scene.hpp"
+#include "engine/writers/gltf_tracks.hpp"
 #include "engine/writers/object_mesh.hpp"
 #include "engine/motion/motion.hpp"
 #include "engine/simulation/particle.hpp"
@@ -24,7 +25,8 @@ namespace {
 constexpr std::size_t kFlushSize = 1 << 18;
 
 // How an object block is recorded for the chosen format: version 1 text straight away, version
-// 3 text from the keys, or the keys themselves for glTF.
+// 3 text from the keys, or glTF tracks from the keys. This runs on the workers, so that the
+// writer only copies.
 class BlockMaker {
 public:
     BlockMaker(const Settings& settings, const EngineState& state, SceneFormat format)
@@ -35,6 +37,9 @@ public:
         passes.RecordBlock(p, builder);
         if (format_ == SceneFormat::Lwsc3) {
             AppendLwsc3Object(block.text, object_, block.keys);
+            block.keys.clear();
+        } else if (format_ == SceneFormat::Gltf || format_ == SceneFormat::Glb) {
+            block.gltf = MakeGltfTracks(block.keys);
             block.keys.clear();
         }
     }
@@ -102,21 +107,76 @@ private:
 
 bool IsGltf(SceneFormat format) { return format == SceneFormat::Gltf || format == SceneFormat::Glb; }
 
-// Writes the header and then the blocks in order, asking the hook at the start of every block.
-// A glTF scene collects the blocks and is written whole at the end.
-void WriteToFile(const Settings& settings, BlockSource& source, PassHook& hook, SceneFormat format,
-                 GltfScene* gltf, SceneReport& report) {
-    SceneFile file;
-    if (!file.Open(PathText(settings.target_scene))) {
+// Where the object blocks go, in order.
+class SceneOutput {
+public:
+    virtual ~SceneOutput() = default;
+    // Creates the target; false with error() when it cannot be.
+    virtual bool Open(const std::string& target) = 0;
+    // False once a write has failed.
+    virtual bool Add(const Block& block) = 0;
+    // Completes and closes the file; false with error() when a write failed.
+    virtual bool Finish() = 0;
+    virtual void Remove() = 0;
+    virtual std::string error() const = 0;
+};
+
+// Version 1 or 3 text: the header, then each block's text, handed to the file in large pieces.
+class TextOutput : public SceneOutput {
+public:
+    TextOutput(const Settings& settings, SceneFormat format) : settings_(settings), format_(format) {}
+    bool Open(const std::string& target) override {
+        if (!file_.Open(target)) return false;
+        if (format_ == SceneFormat::Lwsc1) AppendSceneHeader(out_, settings_);
+        if (format_ == SceneFormat::Lwsc3) AppendLwsc3Header(out_, settings_);
+        return true;
+    }
+    bool Add(const Block& block) override {
+        out_ += block.text;
+        if (out_.size() < kFlushSize) return true;
+        const bool ok = file_.Write(out_);
+        out_.clear();
+        return ok;
+    }
+    bool Finish() override {
+        file_.Write(out_);
+        return file_.Close();
+    }
+    void Remove() override { file_.Remove(); }
+    std::string error() const override { return file_.error(); }
+
+private:
+    const Settings& settings_;
+    SceneFormat format_;
+    SceneFile file_;
+    std::string out_;
+};
+
+// glTF: each block's tracks go to disk as they come; the file is completed at the end.
+class GltfOutput : public SceneOutput {
+public:
+    GltfOutput(Mesh mesh, std::uint32_t objects, SceneFormat format)
+        : scene_(std::move(mesh), objects, format == SceneFormat::Glb) {}
+    bool Open(const std::string& target) override { return scene_.Open(target); }
+    bool Add(const Block& block) override { return scene_.AddObject(block.gltf); }
+    bool Finish() override { return scene_.Finish(); }
+    void Remove() override { scene_.Remove(); }
+    std::string error() const override { return scene_.error(); }
+
+private:
+    GltfScene scene_;
+};
+
+// Writes the blocks in order, asking the hook at the start of every block. A break completes
+// the file with the blocks written so far; an abort, a failed write or want of memory delete it.
+void WriteToFile(const Settings& settings, BlockSource& source, PassHook& hook, SceneOutput& output,
+                 SceneReport& report) {
+    if (!output.Open(PathText(settings.target_scene))) {
         report.outcome = WriteOutcome::CannotOpen;
-        report.error = file.error();
+        report.error = output.error();
         return;
     }
-    std::string out;
-    if (format == SceneFormat::Lwsc1) AppendSceneHeader(out, settings);
-    if (format == SceneFormat::Lwsc3) AppendLwsc3Header(out, settings);
     Block block;
-
     const auto passes = static_cast<std::uint32_t>(settings.num_particles);
     bool aborted = false, no_memory = false;
     report.outcome = WriteOutcome::Complete;
@@ -137,41 +197,27 @@ void WriteToFile(const Settings& settings, BlockSource& source, PassHook& hook, 
             no_memory = true;
             break;
         }
-        if (gltf != nullptr) {
-            gltf->AddObject(block.keys);
-        } else {
-            out += block.text;
-        }
+        const bool written = output.Add(block);
         report.objects_written = p + 1;
-        if (out.size() >= kFlushSize) {
-            if (!file.Write(out)) break;
-            out.clear();
-        }
+        if (!written) break;
     }
     source.Finish(p);
 
     if (aborted) {
-        file.Remove();
+        output.Remove();
         report.outcome = WriteOutcome::Aborted;
         return;
     }
     if (no_memory) {
-        file.Remove();
+        output.Remove();
         report.outcome = WriteOutcome::NotStarted;
         report.result = SceneResult::NoMemory;
         return;
     }
-    if (gltf != nullptr && !file.failed() && !gltf->Serialize(format == SceneFormat::Glb, out)) {
-        file.Remove();
+    if (!output.Finish()) {
+        output.Remove();
         report.outcome = WriteOutcome::WriteFailed;
-        report.error = "the glTF scene could not be encoded";
-        return;
-    }
-    file.Write(out);
-    if (!file.Close()) {
-        file.Remove();
-        report.outcome = WriteOutcome::WriteFailed;
-        report.error = file.error();
+        report.error = output.error();
     }
 }
 
@@ -222,21 +268,22 @@ SceneReport CreateScene(const Settings& settings, EngineState& state, MessageSin
         return report;
     }
 
-    std::optional<GltfScene> gltf;
+    std::unique_ptr<SceneOutput> output;
     if (IsGltf(options.format)) {
         std::optional<Mesh> mesh = LoadObjectMesh(PathText(settings.particle_object));
         if (!mesh) {
             sink.Message(scene_text::kUnitCube);
             mesh = UnitCube();
         }
-        gltf.emplace(std::move(*mesh), report.objects_total);
+        output = std::make_unique<GltfOutput>(std::move(*mesh), report.objects_total, options.format);
+    } else {
+        output = std::make_unique<TextOutput>(settings, options.format);
     }
-    GltfScene* gltf_scene = gltf ? &*gltf : nullptr;
     const BlockMaker maker(settings, state, options.format);
 
     if (options.path == GenerationPath::Reference) {
         ReferenceSource source(*table, settings, state, sim, maker);
-        WriteToFile(settings, source, hook, options.format, gltf_scene, report);
+        WriteToFile(settings, source, hook, *output, report);
         return report;
     }
     std::vector<Particle>().swap(sim.ChildArray);  // the scheduled path keeps one record per block
@@ -249,7 +296,7 @@ SceneReport CreateScene(const Settings& settings, EngineState& state, MessageSin
         return report;
     }
     ScheduledSource source(*passes, state, report.objects_total, ThreadCount(options), maker);
-    WriteToFile(settings, source, hook, options.format, gltf_scene, report);
+    WriteToFile(settings, source, hook, *output, report);
     return report;
 }
 

@@ -18,10 +18,20 @@ struct SceneKey {
 };
 using ObjectKeys = std::vector<SceneKey>;
 
+// The keys of one object as glTF animation tracks, made beside the other blocks so that the
+// writer only copies them.
+struct GltfTracks {
+    std::vector<std::int32_t> frames;  // strictly rising, none before 0
+    std::vector<float> translations;   // x y z per key, glTF axes
+    std::vector<float> rotations;      // x y z w per key
+    std::vector<float> scales;         // x y z per key
+};
+
 // One object block while it is being recorded.
 struct Block {
     std::string text;
     ObjectKeys keys;
+    GltfTracks gltf;
 };
 
 class BlockBuilder {

@@ -1,0 +1,62 @@
+// A file written through a descriptor: buffered appends, writes at an offset, an unnamed
+// temporary file beside a target that vanishes when closed, and copying one file's contents
+// onto the end of another inside the kernel. Errors are remembered, never lost.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vexo {
+
+class BinaryFile {
+public:
+    BinaryFile() = default;
+    BinaryFile(const BinaryFile&) = delete;
+    BinaryFile& operator=(const BinaryFile&) = delete;
+    ~BinaryFile();
+
+    // Creates or empties `path` for writing.
+    bool Create(const std::string& path);
+    // An unnamed file for reading and writing in the folder of `beside` (or, where that folder
+    // takes no such file, the system's temporary folder). It has no name, so nothing is left
+    // behind however the program ends.
+    bool CreateTemporary(const std::string& beside);
+
+    bool Write(const void* data, std::size_t size);
+    bool Write(std::string_view text) { return Write(text.data(), text.size()); }
+    // Overwrites bytes already written, without moving the end.
+    bool WriteAt(std::uint64_t offset, const void* data, std::size_t size);
+    // Reads bytes already written back (temporary files only).
+    bool ReadAt(std::uint64_t offset, void* data, std::size_t size);
+    // Appends the whole of `source` (a temporary file), copied inside the kernel where it can be.
+    bool AppendCopyOf(BinaryFile& source);
+
+    // Bytes written so far, buffered ones included.
+    std::uint64_t size() const { return size_; }
+    bool Flush();
+    // Flushes and closes; false when anything written was lost.
+    bool Close();
+    // Closes and deletes the file if it is a regular file with a name (never a device).
+    void Remove();
+
+    bool failed() const { return failed_; }
+    // The system's words for the first failure, e.g. "No space left on device".
+    const std::string& error() const { return error_; }
+
+private:
+    bool Fail(int error_number);
+    bool Fail(const std::string& reason);
+    bool WriteAll(const char* data, std::size_t size);
+
+    int fd_ = -1;
+    std::string path_;  // empty for a temporary file
+    std::vector<char> buffer_;
+    std::uint64_t size_ = 0;
+    bool failed_ = false;
+    std::string error_;
+};
+
+}  // namespace vexo
