@@ -1,11 +1,15 @@
 // Generation speed, side by side in one run:
 //   build/bench/vexo_bench                 (everything; the reference at 2,000 particles takes a while)
 //   build/bench/vexo_bench --benchmark_filter=Linear
-// Reported per benchmark: wall time, and "us/object" (wall time per written object).
+//   build/bench/vexo_bench --benchmark_filter=Writer   (every writer side by side, peak memory)
+// Reported per benchmark: wall time, "us/object" (wall time per written object), and for the
+// writers "peak_MB": how far the process's peak resident memory rose above where it stood when
+// the benchmark started (the kernel's high-water mark, reset first through /proc/self/clear_refs).
 #include <benchmark/benchmark.h>
 
 #include <charconv>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -29,6 +33,21 @@ public:
 };
 
 std::filesystem::path Scratch(const char* name) { return std::filesystem::temp_directory_path() / name; }
+
+// A line "Name:   N kB" of /proc/self/status, in bytes.
+double StatusBytes(const char* name) {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind(name, 0) == 0) return std::stod(line.substr(std::strlen(name))) * 1024.0;
+    }
+    return 0;
+}
+
+// Resets the peak resident memory to what is resident now, and returns that.
+double ResetPeakMemory() {
+    std::ofstream("/proc/self/clear_refs") << "5";
+    return StatusBytes("VmRSS:");
+}
 
 // A fountain: emitted upwards in all directions from a moving parent, falling under gravity,
 // bouncing, recycled after 80 frames.
@@ -67,6 +86,7 @@ void Generate(benchmark::State& bench, bool linear, GenerationPath path, unsigne
     SetPathText(s.target_scene, Scratch(target).string());
     NullSink sink;
     NoHook hook;
+    const double resident = ResetPeakMemory();
     for (auto _ : bench) {
         EngineState state;
         const SceneReport report = CreateScene(s, state, sink, hook, {path, threads, format});
@@ -75,8 +95,11 @@ void Generate(benchmark::State& bench, bool linear, GenerationPath path, unsigne
     bench.counters["us/object"] = benchmark::Counter(static_cast<double>(particles) / 1e6,
                                                      benchmark::Counter::kIsIterationInvariantRate |
                                                          benchmark::Counter::kInvert);
+    bench.counters["peak_MB"] = (StatusBytes("VmHWM:") - resident) / 1e6;
+    bench.counters["file_MB"] = static_cast<double>(std::filesystem::file_size(s.target_scene.data())) / 1e6;
     bench.SetBytesProcessed(bench.iterations() *
                             static_cast<std::int64_t>(std::filesystem::file_size(s.target_scene.data())));
+    std::filesystem::remove(s.target_scene.data());  // large scenes take gigabytes
 }
 
 void BM_NonLinear_Reference(benchmark::State& bench) { Generate(bench, false, GenerationPath::Reference, 1); }
@@ -97,21 +120,33 @@ BENCHMARK(BM_Linear_Scheduled)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
-// The same 2,000-particle scene with a key every frame, written by each writer.
-void BM_Writer_Lwsc1(benchmark::State& bench) { Generate(bench, false, GenerationPath::Scheduled, 0); }
-void BM_Writer_Lwsc3(benchmark::State& bench) {
-    Generate(bench, false, GenerationPath::Scheduled, 0, SceneFormat::Lwsc3, "vexo-bench-v3.lws");
+// The same scene written by each writer: 2,000 and 20,000 particles, a key every frame (second
+// argument 0) and linear keys (1), side by side in one run; and once each at 100,000 particles
+// for the peak memory. `Writer_Lwsc1` is the version 1 text the others are measured against.
+void WriterArgs(benchmark::internal::Benchmark* b) {
+    for (const std::int64_t linear : {0, 1}) {
+        for (const std::int64_t particles : {2000, 20000}) b->Args({particles, linear});
+    }
+    b->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
 }
-void BM_Writer_Gltf(benchmark::State& bench) {
-    Generate(bench, false, GenerationPath::Scheduled, 0, SceneFormat::Gltf, "vexo-bench.gltf");
+void Writer(benchmark::State& bench, SceneFormat format, const char* target) {
+    Generate(bench, bench.range(1) != 0, GenerationPath::Scheduled, 0, format, target);
 }
-void BM_Writer_Glb(benchmark::State& bench) {
-    Generate(bench, false, GenerationPath::Scheduled, 0, SceneFormat::Glb, "vexo-bench.glb");
+void BM_Writer_Lwsc1(benchmark::State& bench) { Writer(bench, SceneFormat::Lwsc1, "vexo-bench.lws"); }
+void BM_Writer_Lwsc3(benchmark::State& bench) { Writer(bench, SceneFormat::Lwsc3, "vexo-bench-v3.lws"); }
+void BM_Writer_Gltf(benchmark::State& bench) { Writer(bench, SceneFormat::Gltf, "vexo-bench.gltf"); }
+void BM_Writer_Glb(benchmark::State& bench) { Writer(bench, SceneFormat::Glb, "vexo-bench.glb"); }
+BENCHMARK(BM_Writer_Lwsc1)->Apply(WriterArgs);
+BENCHMARK(BM_Writer_Glb)->Apply(WriterArgs);
+BENCHMARK(BM_Writer_Gltf)->Apply(WriterArgs);
+BENCHMARK(BM_Writer_Lwsc3)->Apply(WriterArgs);
+void Writer100k(benchmark::internal::Benchmark* b) {
+    b->Args({100000, 0})->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 }
-BENCHMARK(BM_Writer_Lwsc1)->Arg(2000)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_Writer_Lwsc3)->Arg(2000)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_Writer_Gltf)->Arg(2000)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_Writer_Glb)->Arg(2000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Writer_Lwsc1)->Apply(Writer100k);
+BENCHMARK(BM_Writer_Glb)->Apply(Writer100k);
+BENCHMARK(BM_Writer_Gltf)->Apply(Writer100k);
+BENCHMARK(BM_Writer_Lwsc3)->Apply(Writer100k);
 
 // The floor for non-linear mode: formatting and writing exactly the bytes of the 2,000-particle
 // scene on one core, with the numbers already known.

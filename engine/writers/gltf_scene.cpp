@@ -99,14 +99,24 @@ bool GltfScene::Open(const std::string& target) {
         error_ = target_.error();
         return false;
     }
-    for (BinaryFile* spool : {&times_, &translations_, &rotations_, &scales_, &frames_}) {
+    for (BinaryFile* spool : Spools()) {
         if (!spool->CreateTemporary(target)) {
             error_ = spool->error();
             Remove();
             return false;
         }
     }
+    nodes_json_.json.ContinueArray(false);
+    channels_json_.json.ContinueArray(false);
+    inputs_json_.json.ContinueArray(true);  // after the mesh's two accessors
+    outputs_json_.json.ContinueArray(true);
     return true;
+}
+
+void GltfScene::JsonSpool::Drain(std::size_t at_least) {
+    if (json.text().size() < at_least) return;
+    file.Write(json.text());
+    json.text().clear();
 }
 
 bool GltfScene::Check(BinaryFile& file) {
@@ -135,7 +145,16 @@ std::int32_t GltfScene::InputOf(const std::vector<std::int32_t>& frames) {
     if (!fresh && SameFrames(found->second, frames)) return found->second;
     std::vector<float> times(frames.size());
     std::transform(frames.begin(), frames.end(), times.begin(), KeyTime);
-    inputs_.push_back(Input{times_.size() / 4, static_cast<std::uint32_t>(frames.size()), times.front(), times.back()});
+    const std::uint64_t offset = times_.size() / 4;
+    inputs_.push_back(Input{offset, static_cast<std::uint32_t>(frames.size())});
+    JsonWriter& json = inputs_json_.json;
+    OpenAccessor(json, 2, 4 * offset, kFloat, frames.size(), "SCALAR");
+    json.Key("max");
+    Floats(json, &times.back(), 1);
+    json.Key("min");
+    Floats(json, &times.front(), 1);
+    json.EndObject();
+    inputs_json_.Drain(kDrainSize);
     times_.Write(times.data(), 4 * times.size());
     frames_.Write(frames.data(), 4 * frames.size());
     cached_input_ = index;
@@ -143,28 +162,81 @@ std::int32_t GltfScene::InputOf(const std::vector<std::int32_t>& frames) {
     return index;
 }
 
+void GltfScene::AddJson(const GltfTracks& tracks, std::int32_t input) {
+    static constexpr float kStill[] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 1};  // translation, scale, rotation
+    const bool animated = input >= 0;
+    const std::size_t n = node_inputs_.size();
+    const std::string number = std::to_string(n);
+    std::string name = "particle_";
+    name.append(static_cast<std::size_t>(std::max(0, name_width_ - static_cast<int>(number.size()))), '0');
+    name += number;
+    JsonWriter& node = nodes_json_.json;
+    node.BeginObject();
+    node.Key("mesh");
+    node.Int(0);
+    node.Key("name");
+    node.String(name);
+    node.Key("rotation");
+    Floats(node, animated ? tracks.rotations.data() : kStill + 6, 4);
+    node.Key("scale");
+    Floats(node, animated ? tracks.scales.data() : kStill + 3, 3);
+    node.Key("translation");
+    Floats(node, animated ? tracks.translations.data() : kStill, 3);
+    node.EndObject();
+    nodes_json_.Drain(kDrainSize);
+    if (!animated) return;
+
+    static constexpr const char* kPaths[] = {"translation", "rotation", "scale"};
+    static constexpr const char* kTypes[] = {"VEC3", "VEC4", "VEC3"};
+    static constexpr std::uint64_t kBytes[] = {12, 16, 12};
+    for (int path = 0; path < 3; ++path) {
+        JsonWriter& channel = channels_json_.json;
+        channel.BeginObject();
+        channel.Key("sampler");
+        channel.UInt(3 * animated_ + static_cast<std::uint64_t>(path));
+        channel.Key("target");
+        channel.BeginObject();
+        channel.Key("node");
+        channel.UInt(n);
+        channel.Key("path");
+        channel.String(kPaths[path]);
+        channel.EndObject();
+        channel.EndObject();
+        OpenAccessor(outputs_json_.json, 3 + path, kBytes[path] * keys_, kFloat, tracks.frames.size(), kTypes[path]);
+        outputs_json_.json.EndObject();
+    }
+    channels_json_.Drain(kDrainSize);
+    outputs_json_.Drain(kDrainSize);
+}
+
 bool GltfScene::AddObject(const GltfTracks& tracks) {
     const std::size_t count = tracks.frames.size();
-    if (count == 0) {
-        nodes_.push_back(Node{-1, 0, {0, 0, 0}, {0, 0, 0}, {0, 0, 0, 1}});
-        return true;
+    const std::int32_t input = count == 0 ? -1 : InputOf(tracks.frames);
+    AddJson(tracks, input);
+    node_inputs_.push_back(input);
+    if (count > 0) {
+        translations_.Write(tracks.translations.data(), 4 * tracks.translations.size());
+        rotations_.Write(tracks.rotations.data(), 4 * tracks.rotations.size());
+        scales_.Write(tracks.scales.data(), 4 * tracks.scales.size());
+        keys_ += count;
+        ++animated_;
     }
-    Node node{InputOf(tracks.frames), static_cast<std::uint32_t>(count), {}, {}, {}};
-    std::copy_n(tracks.translations.begin(), 3, node.t0.begin());
-    std::copy_n(tracks.rotations.begin(), 4, node.r0.begin());
-    std::copy_n(tracks.scales.begin(), 3, node.s0.begin());
-    nodes_.push_back(node);
-    translations_.Write(tracks.translations.data(), 4 * tracks.translations.size());
-    rotations_.Write(tracks.rotations.data(), 4 * tracks.rotations.size());
-    scales_.Write(tracks.scales.data(), 4 * tracks.scales.size());
     bool ok = true;
-    for (BinaryFile* spool : {&times_, &translations_, &rotations_, &scales_, &frames_}) ok = Check(*spool) && ok;
+    for (BinaryFile* spool : Spools()) ok = Check(*spool) && ok;
     return ok;
 }
 
 bool GltfScene::Drain(JsonWriter& json) {
     target_.Write(json.text());
     json.text().clear();
+    return Check(target_);
+}
+
+// The members a spool holds, in place in the document.
+bool GltfScene::Splice(JsonWriter& json, JsonSpool& spool) {
+    spool.Drain(0);
+    if (!Drain(json) || !Check(spool.file)) return false;
+    target_.AppendCopyOf(spool.file);
     return Check(target_);
 }
 
@@ -188,10 +260,10 @@ void GltfScene::WriteJson(JsonWriter& json, std::uint64_t buffer_length) {
     json.Key("scenes");
     json.BeginArray();
     json.BeginObject();
-    if (!nodes_.empty()) {
+    if (!node_inputs_.empty()) {
         json.Key("nodes");
         json.BeginArray();
-        for (std::size_t n = 0; n < nodes_.size(); ++n) {
+        for (std::size_t n = 0; n < node_inputs_.size(); ++n) {
             json.UInt(n);
             drain();
         }
@@ -200,30 +272,10 @@ void GltfScene::WriteJson(JsonWriter& json, std::uint64_t buffer_length) {
     json.EndObject();
     json.EndArray();
 
-    if (!nodes_.empty()) {
+    if (!node_inputs_.empty()) {
         json.Key("nodes");
         json.BeginArray();
-        std::string name;
-        for (std::size_t n = 0; n < nodes_.size(); ++n) {
-            const Node& node = nodes_[n];
-            const std::string number = std::to_string(n);
-            name.assign("particle_");
-            name.append(static_cast<std::size_t>(std::max(0, name_width_ - static_cast<int>(number.size()))), '0');
-            name += number;
-            json.BeginObject();
-            json.Key("mesh");
-            json.Int(0);
-            json.Key("name");
-            json.String(name);
-            json.Key("rotation");
-            Floats(json, node.r0.data(), 4);
-            json.Key("scale");
-            Floats(json, node.s0.data(), 3);
-            json.Key("translation");
-            Floats(json, node.t0.data(), 3);
-            json.EndObject();
-            drain();
-        }
+        Splice(json, nodes_json_);
         json.EndArray();
     }
 
@@ -250,48 +302,35 @@ void GltfScene::WriteJson(JsonWriter& json, std::uint64_t buffer_length) {
     json.EndArray();
 
     const bool animated = !inputs_.empty();
-    const std::uint64_t first_output = 2 + inputs_.size();
     if (animated) {
-        static constexpr const char* kPaths[] = {"translation", "rotation", "scale"};
+        const std::uint64_t first_output = 2 + inputs_.size();
         json.Key("animations");
         json.BeginArray();
         json.BeginObject();
         json.Key("name");
         json.String("particles");
-        for (const bool samplers : {true, false}) {
-            json.Key(samplers ? "samplers" : "channels");
-            json.BeginArray();
-            std::uint64_t animated_index = 0;
-            for (std::size_t n = 0; n < nodes_.size(); ++n) {
-                if (nodes_[n].input < 0) continue;
-                for (std::uint64_t path = 0; path < 3; ++path) {
-                    const std::uint64_t sampler = 3 * animated_index + path;
-                    json.BeginObject();
-                    if (samplers) {
-                        json.Key("input");
-                        json.UInt(2 + static_cast<std::uint64_t>(nodes_[n].input));
-                        json.Key("interpolation");
-                        json.String("LINEAR");
-                        json.Key("output");
-                        json.UInt(first_output + sampler);
-                    } else {
-                        json.Key("sampler");
-                        json.UInt(sampler);
-                        json.Key("target");
-                        json.BeginObject();
-                        json.Key("node");
-                        json.UInt(n);
-                        json.Key("path");
-                        json.String(kPaths[path]);
-                        json.EndObject();
-                    }
-                    json.EndObject();
-                }
-                ++animated_index;
-                drain();
+        json.Key("samplers");
+        json.BeginArray();
+        std::uint64_t sampler = 0;
+        for (const std::int32_t input : node_inputs_) {
+            if (input < 0) continue;
+            for (int path = 0; path < 3; ++path, ++sampler) {
+                json.BeginObject();
+                json.Key("input");
+                json.UInt(2 + static_cast<std::uint64_t>(input));
+                json.Key("interpolation");
+                json.String("LINEAR");
+                json.Key("output");
+                json.UInt(first_output + sampler);
+                json.EndObject();
             }
-            json.EndArray();
+            drain();
         }
+        json.EndArray();
+        json.Key("channels");
+        json.BeginArray();
+        Splice(json, channels_json_);
+        json.EndArray();
         json.EndObject();
         json.EndArray();
     }
@@ -315,27 +354,8 @@ void GltfScene::WriteJson(JsonWriter& json, std::uint64_t buffer_length) {
     json.EndObject();
     OpenAccessor(json, 1, 0, kUnsignedInt, mesh_.indices.size(), "SCALAR");
     json.EndObject();
-    for (const Input& input : inputs_) {
-        OpenAccessor(json, 2, 4 * input.offset, kFloat, input.count, "SCALAR");
-        json.Key("max");
-        Floats(json, &input.last, 1);
-        json.Key("min");
-        Floats(json, &input.first, 1);
-        json.EndObject();
-        drain();
-    }
-    std::uint64_t key = 0;  // keys of the particles before, in the output views
-    for (const Node& node : nodes_) {
-        if (node.input < 0) continue;
-        OpenAccessor(json, 3, 12 * key, kFloat, node.count, "VEC3");
-        json.EndObject();
-        OpenAccessor(json, 4, 16 * key, kFloat, node.count, "VEC4");
-        json.EndObject();
-        OpenAccessor(json, 5, 12 * key, kFloat, node.count, "VEC3");
-        json.EndObject();
-        key += node.count;
-        drain();
-    }
+    Splice(json, inputs_json_);
+    Splice(json, outputs_json_);
     json.EndArray();
 
     json.Key("bufferViews");
@@ -448,9 +468,15 @@ bool GltfScene::WriteGltf() {
 }
 
 bool GltfScene::Finish() {
-    for (BinaryFile* spool : {&times_, &translations_, &rotations_, &scales_, &frames_}) {
+    for (BinaryFile* spool : Spools()) {
         spool->Flush();
         if (!Check(*spool)) return false;
+    }
+    for (const JsonSpool* spool : {&nodes_json_, &channels_json_, &inputs_json_, &outputs_json_}) {
+        if (spool->json.failed()) {
+            error_ = scene_text::kNotFinite;
+            return false;
+        }
     }
     if (!(binary_ ? WriteGlb() : WriteGltf())) return false;
     target_.Close();
@@ -459,7 +485,7 @@ bool GltfScene::Finish() {
 
 void GltfScene::Remove() {
     target_.Remove();
-    for (BinaryFile* spool : {&times_, &translations_, &rotations_, &scales_, &frames_}) spool->Remove();
+    for (BinaryFile* spool : Spools()) spool->Remove();
 }
 
 }  // namespace vexo

@@ -1,8 +1,9 @@
 // A glTF 2.0 scene of particles written as the objects arrive: one node per particle sharing one
 // mesh, each with LINEAR translation, rotation and scale channels. The tracks go straight to
 // unnamed temporary files beside the target; at the end the JSON is written and the tracks are
-// copied behind it, as the GLB binary chunk or as a base64 data URI. Memory stays at a few dozen
-// bytes per particle whatever the number of keys.
+// copied behind it, as the GLB binary chunk or as a base64 data URI. The JSON of each particle
+// is written beside its tracks as it arrives. Memory stays at a few bytes per particle whatever
+// the number of keys.
 #pragma once
 
 #include <array>
@@ -13,6 +14,7 @@
 
 #include "engine/generation/scene_key.hpp"
 #include "engine/writers/binary_file.hpp"
+#include "engine/writers/json_writer.hpp"
 #include "engine/writers/object_mesh.hpp"
 
 namespace vexo {
@@ -40,24 +42,29 @@ public:
     const std::string& error() const { return error_; }
 
 private:
-    struct Node {
-        std::int32_t input;   // index into inputs_, -1 for a particle without keys
-        std::uint32_t count;  // keys
-        std::array<float, 3> t0, s0;
-        std::array<float, 4> r0;
-    };
     struct Input {
         std::uint64_t offset;  // in keys, into times_ and frames_
         std::uint32_t count;
-        float first, last;
+    };
+    // Members of one JSON array, written to a temporary file as the particles arrive.
+    struct JsonSpool {
+        BinaryFile file;
+        JsonWriter json;
+        void Drain(std::size_t at_least);
     };
 
     std::int32_t InputOf(const std::vector<std::int32_t>& frames);
     bool SameFrames(std::int32_t input, const std::vector<std::int32_t>& frames);
     bool Check(BinaryFile& file);
-    void WriteJson(class JsonWriter& json, std::uint64_t buffer_length);
-    bool Drain(class JsonWriter& json);
+    void AddJson(const GltfTracks& tracks, std::int32_t input);
+    void WriteJson(JsonWriter& json, std::uint64_t buffer_length);
+    bool Drain(JsonWriter& json);
+    bool Splice(JsonWriter& json, JsonSpool& spool);
     bool WriteGlb();
+    std::array<BinaryFile*, 9> Spools() {
+        return {&times_, &translations_, &rotations_, &scales_, &frames_, &nodes_json_.file, &channels_json_.file,
+                &inputs_json_.file, &outputs_json_.file};
+    }
     bool WriteGltf();
 
     Mesh mesh_;
@@ -67,7 +74,11 @@ private:
     // The sections of the buffer after the mesh, in their order, and the frames of each input
     // (not written: they tell whether two particles share their key times).
     BinaryFile times_, translations_, rotations_, scales_, frames_;
-    std::vector<Node> nodes_;
+    // The JSON of the nodes, the channels, and the input and output accessors.
+    JsonSpool nodes_json_, channels_json_, inputs_json_, outputs_json_;
+    std::vector<std::int32_t> node_inputs_;  // per particle: its input, -1 for one without keys
+    std::uint64_t keys_ = 0;                  // keys of the animated particles so far
+    std::uint64_t animated_ = 0;              // particles with keys so far
     std::vector<Input> inputs_;
     std::unordered_map<std::uint64_t, std::int32_t> input_of_hash_;
     std::int32_t cached_input_ = -1;  // whose frames are in cached_frames_

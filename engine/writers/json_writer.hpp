@@ -26,6 +26,9 @@ public:
     void Double(double value);
     // Raw text in place of one value (e.g. the start of a string written in pieces).
     void RawValue(std::string_view text);
+    // Goes on with members of an array opened elsewhere: its '[' is not written here, and with
+    // `has_members` the first value is preceded by a comma.
+    void ContinueArray(bool has_members);
 
     bool failed() const { return failed_; }
     // The text written and not yet taken.
