@@ -49,16 +49,23 @@ bool BinaryFile::Create(const std::string& path) {
     return true;
 }
 
-bool BinaryFile::CreateTemporary(const std::string& beside) {
+void BinaryFile::CreateTemporary(const std::string& beside) {
     path_.clear();
-    fd_ = OpenUnnamed(std::filesystem::path(beside).parent_path());
+    beside_ = beside.empty() ? std::string("./x") : beside;
+    buffer_.reserve(kBufferSize);
+}
+
+bool BinaryFile::Spill() {
+    if (fd_ >= 0) return true;
+    if (beside_.empty()) return Fail(EBADF);
+    fd_ = OpenUnnamed(std::filesystem::path(beside_).parent_path());
     if (fd_ < 0) {
         std::error_code ec;
         const auto fallback = std::filesystem::temp_directory_path(ec);
         if (!ec) fd_ = OpenUnnamed(fallback);
     }
     if (fd_ < 0) return Fail(errno);
-    buffer_.reserve(kBufferSize);
+    beside_.clear();
     return true;
 }
 
@@ -74,21 +81,23 @@ bool BinaryFile::WriteAll(const char* data, std::size_t size) {
 }
 
 bool BinaryFile::Write(const void* data, std::size_t size) {
-    if (failed_ || fd_ < 0) return false;
+    if (failed_ || (fd_ < 0 && beside_.empty())) return false;
     const char* bytes = static_cast<const char*>(data);
     size_ += size;
     if (buffer_.size() + size <= kBufferSize) {
         buffer_.insert(buffer_.end(), bytes, bytes + size);
         return true;
     }
-    if (!Flush()) return false;
+    if (!Spill() || !Flush()) return false;
     if (size >= kBufferSize) return WriteAll(bytes, size);
     buffer_.insert(buffer_.end(), bytes, bytes + size);
     return true;
 }
 
 bool BinaryFile::Flush() {
-    if (failed_ || fd_ < 0) return false;
+    if (failed_) return false;
+    if (buffer_.empty() && fd_ < 0 && !beside_.empty()) return true;  // nothing to hold on disk yet
+    if (!Spill()) return false;
     const bool ok = WriteAll(buffer_.data(), buffer_.size());
     buffer_.clear();
     return ok;
@@ -109,6 +118,10 @@ bool BinaryFile::WriteAt(std::uint64_t offset, const void* data, std::size_t siz
 }
 
 bool BinaryFile::ReadAt(std::uint64_t offset, void* data, std::size_t size) {
+    if (fd_ < 0 && !failed_ && offset + size <= buffer_.size()) {  // all still in memory
+        std::copy_n(buffer_.data() + offset, size, static_cast<char*>(data));
+        return true;
+    }
     if (!Flush()) return false;
     char* bytes = static_cast<char*>(data);
     while (size > 0) {
@@ -123,6 +136,8 @@ bool BinaryFile::ReadAt(std::uint64_t offset, void* data, std::size_t size) {
 }
 
 bool BinaryFile::AppendCopyOf(BinaryFile& source) {
+    if (source.failed_) return Fail(source.error());
+    if (source.fd_ < 0) return Write(source.buffer_.data(), source.buffer_.size());  // never left memory
     if (!source.Flush()) return Fail(source.error());
     if (!Flush()) return false;
     off_t from = 0;
@@ -152,7 +167,10 @@ bool BinaryFile::AppendCopyOf(BinaryFile& source) {
 }
 
 bool BinaryFile::Close() {
-    if (fd_ < 0) return !failed_;
+    if (fd_ < 0) {
+        buffer_.clear();
+        return !failed_;
+    }
     Flush();
     if (::close(fd_) != 0) Fail(errno);
     fd_ = -1;
@@ -162,6 +180,8 @@ bool BinaryFile::Close() {
 void BinaryFile::Remove() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
+    beside_.clear();
+    buffer_.clear();
     if (path_.empty()) return;
     std::error_code ec;
     if (std::filesystem::is_regular_file(path_, ec)) std::filesystem::remove(path_, ec);

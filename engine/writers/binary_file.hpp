@@ -22,8 +22,9 @@ public:
     bool Create(const std::string& path);
     // An unnamed file for reading and writing in the folder of `beside` (or, where that folder
     // takes no such file, the system's temporary folder). It has no name, so nothing is left
-    // behind however the program ends.
-    bool CreateTemporary(const std::string& beside);
+    // behind however the program ends. It is made only when more than the write buffer (1 MB)
+    // has to be held: small contents stay in memory.
+    void CreateTemporary(const std::string& beside);
 
     bool Write(const void* data, std::size_t size);
     bool Write(std::string_view text) { return Write(text.data(), text.size()); }
@@ -47,12 +48,14 @@ public:
     const std::string& error() const { return error_; }
 
 private:
+    bool Spill();
     bool Fail(int error_number);
     bool Fail(const std::string& reason);
     bool WriteAll(const char* data, std::size_t size);
 
     int fd_ = -1;
     std::string path_;  // empty for a temporary file
+    std::string beside_;  // where a temporary file is to be made, until it is
     std::vector<char> buffer_;
     std::uint64_t size_ = 0;
     bool failed_ = false;

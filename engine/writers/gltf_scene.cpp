@@ -99,13 +99,7 @@ bool GltfScene::Open(const std::string& target) {
         error_ = target_.error();
         return false;
     }
-    for (BinaryFile* spool : Spools()) {
-        if (!spool->CreateTemporary(target)) {
-            error_ = spool->error();
-            Remove();
-            return false;
-        }
-    }
+    for (BinaryFile* spool : Spools()) spool->CreateTemporary(target);
     nodes_json_.json.ContinueArray(false);
     channels_json_.json.ContinueArray(false);
     inputs_json_.json.ContinueArray(true);  // after the mesh's two accessors
@@ -469,7 +463,6 @@ bool GltfScene::WriteGltf() {
 
 bool GltfScene::Finish() {
     for (BinaryFile* spool : Spools()) {
-        spool->Flush();
         if (!Check(*spool)) return false;
     }
     for (const JsonSpool* spool : {&nodes_json_, &channels_json_, &inputs_json_, &outputs_json_}) {

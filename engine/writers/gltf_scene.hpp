@@ -29,7 +29,7 @@ public:
     // `objects` sizes the zero-padded node names ("particle_0007").
     GltfScene(Mesh mesh, std::uint32_t objects, bool binary);
 
-    // Creates the target and the temporary files beside it.
+    // Creates the target; temporary files beside it follow when the tracks outgrow memory.
     bool Open(const std::string& target);
     // Appends the next particle's node and channels.
     bool AddObject(const GltfTracks& tracks);

@@ -203,7 +203,7 @@ std::set<std::string> FilesIn(const TempDir& dir) {
 
 // Stops and failures leave exactly what the text formats leave, and never a temporary file. A
 // file size limit fails the writes as a full disk does: while the tracks are spooled (100 KB),
-// or only while the target is put together (1 MB, more than any spool holds).
+// or only while the target is put together (3 MB, more than any spool holds).
 TEST(GltfStops, BreakAbortAndFailedWritesLeaveNoStrayFiles) {
     const struct {
         PassAction action;
@@ -214,14 +214,14 @@ TEST(GltfStops, BreakAbortAndFailedWritesLeaveNoStrayFiles) {
         {PassAction::Break, RLIM_INFINITY, WriteOutcome::Interrupted, 7},
         {PassAction::Abort, RLIM_INFINITY, WriteOutcome::Aborted, 0},
         {PassAction::Continue, 100000, WriteOutcome::WriteFailed, 0},
-        {PassAction::Continue, 1000000, WriteOutcome::WriteFailed, 0},
+        {PassAction::Continue, 3000000, WriteOutcome::WriteFailed, 0},
     };
     for (const auto& c : cases) {
         for (const SceneFormat format : {SceneFormat::Glb, SceneFormat::Gltf}) {
             TempDir dir;
             Settings s = GoldenSettings(dir, false);
-            s.num_particles = 1000;
-            s.particles_per_frame = 20;
+            s.num_particles = 3000;
+            s.particles_per_frame = 60;
             const std::string target = format == SceneFormat::Glb ? "scene.glb" : "scene.gltf";
             SetPathText(s.target_scene, dir.str(target));
             EngineState state;
