@@ -2,12 +2,14 @@
 //   build/bench/vexo_bench                 (everything; the reference at 2,000 particles takes a while)
 //   build/bench/vexo_bench --benchmark_filter=Linear
 //   build/bench/vexo_bench --benchmark_filter=Writer   (every writer side by side, peak memory)
+//   build/bench/vexo_bench --benchmark_filter=WriterRatios   (glTF against version 1 text)
 // Reported per benchmark: wall time, "us/object" (wall time per written object), and for the
 // writers "peak_MB": how far the process's peak resident memory rose above where it stood when
 // the benchmark started (the kernel's high-water mark, reset first through /proc/self/clear_refs).
 #include <benchmark/benchmark.h>
 
 #include <charconv>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -147,6 +149,44 @@ BENCHMARK(BM_Writer_Lwsc1)->Apply(Writer100k);
 BENCHMARK(BM_Writer_Glb)->Apply(Writer100k);
 BENCHMARK(BM_Writer_Gltf)->Apply(Writer100k);
 BENCHMARK(BM_Writer_Lwsc3)->Apply(Writer100k);
+
+// The ratios the writers are held to, from runs interleaved in every iteration (version 1 text,
+// GLB, .gltf, one after the other), so that a busy machine weighs on all three alike. Counters:
+// each writer's mean time in ms, and "glb/lws1" and "gltf/lws1", the ratios of the total times.
+void BM_WriterRatios(benchmark::State& bench) {
+    const auto particles = static_cast<std::int32_t>(bench.range(0));
+    Settings s = BenchSettings(particles, 300, bench.range(1) != 0);
+    NullSink sink;
+    NoHook hook;
+    const std::pair<SceneFormat, const char*> writers[] = {
+        {SceneFormat::Lwsc1, "vexo-ratio.lws"}, {SceneFormat::Glb, "vexo-ratio.glb"}, {SceneFormat::Gltf, "vexo-ratio.gltf"}};
+    double seconds[3] = {0, 0, 0};
+    for (auto _ : bench) {
+        for (int w = 0; w < 3; ++w) {
+            SetPathText(s.target_scene, Scratch(writers[w].second).string());
+            EngineState state;
+            const auto start = std::chrono::steady_clock::now();
+            const SceneReport report = CreateScene(s, state, sink, hook, {GenerationPath::Scheduled, 0, writers[w].first});
+            seconds[w] += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            if (report.outcome != WriteOutcome::Complete) bench.SkipWithError("generation failed");
+            std::filesystem::remove(s.target_scene.data());
+        }
+    }
+    const auto runs = static_cast<double>(bench.iterations());
+    bench.counters["lws1_ms"] = 1e3 * seconds[0] / runs;
+    bench.counters["glb_ms"] = 1e3 * seconds[1] / runs;
+    bench.counters["gltf_ms"] = 1e3 * seconds[2] / runs;
+    bench.counters["glb/lws1"] = seconds[1] / seconds[0];
+    bench.counters["gltf/lws1"] = seconds[2] / seconds[0];
+}
+BENCHMARK(BM_WriterRatios)
+    ->Args({2000, 0})
+    ->Args({2000, 1})
+    ->Args({20000, 0})
+    ->Args({20000, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(5.0);
 
 // The floor for non-linear mode: formatting and writing exactly the bytes of the 2,000-particle
 // scene on one core, with the numbers already known.

@@ -13,7 +13,7 @@
 namespace vexo {
 namespace {
 
-constexpr std::size_t kBufferSize = 1 << 20;
+constexpr std::size_t kBufferSize = 1 << 18;
 
 // An unnamed file in `folder`: O_TMPFILE where the file system has it, else a named file that
 // is unlinked at once.

@@ -22,7 +22,7 @@ public:
     bool Create(const std::string& path);
     // An unnamed file for reading and writing in the folder of `beside` (or, where that folder
     // takes no such file, the system's temporary folder). It has no name, so nothing is left
-    // behind however the program ends. It is made only when more than the write buffer (1 MB)
+    // behind however the program ends. It is made only when more than the write buffer (256 KB)
     // has to be held: small contents stay in memory.
     void CreateTemporary(const std::string& beside);
 

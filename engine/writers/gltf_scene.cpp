@@ -19,7 +19,7 @@ constexpr int kElementArrayBuffer = 34963;
 constexpr int kFloat = 5126;
 constexpr int kUnsignedInt = 5125;
 constexpr int kTriangles = 4;
-constexpr std::size_t kDrainSize = 1 << 20;
+constexpr std::size_t kDrainSize = 1 << 16;  // small pieces: fresh pages cost more than calls
 
 // GLB: a 12-byte header (magic, version, total length), then chunks of (length, type, data).
 constexpr std::uint32_t kGlbMagic = 0x46546C67;  // "glTF"
@@ -48,9 +48,17 @@ std::uint64_t HashOf(const std::vector<std::int32_t>& frames) {
     return hash;
 }
 
+// Values compared with the buffer's floats (accessor bounds): the exact value of the float.
 void Floats(JsonWriter& json, const float* values, std::size_t count) {
     json.BeginArray();
     for (std::size_t i = 0; i < count; ++i) json.Double(values[i]);
+    json.EndArray();
+}
+
+// Values every reader takes as single precision (node transforms): the shortest float text.
+void ShortFloats(JsonWriter& json, const float* values, std::size_t count) {
+    json.BeginArray();
+    for (std::size_t i = 0; i < count; ++i) json.Float(values[i]);
     json.EndArray();
 }
 
@@ -171,11 +179,11 @@ void GltfScene::AddJson(const GltfTracks& tracks, std::int32_t input) {
     node.Key("name");
     node.String(name);
     node.Key("rotation");
-    Floats(node, animated ? tracks.rotations.data() : kStill + 6, 4);
+    ShortFloats(node, animated ? tracks.rotations.data() : kStill + 6, 4);
     node.Key("scale");
-    Floats(node, animated ? tracks.scales.data() : kStill + 3, 3);
+    ShortFloats(node, animated ? tracks.scales.data() : kStill + 3, 3);
     node.Key("translation");
-    Floats(node, animated ? tracks.translations.data() : kStill, 3);
+    ShortFloats(node, animated ? tracks.translations.data() : kStill, 3);
     node.EndObject();
     nodes_json_.Drain(kDrainSize);
     if (!animated) return;
@@ -443,7 +451,7 @@ bool GltfScene::WriteGltf() {
     };
     encode(mesh_.positions.data(), 4 * mesh_.positions.size());
     encode(mesh_.indices.data(), 4 * mesh_.indices.size());
-    std::vector<unsigned char> chunk(3 * kDrainSize / 4);
+    std::vector<unsigned char> chunk(3 * kDrainSize);
     for (BinaryFile* section : {&times_, &translations_, &rotations_, &scales_}) {
         for (std::uint64_t at = 0; at < section->size() && Check(target_);) {
             const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), section->size() - at));

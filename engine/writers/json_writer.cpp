@@ -47,19 +47,24 @@ void JsonWriter::Key(std::string_view name) {
 void JsonWriter::String(std::string_view text) {
     BeforeValue();
     text_ += '"';
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
+    const auto plain = [](char c) { return c != '"' && c != '\\' && static_cast<unsigned char>(c) >= 0x20; };
+    for (std::size_t i = 0; i < text.size();) {
+        std::size_t run = i;
+        while (run < text.size() && plain(text[run])) ++run;
+        text_.append(text.data() + i, run - i);  // UTF-8 passes through as it is
+        if (run == text.size()) break;
+        const char c = text[run];
         if (c == '"' || c == '\\') {
             text_ += '\\';
             text_ += c;
-        } else if (byte < 0x20) {
+        } else {
             static constexpr char kHex[] = "0123456789abcdef";
+            const auto byte = static_cast<unsigned char>(c);
             text_ += "\\u00";
             text_ += kHex[byte >> 4];
             text_ += kHex[byte & 15];
-        } else {
-            text_ += c;  // UTF-8 passes through as it is
         }
+        i = run + 1;
     }
     text_ += '"';
 }
@@ -88,6 +93,17 @@ void JsonWriter::Double(double value) {
 }
 
 void JsonWriter::ContinueArray(bool has_members) { first_.push_back(!has_members); }
+
+void JsonWriter::Float(float value) {
+    BeforeValue();
+    if (!std::isfinite(value)) {
+        failed_ = true;
+        text_ += '0';
+        return;
+    }
+    char buffer[32];
+    text_.append(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
+}
 
 void JsonWriter::RawValue(std::string_view text) {
     BeforeValue();

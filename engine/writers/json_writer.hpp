@@ -24,6 +24,9 @@ public:
     // The shortest decimal that reads back as the same double. A value that is not finite has
     // no JSON form: it is written as 0 and the writer counts as failed.
     void Double(double value);
+    // The shortest decimal that reads back as the same float (as single precision); otherwise
+    // as Double.
+    void Float(float value);
     // Raw text in place of one value (e.g. the start of a string written in pieces).
     void RawValue(std::string_view text);
     // Goes on with members of an array opened elsewhere: its '[' is not written here, and with

@@ -35,7 +35,7 @@ TEST(JsonWriter, EscapesQuotesBackslashesAndControlCharacters) {
     EXPECT_EQ(json.text(), "\"q\\\"b\\\\n\\u000a\\u0001\\u001f \xc3\xa9\"");
 }
 
-TEST(JsonWriter, DoublesReadBackExactlyAndNonFiniteOnesFail) {
+TEST(JsonWriter, NumbersReadBackExactlyAndNonFiniteOnesFail) {
     const struct {
         double value;
         const char* text;
@@ -48,6 +48,13 @@ TEST(JsonWriter, DoublesReadBackExactlyAndNonFiniteOnesFail) {
         EXPECT_EQ(std::stod(json.text()), c.value);
         EXPECT_FALSE(json.failed());
     }
+    JsonWriter floats;
+    floats.BeginArray();
+    for (const float f : {0.1f, -2.5f, 1e-7f, 3.4028235e38f}) floats.Float(f);
+    floats.EndArray();
+    EXPECT_EQ(floats.text(), "[0.1,-2.5,1e-07,3.4028235e+38]");
+    floats.Float(std::numeric_limits<float>::infinity());
+    EXPECT_TRUE(floats.failed());
     for (const double bad : {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
                              -std::numeric_limits<double>::infinity()}) {
         JsonWriter json;
