@@ -32,7 +32,8 @@ void Base64Encoder::Append(const unsigned char* data, std::size_t size, std::str
     const std::size_t start = out.size();
     out.resize(start + 4 * groups);
     char* text = out.data() + start;
-    for (std::size_t g = 0; g < groups; ++g, data += 3, text += 4) AppendGroup(data[0], data[1], data[2], text);
+    for (std::size_t g = 0; g < groups; ++g, data += 3, text += 4)
+        AppendGroup(data[0], data[1], data[2], text);
     for (std::size_t i = 0; i < size % 3; ++i) held_[held_count_++] = data[i];
 }
 

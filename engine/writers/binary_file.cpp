@@ -33,7 +33,9 @@ BinaryFile::~BinaryFile() {
     if (fd_ >= 0) ::close(fd_);
 }
 
-bool BinaryFile::Fail(int error_number) { return Fail(std::string(std::strerror(error_number))); }
+bool BinaryFile::Fail(int error_number) {
+    return Fail(std::string(std::strerror(error_number)));
+}
 
 bool BinaryFile::Fail(const std::string& reason) {
     if (!failed_) error_ = reason;
@@ -146,8 +148,8 @@ bool BinaryFile::AppendCopyOf(BinaryFile& source) {
     while (left > 0) {
         const ssize_t copied = ::copy_file_range(source.fd_, &from, fd_, nullptr, left, 0);
         if (copied < 0 && errno == EINTR) continue;
-        if (copied < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP ||
-                           errno == EBADF)) {
+        if (copied < 0 &&
+            (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP || errno == EBADF)) {
             break;
         }
         if (copied < 0) return Fail(errno);

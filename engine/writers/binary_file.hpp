@@ -12,7 +12,7 @@
 namespace vexo {
 
 class BinaryFile {
-public:
+  public:
     BinaryFile() = default;
     BinaryFile(const BinaryFile&) = delete;
     BinaryFile& operator=(const BinaryFile&) = delete;
@@ -47,14 +47,14 @@ public:
     // The system's words for the first failure, e.g. "No space left on device".
     const std::string& error() const { return error_; }
 
-private:
+  private:
     bool Spill();
     bool Fail(int error_number);
     bool Fail(const std::string& reason);
     bool WriteAll(const char* data, std::size_t size);
 
     int fd_ = -1;
-    std::string path_;  // empty for a temporary file
+    std::string path_;    // empty for a temporary file
     std::string beside_;  // where a temporary file is to be made, until it is
     std::vector<char> buffer_;
     std::uint64_t size_ = 0;

@@ -100,7 +100,9 @@ void OpenAccessor(JsonWriter& json, int view, std::uint64_t byte_offset, int com
 }  // namespace
 
 GltfScene::GltfScene(Mesh mesh, std::uint32_t objects, bool binary)
-    : mesh_(std::move(mesh)), name_width_(std::max(4, Digits(objects == 0 ? 0 : objects - 1))), binary_(binary) {}
+    : mesh_(std::move(mesh)),
+      name_width_(std::max(4, Digits(objects == 0 ? 0 : objects - 1))),
+      binary_(binary) {}
 
 bool GltfScene::Open(const std::string& target) {
     if (!target_.Create(target)) {
@@ -204,7 +206,8 @@ void GltfScene::AddJson(const GltfTracks& tracks, std::int32_t input) {
         channel.String(kPaths[path]);
         channel.EndObject();
         channel.EndObject();
-        OpenAccessor(outputs_json_.json, 3 + path, kBytes[path] * keys_, kFloat, tracks.frames.size(), kTypes[path]);
+        OpenAccessor(outputs_json_.json, 3 + path, kBytes[path] * keys_, kFloat, tracks.frames.size(),
+                     kTypes[path]);
         outputs_json_.json.EndObject();
     }
     channels_json_.Drain(kDrainSize);
@@ -454,7 +457,8 @@ bool GltfScene::WriteGltf() {
     std::vector<unsigned char> chunk(3 * kDrainSize);
     for (BinaryFile* section : {&times_, &translations_, &rotations_, &scales_}) {
         for (std::uint64_t at = 0; at < section->size() && Check(target_);) {
-            const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), section->size() - at));
+            const auto n =
+                static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), section->size() - at));
             if (!section->ReadAt(at, chunk.data(), n)) return Check(*section);
             encode(chunk.data(), n);
             at += n;

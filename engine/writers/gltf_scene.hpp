@@ -25,7 +25,7 @@ inline constexpr const char* kNotFinite = "the glTF scene holds a number that is
 }  // namespace scene_text
 
 class GltfScene {
-public:
+  public:
     // `objects` sizes the zero-padded node names ("particle_0007").
     GltfScene(Mesh mesh, std::uint32_t objects, bool binary);
 
@@ -41,7 +41,7 @@ public:
     // The system's words (or the writer's) for the first failure.
     const std::string& error() const { return error_; }
 
-private:
+  private:
     struct Input {
         std::uint64_t offset;  // in keys, into times_ and frames_
         std::uint32_t count;
@@ -62,8 +62,8 @@ private:
     bool Splice(JsonWriter& json, JsonSpool& spool);
     bool WriteGlb();
     std::array<BinaryFile*, 9> Spools() {
-        return {&times_, &translations_, &rotations_, &scales_, &frames_, &nodes_json_.file, &channels_json_.file,
-                &inputs_json_.file, &outputs_json_.file};
+        return {&times_,           &translations_,       &rotations_,        &scales_,           &frames_,
+                &nodes_json_.file, &channels_json_.file, &inputs_json_.file, &outputs_json_.file};
     }
     bool WriteGltf();
 
@@ -77,8 +77,8 @@ private:
     // The JSON of the nodes, the channels, and the input and output accessors.
     JsonSpool nodes_json_, channels_json_, inputs_json_, outputs_json_;
     std::vector<std::int32_t> node_inputs_;  // per particle: its input, -1 for one without keys
-    std::uint64_t keys_ = 0;                  // keys of the animated particles so far
-    std::uint64_t animated_ = 0;              // particles with keys so far
+    std::uint64_t keys_ = 0;                 // keys of the animated particles so far
+    std::uint64_t animated_ = 0;             // particles with keys so far
     std::vector<Input> inputs_;
     std::unordered_map<std::uint64_t, std::int32_t> input_of_hash_;
     std::int32_t cached_input_ = -1;  // whose frames are in cached_frames_

@@ -12,11 +12,15 @@ namespace {
 
 constexpr double kFramesPerSecond = 24.0;
 
-bool Hidden(const float* scale) { return scale[0] == 0.0f && scale[1] == 0.0f && scale[2] == 0.0f; }
+bool Hidden(const float* scale) {
+    return scale[0] == 0.0f && scale[1] == 0.0f && scale[2] == 0.0f;
+}
 
 }  // namespace
 
-float KeyTime(std::int32_t frame) { return static_cast<float>(frame / kFramesPerSecond); }
+float KeyTime(std::int32_t frame) {
+    return static_cast<float>(frame / kFramesPerSecond);
+}
 
 std::array<double, 4> GltfRotation(double heading, double pitch, double bank) {
     constexpr double kHalfRadians = std::numbers::pi / 360.0;
@@ -30,7 +34,8 @@ std::array<double, 4> GltfRotation(double heading, double pitch, double bank) {
 GltfTracks MakeGltfTracks(const ObjectKeys& keys) {
     const ObjectKeys rising = RisingKeys(keys);
     // glTF times start at 0: keys before frame 0 (possible only from a hand-made record) go.
-    const auto first = std::find_if(rising.begin(), rising.end(), [](const SceneKey& k) { return k.frame >= 0; });
+    const auto first =
+        std::find_if(rising.begin(), rising.end(), [](const SceneKey& k) { return k.frame >= 0; });
     const auto count = static_cast<std::size_t>(rising.end() - first);
     GltfTracks tracks;
     tracks.frames.reserve(count);
@@ -44,11 +49,13 @@ GltfTracks MakeGltfTracks(const ObjectKeys& keys) {
     for (auto key = first; key != rising.end(); ++key) {
         const auto& v = key->value;
         tracks.frames.push_back(key->frame);
-        tracks.translations.insert(tracks.translations.end(),
-                                   {static_cast<float>(v[0]), static_cast<float>(v[1]), static_cast<float>(-v[2])});
+        tracks.translations.insert(
+            tracks.translations.end(),
+            {static_cast<float>(v[0]), static_cast<float>(v[1]), static_cast<float>(-v[2])});
         if (last_angles == nullptr || std::memcmp(last_angles, v.data() + 3, 3 * sizeof(double)) != 0) {
             const auto r = GltfRotation(v[3], v[4], v[5]);
-            q = {static_cast<float>(r[0]), static_cast<float>(r[1]), static_cast<float>(r[2]), static_cast<float>(r[3])};
+            q = {static_cast<float>(r[0]), static_cast<float>(r[1]), static_cast<float>(r[2]),
+                 static_cast<float>(r[3])};
             last_angles = v.data() + 3;
         }
         tracks.rotations.insert(tracks.rotations.end(), q.begin(), q.end());

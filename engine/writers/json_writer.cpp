@@ -92,7 +92,9 @@ void JsonWriter::Double(double value) {
     text_.append(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
 }
 
-void JsonWriter::ContinueArray(bool has_members) { first_.push_back(!has_members); }
+void JsonWriter::ContinueArray(bool has_members) {
+    first_.push_back(!has_members);
+}
 
 void JsonWriter::Float(float value) {
     BeforeValue();

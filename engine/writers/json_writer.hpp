@@ -11,7 +11,7 @@
 namespace vexo {
 
 class JsonWriter {
-public:
+  public:
     void BeginObject();
     void EndObject();
     void BeginArray();
@@ -37,7 +37,7 @@ public:
     // The text written and not yet taken.
     std::string& text() { return text_; }
 
-private:
+  private:
     void BeforeValue();
 
     std::string text_;

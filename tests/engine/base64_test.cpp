@@ -9,9 +9,14 @@ namespace {
 
 // The RFC 4648 examples, each fed whole, byte by byte and split at every point.
 TEST(Base64Encoder, EncodesTheRfcExamplesHoweverTheBytesArrive) {
-    const std::pair<std::string, std::string> cases[] = {
-        {"", ""},         {"f", "Zg=="},        {"fo", "Zm8="},         {"foo", "Zm9v"},
-        {"foob", "Zm9vYg=="}, {"fooba", "Zm9vYmE="}, {"foobar", "Zm9vYmFy"}, {std::string("\xff\xfe\0", 3), "//4A"}};
+    const std::pair<std::string, std::string> cases[] = {{"", ""},
+                                                         {"f", "Zg=="},
+                                                         {"fo", "Zm8="},
+                                                         {"foo", "Zm9v"},
+                                                         {"foob", "Zm9vYg=="},
+                                                         {"fooba", "Zm9vYmE="},
+                                                         {"foobar", "Zm9vYmFy"},
+                                                         {std::string("\xff\xfe\0", 3), "//4A"}};
     for (const auto& [plain, encoded] : cases) {
         const auto* bytes = reinterpret_cast<const unsigned char*>(plain.data());
         for (std::size_t split = 0; split <= plain.size(); ++split) {

@@ -31,11 +31,12 @@ SceneKey Key(std::int32_t frame, double heading, double scale) {
 
 std::array<float, 4> Quaternion(double heading) {
     const auto q = GltfRotation(heading, 0, 0);
-    return {static_cast<float>(q[0]), static_cast<float>(q[1]), static_cast<float>(q[2]), static_cast<float>(q[3])};
+    return {static_cast<float>(q[0]), static_cast<float>(q[1]), static_cast<float>(q[2]),
+            static_cast<float>(q[3])};
 }
 
 TEST(GltfTracks, AHiddenKeyJustBeforeAVisibleOneTakesItsRotation) {
-    const ObjectKeys keys = {Key(-1, 5, 1),  Key(0, 10, 0),  Key(1, 20, 0),  Key(1, 30, 0), Key(2, 90, 1),
+    const ObjectKeys keys = {Key(-1, 5, 1),   Key(0, 10, 0),  Key(1, 20, 0),  Key(1, 30, 0),  Key(2, 90, 1),
                              Key(3, 90, 1.5), Key(4, 200, 0), Key(5, 300, 0), Key(6, 45, 0.5)};
     const GltfTracks tracks = MakeGltfTracks(keys);
     EXPECT_EQ(tracks.frames, (std::vector<std::int32_t>{0, 1, 2, 3, 4, 5, 6}));
@@ -49,15 +50,17 @@ TEST(GltfTracks, AHiddenKeyJustBeforeAVisibleOneTakesItsRotation) {
     }
     EXPECT_EQ(std::vector<float>(tracks.translations.begin(), tracks.translations.begin() + 3),
               (std::vector<float>{1, 2, -3}));
-    EXPECT_EQ(std::vector<float>(tracks.scales.end() - 3, tracks.scales.end()), (std::vector<float>{0.5, 0.5, 0.5}));
+    EXPECT_EQ(std::vector<float>(tracks.scales.end() - 3, tracks.scales.end()),
+              (std::vector<float>{0.5, 0.5, 0.5}));
     EXPECT_FLOAT_EQ(KeyTime(36), 1.5f);
 }
 
 // The settings the golden files were written with: radial emission, so every particle turns,
 // growth, a lifespan, Destroy in non-linear and Recycle in linear path mode.
 Settings GoldenSettings(const TempDir& dir, bool linear) {
-    Settings s = testing::SceneSettings(
-        dir, "LWMO\n1\n9\n3\n0 0 0 0 0 0 1 1 1\n0 1 0 0 0\n1 2 2 90 10 0 1 1 1\n10 1 0 0 0\n3 0 -1 180 0 5 1 1 1\n30 1 0 0 0\n");
+    Settings s = testing::SceneSettings(dir,
+                                        "LWMO\n1\n9\n3\n0 0 0 0 0 0 1 1 1\n0 1 0 0 0\n1 2 2 90 10 0 1 1 "
+                                        "1\n10 1 0 0 0\n3 0 -1 180 0 5 1 1 1\n30 1 0 0 0\n");
     SetPathText(s.particle_object, (DataDir() / "simple_cube.lwo").string());
     s.num_particles = 12;
     s.particles_per_frame = 2;
@@ -89,7 +92,8 @@ tinygltf::Model Load(const std::string& bytes, bool binary) {
         binary ? loader.LoadBinaryFromMemory(&model, &error, &warning,
                                              reinterpret_cast<const unsigned char*>(bytes.data()),
                                              static_cast<unsigned>(bytes.size()))
-               : loader.LoadASCIIFromString(&model, &error, &warning, bytes.data(), static_cast<unsigned>(bytes.size()), "");
+               : loader.LoadASCIIFromString(&model, &error, &warning, bytes.data(),
+                                            static_cast<unsigned>(bytes.size()), "");
     EXPECT_TRUE(loaded) << error;
     return model;
 }
@@ -128,9 +132,10 @@ TEST_P(GltfGolden, MatchesTheInMemoryWriterButForThePreBirthRotation) {
         const auto& samplers = old.animations[0].samplers;
         const tinygltf::Accessor& rotation = old.accessors[samplers[3 * n + 1].output];
         const tinygltf::Accessor& scale = old.accessors[samplers[3 * n + 2].output];
-        unsigned char* r = expected.data() + old.bufferViews[rotation.bufferView].byteOffset + rotation.byteOffset;
-        const auto* sc = reinterpret_cast<const float*>(old.buffers[0].data.data() +
-                                                        old.bufferViews[scale.bufferView].byteOffset + scale.byteOffset);
+        unsigned char* r =
+            expected.data() + old.bufferViews[rotation.bufferView].byteOffset + rotation.byteOffset;
+        const auto* sc = reinterpret_cast<const float*>(
+            old.buffers[0].data.data() + old.bufferViews[scale.bufferView].byteOffset + scale.byteOffset);
         std::vector<double> first_rotation = old.nodes[n].rotation;
         for (std::size_t k = 0; k + 1 < rotation.count; ++k) {
             const bool hidden = sc[3 * k] == 0 && sc[3 * k + 1] == 0 && sc[3 * k + 2] == 0;
@@ -162,23 +167,27 @@ TEST_P(GltfGolden, MatchesTheInMemoryWriterButForThePreBirthRotation) {
     for (std::size_t a = 0; a < old.accessors.size(); ++a) {
         const auto& x = now.accessors[a];
         const auto& y = old.accessors[a];
-        EXPECT_EQ(std::tie(x.bufferView, x.byteOffset, x.componentType, x.count, x.type, x.minValues, x.maxValues),
-                  std::tie(y.bufferView, y.byteOffset, y.componentType, y.count, y.type, y.minValues, y.maxValues))
+        EXPECT_EQ(
+            std::tie(x.bufferView, x.byteOffset, x.componentType, x.count, x.type, x.minValues, x.maxValues),
+            std::tie(y.bufferView, y.byteOffset, y.componentType, y.count, y.type, y.minValues, y.maxValues))
             << "accessor " << a;
     }
     ASSERT_EQ(now.bufferViews.size(), old.bufferViews.size());
     for (std::size_t v = 0; v < old.bufferViews.size(); ++v) {
         const auto& x = now.bufferViews[v];
         const auto& y = old.bufferViews[v];
-        EXPECT_EQ(std::tie(x.byteOffset, x.byteLength, x.target), std::tie(y.byteOffset, y.byteLength, y.target));
+        EXPECT_EQ(std::tie(x.byteOffset, x.byteLength, x.target),
+                  std::tie(y.byteOffset, y.byteLength, y.target));
     }
     for (std::size_t i = 0; i < old.animations[0].channels.size(); ++i) {
         const auto& x = now.animations[0].channels[i];
         const auto& y = old.animations[0].channels[i];
-        EXPECT_EQ(std::tie(x.sampler, x.target_node, x.target_path), std::tie(y.sampler, y.target_node, y.target_path));
+        EXPECT_EQ(std::tie(x.sampler, x.target_node, x.target_path),
+                  std::tie(y.sampler, y.target_node, y.target_path));
         const auto& sx = now.animations[0].samplers[i];
         const auto& sy = old.animations[0].samplers[i];
-        EXPECT_EQ(std::tie(sx.input, sx.output, sx.interpolation), std::tie(sy.input, sy.output, sy.interpolation));
+        EXPECT_EQ(std::tie(sx.input, sx.output, sx.interpolation),
+                  std::tie(sy.input, sy.output, sy.interpolation));
     }
     EXPECT_EQ(now.meshes.at(0).primitives.at(0).attributes, old.meshes.at(0).primitives.at(0).attributes);
     EXPECT_TRUE(PassesValidator(dir.str(c.file)));
@@ -236,7 +245,8 @@ TEST(GltfStops, BreakAbortAndFailedWritesLeaveNoStrayFiles) {
             const auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
             const rlimit limited{c.limit, old.rlim_max};
             setrlimit(RLIMIT_FSIZE, &limited);
-            const SceneReport report = CreateScene(s, state, sink, hook, {GenerationPath::Scheduled, 2, format});
+            const SceneReport report =
+                CreateScene(s, state, sink, hook, {GenerationPath::Scheduled, 2, format});
             setrlimit(RLIMIT_FSIZE, &old);
             std::signal(SIGXFSZ, old_handler);
 

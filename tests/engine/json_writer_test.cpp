@@ -39,8 +39,8 @@ TEST(JsonWriter, NumbersReadBackExactlyAndNonFiniteOnesFail) {
     const struct {
         double value;
         const char* text;
-    } cases[] = {{0.0, "0"},        {-0.0, "-0"},  {1.5, "1.5"},     {0.1f, "0.10000000149011612"},
-                 {1e-7, "1e-07"},   {2e21, "2e+21"}, {-1234.25, "-1234.25"}};
+    } cases[] = {{0.0, "0"},      {-0.0, "-0"},    {1.5, "1.5"},          {0.1f, "0.10000000149011612"},
+                 {1e-7, "1e-07"}, {2e21, "2e+21"}, {-1234.25, "-1234.25"}};
     for (const auto& c : cases) {
         JsonWriter json;
         json.Double(c.value);
@@ -55,8 +55,9 @@ TEST(JsonWriter, NumbersReadBackExactlyAndNonFiniteOnesFail) {
     EXPECT_EQ(floats.text(), "[0.1,-2.5,1e-07,3.4028235e+38]");
     floats.Float(std::numeric_limits<float>::infinity());
     EXPECT_TRUE(floats.failed());
-    for (const double bad : {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
-                             -std::numeric_limits<double>::infinity()}) {
+    for (const double bad :
+         {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
+          -std::numeric_limits<double>::infinity()}) {
         JsonWriter json;
         json.BeginArray();
         json.Double(bad);
