@@ -1,11 +1,17 @@
 // Generation speed, side by side in one run:
 //   build/bench/vexo_bench                 (everything; the reference at 2,000 particles takes a while)
 //   build/bench/vexo_bench --benchmark_filter=Linear
-// Reported per benchmark: wall time, and "us/object" (wall time per written object).
+//   build/bench/vexo_bench --benchmark_filter=Writer   (every writer side by side, peak memory)
+//   build/bench/vexo_bench --benchmark_filter=WriterRatios   (glTF against version 1 text)
+// Reported per benchmark: wall time, "us/object" (wall time per written object), and for the
+// writers "peak_MB": how far the process's peak resident memory rose above where it stood when
+// the benchmark started (the kernel's high-water mark, reset first through /proc/self/clear_refs).
 #include <benchmark/benchmark.h>
 
 #include <charconv>
+#include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -29,6 +35,21 @@ public:
 };
 
 std::filesystem::path Scratch(const char* name) { return std::filesystem::temp_directory_path() / name; }
+
+// A line "Name:   N kB" of /proc/self/status, in bytes.
+double StatusBytes(const char* name) {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind(name, 0) == 0) return std::stod(line.substr(std::strlen(name))) * 1024.0;
+    }
+    return 0;
+}
+
+// Resets the peak resident memory to what is resident now, and returns that.
+double ResetPeakMemory() {
+    std::ofstream("/proc/self/clear_refs") << "5";
+    return StatusBytes("VmRSS:");
+}
 
 // A fountain: emitted upwards in all directions from a moving parent, falling under gravity,
 // bouncing, recycled after 80 frames.
@@ -67,6 +88,7 @@ void Generate(benchmark::State& bench, bool linear, GenerationPath path, unsigne
     SetPathText(s.target_scene, Scratch(target).string());
     NullSink sink;
     NoHook hook;
+    const double resident = ResetPeakMemory();
     for (auto _ : bench) {
         EngineState state;
         const SceneReport report = CreateScene(s, state, sink, hook, {path, threads, format});
@@ -75,8 +97,11 @@ void Generate(benchmark::State& bench, bool linear, GenerationPath path, unsigne
     bench.counters["us/object"] = benchmark::Counter(static_cast<double>(particles) / 1e6,
                                                      benchmark::Counter::kIsIterationInvariantRate |
                                                          benchmark::Counter::kInvert);
+    bench.counters["peak_MB"] = (StatusBytes("VmHWM:") - resident) / 1e6;
+    bench.counters["file_MB"] = static_cast<double>(std::filesystem::file_size(s.target_scene.data())) / 1e6;
     bench.SetBytesProcessed(bench.iterations() *
                             static_cast<std::int64_t>(std::filesystem::file_size(s.target_scene.data())));
+    std::filesystem::remove(s.target_scene.data());  // large scenes take gigabytes
 }
 
 void BM_NonLinear_Reference(benchmark::State& bench) { Generate(bench, false, GenerationPath::Reference, 1); }
@@ -97,21 +122,71 @@ BENCHMARK(BM_Linear_Scheduled)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
-// The same 2,000-particle scene with a key every frame, written by each writer.
-void BM_Writer_Lwsc1(benchmark::State& bench) { Generate(bench, false, GenerationPath::Scheduled, 0); }
-void BM_Writer_Lwsc3(benchmark::State& bench) {
-    Generate(bench, false, GenerationPath::Scheduled, 0, SceneFormat::Lwsc3, "vexo-bench-v3.lws");
+// The same scene written by each writer: 2,000 and 20,000 particles, a key every frame (second
+// argument 0) and linear keys (1), side by side in one run; and once each at 100,000 particles
+// for the peak memory. `Writer_Lwsc1` is the version 1 text the others are measured against.
+void WriterArgs(benchmark::internal::Benchmark* b) {
+    for (const std::int64_t linear : {0, 1}) {
+        for (const std::int64_t particles : {2000, 20000}) b->Args({particles, linear});
+    }
+    b->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
 }
-void BM_Writer_Gltf(benchmark::State& bench) {
-    Generate(bench, false, GenerationPath::Scheduled, 0, SceneFormat::Gltf, "vexo-bench.gltf");
+void Writer(benchmark::State& bench, SceneFormat format, const char* target) {
+    Generate(bench, bench.range(1) != 0, GenerationPath::Scheduled, 0, format, target);
 }
-void BM_Writer_Glb(benchmark::State& bench) {
-    Generate(bench, false, GenerationPath::Scheduled, 0, SceneFormat::Glb, "vexo-bench.glb");
+void BM_Writer_Lwsc1(benchmark::State& bench) { Writer(bench, SceneFormat::Lwsc1, "vexo-bench.lws"); }
+void BM_Writer_Lwsc3(benchmark::State& bench) { Writer(bench, SceneFormat::Lwsc3, "vexo-bench-v3.lws"); }
+void BM_Writer_Gltf(benchmark::State& bench) { Writer(bench, SceneFormat::Gltf, "vexo-bench.gltf"); }
+void BM_Writer_Glb(benchmark::State& bench) { Writer(bench, SceneFormat::Glb, "vexo-bench.glb"); }
+BENCHMARK(BM_Writer_Lwsc1)->Apply(WriterArgs);
+BENCHMARK(BM_Writer_Glb)->Apply(WriterArgs);
+BENCHMARK(BM_Writer_Gltf)->Apply(WriterArgs);
+BENCHMARK(BM_Writer_Lwsc3)->Apply(WriterArgs);
+void Writer100k(benchmark::internal::Benchmark* b) {
+    b->Args({100000, 0})->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 }
-BENCHMARK(BM_Writer_Lwsc1)->Arg(2000)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_Writer_Lwsc3)->Arg(2000)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_Writer_Gltf)->Arg(2000)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_Writer_Glb)->Arg(2000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Writer_Lwsc1)->Apply(Writer100k);
+BENCHMARK(BM_Writer_Glb)->Apply(Writer100k);
+BENCHMARK(BM_Writer_Gltf)->Apply(Writer100k);
+BENCHMARK(BM_Writer_Lwsc3)->Apply(Writer100k);
+
+// The ratios the writers are held to, from runs interleaved in every iteration (version 1 text,
+// GLB, .gltf, one after the other), so that a busy machine weighs on all three alike. Counters:
+// each writer's mean time in ms, and "glb/lws1" and "gltf/lws1", the ratios of the total times.
+void BM_WriterRatios(benchmark::State& bench) {
+    const auto particles = static_cast<std::int32_t>(bench.range(0));
+    Settings s = BenchSettings(particles, 300, bench.range(1) != 0);
+    NullSink sink;
+    NoHook hook;
+    const std::pair<SceneFormat, const char*> writers[] = {
+        {SceneFormat::Lwsc1, "vexo-ratio.lws"}, {SceneFormat::Glb, "vexo-ratio.glb"}, {SceneFormat::Gltf, "vexo-ratio.gltf"}};
+    double seconds[3] = {0, 0, 0};
+    for (auto _ : bench) {
+        for (int w = 0; w < 3; ++w) {
+            SetPathText(s.target_scene, Scratch(writers[w].second).string());
+            EngineState state;
+            const auto start = std::chrono::steady_clock::now();
+            const SceneReport report = CreateScene(s, state, sink, hook, {GenerationPath::Scheduled, 0, writers[w].first});
+            seconds[w] += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            if (report.outcome != WriteOutcome::Complete) bench.SkipWithError("generation failed");
+            std::filesystem::remove(s.target_scene.data());
+        }
+    }
+    const auto runs = static_cast<double>(bench.iterations());
+    bench.counters["lws1_ms"] = 1e3 * seconds[0] / runs;
+    bench.counters["glb_ms"] = 1e3 * seconds[1] / runs;
+    bench.counters["gltf_ms"] = 1e3 * seconds[2] / runs;
+    bench.counters["glb/lws1"] = seconds[1] / seconds[0];
+    bench.counters["gltf/lws1"] = seconds[2] / seconds[0];
+}
+BENCHMARK(BM_WriterRatios)
+    ->Args({2000, 0})
+    ->Args({2000, 1})
+    ->Args({20000, 0})
+    ->Args({20000, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(5.0);
 
 // The floor for non-linear mode: formatting and writing exactly the bytes of the 2,000-particle
 // scene on one core, with the numbers already known.

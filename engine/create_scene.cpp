@@ -13,6 +13,7 @@
 #include "engine/generation/frame_loop.hpp"
 #include "engine/generation/pass_poll.hpp"
 #include "engine/writers/gltf_scene.hpp"
+#include "engine/writers/gltf_tracks.hpp"
 #include "engine/writers/object_mesh.hpp"
 #include "engine/motion/motion.hpp"
 #include "engine/simulation/particle.hpp"
@@ -43,7 +44,8 @@ namespace {
 constexpr std::size_t kFlushSize = 1 << 18;
 
 // How an object block is recorded for the chosen format: version 1 text straight away, version
-// 3 text from the keys, or the keys themselves for glTF.
+// 3 text from the keys, or glTF tracks from the keys. This runs on the workers, so that the
+// writer only copies.
 class BlockMaker {
 public:
     BlockMaker(const Settings& settings, const EngineState& state, const GenerateOptions& options)
@@ -61,6 +63,9 @@ public:
         passes.RecordBlock(p, builder);
         if (format_ == SceneFormat::Lwsc3) {
             AppendLwsc3Object(block.text, object_, block.keys, fps_);
+            block.keys.clear();
+        } else if (format_ == SceneFormat::Gltf || format_ == SceneFormat::Glb) {
+            block.gltf = MakeGltfTracks(block.keys);
             block.keys.clear();
         }
     }
@@ -135,23 +140,82 @@ private:
 
 bool IsGltf(SceneFormat format) { return format == SceneFormat::Gltf || format == SceneFormat::Glb; }
 
-// Writes the header and then the blocks in order, asking the hook at the start of every block.
-// A glTF scene collects the blocks and is written whole at the end. Whatever stops it early but
-// a break (an abort, a value the scene cannot hold, memory running out, a failed write) leaves
-// the target as it was.
+// Where the object blocks go, in order. Each output writes beside the target and puts its file
+// in the target's place only when kept, so a run that stops early leaves the target as it was.
+class SceneOutput {
+public:
+    virtual ~SceneOutput() = default;
+    // Prepares the target; false with error() when it cannot be.
+    virtual bool Open(const std::string& target) = 0;
+    // False once a write has failed.
+    virtual bool Add(const Block& block) = 0;
+    // Completes the file and puts it in the target's place; false with error() when a write failed.
+    virtual bool Finish() = 0;
+    // Drops what was written; the target stays as it was.
+    virtual void Remove() = 0;
+    virtual std::string error() const = 0;
+};
+
+// Version 1 or 3 text: the header, then each block's text, handed to the file in large pieces.
+class TextOutput : public SceneOutput {
+public:
+    TextOutput(const Settings& settings, const GenerateOptions& options) : settings_(settings), options_(options) {}
+    bool Open(const std::string& target) override {
+        if (!file_.Open(target)) return false;
+        if (options_.format == SceneFormat::Lwsc1) AppendSceneHeader(out_, settings_, options_.fps);
+        if (options_.format == SceneFormat::Lwsc3) AppendLwsc3Header(out_, settings_, options_.fps);
+        return true;
+    }
+    bool Add(const Block& block) override {
+        out_ += block.text;
+        if (out_.size() < kFlushSize) return true;
+        const bool ok = file_.Write(out_);
+        out_.clear();
+        return ok;
+    }
+    bool Finish() override {
+        file_.Write(out_);
+        return file_.Close();
+    }
+    void Remove() override { file_.Remove(); }
+    std::string error() const override { return file_.error(); }
+
+private:
+    const Settings& settings_;
+    const GenerateOptions& options_;
+    SceneFile file_;
+    std::string out_;
+};
+
+// glTF: each block's tracks go to disk as they come; the file is completed at the end.
+class GltfOutput : public SceneOutput {
+public:
+    GltfOutput(Mesh mesh, std::uint32_t objects, const GenerateOptions& options)
+        : scene_(std::move(mesh), objects, options.format == SceneFormat::Glb, options.fps) {}
+    bool Open(const std::string& target) override { return scene_.Open(target); }
+    bool Add(const Block& block) override { return scene_.AddObject(block.gltf); }
+    bool Finish() override { return scene_.Finish(); }
+    void Remove() override { scene_.Remove(); }
+    std::string error() const override { return scene_.error(); }
+
+private:
+    GltfScene scene_;
+};
+
+// Writes the blocks in order, asking the hook at the start of every block and polling it while
+// a block is made. A break keeps the blocks written so far (and, before the first, the target as
+// it was); an abort, a value the scene cannot hold, want of memory or a failed write leave the
+// target as it was.
 void WriteToFile(const Settings& settings, BlockSource& source, PassHook& hook, MessageSink& sink,
-                 const GenerateOptions& options, GltfScene* gltf, SceneReport& report) {
-    const SceneFormat format = options.format;
-    SceneFile file;
-    if (!file.Open(PathText(settings.target_scene))) {
+                 SceneOutput& output, SceneReport& report) {
+    if (!output.Open(PathText(settings.target_scene))) {
         report.outcome = WriteOutcome::CannotOpen;
-        report.error = file.error();
+        report.error = output.error();
         return;
     }
     const auto passes = static_cast<std::uint32_t>(settings.num_particles);
     std::uint32_t p = 0;
-    enum class Stop { None, Aborted, NoMemory, NotFinite } stop = Stop::None;
-    std::string out;
+    enum class Stop { None, Aborted, NoMemory, NotFinite, WriteFailed } stop = Stop::None;
     Block block;
     report.outcome = WriteOutcome::Complete;
     // While a pass runs the hook is polled too; Abort or Break then drop the unfinished block.
@@ -161,8 +225,6 @@ void WriteToFile(const Settings& settings, BlockSource& source, PassHook& hook, 
         return polled != PassAction::Continue;
     });
     try {
-        if (format == SceneFormat::Lwsc1) AppendSceneHeader(out, settings, options.fps);
-        if (format == SceneFormat::Lwsc3) AppendLwsc3Header(out, settings, options.fps);
         for (; p < passes; ++p) {
             PassAction action = hook.OnPassStart(p, passes);
             bool made = true;
@@ -191,28 +253,13 @@ void WriteToFile(const Settings& settings, BlockSource& source, PassHook& hook, 
                 stop = Stop::NotFinite;
                 break;
             }
-            if (gltf != nullptr) {
-                report.error = scene_text::kGltfScene;
-                gltf->AddObject(block.keys);
-            } else {
-                out += block.text;
+            if (!output.Add(block)) {
+                stop = Stop::WriteFailed;
+                break;
             }
             report.objects_written = p + 1;
-            if (out.size() >= kFlushSize) {
-                if (!file.Write(out)) break;
-                out.clear();
-            }
         }
         source.Finish(p);
-        if (stop == Stop::None && gltf != nullptr && !file.failed()) {
-            report.error = scene_text::kGltfScene;
-            if (!gltf->Serialize(format == SceneFormat::Glb, out)) {
-                file.Remove();
-                report.outcome = WriteOutcome::WriteFailed;
-                report.error = "the glTF scene could not be encoded";
-                return;
-            }
-        }
     } catch (const std::bad_alloc&) {
         source.Finish(p);
         stop = Stop::NoMemory;
@@ -222,26 +269,24 @@ void WriteToFile(const Settings& settings, BlockSource& source, PassHook& hook, 
     }
     // A break before the first block has generated nothing: the old target stays as it was.
     if (report.outcome == WriteOutcome::Interrupted && report.objects_written == 0) {
-        file.Remove();
+        output.Remove();
         report.error.clear();
         return;
     }
-    if (stop != Stop::None) {
-        file.Remove();
-        if (stop == Stop::Aborted) report.outcome = WriteOutcome::Aborted;
-        if (stop == Stop::NotFinite) report.outcome = WriteOutcome::NotFinite;
-        if (stop == Stop::NoMemory) {
-            report.outcome = WriteOutcome::NotStarted;
-            report.result = SceneResult::NoMemory;
-        }
+    if (stop == Stop::None || stop == Stop::WriteFailed) {
+        report.error.clear();
+        if (stop == Stop::None && output.Finish()) return;
+        output.Remove();
+        report.outcome = WriteOutcome::WriteFailed;
+        report.error = output.error();
         return;
     }
-    report.error.clear();
-    file.Write(out);
-    if (!file.Close()) {
-        file.Remove();
-        report.outcome = WriteOutcome::WriteFailed;
-        report.error = file.error();
+    output.Remove();
+    if (stop == Stop::Aborted) report.outcome = WriteOutcome::Aborted;
+    if (stop == Stop::NotFinite) report.outcome = WriteOutcome::NotFinite;
+    if (stop == Stop::NoMemory) {
+        report.outcome = WriteOutcome::NotStarted;
+        report.result = SceneResult::NoMemory;
     }
 }
 
@@ -319,7 +364,7 @@ SceneReport CreateScene(const Settings& settings, EngineState& state, MessageSin
         return report;
     }
 
-    std::optional<GltfScene> gltf;
+    std::unique_ptr<SceneOutput> output;
     if (IsGltf(options.format)) {
         try {
             std::optional<Mesh> mesh = LoadObjectMesh(PathText(settings.particle_object));
@@ -327,17 +372,18 @@ SceneReport CreateScene(const Settings& settings, EngineState& state, MessageSin
                 sink.Message(scene_text::kUnitCube);
                 mesh = UnitCube();
             }
-            gltf.emplace(std::move(*mesh), report.objects_total, options.fps);
+            output = std::make_unique<GltfOutput>(std::move(*mesh), report.objects_total, options);
         } catch (const std::bad_alloc&) {
             return no_memory(scene_text::kParticleMesh);
         }
+    } else {
+        output = std::make_unique<TextOutput>(settings, options);
     }
-    GltfScene* gltf_scene = gltf ? &*gltf : nullptr;
     const BlockMaker maker(settings, state, options);
 
     if (options.path == GenerationPath::Reference) {
         ReferenceSource source(*table, settings, state, sim, maker);
-        WriteToFile(settings, source, hook, sink, options, gltf_scene, report);
+        WriteToFile(settings, source, hook, sink, *output, report);
         return report;
     }
     std::vector<Particle>().swap(sim.ChildArray);  // the scheduled path keeps one record per block
@@ -351,7 +397,7 @@ SceneReport CreateScene(const Settings& settings, EngineState& state, MessageSin
         return no_memory(scene_text::kSchedule);
     }
     ScheduledSource source(*passes, state, report.objects_total, ThreadCount(options), maker);
-    WriteToFile(settings, source, hook, sink, options, gltf_scene, report);
+    WriteToFile(settings, source, hook, sink, *output, report);
     return report;
 }
 

@@ -19,6 +19,15 @@ struct SceneKey {
 };
 using ObjectKeys = std::vector<SceneKey>;
 
+// The keys of one object as glTF animation tracks, made beside the other blocks so that the
+// writer only copies them.
+struct GltfTracks {
+    std::vector<std::int32_t> frames;  // strictly rising, none before 0
+    std::vector<float> translations;   // x y z per key, glTF axes
+    std::vector<float> rotations;      // x y z w per key
+    std::vector<float> scales;         // x y z per key
+};
+
 // One object block while it is being recorded.
 struct Block {
     std::string text;
@@ -26,6 +35,7 @@ struct Block {
     // The frame of the first key with a value the scene cannot hold (not finite, or beyond the
     // format's range); the block is then not to be written.
     std::optional<std::int32_t> bad_frame;
+    GltfTracks gltf;
 };
 
 class BlockBuilder {

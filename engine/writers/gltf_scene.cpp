@@ -1,27 +1,33 @@
 #include "engine/writers/gltf_scene.hpp"
 
-#include <tiny_gltf.h>
-
 #include <algorithm>
-#include <cmath>
-#include <cstring>
+#include <bit>
 #include <limits>
-#include <numbers>
-#include <sstream>
 
-#include "engine/writers/scene_formats.hpp"
+#include "engine/writers/base64.hpp"
+#include "engine/writers/gltf_tracks.hpp"
+#include "engine/writers/json_writer.hpp"
 
 namespace vexo {
 namespace {
 
+// Floats and indices go to the buffer as they lie in memory, which glTF requires little-endian.
+static_assert(std::endian::native == std::endian::little);
+
 constexpr int kArrayBuffer = 34962;
 constexpr int kElementArrayBuffer = 34963;
+constexpr int kFloat = 5126;
+constexpr int kUnsignedInt = 5125;
+constexpr int kTriangles = 4;
+constexpr std::size_t kDrainSize = 1 << 16;  // small pieces: fresh pages cost more than calls
 
-template <class T>
-void AppendBytes(std::vector<unsigned char>& bytes, const std::vector<T>& values) {
-    const auto* begin = reinterpret_cast<const unsigned char*>(values.data());
-    bytes.insert(bytes.end(), begin, begin + values.size() * sizeof(T));
-}
+// GLB: a 12-byte header (magic, version, total length), then chunks of (length, type, data).
+constexpr std::uint32_t kGlbMagic = 0x46546C67;  // "glTF"
+constexpr std::uint32_t kGlbVersion = 2;
+constexpr std::uint32_t kJsonChunk = 0x4E4F534A;  // "JSON"
+constexpr std::uint32_t kBinChunk = 0x004E4942;   // "BIN\0"
+constexpr std::size_t kGlbHeaderSize = 12;
+constexpr std::size_t kChunkHeaderSize = 8;
 
 int Digits(std::uint32_t n) {
     int digits = 1;
@@ -32,175 +38,460 @@ int Digits(std::uint32_t n) {
     return digits;
 }
 
+void PutU32(unsigned char* out, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i) out[i] = static_cast<unsigned char>(value >> (8 * i));
+}
+
+std::uint64_t HashOf(const std::vector<std::int32_t>& frames) {
+    std::uint64_t hash = 0xcbf29ce484222325u;
+    for (const std::int32_t f : frames) hash = (hash ^ static_cast<std::uint32_t>(f)) * 0x100000001b3u;
+    return hash;
+}
+
+// Values compared with the buffer's floats (accessor bounds): the exact value of the float.
+void Floats(JsonWriter& json, const float* values, std::size_t count) {
+    json.BeginArray();
+    for (std::size_t i = 0; i < count; ++i) json.Double(values[i]);
+    json.EndArray();
+}
+
+// Values every reader takes as single precision (node transforms): the shortest float text.
+void ShortFloats(JsonWriter& json, const float* values, std::size_t count) {
+    json.BeginArray();
+    for (std::size_t i = 0; i < count; ++i) json.Float(values[i]);
+    json.EndArray();
+}
+
+void View(JsonWriter& json, std::uint64_t offset, std::uint64_t length, int target) {
+    json.BeginObject();
+    json.Key("buffer");
+    json.Int(0);
+    if (offset != 0) {
+        json.Key("byteOffset");
+        json.UInt(offset);
+    }
+    json.Key("byteLength");
+    json.UInt(length);
+    if (target != 0) {
+        json.Key("target");
+        json.Int(target);
+    }
+    json.EndObject();
+}
+
+// An accessor without its closing brace, so that min and max can follow.
+void OpenAccessor(JsonWriter& json, int view, std::uint64_t byte_offset, int component, std::uint64_t count,
+                  const char* type) {
+    json.BeginObject();
+    json.Key("bufferView");
+    json.Int(view);
+    if (byte_offset != 0) {
+        json.Key("byteOffset");
+        json.UInt(byte_offset);
+    }
+    json.Key("componentType");
+    json.Int(component);
+    json.Key("count");
+    json.UInt(count);
+    json.Key("type");
+    json.String(type);
+}
+
 }  // namespace
 
-std::array<double, 4> GltfRotation(double heading, double pitch, double bank) {
-    constexpr double kHalfRadians = std::numbers::pi / 360.0;
-    const double ch = std::cos(heading * kHalfRadians), sh = std::sin(heading * kHalfRadians);
-    const double cp = std::cos(pitch * kHalfRadians), sp = std::sin(pitch * kHalfRadians);
-    const double cb = std::cos(bank * kHalfRadians), sb = std::sin(bank * kHalfRadians);
-    return {-(ch * sp * cb + sh * cp * sb), ch * sp * sb - sh * cp * cb, ch * cp * sb - sh * sp * cb,
-            ch * cp * cb + sh * sp * sb};
-}
+GltfScene::GltfScene(Mesh mesh, std::uint32_t objects, bool binary, double fps)
+    : mesh_(std::move(mesh)),
+      name_width_(std::max(4, Digits(objects == 0 ? 0 : objects - 1))),
+      fps_(fps),
+      binary_(binary) {}
 
-GltfScene::GltfScene(Mesh mesh, std::uint32_t objects, double fps)
-    : mesh_(std::move(mesh)), fps_(fps), name_width_(std::max(4, Digits(objects == 0 ? 0 : objects - 1))) {}
-
-void GltfScene::AddObject(const ObjectKeys& keys) {
-    ObjectKeys rising = RisingKeys(keys);
-    // glTF times start at 0: keys before frame 0 (possible only from a hand-made record) go.
-    rising.erase(rising.begin(),
-                 std::find_if(rising.begin(), rising.end(), [](const SceneKey& k) { return k.frame >= 0; }));
-    Channels ch{};
-    ch.count = rising.size();
-    if (rising.empty()) {
-        ch.input = -1;
-        ch.r0 = {0, 0, 0, 1};
-        objects_.push_back(ch);
-        return;
+bool GltfScene::Open(const std::string& target) {
+    if (!target_.Create(target)) {
+        error_ = target_.error();
+        return false;
     }
-    std::vector<std::int32_t> frames;
-    frames.reserve(rising.size());
-    for (const SceneKey& key : rising) frames.push_back(key.frame);
-    const auto [found, fresh] = input_of_frames_.try_emplace(frames, static_cast<std::int32_t>(inputs_.size()));
-    if (fresh) {
-        inputs_.push_back(times_.size());
-        input_counts_.push_back(frames.size());
-        for (std::int32_t f : frames) times_.push_back(static_cast<float>(FrameTime(f, fps_)));
-    }
-    ch.input = found->second;
-    ch.translation = translations_.size();
-    ch.rotation = rotations_.size();
-    ch.scale = scales_.size();
-    for (const SceneKey& key : rising) {
-        const auto& v = key.value;
-        translations_.insert(translations_.end(),
-                             {static_cast<float>(v[0]), static_cast<float>(v[1]), static_cast<float>(-v[2])});
-        const auto q = GltfRotation(v[3], v[4], v[5]);
-        rotations_.insert(rotations_.end(), {static_cast<float>(q[0]), static_cast<float>(q[1]),
-                                             static_cast<float>(q[2]), static_cast<float>(q[3])});
-        scales_.insert(scales_.end(), {static_cast<float>(v[6]), static_cast<float>(v[7]), static_cast<float>(v[8])});
-    }
-    std::copy_n(translations_.begin() + static_cast<std::ptrdiff_t>(ch.translation), 3, ch.t0.begin());
-    std::copy_n(rotations_.begin() + static_cast<std::ptrdiff_t>(ch.rotation), 4, ch.r0.begin());
-    std::copy_n(scales_.begin() + static_cast<std::ptrdiff_t>(ch.scale), 3, ch.s0.begin());
-    objects_.push_back(ch);
-}
-
-bool GltfScene::Serialize(bool binary, std::string& bytes) const {
-    tinygltf::Model model;
-    model.asset.version = "2.0";
-    model.asset.generator = "Vexo 1.1";
-    tinygltf::Buffer buffer;
-
-    // Every section holds 4-byte numbers, so every view and accessor starts 4-aligned.
-    auto add_view = [&](const auto& values, int target) {
-        tinygltf::BufferView view;
-        view.buffer = 0;
-        view.byteOffset = buffer.data.size();
-        AppendBytes(buffer.data, values);
-        view.byteLength = buffer.data.size() - view.byteOffset;
-        if (target != 0) view.target = target;
-        model.bufferViews.push_back(view);
-        return static_cast<int>(model.bufferViews.size() - 1);
-    };
-    auto add_accessor = [&](int view, std::size_t float_offset, std::size_t count, int component, int type) {
-        tinygltf::Accessor accessor;
-        accessor.bufferView = view;
-        accessor.byteOffset = float_offset * 4;
-        accessor.count = count;
-        accessor.componentType = component;
-        accessor.type = type;
-        model.accessors.push_back(accessor);
-        return static_cast<int>(model.accessors.size() - 1);
-    };
-
-    const int positions_view = add_view(mesh_.positions, kArrayBuffer);
-    const int indices_view = add_view(mesh_.indices, kElementArrayBuffer);
-    const int position = add_accessor(positions_view, 0, mesh_.positions.size() / 3, TINYGLTF_COMPONENT_TYPE_FLOAT,
-                                      TINYGLTF_TYPE_VEC3);
-    std::vector<double> lo(3, std::numeric_limits<double>::max()), hi(3, std::numeric_limits<double>::lowest());
-    for (std::size_t i = 0; i < mesh_.positions.size(); ++i) {
-        lo[i % 3] = std::min<double>(lo[i % 3], mesh_.positions[i]);
-        hi[i % 3] = std::max<double>(hi[i % 3], mesh_.positions[i]);
-    }
-    model.accessors[position].minValues = lo;
-    model.accessors[position].maxValues = hi;
-    const int index = add_accessor(indices_view, 0, mesh_.indices.size(), TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT,
-                                   TINYGLTF_TYPE_SCALAR);
-    tinygltf::Primitive primitive;
-    primitive.attributes["POSITION"] = position;
-    primitive.indices = index;
-    primitive.mode = TINYGLTF_MODE_TRIANGLES;
-    tinygltf::Mesh mesh;
-    mesh.name = "particle";
-    mesh.primitives.push_back(primitive);
-    model.meshes.push_back(mesh);
-
-    std::vector<int> input_accessors;
-    if (!times_.empty()) {
-        const int times_view = add_view(times_, 0);
-        const int translations_view = add_view(translations_, 0);
-        const int rotations_view = add_view(rotations_, 0);
-        const int scales_view = add_view(scales_, 0);
-        for (std::size_t i = 0; i < inputs_.size(); ++i) {
-            const int accessor = add_accessor(times_view, inputs_[i], input_counts_[i],
-                                              TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_SCALAR);
-            model.accessors[accessor].minValues = {times_[inputs_[i]]};
-            model.accessors[accessor].maxValues = {times_[inputs_[i] + input_counts_[i] - 1]};
-            input_accessors.push_back(accessor);
-        }
-        tinygltf::Animation animation;
-        animation.name = "particles";
-        for (std::size_t n = 0; n < objects_.size(); ++n) {
-            const Channels& ch = objects_[n];
-            if (ch.input < 0) continue;
-            const std::pair<const char*, int> paths[] = {
-                {"translation", add_accessor(translations_view, ch.translation, ch.count, TINYGLTF_COMPONENT_TYPE_FLOAT,
-                                             TINYGLTF_TYPE_VEC3)},
-                {"rotation", add_accessor(rotations_view, ch.rotation, ch.count, TINYGLTF_COMPONENT_TYPE_FLOAT,
-                                          TINYGLTF_TYPE_VEC4)},
-                {"scale",
-                 add_accessor(scales_view, ch.scale, ch.count, TINYGLTF_COMPONENT_TYPE_FLOAT, TINYGLTF_TYPE_VEC3)},
-            };
-            for (const auto& [path, output] : paths) {
-                tinygltf::AnimationSampler sampler;
-                sampler.input = input_accessors[static_cast<std::size_t>(ch.input)];
-                sampler.output = output;
-                sampler.interpolation = "LINEAR";
-                animation.samplers.push_back(sampler);
-                tinygltf::AnimationChannel channel;
-                channel.sampler = static_cast<int>(animation.samplers.size() - 1);
-                channel.target_node = static_cast<int>(n);
-                channel.target_path = path;
-                animation.channels.push_back(channel);
-            }
-        }
-        model.animations.push_back(animation);
-    }
-
-    tinygltf::Scene scene;
-    for (std::size_t n = 0; n < objects_.size(); ++n) {
-        const Channels& ch = objects_[n];
-        tinygltf::Node node;
-        std::string number = std::to_string(n);
-        node.name = "particle_" + std::string(static_cast<std::size_t>(std::max(0, name_width_ - static_cast<int>(number.size()))), '0') + number;
-        node.mesh = 0;
-        node.translation = {ch.t0[0], ch.t0[1], ch.t0[2]};
-        node.rotation = {ch.r0[0], ch.r0[1], ch.r0[2], ch.r0[3]};
-        node.scale = {ch.s0[0], ch.s0[1], ch.s0[2]};
-        model.nodes.push_back(node);
-        scene.nodes.push_back(static_cast<int>(n));
-    }
-    model.scenes.push_back(scene);
-    model.defaultScene = 0;
-    model.buffers.push_back(std::move(buffer));
-
-    std::ostringstream out;
-    tinygltf::TinyGLTF writer;
-    if (!writer.WriteGltfSceneToStream(&model, out, false, binary)) return false;
-    bytes = out.str();
+    for (BinaryFile* spool : Spools()) spool->CreateTemporary(target);
+    nodes_json_.json.ContinueArray(false);
+    channels_json_.json.ContinueArray(false);
+    inputs_json_.json.ContinueArray(true);  // after the mesh's two accessors
+    outputs_json_.json.ContinueArray(true);
     return true;
+}
+
+void GltfScene::JsonSpool::Drain(std::size_t at_least) {
+    if (json.text().size() < at_least) return;
+    file.Write(json.text());
+    json.text().clear();
+}
+
+bool GltfScene::Check(BinaryFile& file) {
+    if (!file.failed()) return true;
+    if (error_.empty()) error_ = file.error();
+    return false;
+}
+
+bool GltfScene::SameFrames(std::int32_t input, const std::vector<std::int32_t>& frames) {
+    const Input& in = inputs_[static_cast<std::size_t>(input)];
+    if (in.count != frames.size()) return false;
+    if (input != cached_input_) {
+        cached_input_ = -1;
+        cached_frames_.resize(in.count);
+        if (!frames_.ReadAt(4 * in.offset, cached_frames_.data(), 4 * std::size_t{in.count})) return false;
+        cached_input_ = input;
+    }
+    return cached_frames_ == frames;
+}
+
+// Particles with the same key frames share one input accessor (in non-linear path mode, all of
+// them). Inputs are found by a hash of their frames and confirmed against the frames themselves.
+std::int32_t GltfScene::InputOf(const std::vector<std::int32_t>& frames) {
+    const auto index = static_cast<std::int32_t>(inputs_.size());
+    const auto [found, fresh] = input_of_hash_.try_emplace(HashOf(frames), index);
+    if (!fresh && SameFrames(found->second, frames)) return found->second;
+    std::vector<float> times(frames.size());
+    std::transform(frames.begin(), frames.end(), times.begin(), [this](std::int32_t f) { return KeyTime(f, fps_); });
+    const std::uint64_t offset = times_.size() / 4;
+    inputs_.push_back(Input{offset, static_cast<std::uint32_t>(frames.size())});
+    JsonWriter& json = inputs_json_.json;
+    OpenAccessor(json, 2, 4 * offset, kFloat, frames.size(), "SCALAR");
+    json.Key("max");
+    Floats(json, &times.back(), 1);
+    json.Key("min");
+    Floats(json, &times.front(), 1);
+    json.EndObject();
+    inputs_json_.Drain(kDrainSize);
+    times_.Write(times.data(), 4 * times.size());
+    frames_.Write(frames.data(), 4 * frames.size());
+    cached_input_ = index;
+    cached_frames_ = frames;
+    return index;
+}
+
+void GltfScene::AddJson(const GltfTracks& tracks, std::int32_t input) {
+    static constexpr float kStill[] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 1};  // translation, scale, rotation
+    const bool animated = input >= 0;
+    const std::size_t n = node_inputs_.size();
+    const std::string number = std::to_string(n);
+    std::string name = "particle_";
+    name.append(static_cast<std::size_t>(std::max(0, name_width_ - static_cast<int>(number.size()))), '0');
+    name += number;
+    JsonWriter& node = nodes_json_.json;
+    node.BeginObject();
+    node.Key("mesh");
+    node.Int(0);
+    node.Key("name");
+    node.String(name);
+    node.Key("rotation");
+    ShortFloats(node, animated ? tracks.rotations.data() : kStill + 6, 4);
+    node.Key("scale");
+    ShortFloats(node, animated ? tracks.scales.data() : kStill + 3, 3);
+    node.Key("translation");
+    ShortFloats(node, animated ? tracks.translations.data() : kStill, 3);
+    node.EndObject();
+    nodes_json_.Drain(kDrainSize);
+    if (!animated) return;
+
+    static constexpr const char* kPaths[] = {"translation", "rotation", "scale"};
+    static constexpr const char* kTypes[] = {"VEC3", "VEC4", "VEC3"};
+    static constexpr std::uint64_t kBytes[] = {12, 16, 12};
+    for (int path = 0; path < 3; ++path) {
+        JsonWriter& channel = channels_json_.json;
+        channel.BeginObject();
+        channel.Key("sampler");
+        channel.UInt(3 * animated_ + static_cast<std::uint64_t>(path));
+        channel.Key("target");
+        channel.BeginObject();
+        channel.Key("node");
+        channel.UInt(n);
+        channel.Key("path");
+        channel.String(kPaths[path]);
+        channel.EndObject();
+        channel.EndObject();
+        OpenAccessor(outputs_json_.json, 3 + path, kBytes[path] * keys_, kFloat, tracks.frames.size(),
+                     kTypes[path]);
+        outputs_json_.json.EndObject();
+    }
+    channels_json_.Drain(kDrainSize);
+    outputs_json_.Drain(kDrainSize);
+}
+
+bool GltfScene::AddObject(const GltfTracks& tracks) {
+    const std::size_t count = tracks.frames.size();
+    const std::int32_t input = count == 0 ? -1 : InputOf(tracks.frames);
+    AddJson(tracks, input);
+    node_inputs_.push_back(input);
+    if (count > 0) {
+        translations_.Write(tracks.translations.data(), 4 * tracks.translations.size());
+        rotations_.Write(tracks.rotations.data(), 4 * tracks.rotations.size());
+        scales_.Write(tracks.scales.data(), 4 * tracks.scales.size());
+        keys_ += count;
+        ++animated_;
+    }
+    bool ok = true;
+    for (BinaryFile* spool : Spools()) ok = Check(*spool) && ok;
+    return ok;
+}
+
+bool GltfScene::Drain(JsonWriter& json) {
+    target_.Write(json.text());
+    json.text().clear();
+    return Check(target_);
+}
+
+// The members a spool holds, in place in the document.
+bool GltfScene::Splice(JsonWriter& json, JsonSpool& spool) {
+    spool.Drain(0);
+    if (!Drain(json) || !Check(spool.file)) return false;
+    target_.AppendCopyOf(spool.file);
+    return Check(target_);
+}
+
+// Everything but the end of the one buffer: its uri (for .gltf) and the closing brackets. The
+// arrays keep the order the in-memory writer used: accessors of the mesh, the inputs, then three
+// per animated particle; views of the positions, indices, times, translations, rotations, scales.
+void GltfScene::WriteJson(JsonWriter& json, std::uint64_t buffer_length) {
+    const auto drain = [&] {
+        if (json.text().size() >= kDrainSize) Drain(json);
+    };
+    json.BeginObject();
+    json.Key("asset");
+    json.BeginObject();
+    json.Key("generator");
+    json.String("Vexo 1.1");
+    json.Key("version");
+    json.String("2.0");
+    json.EndObject();
+    json.Key("scene");
+    json.Int(0);
+    json.Key("scenes");
+    json.BeginArray();
+    json.BeginObject();
+    if (!node_inputs_.empty()) {
+        json.Key("nodes");
+        json.BeginArray();
+        for (std::size_t n = 0; n < node_inputs_.size(); ++n) {
+            json.UInt(n);
+            drain();
+        }
+        json.EndArray();
+    }
+    json.EndObject();
+    json.EndArray();
+
+    if (!node_inputs_.empty()) {
+        json.Key("nodes");
+        json.BeginArray();
+        Splice(json, nodes_json_);
+        json.EndArray();
+    }
+
+    json.Key("meshes");
+    json.BeginArray();
+    json.BeginObject();
+    json.Key("name");
+    json.String("particle");
+    json.Key("primitives");
+    json.BeginArray();
+    json.BeginObject();
+    json.Key("attributes");
+    json.BeginObject();
+    json.Key("POSITION");
+    json.Int(0);
+    json.EndObject();
+    json.Key("indices");
+    json.Int(1);
+    json.Key("mode");
+    json.Int(kTriangles);
+    json.EndObject();
+    json.EndArray();
+    json.EndObject();
+    json.EndArray();
+
+    const bool animated = !inputs_.empty();
+    if (animated) {
+        const std::uint64_t first_output = 2 + inputs_.size();
+        json.Key("animations");
+        json.BeginArray();
+        json.BeginObject();
+        json.Key("name");
+        json.String("particles");
+        json.Key("samplers");
+        json.BeginArray();
+        std::uint64_t sampler = 0;
+        for (const std::int32_t input : node_inputs_) {
+            if (input < 0) continue;
+            for (int path = 0; path < 3; ++path, ++sampler) {
+                json.BeginObject();
+                json.Key("input");
+                json.UInt(2 + static_cast<std::uint64_t>(input));
+                json.Key("interpolation");
+                json.String("LINEAR");
+                json.Key("output");
+                json.UInt(first_output + sampler);
+                json.EndObject();
+            }
+            drain();
+        }
+        json.EndArray();
+        json.Key("channels");
+        json.BeginArray();
+        Splice(json, channels_json_);
+        json.EndArray();
+        json.EndObject();
+        json.EndArray();
+    }
+
+    json.Key("accessors");
+    json.BeginArray();
+    std::array<float, 3> lo{}, hi{};
+    if (!mesh_.positions.empty()) {
+        std::copy_n(mesh_.positions.begin(), 3, lo.begin());
+        hi = lo;
+    }
+    for (std::size_t i = 0; i < mesh_.positions.size(); ++i) {
+        lo[i % 3] = std::min(lo[i % 3], mesh_.positions[i]);
+        hi[i % 3] = std::max(hi[i % 3], mesh_.positions[i]);
+    }
+    OpenAccessor(json, 0, 0, kFloat, mesh_.positions.size() / 3, "VEC3");
+    json.Key("max");
+    Floats(json, hi.data(), 3);
+    json.Key("min");
+    Floats(json, lo.data(), 3);
+    json.EndObject();
+    OpenAccessor(json, 1, 0, kUnsignedInt, mesh_.indices.size(), "SCALAR");
+    json.EndObject();
+    Splice(json, inputs_json_);
+    Splice(json, outputs_json_);
+    json.EndArray();
+
+    json.Key("bufferViews");
+    json.BeginArray();
+    std::uint64_t offset = 0;
+    const std::uint64_t mesh_lengths[] = {4 * mesh_.positions.size(), 4 * mesh_.indices.size()};
+    View(json, offset, mesh_lengths[0], kArrayBuffer);
+    offset += mesh_lengths[0];
+    View(json, offset, mesh_lengths[1], kElementArrayBuffer);
+    offset += mesh_lengths[1];
+    if (animated) {
+        for (const BinaryFile* section : {&times_, &translations_, &rotations_, &scales_}) {
+            View(json, offset, section->size(), 0);
+            offset += section->size();
+        }
+    }
+    json.EndArray();
+
+    json.Key("buffers");
+    json.BeginArray();
+    json.BeginObject();
+    json.Key("byteLength");
+    json.UInt(buffer_length);
+}
+
+bool GltfScene::WriteGlb() {
+    const std::uint64_t buffer_length = 4 * (mesh_.positions.size() + mesh_.indices.size()) + times_.size() +
+                                        translations_.size() + rotations_.size() + scales_.size();
+    if (buffer_length > std::numeric_limits<std::uint32_t>::max()) {
+        error_ = scene_text::kGlbTooLarge;
+        return false;
+    }
+    unsigned char header[kGlbHeaderSize + kChunkHeaderSize] = {};
+    target_.Write(header, sizeof header);
+    JsonWriter json;
+    WriteJson(json, buffer_length);
+    json.EndObject();
+    json.EndArray();
+    json.EndObject();
+    if (json.failed()) {
+        error_ = scene_text::kNotFinite;
+        return false;
+    }
+    json.text().append((4 - (target_.size() + json.text().size()) % 4) % 4, ' ');
+    if (!Drain(json)) return false;
+    const std::uint64_t json_length = target_.size() - sizeof header;
+    const std::uint64_t total = target_.size() + kChunkHeaderSize + buffer_length;
+    if (total > std::numeric_limits<std::uint32_t>::max()) {
+        error_ = scene_text::kGlbTooLarge;
+        return false;
+    }
+    unsigned char bin[kChunkHeaderSize];
+    PutU32(bin, static_cast<std::uint32_t>(buffer_length));  // a multiple of 4: no padding
+    PutU32(bin + 4, kBinChunk);
+    target_.Write(bin, sizeof bin);
+    target_.Write(mesh_.positions.data(), 4 * mesh_.positions.size());
+    target_.Write(mesh_.indices.data(), 4 * mesh_.indices.size());
+    for (BinaryFile* section : {&times_, &translations_, &rotations_, &scales_}) {
+        if (!target_.AppendCopyOf(*section)) return Check(target_);
+    }
+    PutU32(header, kGlbMagic);
+    PutU32(header + 4, kGlbVersion);
+    PutU32(header + 8, static_cast<std::uint32_t>(total));
+    PutU32(header + 12, static_cast<std::uint32_t>(json_length));
+    PutU32(header + 16, kJsonChunk);
+    target_.WriteAt(0, header, sizeof header);
+    return Check(target_);
+}
+
+bool GltfScene::WriteGltf() {
+    const std::uint64_t buffer_length = 4 * (mesh_.positions.size() + mesh_.indices.size()) + times_.size() +
+                                        translations_.size() + rotations_.size() + scales_.size();
+    JsonWriter json;
+    WriteJson(json, buffer_length);
+    json.Key("uri");
+    json.RawValue("\"data:application/octet-stream;base64,");
+    if (json.failed()) {
+        error_ = scene_text::kNotFinite;
+        return false;
+    }
+    if (!Drain(json)) return false;
+
+    Base64Encoder base64;
+    std::string text;
+    const auto encode = [&](const void* data, std::size_t size) {
+        base64.Append(static_cast<const unsigned char*>(data), size, text);
+        if (text.size() >= kDrainSize) {
+            target_.Write(text);
+            text.clear();
+        }
+    };
+    encode(mesh_.positions.data(), 4 * mesh_.positions.size());
+    encode(mesh_.indices.data(), 4 * mesh_.indices.size());
+    std::vector<unsigned char> chunk(3 * kDrainSize);
+    for (BinaryFile* section : {&times_, &translations_, &rotations_, &scales_}) {
+        for (std::uint64_t at = 0; at < section->size() && Check(target_);) {
+            const auto n =
+                static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), section->size() - at));
+            if (!section->ReadAt(at, chunk.data(), n)) return Check(*section);
+            encode(chunk.data(), n);
+            at += n;
+        }
+    }
+    base64.Finish(text);
+    text += '"';
+    target_.Write(text);
+    json.EndObject();
+    json.EndArray();
+    json.EndObject();
+    return Drain(json);
+}
+
+bool GltfScene::Finish() {
+    for (BinaryFile* spool : Spools()) {
+        if (!Check(*spool)) return false;
+    }
+    for (const JsonSpool* spool : {&nodes_json_, &channels_json_, &inputs_json_, &outputs_json_}) {
+        if (spool->json.failed()) {
+            error_ = scene_text::kNotFinite;
+            return false;
+        }
+    }
+    if (!(binary_ ? WriteGlb() : WriteGltf())) return false;
+    target_.Close();
+    return Check(target_);
+}
+
+void GltfScene::Remove() {
+    target_.Remove();
+    for (BinaryFile* spool : Spools()) spool->Remove();
 }
 
 }  // namespace vexo

@@ -35,6 +35,10 @@ class ReplacementFile {
     // Drops what was written; the destination stays as it was.
     void Discard();
 
+    // The temporary file's descriptor, for a caller that writes through it directly (at offsets,
+    // or by copies inside the kernel); -1 when none is open.
+    int descriptor() const { return fd_; }
+
     bool failed() const { return failed_; }
     // The reason for the first failure, in the system's words, e.g. "No space left on device".
     const std::string& error() const { return error_; }

@@ -38,7 +38,17 @@ def version1_keys(path):
             elif line.startswith("  ") and "." in line:
                 numbers = line.split()
                 objects[-1][int(numbers[9])] = [float(v) for v in numbers[:9]]
-    return [sorted(keys.items()) for keys in objects]
+    return [birth_rotations(sorted(keys.items())) for keys in objects]
+
+
+def birth_rotations(keys):
+    """The glTF scene's rule: a hidden key (scale 0) just before a visible one turns as that one does."""
+    out = list(keys)
+    for i in range(len(out) - 1):
+        (frame, a), (_, b) = out[i], out[i + 1]
+        if all(v == 0.0 for v in a[6:9]) and any(v != 0.0 for v in b[6:9]):
+            out[i] = (frame, a[:3] + b[3:6] + a[6:9])
+    return out
 
 
 def interpolated(keys, frame):

@@ -36,3 +36,21 @@ blocks=$(grep -c '^ShadowOptions 2$' "$dir/s.lws")
 [ "$(tail -c 17 "$dir/s.lws")" = "$(printf 'ShadowOptions 2\n\n')" ] || [ "$kept" -eq 0 ] || fail "file does not end with a complete block"
 [ "$(ls -A "$dir" | grep -c '^\.s\.lws\.')" -eq 0 ] || fail "a temporary file was left"
 echo "PASS: interrupted after $kept complete objects"
+
+# The same for a binary glTF: the particles complete at the break make a whole file, and the
+# temporary files beside it are gone.
+rm -f "$dir/s.lws" "$dir/err"
+"$cli" --engine reference --object p.lwo --motion "$data/emitter_v1.mot" --scene "$dir/s.glb" \
+    --set num_particles=4000 --set particles_per_frame=20 --set velocity=1 --set linear_path=off \
+    --set last_frame=200 2>"$dir/err" &
+pid=$!
+sleep 1
+kill -INT "$pid"
+wait "$pid"
+status=$?
+[ "$status" -eq 130 ] || fail "glb: exit status $status, expected 130"
+grep -Eq "^vexo-cli: interrupted: $dir/s.glb holds [0-9]+ of 4000 objects$" "$dir/err" || fail "glb: message"
+[ "$(ls -A "$dir")" = "$(printf 'err\ns.glb')" ] || fail "glb: stray files: $(ls -A "$dir")"
+[ "$(head -c 4 "$dir/s.glb")" = "glTF" ] || fail "glb: not a binary glTF"
+[ "$(stat -c %s "$dir/s.glb")" -eq "$(od -An -tu4 -j8 -N4 "$dir/s.glb" | tr -d ' ')" ] || fail "glb: length field"
+echo "PASS: binary glTF interrupted cleanly"

@@ -12,7 +12,7 @@
 #include <sstream>
 
 #include "engine/create_scene.hpp"
-#include "engine/writers/gltf_scene.hpp"
+#include "engine/writers/gltf_tracks.hpp"
 #include "engine/writers/object_mesh.hpp"
 #include "engine/writers/scene_formats.hpp"
 #include "tests/support/test_support.hpp"

@@ -14,7 +14,7 @@
 
 #include "engine/create_scene.hpp"
 #include "engine/motion/world_channels.hpp"
-#include "engine/writers/gltf_scene.hpp"
+#include "engine/writers/gltf_tracks.hpp"
 #include "tests/support/test_support.hpp"
 
 namespace vexo {
@@ -383,8 +383,11 @@ TEST_P(RoundTrip, EveryParticleNodeGivesTheVersion1Keys) {
         ASSERT_EQ(table->size(), static_cast<std::size_t>(objects[n].rbegin()->first) + 1);
         for (const auto& [frame, key] : objects[n]) {
             const MotionFrame& entry = (*table)[static_cast<std::size_t>(frame)];
+            // A hidden key takes the rotation of the birth after it in glTF (no turn while it grows).
+            const bool hidden = key[6] == 0.0 && key[7] == 0.0 && key[8] == 0.0;
             for (int c = 0; c < 9; ++c) {
                 const bool angle = c >= 3 && c <= 5;
+                if (angle && hidden) continue;
                 const double gap = angle ? AngleGap(entry.value[c], key[c]) : entry.value[c] - key[c];
                 EXPECT_NEAR(gap, 0.0, angle ? 1e-4 : 1e-5) << n << " frame " << frame << " channel " << c;
             }

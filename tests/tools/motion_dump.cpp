@@ -30,7 +30,9 @@ int main(int argc, char** argv) {
     vexo::EngineState state;
     const auto table = vexo::GetMotionFile(settings, sink, state, fps);
     if (!table) return 1;
-    for (const vexo::MotionFrame& entry : *table) {
+    vexo::MotionCursor cursor(*table);
+    for (std::size_t j = 0; j < table->size(); ++j) {
+        const vexo::MotionFrame& entry = cursor.At(j);
         for (int c = 0; c < vexo::kMotionChannels; ++c)
             std::printf(c == 0 ? "%.9g" : " %.9g", entry.value[c]);
         std::printf("\n");
