@@ -190,8 +190,13 @@ const char* RefuseFrameRange(const Settings& settings) {
     return nullptr;
 }
 
-SceneReport CreateScene(const Settings& settings, EngineState& state, MessageSink& sink, PassHook& hook,
-                        const GenerateOptions& options) {
+namespace {
+
+// What CreateScene and CollectSceneKeys share: the refusals, the records, the motion read and the
+// block source of the chosen path. `deliver(source, table, report)` consumes the blocks.
+template <class Deliver>
+SceneReport RunGeneration(const Settings& settings, EngineState& state, MessageSink& sink,
+                          const GenerateOptions& options, SceneFormat block_format, Deliver deliver) {
     SceneReport report;
     report.objects_total = static_cast<std::uint32_t>(settings.num_particles);
     if (const char* refusal = RefuseFrameRange(settings)) {
@@ -221,22 +226,11 @@ SceneReport CreateScene(const Settings& settings, EngineState& state, MessageSin
         report.result = SceneResult::MotionFileError;
         return report;
     }
-
-    std::optional<GltfScene> gltf;
-    if (IsGltf(options.format)) {
-        std::optional<Mesh> mesh = LoadObjectMesh(PathText(settings.particle_object));
-        if (!mesh) {
-            sink.Message(scene_text::kUnitCube);
-            mesh = UnitCube();
-        }
-        gltf.emplace(std::move(*mesh), report.objects_total);
-    }
-    GltfScene* gltf_scene = gltf ? &*gltf : nullptr;
-    const BlockMaker maker(settings, state, options.format);
+    const BlockMaker maker(settings, state, block_format);
 
     if (options.path == GenerationPath::Reference) {
         ReferenceSource source(*table, settings, state, sim, maker);
-        WriteToFile(settings, source, hook, options.format, gltf_scene, report);
+        deliver(source, *table, report);
         return report;
     }
     std::vector<Particle>().swap(sim.ChildArray);  // the scheduled path keeps one record per block
@@ -249,8 +243,62 @@ SceneReport CreateScene(const Settings& settings, EngineState& state, MessageSin
         return report;
     }
     ScheduledSource source(*passes, state, report.objects_total, ThreadCount(options), maker);
-    WriteToFile(settings, source, hook, options.format, gltf_scene, report);
+    deliver(source, *table, report);
     return report;
+}
+
+// The pass loop of WriteToFile with the receiver in place of the file.
+void CollectBlocks(const Settings& settings, BlockSource& source, PassHook& hook, KeyReceiver& receiver,
+                   SceneReport& report) {
+    const auto passes = static_cast<std::uint32_t>(settings.num_particles);
+    report.outcome = WriteOutcome::Complete;
+    Block block;
+    std::uint32_t p = 0;
+    for (; p < passes; ++p) {
+        const PassAction action = hook.OnPassStart(p, passes);
+        if (action != PassAction::Continue) {
+            report.outcome = action == PassAction::Break ? WriteOutcome::Interrupted : WriteOutcome::Aborted;
+            break;
+        }
+        block.keys.clear();
+        if (!source.Next(p, block)) {
+            report.outcome = WriteOutcome::NotStarted;
+            report.result = SceneResult::NoMemory;
+            break;
+        }
+        receiver.Object(p, block.keys);
+        report.objects_written = p + 1;
+    }
+    source.Finish(p);
+}
+
+}  // namespace
+
+SceneReport CreateScene(const Settings& settings, EngineState& state, MessageSink& sink, PassHook& hook,
+                        const GenerateOptions& options) {
+    return RunGeneration(settings, state, sink, options, options.format,
+                         [&](BlockSource& source, const MotionTable&, SceneReport& report) {
+                             std::optional<GltfScene> gltf;
+                             if (IsGltf(options.format)) {
+                                 std::optional<Mesh> mesh = LoadObjectMesh(PathText(settings.particle_object));
+                                 if (!mesh) {
+                                     sink.Message(scene_text::kUnitCube);
+                                     mesh = UnitCube();
+                                 }
+                                 gltf.emplace(std::move(*mesh), report.objects_total);
+                             }
+                             WriteToFile(settings, source, hook, options.format, gltf ? &*gltf : nullptr, report);
+                         });
+}
+
+SceneReport CollectSceneKeys(const Settings& settings, EngineState& state, MessageSink& sink, PassHook& hook,
+                             KeyReceiver& receiver, const GenerateOptions& options) {
+    // Any format other than version 1 text records its blocks as keys.
+    return RunGeneration(settings, state, sink, options, SceneFormat::Glb,
+                         [&](BlockSource& source, const MotionTable& table, SceneReport& report) {
+                             receiver.Motion(table, state);
+                             CollectBlocks(settings, source, hook, receiver, report);
+                         });
 }
 
 }  // namespace vexo

@@ -225,6 +225,9 @@ void GadgetUp(Gadget* g) {
         case GD_generate:
             GenerateRule();
             break;
+        case GD_preview:
+            preview_window();
+            break;
         default:
             break;
     }

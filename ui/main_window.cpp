@@ -22,7 +22,7 @@ const ULONG VEXOGTypes[VEXO_CNT] = {
     STRING_KIND,   STRING_KIND,   STRING_KIND,   GENERIC_KIND,  GENERIC_KIND,  GENERIC_KIND,
     INTEGER_KIND,  INTEGER_KIND,  INTEGER_KIND,  MX_KIND,       TEXT_KIND,     STRING_KIND,
     STRING_KIND,   INTEGER_KIND,  STRING_KIND,   STRING_KIND,   CHECKBOX_KIND, CHECKBOX_KIND,
-    CHECKBOX_KIND, BUTTON_KIND,   BUTTON_KIND,   BUTTON_KIND,   BUTTON_KIND,
+    CHECKBOX_KIND, BUTTON_KIND,   BUTTON_KIND,   BUTTON_KIND,   BUTTON_KIND,   BUTTON_KIND,
 };
 
 const NewGadget VEXONGad[VEXO_CNT] = {
@@ -49,6 +49,7 @@ const NewGadget VEXONGad[VEXO_CNT] = {
     {168, 285, 164, 18, "Emission options", nullptr, GD_emission_options, PLACETEXT_IN, nullptr, nullptr},
     {332, 285, 153, 18, "Effect options", nullptr, GD_effect_options, PLACETEXT_IN, nullptr, nullptr},
     {12, 308, 90, 19, "Generate", nullptr, GD_generate, PLACETEXT_IN, nullptr, nullptr},
+    {102, 308, 90, 19, "Preview", nullptr, GD_preview, PLACETEXT_IN, nullptr, nullptr},
 };
 
 // The creation tags of all gadgets end to end, each list closed by TAG_DONE.
@@ -70,6 +71,7 @@ const TagItem VEXOGTags[] = {
     {GTIN_Number, 0}, {GTIN_MaxChars, 10}, {GA_Disabled, kTrue}, {TAG_DONE, 0},
     {GTST_String, reinterpret_cast<IPTR>("1.000000")}, {GTST_MaxChars, 256}, {TAG_DONE, 0},
     {GTST_String, reinterpret_cast<IPTR>("1.000000")}, {GTST_MaxChars, 256}, {GA_Disabled, kTrue}, {TAG_DONE, 0},
+    {TAG_DONE, 0},
     {TAG_DONE, 0},
     {TAG_DONE, 0},
     {TAG_DONE, 0},
@@ -120,6 +122,8 @@ const NewMenu VEXONewMenu[] = {
     {NM_ITEM, "About...", nullptr, 0, 0, reinterpret_cast<APTR>(&about_menu)},
     {NM_ITEM, NM_BARLABEL, nullptr, 0, 0, nullptr},
     {NM_ITEM, "Quit", nullptr, 0, 0, reinterpret_cast<APTR>(&quit_menu)},
+    {NM_TITLE, "View", nullptr, 0, 0, nullptr},
+    {NM_ITEM, "Preview...", "P", 0, 0, reinterpret_cast<APTR>(&preview_menu)},
     {NM_END, nullptr, nullptr, 0, 0, nullptr},
 };
 
