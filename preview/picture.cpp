@@ -142,8 +142,22 @@ struct Placed {
     const ParticleAt* particle;
 };
 
-void DrawParticles(QPainter& p, const Camera& cam, ParticleShape& shape, const std::vector<ParticleAt>& particles,
-                   std::size_t stride) {
+// The nearest and farthest depth of the box's corners: particles are shaded by where they are in
+// the whole animation's box, so a particle keeps its shade whatever the others do.
+std::pair<double, double> DepthRange(const Camera& cam, const Box& box) {
+    double near = 0, far = 0;
+    for (int corner = 0; corner < 8; ++corner) {
+        const Vec3 c{(corner & 1) ? box.max[0] : box.min[0], (corner & 2) ? box.max[1] : box.min[1],
+                     (corner & 4) ? box.max[2] : box.min[2]};
+        const double depth = cam.Project(c).depth;
+        near = corner == 0 ? depth : std::min(near, depth);
+        far = corner == 0 ? depth : std::max(far, depth);
+    }
+    return {near, far};
+}
+
+void DrawParticles(QPainter& p, const Camera& cam, const Box& box, ParticleShape& shape,
+                   const std::vector<ParticleAt>& particles, std::size_t stride) {
     std::vector<Placed> placed;
     placed.reserve(particles.size() / stride + 1);
     for (const ParticleAt& particle : particles) {
@@ -155,7 +169,7 @@ void DrawParticles(QPainter& p, const Camera& cam, ParticleShape& shape, const s
     // Farther particles first, so nearer ones cover them.
     std::stable_sort(placed.begin(), placed.end(),
                      [](const Placed& a, const Placed& b) { return a.point.depth > b.point.depth; });
-    const double far = placed.front().point.depth, near = placed.back().point.depth;
+    const auto [near, far] = DepthRange(cam, box);
     const double span = far - near > 1e-12 ? far - near : 1.0;
     const int view = static_cast<int>(cam.view);
     QPolygonF outline;
@@ -203,7 +217,7 @@ void DrawView(QPainter& p, const Camera& cam, const Box& box, const Stream& stre
         DrawOrthoGrid(p, cam, step);
     }
     DrawPath(p, cam, stream);
-    DrawParticles(p, cam, shape, particles, stride);
+    DrawParticles(p, cam, box, shape, particles, stride);
     DrawEmitter(p, cam, EmitterAt(stream, frame), std::max(4.0, font_pixels * 0.45));
     DrawLabel(p, cam.area, QString::fromUtf8(ViewName(cam.view)), font_pixels);
     p.restore();
@@ -338,7 +352,7 @@ QImage DrawContactSheet(const Stream& stream, ParticleShape& shape, int frames, 
         p.setRenderHint(QPainter::Antialiasing, true);
         DrawPerspectiveGrid(p, cam, box, GridStep(std::max(box.max[0] - box.min[0], box.max[2] - box.min[2])));
         DrawPath(p, cam, stream);
-        DrawParticles(p, cam, shape, particles, 1);
+        DrawParticles(p, cam, box, shape, particles, 1);
         DrawEmitter(p, cam, EmitterAt(stream, shown[static_cast<std::size_t>(i)]), 4);
         const std::string label = "Frame " + std::to_string(shown[static_cast<std::size_t>(i)]) +
                                   picture_text::kSeparator + Number(particles.size()) + " visible";

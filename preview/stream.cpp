@@ -115,6 +115,13 @@ Vec3 EmitterAt(const Stream& stream, std::int32_t frame) {
     return stream.path[static_cast<std::size_t>(index)];
 }
 
+void ComputeBounds(Stream& stream) {
+    stream.bounds = Box{};
+    stream.largest_size = 0;
+    for (const ObjectKeys& keys : stream.objects) AddObjectBounds(keys, stream.first_frame, stream.last_frame, stream);
+    for (const Vec3& p : stream.path) stream.bounds.Add(p);
+}
+
 std::int32_t MiddleFrame(const Settings& settings) {
     return static_cast<std::int32_t>((std::int64_t{settings.first_frame} + settings.last_frame) / 2);
 }
@@ -130,8 +137,7 @@ StreamResult ComputeStream(const Settings& settings, EngineState& state, PassHoo
     GenerateOptions options;
     options.threads = threads;
     result.report = CollectSceneKeys(settings, state, sink, hook, collector, options);
-    for (const ObjectKeys& keys : stream.objects) AddObjectBounds(keys, stream.first_frame, stream.last_frame, stream);
-    for (const Vec3& p : stream.path) stream.bounds.Add(p);
+    ComputeBounds(stream);
     return result;
 }
 

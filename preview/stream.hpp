@@ -52,6 +52,9 @@ std::vector<ParticleAt> ParticlesAt(const Stream& stream, std::int32_t frame);
 // The parent's position at a frame of the scene (clamped to the range).
 Vec3 EmitterAt(const Stream& stream, std::int32_t frame);
 
+// Sets `bounds` and `largest_size` from the objects and the path.
+void ComputeBounds(Stream& stream);
+
 // The frame a picture shows by default: the middle of the range.
 std::int32_t MiddleFrame(const Settings& settings);
 

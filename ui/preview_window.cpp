@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <limits>
 
 #include "ui/vexo.hpp"
 
