@@ -93,7 +93,17 @@ Camera MakeCamera(View view, const QRectF& area, const Box& box, double ortho_sc
             const double distance = radius / std::sin(kHalfFieldOfView);
             c.eye = {c.target[0] + from[0] * distance, c.target[1] + from[1] * distance,
                      c.target[2] + from[2] * distance};
-            c.focal = kFill * 0.5 * std::min(area.width(), area.height()) / std::tan(kHalfFieldOfView);
+            // As close as the box's corners allow: the widest of them reaches kFill of the area.
+            double widest_x = 1e-9, widest_y = 1e-9;
+            for (int corner = 0; corner < 8; ++corner) {
+                const Vec3 p{(corner & 1) ? box.max[0] : box.min[0], (corner & 2) ? box.max[1] : box.min[1],
+                             (corner & 4) ? box.max[2] : box.min[2]};
+                const Vec3 d{p[0] - c.eye[0], p[1] - c.eye[1], p[2] - c.eye[2]};
+                const double depth = Dot(d, c.forward);
+                widest_x = std::max(widest_x, std::fabs(Dot(d, c.right)) / depth);
+                widest_y = std::max(widest_y, std::fabs(Dot(d, c.up)) / depth);
+            }
+            c.focal = kFill * std::min(area.width() / 2 / widest_x, area.height() / 2 / widest_y);
             break;
         }
     }

@@ -316,6 +316,18 @@ void PreviewWindow::keyPressEvent(QKeyEvent* event) {
     }
 }
 
+void PreviewWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    watch_->start(kWatchMilliseconds);
+    CheckInputs();
+}
+
+void PreviewWindow::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    watch_->stop();
+    SetPlaying(false);
+}
+
 void preview_window() {
     if (the_window == nullptr) the_window = new PreviewWindow(current_prefs, engine_state);
     the_window->show();

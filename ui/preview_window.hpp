@@ -69,6 +69,9 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    // A hidden window stops watching and playing; shown again it catches up at once.
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     struct Inputs {

@@ -74,7 +74,7 @@ TEST_F(PictureFixture, RefusesWhatItCannotDoAndWritesNothing) {
          "vexo-cli: --preview-frame 31 is outside the scene's frames 1 to 30\n"},
         {{"--contact-sheet", "P", "--contact-frames", "0"}, kExitUsage, "vexo-cli: --contact-frames: Value 0 not in range"},
         {{"--preview", "P", "--set", "frame_step=0"}, kExitUsage, "vexo-cli: Cannot create a scene with a frame step"},
-        {{"--preview", "P", "--motion", "D/none.mot"}, kExitFailure,
+        {{"--preview", "P", "--set", "parent_motion=D/none.mot"}, kExitFailure,
          "vexo-cli: Could not open motion file\nvexo-cli: could not draw the pictures: motion file error\n"},
         {{"--preview", "D/no/such/folder/p.png"}, kExitFailure, "vexo-cli: cannot write picture D/no/such/folder/p.png: "},
         {{"--contact-sheet", "D/no/such/folder/c.png"}, kExitFailure,
@@ -86,7 +86,7 @@ TEST_F(PictureFixture, RefusesWhatItCannotDoAndWritesNothing) {
         for (std::string a : c.args) {
             for (std::string* text : {&a}) {
                 if (*text == "P") *text = dir.str("p.png");
-                if (text->rfind("D/", 0) == 0) *text = dir.str(text->substr(2));
+                if (const auto at = text->find("D/"); at != std::string::npos) text->replace(at, 2, dir.str(""));
             }
             args.push_back(a);
         }

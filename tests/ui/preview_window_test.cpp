@@ -1,6 +1,7 @@
 // The preview window, headless: it follows the settings by itself, the slider shows the frames
 // the keys give, failures show their message, and the main window opens it.
 #include <QAction>
+#include <QComboBox>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QSlider>
