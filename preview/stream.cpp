@@ -4,7 +4,6 @@
 #include <cmath>
 
 #include "engine/generation/frame_loop.hpp"
-#include "engine/writers/scene_formats.hpp"
 
 namespace vexo::preview {
 namespace {
@@ -23,6 +22,20 @@ Values Between(const SceneKey& a, const SceneKey& b, double frame) {
 double SizeOf(const Values& v) { return std::max({std::fabs(v[6]), std::fabs(v[7]), std::fabs(v[8])}); }
 bool Shown(const Values& v) { return v[6] != 0.0 || v[7] != 0.0 || v[8] != 0.0; }
 
+// RisingKeys in place: of several keys on one frame the later is kept, and a key at an earlier
+// frame than one already kept is dropped. The keys are taken over, not copied.
+void KeepRising(ObjectKeys& keys) {
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        if (kept > 0 && keys[i].frame == keys[kept - 1].frame) {
+            keys[kept - 1] = keys[i];
+        } else if (kept == 0 || keys[i].frame > keys[kept - 1].frame) {
+            keys[kept++] = keys[i];
+        }
+    }
+    keys.resize(kept);
+}
+
 class Collector : public KeyReceiver {
 public:
     Collector(const Settings& settings, Stream& stream) : settings_(settings), stream_(stream) {}
@@ -34,7 +47,10 @@ public:
             stream_.path.push_back({m.value[0], m.value[1], m.value[2]});
         }
     }
-    void Object(std::uint32_t, ObjectKeys& keys) override { stream_.objects.push_back(RisingKeys(keys)); }
+    void Object(std::uint32_t, ObjectKeys& keys) override {
+        stream_.objects.push_back(std::move(keys));
+        KeepRising(stream_.objects.back());
+    }
 
 private:
     const Settings& settings_;
