@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <new>
 
 #include "engine/generation/frame_loop.hpp"
 
@@ -152,7 +153,16 @@ StreamResult ComputeStream(const Settings& settings, EngineState& state, PassHoo
     Collector collector(settings, stream);
     GenerateOptions options;
     options.threads = threads;
-    result.report = CollectSceneKeys(settings, state, sink, hook, collector, options);
+    try {
+        result.report = CollectSceneKeys(settings, state, sink, hook, collector, options);
+    } catch (const std::bad_alloc&) {
+        // The keys of the whole scene did not fit in memory; the workers have been stopped.
+        stream.objects = {};
+        stream.path = {};
+        result.report.result = SceneResult::NoMemory;
+        result.report.outcome = WriteOutcome::NotStarted;
+        return result;
+    }
     ComputeBounds(stream);
     return result;
 }

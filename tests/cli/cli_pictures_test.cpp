@@ -60,6 +60,27 @@ TEST_F(PictureFixture, WithSceneBothAreWrittenAndTheSceneIsUnchanged) {
     EXPECT_EQ(QImage(QString::fromStdString(dir.str("c.png"))).size(), QSize(4 * 320 + 6, 2 * 180 + 2 + 28));
 }
 
+// Without --preview-frame the picture shows the middle frame of 1 to 30, frame 15.
+TEST_F(PictureFixture, ThePictureShowsTheMiddleFrameUnlessToldOtherwise) {
+    ASSERT_EQ(Run({"--preview", dir.str("middle.png"), "--preview-size", "320x180"}), kExitOk) << err;
+    ASSERT_EQ(Run({"--preview", dir.str("15.png"), "--preview-size", "320x180", "--preview-frame", "15"}), kExitOk);
+    ASSERT_EQ(Run({"--preview", dir.str("16.png"), "--preview-size", "320x180", "--preview-frame", "16"}), kExitOk);
+    const QImage middle(QString::fromStdString(dir.str("middle.png")));
+    EXPECT_EQ(middle, QImage(QString::fromStdString(dir.str("15.png"))));
+    EXPECT_NE(middle, QImage(QString::fromStdString(dir.str("16.png"))));
+}
+
+TEST_F(PictureFixture, HelpDocumentsThePictureOptions) {
+    std::vector<const char*> argv = {"vexo-cli", "--help"};
+    std::ostringstream out, errors;
+    CliStreams streams{out, errors, false, {}};
+    EngineState state;
+    EXPECT_EQ(RunCli(2, argv.data(), streams, state), kExitOk);
+    for (const char* word : {"--preview ", "--preview-frame", "--preview-size", "--contact-sheet", "--contact-frames"}) {
+        EXPECT_NE(out.str().find(word), std::string::npos) << word;
+    }
+}
+
 TEST_F(PictureFixture, RefusesWhatItCannotDoAndWritesNothing) {
     struct {
         std::vector<std::string> args;

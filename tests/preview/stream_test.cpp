@@ -105,6 +105,14 @@ TEST_P(PreviewAgainstScene, EveryKeyOfTheSceneIsWhatThePreviewShows) {
     ASSERT_EQ(result.report.outcome, WriteOutcome::Complete);
     EXPECT_EQ(for_preview.random.state(), state.random.state()) << "the preview ran a different generation";
 
+    // The parent's path: the motion's sample at every frame, held after its last key (frame 40).
+    const auto motion = vexo::testing::ReadText(kMotion);
+    ASSERT_EQ(stream.path.size(), static_cast<std::size_t>(s.last_frame - s.first_frame + 1));
+    for (std::size_t k = 0; k < stream.path.size(); ++k) {
+        const auto& m = (*motion->table)[std::min<std::size_t>(k, 40 - s.first_frame)].value;
+        EXPECT_EQ(stream.path[k], (Vec3{m[0], m[1], m[2]})) << "frame " << s.first_frame + k;
+    }
+
     const auto scene = ReadSceneKeys(ReadFile(dir.path("scene.lws")));
     ASSERT_EQ(scene.size(), 14u);
     ASSERT_EQ(stream.objects.size(), 14u);
