@@ -10,7 +10,9 @@
 
 namespace vexo {
 
-inline std::filesystem::path Scratch(const char* name) { return std::filesystem::temp_directory_path() / name; }
+inline std::filesystem::path Scratch(const char* name) {
+    return std::filesystem::temp_directory_path() / name;
+}
 
 // A fountain: emitted upwards in all directions from a moving parent, falling under gravity,
 // bouncing, recycled after 80 frames.

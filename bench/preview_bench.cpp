@@ -45,7 +45,8 @@ void BM_WriteScene(benchmark::State& bench) {
     NoHook hook;
     for (auto _ : bench) {
         EngineState state;
-        if (CreateScene(s, state, sink, hook).outcome != WriteOutcome::Complete) bench.SkipWithError("write failed");
+        if (CreateScene(s, state, sink, hook).outcome != WriteOutcome::Complete)
+            bench.SkipWithError("write failed");
     }
 }
 
@@ -74,8 +75,12 @@ void Draw(benchmark::State& bench, bool warm) {
     bench.counters["visible"] = static_cast<double>(preview::ParticlesAt(stream, 250).size());
     bench.counters["object"] = shape.is_object() ? 1 : 0;
 }
-void BM_DrawAllFour(benchmark::State& bench) { Draw(bench, true); }
-void BM_DrawAllFour_FirstPicture(benchmark::State& bench) { Draw(bench, false); }
+void BM_DrawAllFour(benchmark::State& bench) {
+    Draw(bench, true);
+}
+void BM_DrawAllFour_FirstPicture(benchmark::State& bench) {
+    Draw(bench, false);
+}
 
 BENCHMARK(BM_PreviewData)->Arg(2000)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_WriteScene)->Arg(2000)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -3,7 +3,6 @@
 #include <QByteArray>
 #include <QGuiApplication>
 #include <QSaveFile>
-
 #include <charconv>
 #include <clocale>
 #include <cstdlib>
@@ -79,11 +78,14 @@ public:
 }  // namespace
 
 void AddPictureOptions(CLI::App& app, PictureOptions& options) {
-    app.add_option("--preview", options.preview,
-                   "Write a PNG picture of the particles at one frame: front, side, top and perspective views. "
-                   "Alone it writes only the picture; with --scene the scene as well");
-    app.add_option("--preview-frame", options.preview_frame, "Frame the --preview picture shows (default: the middle)");
-    app.add_option("--preview-size", options.preview_size, "Size of the --preview picture, WxH (default 1280x720)");
+    app.add_option(
+        "--preview", options.preview,
+        "Write a PNG picture of the particles at one frame: front, side, top and perspective views. "
+        "Alone it writes only the picture; with --scene the scene as well");
+    app.add_option("--preview-frame", options.preview_frame,
+                   "Frame the --preview picture shows (default: the middle)");
+    app.add_option("--preview-size", options.preview_size,
+                   "Size of the --preview picture, WxH (default 1280x720)");
     app.add_option("--contact-sheet", options.contact_sheet,
                    "Write a PNG grid of small perspective views at evenly spaced frames");
     app.add_option("--contact-frames", options.contact_frames, "Pictures on the contact sheet (default 12)")
@@ -92,15 +94,18 @@ void AddPictureOptions(CLI::App& app, PictureOptions& options) {
 
 int WritePictures(const PictureOptions& options, const Settings& settings, const std::string& prefs_file,
                   bool quiet, CliStreams& streams, const EngineState& state) {
-    const std::string name = std::filesystem::path(prefs_file.empty() ? PathText(settings.target_scene) : prefs_file)
-                                 .filename()
-                                 .string();
+    const std::string name =
+        std::filesystem::path(prefs_file.empty() ? PathText(settings.target_scene) : prefs_file)
+            .filename()
+            .string();
     int width = 0, height = 0;
     if (!ParseSize(options.preview_size, width, height)) {
-        return Fail(streams, kExitUsage,
-                    "--preview-size " + options.preview_size + " is not WIDTHxHEIGHT from 16x16 to 8192x8192");
+        return Fail(
+            streams, kExitUsage,
+            "--preview-size " + options.preview_size + " is not WIDTHxHEIGHT from 16x16 to 8192x8192");
     }
-    const std::int64_t frame = options.preview_frame < 0 ? preview::MiddleFrame(settings) : options.preview_frame;
+    const std::int64_t frame =
+        options.preview_frame < 0 ? preview::MiddleFrame(settings) : options.preview_frame;
     if (!options.preview.empty() && (frame < settings.first_frame || frame > settings.last_frame)) {
         return Fail(streams, kExitUsage,
                     "--preview-frame " + std::to_string(frame) + " is outside the scene's frames " +
@@ -111,7 +116,8 @@ int WritePictures(const PictureOptions& options, const Settings& settings, const
     NeverStop hook;
     preview::Stream stream;
     const preview::StreamResult result = preview::ComputeStream(settings, copy, hook, stream);
-    for (const std::string& message : result.messages) streams.err << kProgram << ": " << OneLine(message) << '\n';
+    for (const std::string& message : result.messages)
+        streams.err << kProgram << ": " << OneLine(message) << '\n';
     if (result.report.outcome == WriteOutcome::Refused) return kExitUsage;
     if (result.report.result == SceneResult::MotionFileError) {
         return Fail(streams, kExitFailure, "could not draw the pictures: motion file error");
@@ -137,7 +143,8 @@ int WritePictures(const PictureOptions& options, const Settings& settings, const
     if (!options.contact_sheet.empty()) {
         const QImage sheet = preview::DrawContactSheet(stream, shape, options.contact_frames, name);
         if (!SavePng(sheet, options.contact_sheet, error)) {
-            return Fail(streams, kExitFailure, "cannot write picture " + options.contact_sheet + ": " + error);
+            return Fail(streams, kExitFailure,
+                        "cannot write picture " + options.contact_sheet + ": " + error);
         }
         if (!quiet) streams.err << kProgram << ": wrote picture " << options.contact_sheet << '\n';
     }

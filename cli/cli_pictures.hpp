@@ -4,7 +4,6 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
-
 #include <string>
 
 #include "cli/cli_app.hpp"
@@ -14,10 +13,10 @@
 namespace vexo::cli {
 
 struct PictureOptions {
-    std::string preview;                 // PNG to write, or empty
-    std::int64_t preview_frame = -1;     // -1: the middle of the scene
+    std::string preview;              // PNG to write, or empty
+    std::int64_t preview_frame = -1;  // -1: the middle of the scene
     std::string preview_size = "1280x720";
-    std::string contact_sheet;           // PNG to write, or empty
+    std::string contact_sheet;  // PNG to write, or empty
     int contact_frames = 12;
     bool any() const { return !preview.empty() || !contact_sheet.empty(); }
 };

@@ -1,7 +1,6 @@
 #include "preview/particle_shape.hpp"
 
 #include <QPainterPath>
-
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -17,11 +16,14 @@ constexpr std::size_t kUnionTriangleLimit = 400;
 // Rotations are cached in steps of a quarter degree.
 constexpr double kRotationSteps = 4.0;
 
-double Dot(const Axis& a, const Axis& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
+double Dot(const Axis& a, const Axis& b) {
+    return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+}
 
 QPolygonF ConvexHull(std::vector<QPointF> points) {
-    std::sort(points.begin(), points.end(),
-              [](const QPointF& a, const QPointF& b) { return a.x() < b.x() || (a.x() == b.x() && a.y() < b.y()); });
+    std::sort(points.begin(), points.end(), [](const QPointF& a, const QPointF& b) {
+        return a.x() < b.x() || (a.x() == b.x() && a.y() < b.y());
+    });
     if (points.size() < 3) return QPolygonF(QList<QPointF>(points.begin(), points.end()));
     auto cross = [](const QPointF& o, const QPointF& a, const QPointF& b) {
         return (a.x() - o.x()) * (b.y() - o.y()) - (a.y() - o.y()) * (b.x() - o.x());
@@ -84,7 +86,8 @@ const QPolygonF& ParticleShape::Outline(int view, const Axis& right, const Axis&
     if (triangles_.empty()) return square_;
     auto step = [](double degrees) {
         const double wrapped = std::fmod(degrees, 360.0);
-        return static_cast<std::uint64_t>(std::lround((wrapped < 0 ? wrapped + 360.0 : wrapped) * kRotationSteps)) &
+        return static_cast<std::uint64_t>(
+                   std::lround((wrapped < 0 ? wrapped + 360.0 : wrapped) * kRotationSteps)) &
                0xFFFF;
     };
     const std::uint64_t key = (static_cast<std::uint64_t>(view) << 48) | (step(rotation[0]) << 32) |

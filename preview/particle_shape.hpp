@@ -4,7 +4,6 @@
 #pragma once
 
 #include <QPolygonF>
-
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -34,7 +33,7 @@ public:
     double radius() const { return radius_; }
 
 private:
-    std::vector<Axis> vertices_;                       // LightWave axes
+    std::vector<Axis> vertices_;  // LightWave axes
     std::vector<std::array<std::uint32_t, 3>> triangles_;
     double radius_ = 0.5;
     std::unordered_map<std::uint64_t, QPolygonF> cache_;

@@ -3,7 +3,6 @@
 #include <QFont>
 #include <QFontMetricsF>
 #include <QLinearGradient>
-
 #include <algorithm>
 #include <cmath>
 #include <numeric>
@@ -60,7 +59,8 @@ double GridStep(double extent) {
 
 void DrawOrthoGrid(QPainter& p, const Camera& cam, double step) {
     const QRectF& a = cam.area;
-    const double u0 = cam.target[0] * cam.right[0] + cam.target[1] * cam.right[1] + cam.target[2] * cam.right[2];
+    const double u0 =
+        cam.target[0] * cam.right[0] + cam.target[1] * cam.right[1] + cam.target[2] * cam.right[2];
     const double v0 = cam.target[0] * cam.up[0] + cam.target[1] * cam.up[1] + cam.target[2] * cam.up[2];
     const double half_w = a.width() / 2 / cam.scale, half_h = a.height() / 2 / cam.scale;
     if ((2 * half_w / step) + (2 * half_h / step) > 400) step *= 10;  // never a solid wall of lines
@@ -88,8 +88,10 @@ void DrawOrthoGrid(QPainter& p, const Camera& cam, double step) {
 }
 
 void DrawPerspectiveGrid(QPainter& p, const Camera& cam, const Box& box, double step) {
-    const double x0 = std::floor(box.min[0] / step) * step - step, x1 = std::ceil(box.max[0] / step) * step + step;
-    const double z0 = std::floor(box.min[2] / step) * step - step, z1 = std::ceil(box.max[2] / step) * step + step;
+    const double x0 = std::floor(box.min[0] / step) * step - step,
+                 x1 = std::ceil(box.max[0] / step) * step + step;
+    const double z0 = std::floor(box.min[2] / step) * step - step,
+                 z1 = std::ceil(box.max[2] / step) * step + step;
     if ((x1 - x0) / step > 400 || (z1 - z0) / step > 400) return;
     auto line = [&](const Vec3& a, const Vec3& b) {
         const Camera::Point pa = cam.Project(a), pb = cam.Project(b);
@@ -194,11 +196,13 @@ void DrawParticles(QPainter& p, const Camera& cam, const Box& box, ParticleShape
 void DrawLabel(QPainter& p, const QRectF& area, const QString& text, double font_pixels) {
     p.setFont(PictureFont(font_pixels, true));
     p.setPen(kLabel);
-    p.drawText(area.adjusted(font_pixels * 0.6, font_pixels * 0.35, 0, 0), Qt::AlignLeft | Qt::AlignTop, text);
+    p.drawText(area.adjusted(font_pixels * 0.6, font_pixels * 0.35, 0, 0), Qt::AlignLeft | Qt::AlignTop,
+               text);
 }
 
 void DrawView(QPainter& p, const Camera& cam, const Box& box, const Stream& stream, ParticleShape& shape,
-              const std::vector<ParticleAt>& particles, std::int32_t frame, std::size_t stride, double font_pixels) {
+              const std::vector<ParticleAt>& particles, std::int32_t frame, std::size_t stride,
+              double font_pixels) {
     p.save();
     p.setClipRect(cam.area);
     if (cam.view == View::Perspective) {
@@ -209,7 +213,8 @@ void DrawView(QPainter& p, const Camera& cam, const Box& box, const Stream& stre
     } else {
         p.fillRect(cam.area, kBackground);
     }
-    const double step = GridStep(std::max({box.max[0] - box.min[0], box.max[2] - box.min[2], box.max[1] - box.min[1]}));
+    const double step =
+        GridStep(std::max({box.max[0] - box.min[0], box.max[2] - box.min[2], box.max[1] - box.min[1]}));
     p.setRenderHint(QPainter::Antialiasing, true);
     if (cam.view == View::Perspective) {
         DrawPerspectiveGrid(p, cam, box, step);
@@ -223,7 +228,9 @@ void DrawView(QPainter& p, const Camera& cam, const Box& box, const Stream& stre
     p.restore();
 }
 
-double FontPixels(int height) { return std::clamp(height * 0.024, 9.0, 30.0); }
+double FontPixels(int height) {
+    return std::clamp(height * 0.024, 9.0, 30.0);
+}
 
 void DrawCaption(QPainter& p, const QRectF& strip, const std::string& text, double font_pixels) {
     p.fillRect(strip, kCaptionBack);
@@ -236,7 +243,9 @@ void DrawCaption(QPainter& p, const QRectF& strip, const std::string& text, doub
     p.drawText(inner, Qt::AlignLeft | Qt::AlignVCenter, elided);
 }
 
-std::string Number(std::size_t n) { return std::to_string(n); }
+std::string Number(std::size_t n) {
+    return std::to_string(n);
+}
 
 }  // namespace
 
@@ -298,13 +307,13 @@ void DrawPicture(QPainter& painter, const QRect& area, const Stream& stream, Par
     }
     const double scale = SharedScale(box, cells.front().second.width(), cells.front().second.height());
     for (const auto& [view, cell] : cells) {
-        DrawView(painter, MakeCamera(view, cell, box, scale), box, stream, shape, particles, request.frame, stride,
-                 font_pixels);
+        DrawView(painter, MakeCamera(view, cell, box, scale), box, stream, shape, particles, request.frame,
+                 stride, font_pixels);
     }
     const QRectF strip(area.left(), views.bottom(), area.width(), area.bottom() + 1 - views.bottom());
-    DrawCaption(painter,
-                strip,
-                CaptionText(request.frame, stream.first_frame, stream.last_frame, particles.size(), stride, request.name),
+    DrawCaption(painter, strip,
+                CaptionText(request.frame, stream.first_frame, stream.last_frame, particles.size(), stride,
+                            request.name),
                 font_pixels);
 }
 
@@ -350,7 +359,8 @@ QImage DrawContactSheet(const Stream& stream, ParticleShape& shape, int frames, 
         sky.setColorAt(1, kSkyBottom);
         p.fillRect(cell, sky);
         p.setRenderHint(QPainter::Antialiasing, true);
-        DrawPerspectiveGrid(p, cam, box, GridStep(std::max(box.max[0] - box.min[0], box.max[2] - box.min[2])));
+        DrawPerspectiveGrid(p, cam, box,
+                            GridStep(std::max(box.max[0] - box.min[0], box.max[2] - box.min[2])));
         DrawPath(p, cam, stream);
         DrawParticles(p, cam, box, shape, particles, 1);
         DrawEmitter(p, cam, EmitterAt(stream, shown[static_cast<std::size_t>(i)]), 4);
@@ -359,10 +369,11 @@ QImage DrawContactSheet(const Stream& stream, ParticleShape& shape, int frames, 
         DrawLabel(p, cell, QString::fromStdString(label), font_pixels);
         p.restore();
     }
-    const std::string caption = Number(static_cast<std::size_t>(count)) + " frames from " +
-                                std::to_string(stream.first_frame) + " to " + std::to_string(stream.last_frame) +
-                                (name.empty() ? "" : picture_text::kSeparator + name);
-    DrawCaption(p, QRectF(0, image.height() - caption_height, image.width(), caption_height), caption, font_pixels);
+    const std::string caption =
+        Number(static_cast<std::size_t>(count)) + " frames from " + std::to_string(stream.first_frame) +
+        " to " + std::to_string(stream.last_frame) + (name.empty() ? "" : picture_text::kSeparator + name);
+    DrawCaption(p, QRectF(0, image.height() - caption_height, image.width(), caption_height), caption,
+                font_pixels);
     return image;
 }
 

@@ -5,7 +5,6 @@
 
 #include <QImage>
 #include <QPainter>
-
 #include <cstddef>
 #include <cstdint>
 #include <string>

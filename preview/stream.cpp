@@ -20,8 +20,12 @@ Values Between(const SceneKey& a, const SceneKey& b, double frame) {
     return v;
 }
 
-double SizeOf(const Values& v) { return std::max({std::fabs(v[6]), std::fabs(v[7]), std::fabs(v[8])}); }
-bool Shown(const Values& v) { return v[6] != 0.0 || v[7] != 0.0 || v[8] != 0.0; }
+double SizeOf(const Values& v) {
+    return std::max({std::fabs(v[6]), std::fabs(v[7]), std::fabs(v[8])});
+}
+bool Shown(const Values& v) {
+    return v[6] != 0.0 || v[7] != 0.0 || v[8] != 0.0;
+}
 
 // RisingKeys in place: of several keys on one frame the later is kept, and a key at an earlier
 // frame than one already kept is dropped. The keys are taken over, not copied.
@@ -44,7 +48,8 @@ public:
         const std::int64_t frames = std::int64_t{settings_.last_frame} - settings_.first_frame + 1;
         stream_.path_step = (frames + kMaxPathPoints - 1) / kMaxPathPoints;
         for (std::int64_t f = settings_.first_frame; f <= settings_.last_frame; f += stream_.path_step) {
-            const MotionFrame& m = ParentSample(table, settings_, state.LastMotionFrame, static_cast<std::uint32_t>(f));
+            const MotionFrame& m =
+                ParentSample(table, settings_, state.LastMotionFrame, static_cast<std::uint32_t>(f));
             stream_.path.push_back({m.value[0], m.value[1], m.value[2]});
         }
     }
@@ -80,7 +85,8 @@ void AddObjectBounds(const ObjectKeys& keys, std::int32_t first, std::int32_t la
     // Held before the first key and after the last one.
     if (first < keys.front().frame) add(keys.front().value);
     if (last > keys.back().frame) add(keys.back().value);
-    if (keys.size() == 1 && keys.front().frame >= first && keys.front().frame <= last) add(keys.front().value);
+    if (keys.size() == 1 && keys.front().frame >= first && keys.front().frame <= last)
+        add(keys.front().value);
     for (std::size_t i = 0; i + 1 < keys.size(); ++i) {
         const SceneKey& a = keys[i];
         const SceneKey& b = keys[i + 1];
@@ -127,15 +133,17 @@ std::vector<ParticleAt> ParticlesAt(const Stream& stream, std::int32_t frame) {
 
 Vec3 EmitterAt(const Stream& stream, std::int32_t frame) {
     if (stream.path.empty()) return {0, 0, 0};
-    const std::int64_t index = std::clamp<std::int64_t>((std::int64_t{frame} - stream.first_frame) / stream.path_step, 0,
-                                                        static_cast<std::int64_t>(stream.path.size()) - 1);
+    const std::int64_t index =
+        std::clamp<std::int64_t>((std::int64_t{frame} - stream.first_frame) / stream.path_step, 0,
+                                 static_cast<std::int64_t>(stream.path.size()) - 1);
     return stream.path[static_cast<std::size_t>(index)];
 }
 
 void ComputeBounds(Stream& stream) {
     stream.bounds = Box{};
     stream.largest_size = 0;
-    for (const ObjectKeys& keys : stream.objects) AddObjectBounds(keys, stream.first_frame, stream.last_frame, stream);
+    for (const ObjectKeys& keys : stream.objects)
+        AddObjectBounds(keys, stream.first_frame, stream.last_frame, stream);
     for (const Vec3& p : stream.path) stream.bounds.Add(p);
 }
 

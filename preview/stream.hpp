@@ -36,10 +36,10 @@ struct Stream {
     std::int32_t first_frame = 0;
     std::int32_t last_frame = 0;
     std::vector<ObjectKeys> objects;  // keys at strictly rising frames, as the scene reader takes them
-    std::vector<Vec3> path;           // the parent's position at first_frame, + path_step, ... up to last_frame
-    std::int64_t path_step = 1;       // 1 unless the range is longer than kMaxPathPoints frames
-    Box bounds;                       // every visible particle at every frame, and the path
-    double largest_size = 0;          // of any visible particle at any frame
+    std::vector<Vec3> path;      // the parent's position at first_frame, + path_step, ... up to last_frame
+    std::int64_t path_step = 1;  // 1 unless the range is longer than kMaxPathPoints frames
+    Box bounds;                  // every visible particle at every frame, and the path
+    double largest_size = 0;     // of any visible particle at any frame
 };
 
 // The nine values of an object at a frame: its keys interpolated linearly in frame, the first

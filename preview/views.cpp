@@ -14,7 +14,9 @@ constexpr double kHalfFieldOfView = 20.0 * std::numbers::pi / 180.0;
 // Share of a view's area the box may fill.
 constexpr double kFill = 0.86;
 
-double Dot(const Vec3& a, const Vec3& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
+double Dot(const Vec3& a, const Vec3& b) {
+    return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+}
 Vec3 Cross(const Vec3& a, const Vec3& b) {
     return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
 }
@@ -28,7 +30,8 @@ Vec3 Normal(const Vec3& v) {
 Camera::Point Camera::Project(const Vec3& p) const {
     if (view != View::Perspective) {
         const Vec3 d{p[0] - target[0], p[1] - target[1], p[2] - target[2]};
-        return {area.center() + QPointF(Dot(d, right) * scale, -Dot(d, up) * scale), Dot(d, forward), scale, true};
+        return {area.center() + QPointF(Dot(d, right) * scale, -Dot(d, up) * scale), Dot(d, forward), scale,
+                true};
     }
     const Vec3 d{p[0] - eye[0], p[1] - eye[1], p[2] - eye[2]};
     const double z = Dot(d, forward);

@@ -16,18 +16,18 @@ inline constexpr View kAllViews[] = {View::Front, View::Side, View::Top, View::P
 
 struct Camera {
     View view = View::Front;
-    QRectF area;                      // the view's part of the image
-    Axis right{}, up{}, forward{};    // world directions of the screen's x, y and depth
-    Vec3 target{};                    // the scene point at the middle of the area
-    double scale = 1;                 // orthographic: pixels per scene unit
-    Vec3 eye{};                       // perspective: the camera's position
-    double focal = 1;                 // perspective: pixels per unit of x / depth
+    QRectF area;                    // the view's part of the image
+    Axis right{}, up{}, forward{};  // world directions of the screen's x, y and depth
+    Vec3 target{};                  // the scene point at the middle of the area
+    double scale = 1;               // orthographic: pixels per scene unit
+    Vec3 eye{};                     // perspective: the camera's position
+    double focal = 1;               // perspective: pixels per unit of x / depth
 
     struct Point {
         QPointF at;
-        double depth;           // larger is farther
+        double depth;  // larger is farther
         double pixels_per_unit;
-        bool visible;           // in front of a perspective camera
+        bool visible;  // in front of a perspective camera
     };
     Point Project(const Vec3& p) const;
 };

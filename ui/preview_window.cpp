@@ -13,7 +13,6 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
-
 #include <algorithm>
 #include <filesystem>
 #include <limits>
@@ -105,21 +104,21 @@ PreviewWindow::PreviewWindow(const Settings& settings, const EngineState& state)
         connect(b, &QToolButton::clicked, this, action);
         return b;
     };
-    auto* first = button(QStyle::SP_MediaSkipBackward, QStringLiteral("First frame (Home)"), [this] {
-        SetFrame(settings_.first_frame);
-    });
-    auto* back = button(QStyle::SP_MediaSeekBackward, QStringLiteral("Previous frame (Left)"), [this] { Step(-1); });
-    play_button_ = button(QStyle::SP_MediaPlay, QStringLiteral("Play or pause (Space)"), [this] {
-        SetPlaying(!playing_);
-    });
-    auto* forward = button(QStyle::SP_MediaSeekForward, QStringLiteral("Next frame (Right)"), [this] { Step(1); });
-    auto* last = button(QStyle::SP_MediaSkipForward, QStringLiteral("Last frame (End)"), [this] {
-        SetFrame(settings_.last_frame);
-    });
+    auto* first = button(QStyle::SP_MediaSkipBackward, QStringLiteral("First frame (Home)"),
+                         [this] { SetFrame(settings_.first_frame); });
+    auto* back =
+        button(QStyle::SP_MediaSeekBackward, QStringLiteral("Previous frame (Left)"), [this] { Step(-1); });
+    play_button_ = button(QStyle::SP_MediaPlay, QStringLiteral("Play or pause (Space)"),
+                          [this] { SetPlaying(!playing_); });
+    auto* forward =
+        button(QStyle::SP_MediaSeekForward, QStringLiteral("Next frame (Right)"), [this] { Step(1); });
+    auto* last = button(QStyle::SP_MediaSkipForward, QStringLiteral("Last frame (End)"),
+                        [this] { SetFrame(settings_.last_frame); });
 
     auto* controls = new QHBoxLayout;
     controls->setContentsMargins(8, 4, 8, 6);
-    for (QWidget* w : std::initializer_list<QWidget*>{first, back, play_button_, forward, last}) controls->addWidget(w);
+    for (QWidget* w : std::initializer_list<QWidget*>{first, back, play_button_, forward, last})
+        controls->addWidget(w);
     controls->addWidget(slider_, 1);
     controls->addWidget(frame_label_);
     controls->addWidget(views_);
@@ -161,8 +160,9 @@ PreviewWindow::~PreviewWindow() {
 }
 
 void PreviewWindow::CheckInputs() {
-    Inputs now{settings_, state_,
-               FileStamp(PathText(settings_.parent_motion)) + "|" + FileStamp(PathText(settings_.particle_object))};
+    Inputs now{
+        settings_, state_,
+        FileStamp(PathText(settings_.parent_motion)) + "|" + FileStamp(PathText(settings_.particle_object))};
     if (requested_ && *requested_ == now) return;
     requested_ = now;
     {
@@ -192,17 +192,20 @@ void PreviewWindow::Work() {
         // A copy of the state: the preview shows what the next Generate writes, and must not
         // change it.
         EngineState state = inputs.state;
-        const preview::StreamResult run = preview::ComputeStream(inputs.settings, state, hook, result->stream);
+        const preview::StreamResult run =
+            preview::ComputeStream(inputs.settings, state, hook, result->stream);
         if (latest_serial_.load() != serial) continue;  // superseded: nothing to show
         if (run.report.outcome == WriteOutcome::Complete) {
             result->shape = preview::ParticleShape::FromObject(PathText(inputs.settings.particle_object));
         } else if (!run.messages.empty()) {
-            for (const std::string& m : run.messages) result->message += (result->message.empty() ? "" : "\n\n") + m;
+            for (const std::string& m : run.messages)
+                result->message += (result->message.empty() ? "" : "\n\n") + m;
         } else {
             result->message = text::kMemoryError;
         }
         result->name = std::filesystem::path(PathText(inputs.settings.target_scene)).filename().string();
-        QMetaObject::invokeMethod(this, [this, serial, result] { Adopt(serial, result); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, serial, result] { Adopt(serial, result); }, Qt::QueuedConnection);
     }
 }
 
@@ -253,7 +256,9 @@ void PreviewWindow::SetFrame(std::int32_t frame) {
     canvas_->update();
 }
 
-void PreviewWindow::SetLayout(preview::Layout layout) { views_->setCurrentIndex(static_cast<int>(layout)); }
+void PreviewWindow::SetLayout(preview::Layout layout) {
+    views_->setCurrentIndex(static_cast<int>(layout));
+}
 
 void PreviewWindow::SetPlaying(bool playing) {
     playing_ = playing;
@@ -274,7 +279,8 @@ void PreviewWindow::Tick() {
     if (!stream_) return;
     const std::int64_t span = std::int64_t{stream_->last_frame} - stream_->first_frame + 1;
     const std::int64_t advanced = play_clock_.elapsed() * kFramesPerSecond / 1000;
-    const std::int64_t frame = stream_->first_frame + (play_start_frame_ - stream_->first_frame + advanced) % span;
+    const std::int64_t frame =
+        stream_->first_frame + (play_start_frame_ - stream_->first_frame + advanced) % span;
     if (frame != frame_) {
         frame_ = static_cast<std::int32_t>(frame);
         UpdateControls();
@@ -282,7 +288,9 @@ void PreviewWindow::Tick() {
     }
 }
 
-void PreviewWindow::Step(int frames) { SetFrame(static_cast<std::int32_t>(std::int64_t{frame_} + frames)); }
+void PreviewWindow::Step(int frames) {
+    SetFrame(static_cast<std::int32_t>(std::int64_t{frame_} + frames));
+}
 
 void PreviewWindow::UpdateControls() {
     const std::int32_t first = stream_ ? stream_->first_frame : settings_.first_frame;
@@ -345,6 +353,8 @@ void ClosePreviewWindow() {
     the_window = nullptr;
 }
 
-PreviewWindow* ThePreviewWindow() { return the_window; }
+PreviewWindow* ThePreviewWindow() {
+    return the_window;
+}
 
 }  // namespace vexo::ui

@@ -7,7 +7,6 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <QWidget>
-
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>

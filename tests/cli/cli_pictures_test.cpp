@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
-
 #include <filesystem>
 #include <sstream>
 
@@ -22,9 +21,10 @@ constexpr const char* kMotion =
 struct PictureFixture : ::testing::Test {
     void SetUp() override { WriteFile(dir.path("m.mot"), kMotion); }
     int Run(std::vector<std::string> args) {
-        std::vector<std::string> all = {"vexo-cli", "--motion", dir.str("m.mot"), "--set", "num_particles=30",
-                                        "--set", "particles_per_frame=2", "--set", "velocity=0.4",
-                                        "--set", "pitch_angle=60", "--set", "gravity=2"};
+        std::vector<std::string> all = {"vexo-cli",         "--motion", dir.str("m.mot"),        "--set",
+                                        "num_particles=30", "--set",    "particles_per_frame=2", "--set",
+                                        "velocity=0.4",     "--set",    "pitch_angle=60",        "--set",
+                                        "gravity=2"};
         all.insert(all.end(), args.begin(), args.end());
         std::vector<const char*> argv;
         for (const auto& a : all) argv.push_back(a.c_str());
@@ -40,7 +40,8 @@ struct PictureFixture : ::testing::Test {
 };
 
 TEST_F(PictureFixture, PreviewAloneWritesOnlyThePicture) {
-    ASSERT_EQ(Run({"--set", "target_scene=" + dir.str("s.lws"), "--preview", dir.str("p.png")}), kExitOk) << err;
+    ASSERT_EQ(Run({"--set", "target_scene=" + dir.str("s.lws"), "--preview", dir.str("p.png")}), kExitOk)
+        << err;
     EXPECT_EQ(err, "vexo-cli: wrote picture " + dir.str("p.png") + "\n");
     EXPECT_EQ(QImage(QString::fromStdString(dir.str("p.png"))).size(), QSize(1280, 720));
     EXPECT_FALSE(std::filesystem::exists(dir.path("s.lws")));
@@ -53,8 +54,8 @@ TEST_F(PictureFixture, WithSceneBothAreWrittenAndTheSceneIsUnchanged) {
                    "--preview-frame", "1", "--contact-sheet", dir.str("c.png"), "--contact-frames", "6"}),
               kExitOk)
         << err;
-    EXPECT_EQ(err, "vexo-cli: wrote picture " + dir.str("p.png") + "\nvexo-cli: wrote picture " + dir.str("c.png") +
-                       "\nvexo-cli: wrote 30 objects to " + dir.str("s.lws") + "\n");
+    EXPECT_EQ(err, "vexo-cli: wrote picture " + dir.str("p.png") + "\nvexo-cli: wrote picture " +
+                       dir.str("c.png") + "\nvexo-cli: wrote 30 objects to " + dir.str("s.lws") + "\n");
     EXPECT_EQ(ReadFile(dir.path("s.lws")), ReadFile(dir.path("plain.lws")));
     EXPECT_EQ(QImage(QString::fromStdString(dir.str("p.png"))).size(), QSize(640, 360));
     EXPECT_EQ(QImage(QString::fromStdString(dir.str("c.png"))).size(), QSize(4 * 320 + 6, 2 * 180 + 2 + 28));
@@ -63,8 +64,10 @@ TEST_F(PictureFixture, WithSceneBothAreWrittenAndTheSceneIsUnchanged) {
 // Without --preview-frame the picture shows the middle frame of 1 to 30, frame 15.
 TEST_F(PictureFixture, ThePictureShowsTheMiddleFrameUnlessToldOtherwise) {
     ASSERT_EQ(Run({"--preview", dir.str("middle.png"), "--preview-size", "320x180"}), kExitOk) << err;
-    ASSERT_EQ(Run({"--preview", dir.str("15.png"), "--preview-size", "320x180", "--preview-frame", "15"}), kExitOk);
-    ASSERT_EQ(Run({"--preview", dir.str("16.png"), "--preview-size", "320x180", "--preview-frame", "16"}), kExitOk);
+    ASSERT_EQ(Run({"--preview", dir.str("15.png"), "--preview-size", "320x180", "--preview-frame", "15"}),
+              kExitOk);
+    ASSERT_EQ(Run({"--preview", dir.str("16.png"), "--preview-size", "320x180", "--preview-frame", "16"}),
+              kExitOk);
     const QImage middle(QString::fromStdString(dir.str("middle.png")));
     EXPECT_EQ(middle, QImage(QString::fromStdString(dir.str("15.png"))));
     EXPECT_NE(middle, QImage(QString::fromStdString(dir.str("16.png"))));
@@ -76,7 +79,8 @@ TEST_F(PictureFixture, HelpDocumentsThePictureOptions) {
     CliStreams streams{out, errors, false, {}};
     EngineState state;
     EXPECT_EQ(RunCli(2, argv.data(), streams, state), kExitOk);
-    for (const char* word : {"--preview ", "--preview-frame", "--preview-size", "--contact-sheet", "--contact-frames"}) {
+    for (const char* word :
+         {"--preview ", "--preview-frame", "--preview-size", "--contact-sheet", "--contact-frames"}) {
         EXPECT_NE(out.str().find(word), std::string::npos) << word;
     }
 }
@@ -87,18 +91,29 @@ TEST_F(PictureFixture, RefusesWhatItCannotDoAndWritesNothing) {
         int code;
         std::string message;  // the start of standard error
     } const cases[] = {
-        {{"--preview", "P", "--preview-size", "640"}, kExitUsage,
+        {{"--preview", "P", "--preview-size", "640"},
+         kExitUsage,
          "vexo-cli: --preview-size 640 is not WIDTHxHEIGHT from 16x16 to 8192x8192\n"},
-        {{"--preview", "P", "--preview-size", "0x10"}, kExitUsage,
+        {{"--preview", "P", "--preview-size", "0x10"},
+         kExitUsage,
          "vexo-cli: --preview-size 0x10 is not WIDTHxHEIGHT from 16x16 to 8192x8192\n"},
-        {{"--preview", "P", "--preview-frame", "31"}, kExitUsage,
+        {{"--preview", "P", "--preview-frame", "31"},
+         kExitUsage,
          "vexo-cli: --preview-frame 31 is outside the scene's frames 1 to 30\n"},
-        {{"--contact-sheet", "P", "--contact-frames", "0"}, kExitUsage, "vexo-cli: --contact-frames: Value 0 not in range"},
-        {{"--preview", "P", "--set", "frame_step=0"}, kExitUsage, "vexo-cli: Cannot create a scene with a frame step"},
-        {{"--preview", "P", "--set", "parent_motion=D/none.mot"}, kExitFailure,
+        {{"--contact-sheet", "P", "--contact-frames", "0"},
+         kExitUsage,
+         "vexo-cli: --contact-frames: Value 0 not in range"},
+        {{"--preview", "P", "--set", "frame_step=0"},
+         kExitUsage,
+         "vexo-cli: Cannot create a scene with a frame step"},
+        {{"--preview", "P", "--set", "parent_motion=D/none.mot"},
+         kExitFailure,
          "vexo-cli: Could not open motion file\nvexo-cli: could not draw the pictures: motion file error\n"},
-        {{"--preview", "D/no/such/folder/p.png"}, kExitFailure, "vexo-cli: cannot write picture D/no/such/folder/p.png: "},
-        {{"--contact-sheet", "D/no/such/folder/c.png"}, kExitFailure,
+        {{"--preview", "D/no/such/folder/p.png"},
+         kExitFailure,
+         "vexo-cli: cannot write picture D/no/such/folder/p.png: "},
+        {{"--contact-sheet", "D/no/such/folder/c.png"},
+         kExitFailure,
          "vexo-cli: cannot write picture D/no/such/folder/c.png: "},
     };
     for (const auto& c : cases) {
@@ -107,17 +122,20 @@ TEST_F(PictureFixture, RefusesWhatItCannotDoAndWritesNothing) {
         for (std::string a : c.args) {
             for (std::string* text : {&a}) {
                 if (*text == "P") *text = dir.str("p.png");
-                if (const auto at = text->find("D/"); at != std::string::npos) text->replace(at, 2, dir.str(""));
+                if (const auto at = text->find("D/"); at != std::string::npos)
+                    text->replace(at, 2, dir.str(""));
             }
             args.push_back(a);
         }
         for (const auto& [from, to] : {std::pair<std::string, std::string>{"D/", dir.str("")}}) {
-            for (std::size_t at; (at = expected.find(from)) != std::string::npos;) expected.replace(at, from.size(), to);
+            for (std::size_t at; (at = expected.find(from)) != std::string::npos;)
+                expected.replace(at, from.size(), to);
         }
         EXPECT_EQ(Run(args), c.code) << err;
         EXPECT_EQ(err.substr(0, expected.size()), expected);
         EXPECT_FALSE(std::filesystem::exists(dir.path("p.png")));
-        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path("")), {}), 1) << "only the motion file";
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path("")), {}), 1)
+            << "only the motion file";
     }
 }
 

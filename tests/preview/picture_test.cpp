@@ -1,13 +1,13 @@
 // Pixels of the pictures: particles at known places in each view, one scale for the three
 // orthographic views, nearer particles over farther ones, a frame that does not move the
 // views, the outline of the particle object, and the caption.
+#include "preview/picture.hpp"
+
 #include <gtest/gtest.h>
 
 #include <QPainter>
-
 #include <cmath>
 
-#include "preview/picture.hpp"
 #include "tests/support/test_support.hpp"
 
 namespace vexo::preview {
@@ -38,7 +38,9 @@ QImage Draw(const Stream& s, Layout layout, int w = 1000, int h = 560, std::int3
     return DrawPicture(s, shape, r);
 }
 
-void Hide(SceneKey& key) { key.value[6] = key.value[7] = key.value[8] = 0; }
+void Hide(SceneKey& key) {
+    key.value[6] = key.value[7] = key.value[8] = 0;
+}
 
 // Where particle i is drawn: the centre of the pixels it alone adds to a picture of none, with
 // the bounds of all of them. The caption strip (which counts the particles) is left out.
@@ -81,8 +83,8 @@ TEST(PicturePixels, EveryViewShowsTheAxesItShouldAtOneScale) {
     const Stream s = Still({{0, 1, 0}, {3, 1, 0}, {0, 4, 0}, {0, 1, 3}}, 0.2);
     struct Cell {
         Layout only;
-        std::size_t moved;      // the particle moved along the axis the view shows across
-        std::size_t moved_up;   // the particle moved along the axis the view shows upwards
+        std::size_t moved;     // the particle moved along the axis the view shows across
+        std::size_t moved_up;  // the particle moved along the axis the view shows upwards
     } const cells[] = {{Layout::Front, 1, 2}, {Layout::Side, 3, 2}, {Layout::Top, 1, 3}};
     for (const Cell& c : cells) {
         const QPointF origin = Centre(s, 0, c.only);
@@ -94,10 +96,12 @@ TEST(PicturePixels, EveryViewShowsTheAxesItShouldAtOneScale) {
         EXPECT_NEAR(up.x(), 0, 1) << static_cast<int>(c.only);
     }
     // The same 3 units are the same number of pixels in all three views.
-    const double front_x = (Centre(s, 1, Layout::Front, 499, 280) - Centre(s, 0, Layout::Front, 499, 280)).x();
+    const double front_x =
+        (Centre(s, 1, Layout::Front, 499, 280) - Centre(s, 0, Layout::Front, 499, 280)).x();
     const double side_z = (Centre(s, 3, Layout::Side, 499, 280) - Centre(s, 0, Layout::Side, 499, 280)).x();
     const double top_z = -(Centre(s, 3, Layout::Top, 499, 280) - Centre(s, 0, Layout::Top, 499, 280)).y();
-    const double front_y = -(Centre(s, 2, Layout::Front, 499, 280) - Centre(s, 0, Layout::Front, 499, 280)).y();
+    const double front_y =
+        -(Centre(s, 2, Layout::Front, 499, 280) - Centre(s, 0, Layout::Front, 499, 280)).y();
     EXPECT_NEAR(front_x, side_z, 1);
     EXPECT_NEAR(front_x, top_z, 1);
     EXPECT_NEAR(front_x, front_y, 1);
@@ -247,7 +251,8 @@ TEST(PictureCaption, IsDrawnBelowTheViews) {
 }
 
 TEST(PictureContactSheet, FramesAreEvenlySpread) {
-    EXPECT_EQ(ContactFrames(1, 120, 12), (std::vector<std::int32_t>{1, 12, 23, 33, 44, 55, 66, 77, 88, 98, 109, 120}));
+    EXPECT_EQ(ContactFrames(1, 120, 12),
+              (std::vector<std::int32_t>{1, 12, 23, 33, 44, 55, 66, 77, 88, 98, 109, 120}));
     EXPECT_EQ(ContactFrames(1, 120, 1), std::vector<std::int32_t>{60});
     EXPECT_EQ(ContactFrames(0, 4, 5), (std::vector<std::int32_t>{0, 1, 2, 3, 4}));
     EXPECT_EQ(ContactFrames(7, 7, 3), (std::vector<std::int32_t>{7, 7, 7}));

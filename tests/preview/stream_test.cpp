@@ -1,4 +1,6 @@
 // The preview's numbers against the keys of a written scene, and the interpolation between keys.
+#include "preview/stream.hpp"
+
 #include <gtest/gtest.h>
 
 #include <map>
@@ -7,7 +9,6 @@
 
 #include "engine/create_scene.hpp"
 #include "engine/writers/scene_format.hpp"
-#include "preview/stream.hpp"
 #include "tests/support/test_support.hpp"
 
 namespace vexo::preview {
@@ -17,7 +18,8 @@ using vexo::testing::ReadFile;
 using vexo::testing::TempDir;
 
 constexpr const char* kMotion =
-    "LWMO\n1\n9\n3\n0 0 0 0 0 0 1 1 1\n0 1 0 0 0\n1 2 0 30 0 0 1 1 1\n12 1 0 0 0\n-2 1 3 90 0 0 1 1 1\n40 1 0 0 0\n";
+    "LWMO\n1\n9\n3\n0 0 0 0 0 0 1 1 1\n0 1 0 0 0\n1 2 0 30 0 0 1 1 1\n12 1 0 0 0\n-2 1 3 90 0 0 1 1 1\n40 1 "
+    "0 0 0\n";
 
 // One key line of a written scene: the nine numbers as text, and the frame.
 struct TextKey {
@@ -124,7 +126,8 @@ TEST_P(PreviewAgainstScene, EveryKeyOfTheSceneIsWhatThePreviewShows) {
             if (frame < s.first_frame) continue;
             const auto values = ValuesAt(stream.objects[i], frame);
             for (std::size_t v = 0; v < 9; ++v) {
-                ASSERT_EQ(Fixed(values[v]), key.values[v]) << "object " << i << " frame " << frame << " value " << v;
+                ASSERT_EQ(Fixed(values[v]), key.values[v])
+                    << "object " << i << " frame " << frame << " value " << v;
             }
             const bool shown_in_scene = key.values[6] != "0.000000";
             bool shown_in_preview = false;
@@ -140,7 +143,8 @@ TEST_P(PreviewAgainstScene, EveryKeyOfTheSceneIsWhatThePreviewShows) {
 
 INSTANTIATE_TEST_SUITE_P(
     PathModesAndEndings, PreviewAgainstScene,
-    ::testing::Values(Case{"LinearRecycle", true, EndBehavior::Recycle, 1}, Case{"LinearStop", true, EndBehavior::Stop, 1},
+    ::testing::Values(Case{"LinearRecycle", true, EndBehavior::Recycle, 1},
+                      Case{"LinearStop", true, EndBehavior::Stop, 1},
                       Case{"LinearDestroy", true, EndBehavior::Destroy, 1},
                       Case{"NonLinearRecycle", false, EndBehavior::Recycle, 1},
                       Case{"NonLinearStop", false, EndBehavior::Stop, 1},
@@ -156,8 +160,8 @@ TEST(PreviewValues, InterpolateLinearlyInFrameBetweenKeys) {
     const ObjectKeys keys = {Key(10, 0, 0), Key(14, 4, 1), Key(24, -1, 2)};
     struct {
         double frame, x, scale;
-    } const expected[] = {{0, 0, 0}, {10, 0, 0}, {11, 1, 0.25}, {13, 3, 0.75}, {14, 4, 1},
-                          {19, 1.5, 1.5}, {24, -1, 2}, {100, -1, 2}};
+    } const expected[] = {{0, 0, 0},  {10, 0, 0},     {11, 1, 0.25}, {13, 3, 0.75},
+                          {14, 4, 1}, {19, 1.5, 1.5}, {24, -1, 2},   {100, -1, 2}};
     for (const auto& e : expected) {
         const auto v = ValuesAt(keys, e.frame);
         EXPECT_DOUBLE_EQ(v[0], e.x) << "frame " << e.frame;

@@ -1,15 +1,16 @@
 // The preview window, headless: it follows the settings by itself, the slider shows the frames
 // the keys give, failures show their message, and the main window opens it.
+#include "ui/preview_window.hpp"
+
 #include <QAction>
-#include <QComboBox>
 #include <QApplication>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QSlider>
 
 #include "preview/picture.hpp"
 #include "tests/ui/ui_test_support.hpp"
 #include "ui/main_window.hpp"
-#include "ui/preview_window.hpp"
 
 namespace vexo::uitest {
 namespace {
@@ -145,7 +146,8 @@ TEST_F(PreviewWindowTest, PlaysAtTwentyFourFramesPerSecondAndWraps) {
     ASSERT_TRUE(WaitFor([&] { return window.results() == 1; }));
     window.SetFrame(12);
     window.SetPlaying(true);
-    ASSERT_TRUE(WaitFor([&] { return window.frame() == 1; })) << "playing wraps from the last frame to the first";
+    ASSERT_TRUE(WaitFor([&] { return window.frame() == 1; }))
+        << "playing wraps from the last frame to the first";
     ASSERT_TRUE(WaitFor([&] { return window.frame() == 4; }));
     window.SetPlaying(false);
     const std::int32_t stopped = window.frame();
