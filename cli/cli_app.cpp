@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/break_signal.hpp"
+#include "cli/cli_pictures.hpp"
 #include "cli/progress_bar.hpp"
 #include "engine/create_scene.hpp"
 #include "engine/settings/settings.hpp"
@@ -205,6 +206,7 @@ int RunCli(int argc, const char* const* argv, CliStreams& streams, EngineState& 
     CLI::App app{kDescription, kProgram};
     app.footer(kFooter);
     Options options;
+    PictureOptions pictures;
     app.add_option("PREFS_FILE", options.prefs_file, "Preferences file to start from (default: built-in defaults)");
     app.add_option("--object", options.object, "Particle object every particle loads (sets particle_object)");
     app.add_option("--motion", options.motion,
@@ -234,6 +236,7 @@ int RunCli(int argc, const char* const* argv, CliStreams& streams, EngineState& 
         ->check(CLI::Range(0.001, 1000.0));
     app.add_option("--threads", options.threads, "Worker threads for the scheduled engine (default: one per core)")
         ->check(CLI::Range(1u, 256u));
+    AddPictureOptions(app, pictures);
 
     try {
         app.parse(argc, argv);
@@ -255,6 +258,10 @@ int RunCli(int argc, const char* const* argv, CliStreams& streams, EngineState& 
     }
     if (options.print_prefs) streams.out << FormatSettings(settings);
     if (options.print_prefs || !options.write_prefs.empty()) return kExitOk;
+    if (pictures.any()) {
+        const int code = WritePictures(pictures, settings, options.prefs_file, options.quiet, streams, state);
+        if (code != kExitOk || options.scene.empty()) return code;
+    }
     return Generate(options, settings, streams, state);
 }
 

@@ -48,19 +48,23 @@ constexpr std::size_t kFlushSize = 1 << 18;
 // writer only copies.
 class BlockMaker {
 public:
-    BlockMaker(const Settings& settings, const EngineState& state, const GenerateOptions& options)
+    // With `keys_only` a block holds its keys and nothing else (for the preview).
+    BlockMaker(const Settings& settings, const EngineState& state, const GenerateOptions& options,
+               bool keys_only = false)
         : object_(PathText(settings.particle_object)),
           channels_(state.no_info_channels),
           format_(options.format),
-          fps_(options.fps) {}
+          fps_(options.fps),
+          keys_only_(keys_only) {}
     template <class Passes>
     void Make(Passes& passes, std::uint32_t p, Block& block) const {
         // glTF keeps its keys as single-precision floats.
         const double limit = format_ == SceneFormat::Gltf || format_ == SceneFormat::Glb
                                  ? static_cast<double>(std::numeric_limits<float>::max())
                                  : std::numeric_limits<double>::max();
-        BlockBuilder builder(block, format_ == SceneFormat::Lwsc1, object_, channels_, limit);
+        BlockBuilder builder(block, !keys_only_ && format_ == SceneFormat::Lwsc1, object_, channels_, limit);
         passes.RecordBlock(p, builder);
+        if (keys_only_) return;
         if (format_ == SceneFormat::Lwsc3) {
             AppendLwsc3Object(block.text, object_, block.keys, fps_);
             block.keys.clear();
@@ -75,6 +79,7 @@ private:
     std::uint32_t channels_;
     SceneFormat format_;
     double fps_;
+    bool keys_only_;
 };
 
 // Where the writer takes object blocks from, one after the other from 0.
@@ -318,8 +323,13 @@ std::optional<std::string> RefuseSceneSize(const Settings& settings) {
     return std::nullopt;
 }
 
-SceneReport CreateScene(const Settings& settings, EngineState& state, MessageSink& sink, PassHook& hook,
-                        const GenerateOptions& options) {
+namespace {
+
+// What CreateScene and CollectSceneKeys share: the refusals, the records, the motion read and the
+// block source of the chosen path. `deliver(source, table, report)` consumes the blocks.
+template <class Deliver>
+SceneReport RunGeneration(const Settings& settings, EngineState& state, MessageSink& sink,
+                          const GenerateOptions& options, bool keys_only, Deliver deliver) {
     SceneReport report;
     report.objects_total = static_cast<std::uint32_t>(settings.num_particles);
     if (const char* refusal = RefuseSettings(settings)) {
@@ -363,27 +373,11 @@ SceneReport CreateScene(const Settings& settings, EngineState& state, MessageSin
         report.result = SceneResult::MotionFileError;
         return report;
     }
-
-    std::unique_ptr<SceneOutput> output;
-    if (IsGltf(options.format)) {
-        try {
-            std::optional<Mesh> mesh = LoadObjectMesh(PathText(settings.particle_object));
-            if (!mesh) {
-                sink.Message(scene_text::kUnitCube);
-                mesh = UnitCube();
-            }
-            output = std::make_unique<GltfOutput>(std::move(*mesh), report.objects_total, options);
-        } catch (const std::bad_alloc&) {
-            return no_memory(scene_text::kParticleMesh);
-        }
-    } else {
-        output = std::make_unique<TextOutput>(settings, options);
-    }
-    const BlockMaker maker(settings, state, options);
+    const BlockMaker maker(settings, state, options, keys_only);
 
     if (options.path == GenerationPath::Reference) {
         ReferenceSource source(*table, settings, state, sim, maker);
-        WriteToFile(settings, source, hook, sink, *output, report);
+        deliver(source, *table, report);
         return report;
     }
     std::vector<Particle>().swap(sim.ChildArray);  // the scheduled path keeps one record per block
@@ -397,8 +391,84 @@ SceneReport CreateScene(const Settings& settings, EngineState& state, MessageSin
         return no_memory(scene_text::kSchedule);
     }
     ScheduledSource source(*passes, state, report.objects_total, ThreadCount(options), maker);
-    WriteToFile(settings, source, hook, sink, *output, report);
+    deliver(source, *table, report);
     return report;
+}
+
+// The pass loop of WriteToFile with the receiver in place of the file.
+void CollectBlocks(const Settings& settings, BlockSource& source, PassHook& hook, MessageSink& sink,
+                   KeyReceiver& receiver, SceneReport& report) {
+    const auto passes = static_cast<std::uint32_t>(settings.num_particles);
+    report.outcome = WriteOutcome::Complete;
+    Block block;
+    std::uint32_t p = 0;
+    try {
+        for (; p < passes; ++p) {
+            const PassAction action = hook.OnPassStart(p, passes);
+            if (action != PassAction::Continue) {
+                report.outcome = action == PassAction::Break ? WriteOutcome::Interrupted : WriteOutcome::Aborted;
+                break;
+            }
+            block.keys.clear();
+            block.bad_frame.reset();
+            if (!source.Next(p, block)) {
+                report.outcome = WriteOutcome::NotStarted;
+                report.result = SceneResult::NoMemory;
+                report.error = scene_text::ObjectKeys(p);
+                break;
+            }
+            if (block.bad_frame) {
+                sink.Message(scene_text::NotFinite(p, *block.bad_frame));
+                report.outcome = WriteOutcome::NotFinite;
+                break;
+            }
+            receiver.Object(p, block.keys);
+            report.objects_written = p + 1;
+        }
+        source.Finish(p);
+    } catch (const std::bad_alloc&) {
+        source.Finish(p);
+        report.outcome = WriteOutcome::NotStarted;
+        report.result = SceneResult::NoMemory;
+        report.error = scene_text::ObjectKeys(p);
+    }
+}
+
+}  // namespace
+
+SceneReport CreateScene(const Settings& settings, EngineState& state, MessageSink& sink, PassHook& hook,
+                        const GenerateOptions& options) {
+    return RunGeneration(settings, state, sink, options, false,
+                         [&](BlockSource& source, const MotionTable&, SceneReport& report) {
+                             std::unique_ptr<SceneOutput> output;
+                             if (IsGltf(options.format)) {
+                                 try {
+                                     std::optional<Mesh> mesh = LoadObjectMesh(PathText(settings.particle_object));
+                                     if (!mesh) {
+                                         sink.Message(scene_text::kUnitCube);
+                                         mesh = UnitCube();
+                                     }
+                                     output = std::make_unique<GltfOutput>(std::move(*mesh), report.objects_total,
+                                                                           options);
+                                 } catch (const std::bad_alloc&) {
+                                     report.result = SceneResult::NoMemory;
+                                     report.error = scene_text::kParticleMesh;
+                                     return;
+                                 }
+                             } else {
+                                 output = std::make_unique<TextOutput>(settings, options);
+                             }
+                             WriteToFile(settings, source, hook, sink, *output, report);
+                         });
+}
+
+SceneReport CollectSceneKeys(const Settings& settings, EngineState& state, MessageSink& sink, PassHook& hook,
+                             KeyReceiver& receiver, const GenerateOptions& options) {
+    return RunGeneration(settings, state, sink, options, true,
+                         [&](BlockSource& source, const MotionTable& table, SceneReport& report) {
+                             receiver.Motion(table, state);
+                             CollectBlocks(settings, source, hook, sink, receiver, report);
+                         });
 }
 
 }  // namespace vexo

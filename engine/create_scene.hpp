@@ -9,6 +9,8 @@
 #include "engine/engine_state.hpp"
 #include "engine/reporting.hpp"
 #include "engine/writers/scene_formats.hpp"
+#include "engine/generation/scene_key.hpp"
+#include "engine/motion/motion.hpp"
 #include "engine/settings/frame_rate.hpp"
 #include "engine/settings/settings.hpp"
 
@@ -89,5 +91,23 @@ SceneReport CreateScene(const Settings& settings, EngineState& state, MessageSin
 const char* RefuseSettings(const Settings& settings);
 // Nothing when the scene can be made at all, else the text that says what is too large.
 std::optional<std::string> RefuseSceneSize(const Settings& settings);
+
+// Receives a generation's keys instead of a file: the keys every object block gets, in object
+// order, exactly as a scene of the same settings and engine state would hold them.
+class KeyReceiver {
+public:
+    virtual ~KeyReceiver() = default;
+    // The parent's motion, once, before the first object; `state` holds what the read
+    // published (LastMotionFrame).
+    virtual void Motion(const MotionTable& table, const EngineState& state) = 0;
+    // The keys of object p; the receiver may take them.
+    virtual void Object(std::uint32_t p, ObjectKeys& keys) = 0;
+};
+
+// Runs the generation exactly as CreateScene does, on the same path and with the same hook and
+// messages, and hands every object's keys to `receiver`; no file is opened. The outcome is
+// Complete, or Aborted/Interrupted when the hook stopped it.
+SceneReport CollectSceneKeys(const Settings& settings, EngineState& state, MessageSink& sink, PassHook& hook,
+                             KeyReceiver& receiver, const GenerateOptions& options = {});
 
 }  // namespace vexo

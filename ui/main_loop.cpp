@@ -270,6 +270,9 @@ Entry GadgetUp(Gadget* g) {
             break;
         case GD_generate:
             return GenerateRule();
+        case GD_preview:
+            preview_window();
+            return Entry::Taken;
         default:
             break;
     }

@@ -67,6 +67,7 @@ const GadgetRow VEXOGadgetTable[VEXO_CNT] = {
     {BUTTON_KIND, {168, 285, 164, 18, "Emission options", nullptr, GD_emission_options, PLACETEXT_IN, nullptr, nullptr}, kNoTags},
     {BUTTON_KIND, {332, 285, 153, 18, "Effect options", nullptr, GD_effect_options, PLACETEXT_IN, nullptr, nullptr}, kNoTags},
     {BUTTON_KIND, {12, 308, 90, 19, "Generate", nullptr, GD_generate, PLACETEXT_IN, nullptr, nullptr}, kNoTags},
+    {BUTTON_KIND, {102, 308, 90, 19, "Preview", nullptr, GD_preview, PLACETEXT_IN, nullptr, nullptr}, kNoTags},
 };
 
 void SetText(Gadget* g, Window* w, const char* text) { ShowText(g, w, text); }
@@ -121,6 +122,8 @@ const NewMenu VEXONewMenu[] = {
     {NM_ITEM, "About...", nullptr, 0, 0, reinterpret_cast<APTR>(&about_menu)},
     {NM_ITEM, NM_BARLABEL, nullptr, 0, 0, nullptr},
     {NM_ITEM, "Quit", nullptr, 0, 0, reinterpret_cast<APTR>(&quit_menu)},
+    {NM_TITLE, "View", nullptr, 0, 0, nullptr},
+    {NM_ITEM, "Preview...", "P", 0, 0, reinterpret_cast<APTR>(&preview_menu)},
     {NM_END, nullptr, nullptr, 0, 0, nullptr},
 };
 

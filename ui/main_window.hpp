@@ -8,7 +8,7 @@
 
 namespace vexo::ui {
 
-inline constexpr int VEXO_CNT = 23;
+inline constexpr int VEXO_CNT = 24;
 
 // Gadget ids of the main window.
 enum MainGadget : UWORD {
@@ -35,6 +35,7 @@ enum MainGadget : UWORD {
     GD_emission_options = 20,
     GD_effect_options = 21,
     GD_generate = 22,
+    GD_preview = 23,  // beside "Generate": opens the preview window
 };
 
 extern Gadget* VEXOGList;

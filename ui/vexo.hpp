@@ -72,6 +72,10 @@ void emission_options();
 void effect_options();
 int load_prefs_menu();
 int save_prefs_menu();
+// The preview window (preview_window.cpp): opens it or brings it to the front; closes it.
+void preview_window();
+int preview_menu();
+void ClosePreviewWindow();
 
 // Copies the record into the gadgets of the main window (0) or an option window (1 scene,
 // 2 emission, 3 effect); the window must be open.

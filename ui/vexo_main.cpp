@@ -93,6 +93,7 @@ int VexoMain() {
     // The loop needs the screen and an open main window: when either set-up fails, go
     // straight to the teardown, which releases whatever was obtained.
     if (SetupScreen() == 0 && OpenVEXOWindow() == 0) WaitMessages(VEXOWnd);
+    ClosePreviewWindow();
     CloseVEXOWindow();
     CloseDownScreen();
     CloseLibraries();

@@ -267,6 +267,7 @@ Menu* CreateMenusA(const NewMenu* new_menus, const TagItem*) {
             next->bar = nm->nm_Label == NM_BARLABEL;
             if (!next->bar) next->Text = nm->nm_Label;
             next->user_data = nm->nm_UserData;
+            if (nm->nm_CommKey != nullptr) next->CommKey = nm->nm_CommKey;
             (item != nullptr ? item->NextItem : menu->FirstItem) = next;
             item = next;
         }
@@ -307,6 +308,9 @@ BOOL SetMenuStrip(Window* window, Menu* menus) {
                 continue;
             }
             QAction* action = qmenu->addAction(QString::fromUtf8(item->Text.c_str()));
+            if (!item->CommKey.empty()) {
+                action->setShortcut(QKeySequence(QStringLiteral("Ctrl+") + QString::fromUtf8(item->CommKey.c_str())));
+            }
             const UWORD code = FULLMENUNUM(menu_number, item_number, NOSUB);
             QObject::connect(action, &QAction::triggered,
                              [window, code] { PostIntuiMessage(window, IDCMP_MENUPICK, code, nullptr); });

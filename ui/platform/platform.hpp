@@ -332,6 +332,7 @@ struct MenuItem {
     MenuItem* NextItem = nullptr;
     std::string Text;
     bool bar = false;
+    std::string CommKey;  // the item's keyboard shortcut with the command key (Ctrl here)
     UWORD NextSelect = MENUNULL;
     APTR user_data = nullptr;
 };
