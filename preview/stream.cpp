@@ -47,9 +47,10 @@ public:
     void Motion(const MotionTable& table, const EngineState& state) override {
         const std::int64_t frames = std::int64_t{settings_.last_frame} - settings_.first_frame + 1;
         stream_.path_step = (frames + kMaxPathPoints - 1) / kMaxPathPoints;
+        MotionCursor cursor(table);
         for (std::int64_t f = settings_.first_frame; f <= settings_.last_frame; f += stream_.path_step) {
             const MotionFrame& m =
-                ParentSample(table, settings_, state.LastMotionFrame, static_cast<std::uint32_t>(f));
+                cursor.At(ParentEntry(settings_, state.LastMotionFrame, static_cast<std::uint32_t>(f)));
             stream_.path.push_back({m.value[0], m.value[1], m.value[2]});
         }
     }
