@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "cli/break_signal.hpp"
 #include "cli/cli_app.hpp"
 #include "engine/create_scene.hpp"
 #include "engine/settings/settings.hpp"
@@ -28,12 +29,13 @@ struct CliResult {
 struct CliFixture : ::testing::Test {
     void SetUp() override { WriteFile(dir.path("m.mot"), kMotion); }
 
-    CliResult Run(std::vector<std::string> args, std::function<void(std::uint32_t)> on_pass = {}) {
+    CliResult Run(std::vector<std::string> args, std::function<void(std::uint32_t)> on_pass = {},
+                  bool terminal = false) {
         args.insert(args.begin(), "vexo-cli");
         std::vector<const char*> argv;
         for (const auto& a : args) argv.push_back(a.c_str());
         std::ostringstream out, err;
-        CliStreams streams{out, err, false, std::move(on_pass)};
+        CliStreams streams{out, err, terminal, std::move(on_pass)};
         CliResult r;
         r.code = RunCli(static_cast<int>(argv.size()), argv.data(), streams, state);
         r.out = out.str();
@@ -68,6 +70,52 @@ TEST_F(CliFixture, GeneratesTheSameSceneAsTheEngine) {
     vexo::testing::ScriptedHook hook;
     CreateScene(s, fresh, sink, hook);
     EXPECT_EQ(ReadFile(dir.path("s.lws")), ReadFile(dir.path("e.lws")));
+}
+
+// On a terminal the bar is cleared before anything else is printed, and it shows the objects
+// written so far: never 100% before the last one is written. --quiet prints nothing at all.
+TEST_F(CliFixture, ProgressBarQuietAndSummary) {
+    const std::string empty_bar = "\r[" + std::string(40, ' ') + "] 0%  object 0 of ";
+    const std::string cleared = "\x1b[K\r\x1b[K";
+    CliResult r = Run(SceneArgs(1), {}, true);
+    EXPECT_EQ(r.code, kExitOk);
+    EXPECT_EQ(r.err, empty_bar + "1" + cleared + "vexo-cli: wrote 1 objects to " + dir.str("s.lws") + "\n");
+    r = Run(SceneArgs(3), [](std::uint32_t pass) { if (pass == 1) std::raise(SIGINT); }, true);
+    EXPECT_EQ(r.code, kExitInterrupted);
+    EXPECT_EQ(r.err, empty_bar + "3" + cleared + "vexo-cli: interrupted: " + dir.str("s.lws") + " holds 1 of 3 objects\n");
+    for (bool terminal : {false, true}) {
+        auto args = SceneArgs(2);
+        args.push_back("--quiet");
+        r = Run(args, {}, terminal);
+        EXPECT_EQ(r.code, kExitOk);
+        EXPECT_EQ(r.err + r.out, "");
+    }
+}
+
+// The first Ctrl-C asks for a stop at the next object; the handler then steps aside, so a
+// second one ends a long pass at once.
+TEST(BreakSignal, TheSecondCtrlCEndsTheProgram) {
+    InstallBreakHandler();
+    EXPECT_FALSE(BreakRequested());
+    struct sigaction action {};
+    sigaction(SIGINT, nullptr, &action);
+    EXPECT_NE(action.sa_handler, SIG_DFL);
+    std::raise(SIGINT);
+    EXPECT_TRUE(BreakRequested());
+    sigaction(SIGINT, nullptr, &action);
+    EXPECT_EQ(action.sa_handler, SIG_DFL);
+    InstallBreakHandler();
+    EXPECT_FALSE(BreakRequested());
+    RemoveBreakHandler();
+}
+
+TEST_F(CliFixture, TooManyParticlesNamesTheCount) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer aborts on a failed throwing new instead of throwing";
+#endif
+    const CliResult r = Run(SceneArgs(2147483647));
+    EXPECT_EQ(r.code, kExitFailure);
+    EXPECT_EQ(r.err, "vexo-cli: could not create scene: not enough memory for 2147483647 particles\n");
 }
 
 TEST_F(CliFixture, PreferencesFileThenOverridesInOrder) {

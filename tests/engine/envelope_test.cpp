@@ -108,6 +108,41 @@ TEST(Envelope, EverySpanType) {
     EXPECT_NEAR(Evaluate(mixed, 1.0), 2.0, 2e-4);
 }
 
+// Keys at uneven times, so that both tangents scale by their neighbours' spacing. Each case sets
+// one of tension, continuity or bias on one key; the values come from the tangent table of the
+// format notes: key 0 has only an outgoing tangent without a previous key, key 3 only an incoming
+// one without a next key, keys 1 and 2 both, with neighbours.
+TEST(Envelope, EachTcbTermOfBothTangents) {
+    struct Case {
+        int key, term;
+        double value;
+        double at[3];  // at t = 0.5, 2, 3.5
+    };
+    const Case cases[] = {
+        {0, 0, 0.5, {1.0833333333333333, 1.3333333333333333, 2.625}},
+        {0, 1, -0.4, {1.3083333333333333, 1.3333333333333333, 2.625}},
+        {0, 2, 0.2, {1.1583333333333332, 1.3333333333333333, 2.625}},
+        {1, 0, 0.5, {1.2291666666666667, 1.2916666666666667, 2.625}},
+        {1, 1, -0.4, {1.1583333333333334, 1.2333333333333334, 2.625}},
+        {1, 2, 0.2, {1.1833333333333333, 1.3833333333333333, 2.625}},
+        {2, 0, 0.5, {1.2083333333333333, 1.4583333333333333, 2.5625}},
+        {2, 1, -0.4, {1.2083333333333333, 1.5, 2.7083333333333335}},
+        {2, 2, 0.2, {1.2083333333333333, 1.4166666666666665, 2.5833333333333335}},
+        {3, 0, 0.5, {1.2083333333333333, 1.3333333333333333, 2.875}},
+        {3, 1, -0.4, {1.2083333333333333, 1.3333333333333333, 2.4249999999999998}},
+        {3, 2, 0.2, {1.2083333333333333, 1.3333333333333333, 2.5249999999999999}},
+    };
+    for (const Case& c : cases) {
+        Envelope e;
+        e.keys = {Key(0, 0, SpanType::TCB), Key(2, 1, SpanType::TCB), Key(1, 3, SpanType::TCB), Key(5, 4, SpanType::TCB)};
+        e.keys[c.key].p[c.term] = c.value;
+        const double t[] = {0.5, 2, 3.5};
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_NEAR(Evaluate(e, t[i]), c.at[i], 1e-13) << "key " << c.key << " term " << c.term << " t " << t[i];
+        }
+    }
+}
+
 TEST(Envelope, DegenerateEnvelopes) {
     EXPECT_EQ(Evaluate(Envelope{}, 3.0), 0.0);
     Envelope one;
@@ -191,6 +226,64 @@ TEST(MotionV3, RefusesMalformedFiles) {
     }
 }
 
+// What the header and the keys may hold, which channels are angles, and how long the table is
+// when the last key falls between two frames. Each key value is pi, so a channel read as an
+// angle shows 180 degrees.
+TEST(MotionV3, BoundsAnglesAndLength) {
+    auto file = [](const std::string& channels, const std::string& shape, const std::string& time) {
+        std::string text = "LWMO\n3\n\nNumChannels " + channels + "\n";
+        for (int c = 0; c < 9; ++c) {
+            text += Channel(c, "  Key 3.14159265358979 " + time + " " + shape + " 0 0 0 0 0 0\n", 1);
+        }
+        return text;
+    };
+    struct Case {
+        std::string text;
+        std::size_t entries;  // 0: refused with `message`
+        std::string message;
+    };
+    const Case cases[] = {
+        {file("9", "3", "0"), 1, ""},
+        {file("0", "3", "0"), 0, "Motion file line 4:\nmalformed NumChannels"},
+        {file("1000", "3", "0"), 1, ""},
+        {file("1001", "3", "0"), 0, "Motion file line 4:\nmalformed NumChannels"},
+        {file("9", "0", "0"), 1, ""},
+        {file("9", "5", "0"), 1, ""},
+        {file("9", "-1", "0"), 0, "Motion file line 8:\nunknown span type -1"},
+        {file("9", "6", "0"), 0, "Motion file line 8:\nunknown span type 6"},
+        {file("9", "3", "0.5"), 13, ""},    // 12 frames
+        {file("9", "3", "0.52"), 13, ""},   // 12.48 frames
+        {file("9", "3", "0.53"), 14, ""},   // 12.72 frames
+    };
+    for (const Case& c : cases) {
+        const auto r = ReadText(c.text);
+        if (c.entries == 0) {
+            EXPECT_FALSE(r->table) << c.text;
+            EXPECT_EQ(r->sink.messages, std::vector<std::string>{c.message});
+            continue;
+        }
+        ASSERT_TRUE(r->table) << r->sink.messages.at(0);
+        EXPECT_EQ(r->table->size(), c.entries);
+        EXPECT_EQ(r->state.LastMotionFrame, static_cast<std::int32_t>(c.entries - 1));
+        const auto& last = r->table->back().value;
+        for (int ch = 0; ch < 9; ++ch) {
+            EXPECT_NEAR(last[ch], ch >= 3 && ch <= 5 ? 180.0 : 3.14159265358979, 1e-9) << "channel " << ch;
+        }
+    }
+}
+
+// Only version 3 takes the envelope grammar; every other version is read as version 1.
+TEST(MotionV3, OnlyVersionThreeIsReadAsEnvelopes) {
+    for (const char* version : {"0", "1", "2", "3", "4", "30"}) {
+        const bool three = std::string(version) == "3";
+        const auto v1 = ReadText(std::string("LWMO\n") + version + "\n9\n1\n1 2 3 4 5 6 7 8 9\n0 1 0 0 0\n");
+        EXPECT_EQ(v1->table.has_value(), !three) << version;
+        const auto v3 = ReadText(std::string("LWMO\n") + version + "\n\nNumChannels 1\n" +
+                                 Channel(0, "  Key 1 0 3 0 0 0 0 0 0\n", 1));
+        EXPECT_EQ(v3->table.has_value(), three) << version;
+    }
+}
+
 TEST(MotionV3, EveryTruncationIsHandled) {
     const std::string text = testing::ReadFile(testing::DataDir() / "emitter_v3.mot");
     for (std::size_t length = 0; length < text.size(); ++length) {
@@ -201,13 +294,6 @@ TEST(MotionV3, EveryTruncationIsHandled) {
             EXPECT_EQ(r->sink.messages.size(), 1u) << length;
         }
     }
-}
-
-TEST(MotionV3, VersionOneFilesAreReadAsBefore) {
-    // Any version other than 3 keeps the version 1 grammar.
-    const auto r = ReadText("LWMO\n2\n9\n1\n1 2 3 4 5 6 7 8 9\n0 1 0 0 0\n");
-    ASSERT_TRUE(r->table);
-    EXPECT_EQ(r->table->front().value[8], 9.0);
 }
 
 }  // namespace

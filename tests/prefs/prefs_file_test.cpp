@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <filesystem>
 #include <sstream>
 
@@ -63,13 +66,21 @@ TEST(PrefsFile, EveryLengthLoadsOnlyTheBytesItHolds) {
     }
 }
 
+// A file is a preferences file only if all four bytes of the signature match.
 TEST(PrefsFile, ForeignFilesChangeNothing) {
     const Settings start = Custom();
-    for (const std::string& text : {std::string("LWSC\n1\n\nFirstFrame 1\n"), std::string("VEX"),
-                                   std::string("vexo") + std::string(876, '\0')}) {
+    std::vector<std::string> foreign = {"LWSC\n1\n\nFirstFrame 1\n", "VEX", "vexo" + std::string(876, '\0')};
+    for (std::size_t i = 0; i < 4; ++i) {
+        for (char delta : {'\x01', '\x20'}) {
+            std::string image = Image(DefaultSettings());
+            image[i] = static_cast<char>(image[i] ^ delta);
+            foreign.push_back(image);
+        }
+    }
+    for (const std::string& text : foreign) {
         Settings s = start;
         std::istringstream in(text);
-        EXPECT_EQ(LoadPrefs(in, s), PrefsLoadResult::NotPrefs);
+        EXPECT_EQ(LoadPrefs(in, s), PrefsLoadResult::NotPrefs) << text.substr(0, 4);
         EXPECT_EQ(s, start);
     }
     Settings s = start;
@@ -88,6 +99,29 @@ TEST(PrefsFile, AFailedSaveKeepsTheOldFile) {
 
     EXPECT_FALSE(SavePrefsFile(dir.str("missing/x.prefs"), Custom(), &error));
     EXPECT_EQ(error, "No such file or directory");
+
+    // The rename fails: a folder holds the name.
+    std::filesystem::create_directories(dir.path("folder.prefs/inside"));
+    EXPECT_FALSE(SavePrefsFile(dir.str("folder.prefs"), Custom(), &error));
+    EXPECT_EQ(error, "Is a directory");
+    EXPECT_TRUE(std::filesystem::is_directory(dir.path("folder.prefs/inside")));
+    EXPECT_FALSE(std::filesystem::exists(dir.path("folder.prefs.new")));
+
+    // The write or its flush fails: files may not grow past 100 bytes.
+    WriteFile(dir.path("full.prefs"), "old bytes");
+    rlimit saved{};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit small = saved;
+    small.rlim_cur = 100;
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    const bool saved_ok = SavePrefsFile(dir.str("full.prefs"), Custom(), &error);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_FALSE(saved_ok);
+    EXPECT_EQ(error, "File too large");
+    EXPECT_EQ(ReadFile(dir.path("full.prefs")), "old bytes");
+    EXPECT_FALSE(std::filesystem::exists(dir.path("full.prefs.new")));
 }
 
 TEST(PrefsFile, SavingOverAnExistingFileReplacesIt) {

@@ -2,16 +2,34 @@
 
 #include <cmath>
 
+#include "engine/settings/settings_fields.hpp"
 #include "prefs/input_rules.hpp"
 #include "prefs/settings_text.hpp"
 
 namespace vexo {
 namespace {
 
+// Every digit, the sign and the point, each in every position it can take.
 TEST(InputRules, IsfloatAcceptsAndRefusesExactly) {
     for (const char* ok : {"0", "12", "3.", "-0.25", "-", "-.", "007", "1.5"}) EXPECT_EQ(isfloat(ok), 1) << ok;
-    for (const char* bad : {"", ".5", "+1", "1e3", " 1", "1.2.3", "1-2", "1 ", "abc", "--1", "nan", "0x10"}) {
+    for (const char* bad : {"", ".5", "+1", "1e3", " 1", "1.2.3", "1-2", "1 ", "abc", "--1", "nan", "0x10", "1..",
+                            "-.5.", "5-", ".", "-+"}) {
         EXPECT_EQ(isfloat(bad), 0) << bad;
+    }
+    struct Place {
+        const char* before;
+        const char* after;
+        bool minus, point;  // whether "-" and "." are accepted here; digits always are
+    };
+    const Place places[] = {{"", "", true, false},    {"", "1", true, false},  {"1", "", false, true},
+                            {"-", "", false, true},   {"1.", "", false, false}, {"12", "3", false, true},
+                            {"-1.", "5", false, false}};
+    for (const Place& place : places) {
+        for (char c = ' '; c <= '~'; ++c) {
+            const std::string text = place.before + std::string(1, c) + place.after;
+            const bool ok = (c >= '0' && c <= '9') || (c == '-' && place.minus) || (c == '.' && place.point);
+            EXPECT_EQ(isfloat(text.c_str()), ok ? 1 : 0) << '"' << text << '"';
+        }
     }
 }
 
@@ -24,6 +42,7 @@ TEST(InputRules, FloatValueIsAtofOfAcceptedText) {
     EXPECT_EQ(FloatValue("9.81"), 9.81);
     EXPECT_EQ(FloatValue("0.1"), 0.1);
     EXPECT_TRUE(std::signbit(FloatValue("-0")));
+    EXPECT_EQ(FloatValue("-9876543210.0123456789"), -9876543210.0123456789);
 }
 
 TEST(InputRules, AngleCorrections) {
@@ -71,6 +90,35 @@ TEST(SettingsText, PrintedLinesAssignBackToTheSameRecord) {
         start = end + 1;
     }
     EXPECT_EQ(again, s);
+}
+
+// What a loaded file may carry prints as text that assigns back to the very same record.
+TEST(SettingsText, EveryFlagValuePrintsBackToItself) {
+    for (const FieldInfo& field : SettingsFields()) {
+        std::vector<std::int64_t> values;
+        if (field.kind == FieldKind::Flag || field.kind == FieldKind::PathMode) {
+            values = {0, 1, 2, 128, -1, 127, 129, 256, 32767, -32768};
+        } else if (field.kind == FieldKind::EndBehavior) {
+            values = {0, 1, 2};
+        } else {
+            continue;
+        }
+        for (std::int64_t value : values) {
+            Settings s = DefaultSettings();
+            if (auto* flag = std::get_if<std::int16_t Settings::*>(&field.member)) s.*(*flag) = static_cast<std::int16_t>(value);
+            if (auto* choice = std::get_if<std::int32_t Settings::*>(&field.member)) s.*(*choice) = static_cast<std::int32_t>(value);
+            const std::string text = FormatSettings(s);
+            Settings again = DefaultSettings();
+            std::size_t start = 0;
+            while (start < text.size()) {
+                const std::size_t end = text.find('\n', start);
+                const AssignResult r = AssignSetting(again, std::string_view(text).substr(start, end - start));
+                ASSERT_TRUE(r.ok) << r.error;
+                start = end + 1;
+            }
+            EXPECT_EQ(again, s) << field.name << "=" << value;
+        }
+    }
 }
 
 TEST(SettingsText, StoredFormsOfFlagsAndChoices) {
