@@ -92,43 +92,6 @@ TEST_F(EmissionFixture, OversamplingFillsTheBoxBetweenParentSamples) {
     EXPECT_EQ(sim.ChildArray[0].z, 3.0);
 }
 
-TEST_F(EmissionFixture, NoFreeSlotDrawsNothing) {
-    prefs.num_particles = 0;
-    Emit();
-    EXPECT_EQ(state.random.state(), Random::kStartState);
-    prefs.num_particles = 2;
-    Emit();
-    Emit();
-    const std::uint32_t after_two = state.random.state();
-    Emit();  // surplus attempt
-    EXPECT_EQ(state.random.state(), after_two);
-    EXPECT_EQ(sim.NumChilds, 2u);
-    EXPECT_EQ(sim.ChildArray[2].alive, 0);
-}
-
-TEST_F(EmissionFixture, LowestFreeSlotIsTaken) {
-    sim.ChildArray[0].alive = 1;
-    sim.ChildArray[2].alive = 1;
-    sim.NumChilds = 2;
-    Emit();
-    EXPECT_EQ(sim.ChildArray[1].alive, 1);
-    EXPECT_EQ(sim.ChildArray[3].alive, 0);
-}
-
-TEST_F(EmissionFixture, CreationDelayHidesTheParticle) {
-    prefs.use_creation_delay = kFlagTicked;
-    prefs.creation_delay = 5;
-    prefs.limited_lifespan = kFlagTicked;
-    prefs.lifespan = 7;
-    Emit();
-    const Particle& p = sim.ChildArray[0];
-    EXPECT_EQ(p.scale_y, 0.0);
-    EXPECT_EQ(p.state, kStateWaiting);
-    EXPECT_EQ(p.delay, 5);
-    EXPECT_EQ(p.shown, 0);
-    EXPECT_EQ(p.max_age, 7u);
-}
-
 TEST_F(EmissionFixture, MostNegativeSpreadDoesNotOverflow) {
     prefs.heading_spread = INT32_MIN;
     prefs.pitch_spread = INT32_MIN;

@@ -2,10 +2,12 @@
 
 #include <cstdio>
 #include <optional>
+#include <sstream>
 
 #include "engine/create_scene.hpp"
 #include "engine/generation/reference_passes.hpp"
 #include "engine/generation/scheduled_passes.hpp"
+#include "prefs/settings_text.hpp"
 #include "tests/support/test_support.hpp"
 
 // Whole scenes compared byte for byte with files kept in tests/data/golden. Each starts from a
@@ -38,46 +40,6 @@ struct GoldenFixture : ::testing::Test {
     TempDir dir;
     EngineState state;
 };
-
-TEST_F(GoldenFixture, FountainNonLinear) {
-    Settings s = Base();
-    s.num_particles = 12;
-    s.particles_per_frame = 2;
-    s.velocity = 0.4;
-    s.velocity_variation = 20;
-    s.pitch_angle = 60;
-    s.pitch_spread = 20;
-    s.heading_spread = 360;
-    s.gravity = 0.5;
-    s.ground_bounce = kFlagTicked;
-    s.elasticity = 0.5;
-    s.limited_lifespan = kFlagTicked;
-    s.lifespan = 12;
-    s.end_behavior = static_cast<std::int32_t>(EndBehavior::Recycle);
-    s.particle_grow = kFlagTicked;
-    s.start_size = 0.2;
-    s.last_frame = 40;
-    s.linear_path = 0;
-    EXPECT_TRUE(testing::MatchesGolden(Generate(s), "fountain_nonlinear.lws"));
-}
-
-TEST_F(GoldenFixture, RadialRingLinearWithDelayAndDestroy) {
-    Settings s = Base();
-    s.num_particles = 16;
-    s.particles_per_frame = 3;
-    s.velocity = 0.25;
-    s.heading_angle = 30;
-    s.heading_spread = 40;
-    s.radial_creation = kFlagTicked;
-    s.use_creation_delay = kFlagTicked;
-    s.creation_delay = 2;
-    s.limited_lifespan = kFlagTicked;
-    s.lifespan = 7;
-    s.first_frame = 0;
-    s.last_frame = 30;
-    s.frame_step = 2;
-    EXPECT_TRUE(testing::MatchesGolden(Generate(s), "radial_linear.lws"));
-}
 
 TEST_F(GoldenFixture, OversampledStreamTwoGenerations) {
     Settings s = Base();
@@ -140,54 +102,34 @@ std::string KeyBits(const Settings& s, EngineState& state, GenerationPath path) 
     return out + line;
 }
 
-struct BitsCase {
-    const char* name;
-    void (*set)(Settings&);
-    int generations;
-};
-
+// Every case of tests/data/key_bits_cases.txt (field=value lines; "generations=N" runs the
+// settings N times in one program run), on the emitter_pitched motion, which starts away from
+// the origin, rises and falls, turns and pitches both ways. Both paths must give the same bits.
 // Together the cases exercise every named fused multiply-add (the range draw, the bounce, the
-// radial distance and placement, the oversampled position) with a parent that starts away
-// from the origin, rises and falls, turns and pitches both ways.
-const BitsCase kBitsCases[] = {
-    {"oversampled fountain, non-linear",
-     [](Settings& s) {
-         s.num_particles = 5, s.particles_per_frame = 2, s.velocity = 0.37, s.velocity_variation = 40;
-         s.heading_angle = -15, s.heading_spread = 90, s.pitch_angle = 50, s.pitch_spread = 30;
-         s.gravity = 9.81, s.ground_bounce = kFlagTicked, s.elasticity = 0.65, s.oversampling = kFlagTicked;
-         s.limited_lifespan = kFlagTicked, s.lifespan = 6, s.end_behavior = 0;
-         s.particle_grow = kFlagTicked, s.start_size = 0.3, s.end_size = 1.7, s.last_frame = 24, s.linear_path = 0;
-     },
-     1},
-    {"radial ring, linear, delay and destroy",
-     [](Settings& s) {
-         s.num_particles = 6, s.particles_per_frame = 3, s.velocity = 0.5, s.velocity_variation = 10;
-         s.heading_angle = 20, s.pitch_spread = 40, s.radial_creation = kFlagTicked, s.gravity = 3;
-         s.use_creation_delay = kFlagTicked, s.creation_delay = 1, s.limited_lifespan = kFlagTicked;
-         s.lifespan = 5, s.first_frame = 0, s.last_frame = 20, s.frame_step = 2;
-     },
-     1},
-    {"radial ring, non-linear, two generations",
-     [](Settings& s) {
-         s.num_particles = 4, s.particles_per_frame = 2, s.velocity = 0.3, s.pitch_angle = -10;
-         s.radial_creation = kFlagTicked, s.ground_bounce = kFlagTicked, s.elasticity = 0.3, s.gravity = 20;
-         s.last_frame = 12, s.linear_path = 0;
-     },
-     2},
-};
-
+// radial distance and placement, the oversampled position) and every option.
 TEST_F(GoldenFixture, KeyBitsOnBothPaths) {
-    std::string all;
-    for (const BitsCase& c : kBitsCases) {
+    std::istringstream cases(ReadFile(DataDir() / "key_bits_cases.txt"));
+    std::string all, line;
+    std::getline(cases, line);
+    while (!line.empty()) {
+        const std::string name = line;
         Settings s = Base();
         SetPathText(s.parent_motion, (DataDir() / "emitter_pitched.mot").string());
-        c.set(s);
+        int generations = 1;
+        while (std::getline(cases, line) && line.rfind("=== ", 0) != 0) {
+            if (line.rfind("generations=", 0) == 0) {
+                generations = std::stoi(line.substr(12));
+                continue;
+            }
+            const AssignResult r = AssignSetting(s, line);
+            ASSERT_TRUE(r.ok) << name << ": " << r.error;
+        }
+        if (!cases) line.clear();
         EngineState reference_state, scheduled_state;
-        for (int g = 0; g < c.generations; ++g) {
+        for (int g = 0; g < generations; ++g) {
             const std::string reference = KeyBits(s, reference_state, GenerationPath::Reference);
-            const std::string scheduled = KeyBits(s, scheduled_state, GenerationPath::Scheduled);
-            EXPECT_EQ(reference, scheduled) << c.name;
-            all += std::string("# ") + c.name + "\n" + reference;
+            EXPECT_EQ(reference, KeyBits(s, scheduled_state, GenerationPath::Scheduled)) << name;
+            all += name + "\n" + reference;
         }
     }
     EXPECT_TRUE(testing::MatchesGolden(all, "key_bits.txt"));
