@@ -6,6 +6,7 @@
 
 #include "cli/break_signal.hpp"
 #include "cli/cli_app.hpp"
+#include "cli/progress_bar.hpp"
 #include "engine/create_scene.hpp"
 #include "engine/settings/settings.hpp"
 #include "prefs/prefs_file.hpp"
@@ -83,6 +84,11 @@ TEST_F(CliFixture, ProgressBarQuietAndSummary) {
     r = Run(SceneArgs(3), [](std::uint32_t pass) { if (pass == 1) std::raise(SIGINT); }, true);
     EXPECT_EQ(r.code, kExitInterrupted);
     EXPECT_EQ(r.err, empty_bar + "3" + cleared + "vexo-cli: interrupted: " + dir.str("s.lws") + " holds 1 of 3 objects\n");
+    std::ostringstream drawn;
+    ProgressBar bar(drawn);
+    bar.Update(2, 3);
+    bar.Finish();
+    EXPECT_EQ(drawn.str(), "\r[" + std::string(26, '#') + std::string(14, ' ') + "] 66%  object 2 of 3" + cleared);
     for (bool terminal : {false, true}) {
         auto args = SceneArgs(2);
         args.push_back("--quiet");

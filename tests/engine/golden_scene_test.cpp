@@ -103,7 +103,8 @@ std::string KeyBits(const Settings& s, EngineState& state, GenerationPath path) 
 }
 
 // Every case of tests/data/key_bits_cases.txt (field=value lines; "generations=N" runs the
-// settings N times in one program run), on the emitter_pitched motion, which starts away from
+// settings N times in one program run; "motion=NAME" takes another motion from tests/data),
+// by default on the emitter_pitched motion, which starts away from
 // the origin, rises and falls, turns and pitches both ways. Both paths must give the same bits.
 // Together the cases exercise every named fused multiply-add (the range draw, the bounce, the
 // radial distance and placement, the oversampled position) and every option.
@@ -119,6 +120,10 @@ TEST_F(GoldenFixture, KeyBitsOnBothPaths) {
         while (std::getline(cases, line) && line.rfind("=== ", 0) != 0) {
             if (line.rfind("generations=", 0) == 0) {
                 generations = std::stoi(line.substr(12));
+                continue;
+            }
+            if (line.rfind("motion=", 0) == 0) {
+                SetPathText(s.parent_motion, (DataDir() / line.substr(7)).string());
                 continue;
             }
             const AssignResult r = AssignSetting(s, line);
