@@ -80,6 +80,9 @@ TEST_F(CliFixture, ProgressBarQuietAndSummary) {
     const std::string cleared = "\x1b[K\r\x1b[K";
     CliResult r = Run(SceneArgs(1), {}, true);
     EXPECT_EQ(r.code, kExitOk);
+    struct sigaction after {};
+    sigaction(SIGINT, nullptr, &after);
+    EXPECT_EQ(after.sa_handler, SIG_DFL);  // Ctrl-C after a generation ends the program
     EXPECT_EQ(r.err, empty_bar + "1" + cleared + "vexo-cli: wrote 1 objects to " + dir.str("s.lws") + "\n");
     r = Run(SceneArgs(3), [](std::uint32_t pass) { if (pass == 1) std::raise(SIGINT); }, true);
     EXPECT_EQ(r.code, kExitInterrupted);
