@@ -6,8 +6,6 @@
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
-#include <random>
-#include <sstream>
 
 #include "engine/create_scene.hpp"
 #include "engine/simulation/random.hpp"
@@ -24,46 +22,6 @@ using testing::TempDir;
 constexpr const char* kStill = "LWMO\n1\n9\n1\n0 0 0 0 0 0 1 1 1\n0 1 0 0 0\n";
 constexpr const char* kMoving =
     "LWMO\n1\n9\n3\n0 0 0 0 0 0 1 1 1\n0 1 0 0 0\n1 2 2 90 10 0 1 1 1\n10 1 0 0 0\n3 0 -1 180 0 5 1 1 1\n30 1 0 0 0\n";
-
-struct Block {
-    int channels = 0;
-    int count = 0;
-    std::vector<std::vector<std::string>> keys;  // the 14 fields of each key line
-    std::string tail;                            // what follows the key lines
-};
-
-std::vector<Block> ParseBlocks(const std::string& scene) {
-    std::vector<Block> blocks;
-    std::istringstream in(scene);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.rfind("LoadObject ", 0) != 0) continue;
-        Block b;
-        std::getline(in, line);  // ShowObject
-        std::getline(in, line);  // ObjectMotion
-        std::getline(in, line);
-        b.channels = std::stoi(line);
-        std::getline(in, line);
-        b.count = std::stoi(line);
-        while (std::getline(in, line) && line.rfind("  ", 0) == 0) {
-            std::istringstream fields(line);
-            std::vector<std::string> key;
-            for (std::string f; fields >> f;) key.push_back(f);
-            b.keys.push_back(key);
-        }
-        b.tail = line;
-        blocks.push_back(b);
-    }
-    return blocks;
-}
-
-std::vector<int> Frames(const Block& b) {
-    std::vector<int> frames;
-    for (const auto& key : b.keys) frames.push_back(std::stoi(key.at(9)));
-    return frames;
-}
-
-bool Visible(const std::vector<std::string>& key) { return key.at(6) != "0.000000"; }
 
 struct SceneRun {
     SceneReport report;
@@ -87,133 +45,6 @@ struct SceneFixture : ::testing::Test {
     TempDir dir;
     EngineState state;
 };
-
-TEST_F(SceneFixture, HandComputedNonLinearScene) {
-    Settings s = Make();
-    s.num_particles = 1;
-    s.particles_per_frame = 1;
-    s.velocity = 1.0;
-    s.last_frame = 3;
-    s.linear_path = 0;
-    const SceneRun run = Generate(s);
-    ASSERT_EQ(run.report.outcome, WriteOutcome::Complete);
-    EXPECT_EQ(run.report.result, SceneResult::Done);
-
-    // Heading 0 + 90, pitch 0: velocity (sin 90K, 0, cos 90K), one move per frame from frame 1.
-    const double vx = std::sin(90.0 * K), vz = std::cos(90.0 * K);
-    std::string expected =
-        "LWSC\n1\n\nFirstFrame 1\nLastFrame 3\nFrameStep 1\nFramesPerSecond 24.000000\n\n"
-        "LoadObject particle.lwo\nShowObject 7 7\nObjectMotion (unnamed)\n  9\n  4\n"
-        "  0.000000 0.000000 0.000000 0.000000 0.000000 0.000000 0.000000 0.000000 0.000000 0 1 0.0 0.0 0.0\n";
-    double x = 0, z = 0;
-    for (int f = 1; f <= 3; ++f) {
-        x += vx;
-        z += vz;
-        char line[200];
-        std::snprintf(line, sizeof line, "  %f %f %f %f %f %f %f %f %f %d 1 0.0 0.0 0.0\n", x, 0.0, z, 0.0, 0.0,
-                      0.0, 1.0, 1.0, 1.0, f);
-        expected += line;
-    }
-    expected += "EndBehavior 1\nShadowOptions 2\n\n";
-    EXPECT_EQ(run.scene, expected);
-}
-
-TEST_F(SceneFixture, NonLinearKeyCounts) {
-    Settings s = Make();
-    s.num_particles = 3;
-    s.particles_per_frame = 1;
-    s.linear_path = 0;
-    SceneRun run = Generate(s);
-    auto blocks = ParseBlocks(run.scene);
-    ASSERT_EQ(blocks.size(), 3u);
-    for (const Block& b : blocks) {
-        EXPECT_EQ(b.count, 31);
-        EXPECT_EQ(b.keys.size(), 31u);
-        EXPECT_EQ(b.channels, 9);
-        EXPECT_EQ(Frames(b).front(), 0);
-        EXPECT_EQ(Frames(b).back(), 30);
-        EXPECT_EQ(b.tail, "EndBehavior 1");
-    }
-    EXPECT_EQ(run.scene.substr(run.scene.size() - 31), "EndBehavior 1\nShadowOptions 2\n\n");
-
-    s.first_frame = 0;
-    blocks = ParseBlocks(Generate(s).scene);
-    EXPECT_EQ(Frames(blocks[0])[0], 0);
-    EXPECT_EQ(Frames(blocks[0])[1], 0);
-    EXPECT_EQ(blocks[0].count, 32);
-
-    s.first_frame = 1;
-    s.frame_step = 2;
-    blocks = ParseBlocks(Generate(s).scene);
-    EXPECT_EQ(blocks[0].count, 16);
-    EXPECT_EQ(Frames(blocks[0]).back(), 29);
-}
-
-TEST_F(SceneFixture, LinearBirthKeys) {
-    Settings s = Make();
-    s.num_particles = 10;
-    s.particles_per_frame = 1;  // slot k is born at frame k + 1
-    const auto blocks = ParseBlocks(Generate(s).scene);
-    ASSERT_EQ(blocks.size(), 10u);
-    EXPECT_EQ(Frames(blocks[9]), (std::vector<int>{0, 1, 9, 10, 30}));
-    EXPECT_EQ(Frames(blocks[1]), (std::vector<int>{0, 1, 2, 30}));
-    EXPECT_EQ(Frames(blocks[0]), (std::vector<int>{0, 1, 30}));
-    const std::vector<bool> visible = {Visible(blocks[9].keys[0]), Visible(blocks[9].keys[1]),
-                                       Visible(blocks[9].keys[2]), Visible(blocks[9].keys[3]),
-                                       Visible(blocks[9].keys[4])};
-    EXPECT_EQ(visible, (std::vector<bool>{false, false, false, true, true}));
-    EXPECT_EQ(blocks[9].count, 5);
-}
-
-TEST_F(SceneFixture, LinearEndKeyWithoutALandingStep) {
-    Settings s = Make();
-    s.num_particles = 1;
-    s.particles_per_frame = 1;
-    s.frame_step = 2;  // frames 1, 3, ..., 29: never lands on 30
-    EXPECT_EQ(Frames(ParseBlocks(Generate(s).scene)[0]), (std::vector<int>{0, 1}));
-}
-
-TEST_F(SceneFixture, UnlimitedLifespanFromFrameZeroGetsItsEndKey) {
-    Settings s = Make();
-    s.num_particles = 1;
-    s.particles_per_frame = 1;
-    s.first_frame = 0;
-    s.velocity = 1.0;
-    const auto blocks = ParseBlocks(Generate(s).scene);
-    EXPECT_EQ(Frames(blocks[0]), (std::vector<int>{0, 0, 30}));
-    EXPECT_NE(blocks[0].keys[2].at(0), blocks[0].keys[1].at(0));  // it moved
-}
-
-TEST_F(SceneFixture, LinearDestroyAndStopKeys) {
-    Settings s = Make();
-    s.num_particles = 1;
-    s.particles_per_frame = 1;
-    s.limited_lifespan = kFlagTicked;
-    s.lifespan = 5;
-    const auto destroy = ParseBlocks(Generate(s).scene);
-    // Born at 1, ended at its 5th aging step (frame 5), destroyed (invisible) at frame 6.
-    EXPECT_EQ(Frames(destroy[0]), (std::vector<int>{0, 1, 5, 6}));
-    EXPECT_TRUE(Visible(destroy[0].keys[2]));
-    EXPECT_FALSE(Visible(destroy[0].keys[3]));
-    s.end_behavior = static_cast<std::int32_t>(EndBehavior::Stop);
-    EXPECT_EQ(Frames(ParseBlocks(Generate(s).scene)[0]), (std::vector<int>{0, 1, 5}));
-}
-
-TEST_F(SceneFixture, RecycleWithCreationDelayKeepsKeysInFrameOrder) {
-    Settings s = Make();
-    s.num_particles = 1;
-    s.particles_per_frame = 1;
-    s.limited_lifespan = kFlagTicked;
-    s.lifespan = 3;
-    s.end_behavior = static_cast<std::int32_t>(EndBehavior::Recycle);
-    s.use_creation_delay = kFlagTicked;
-    s.creation_delay = 0;
-    const auto frames = Frames(ParseBlocks(Generate(s).scene)[0]);
-    EXPECT_TRUE(std::is_sorted(frames.begin(), frames.end()));
-    // Emitted at 1, shown at 2 (the effect of frame 1 shows it), ends at its third aging step (4),
-    // freed and re-emitted in frame 5, shown by the effect of frame 5 (birth key at 6), ...
-    EXPECT_EQ(std::vector<int>(frames.begin(), frames.begin() + 6), (std::vector<int>{0, 1, 2, 4, 5, 6}));
-}
 
 TEST_F(SceneFixture, AbortDropsTheSceneBreakKeepsCompleteBlocks) {
     Settings s = Make(kMoving);
@@ -246,7 +77,6 @@ TEST_F(SceneFixture, AbortDropsTheSceneBreakKeepsCompleteBlocks) {
     const SceneRun broken = Generate(s, &brk);
     EXPECT_EQ(broken.report.outcome, WriteOutcome::Interrupted);
     EXPECT_EQ(broken.report.objects_written, 6u);
-    EXPECT_EQ(ParseBlocks(broken.scene).size(), 6u);
     std::size_t sixth_end = 0;
     for (int i = 0; i < 6; ++i) sixth_end = full.find("ShadowOptions 2\n\n", sixth_end) + 17;
     EXPECT_EQ(broken.scene, full.substr(0, sixth_end));
@@ -271,23 +101,6 @@ TEST_F(SceneFixture, RefusedFrameRangesLeaveTheTargetUntouched) {
               std::vector<std::string>{"Cannot create a scene whose\nlast frame comes before\nits first frame."});
     EXPECT_EQ(run.scene, "old scene");
     EXPECT_EQ(state.random.state(), Random::kStartState);
-}
-
-TEST_F(SceneFixture, FirstFrameEqualToLastFrameWorksInBothModes) {
-    Settings s = Make();
-    s.num_particles = 2;
-    s.particles_per_frame = 2;
-    s.first_frame = s.last_frame = 7;
-    s.particle_grow = kFlagTicked;
-    s.end_size = 3;
-    for (std::int16_t linear : {0, 1}) {
-        s.linear_path = linear;
-        const SceneRun run = Generate(s);
-        EXPECT_EQ(run.report.outcome, WriteOutcome::Complete);
-        EXPECT_EQ(ParseBlocks(run.scene).size(), 2u);
-        EXPECT_EQ(run.scene.find("inf"), std::string::npos);
-        EXPECT_EQ(run.scene.find("nan"), std::string::npos);
-    }
 }
 
 TEST_F(SceneFixture, MotionFileErrorLeavesTheTargetUntouched) {
@@ -446,7 +259,12 @@ TEST_F(SceneFixture, WritesThroughASymbolicLinkNeverRemoveTheLink) {
     run = Generate(s);
     EXPECT_EQ(run.report.outcome, WriteOutcome::Complete);
     EXPECT_EQ(dir.Listing(), expected);
-    EXPECT_EQ(ParseBlocks(ReadFile(dir.path("real.lws"))).size(), 5u);
+    const std::string written = ReadFile(dir.path("real.lws"));
+    std::size_t objects = 0;
+    for (std::size_t at = written.find("LoadObject "); at != std::string::npos; at = written.find("LoadObject ", at + 1)) {
+        ++objects;
+    }
+    EXPECT_EQ(objects, 5u);
 }
 
 // A control character in any path would put lines of its own into the scene text (a line break
@@ -476,88 +294,6 @@ TEST_F(SceneFixture, ZeroParticlesWriteTheHeaderOnly) {
     const SceneRun run = Generate(s);
     EXPECT_EQ(run.report.outcome, WriteOutcome::Complete);
     EXPECT_EQ(run.scene, "LWSC\n1\n\nFirstFrame 1\nLastFrame 30\nFrameStep 1\nFramesPerSecond 24.000000\n\n");
-}
-
-TEST_F(SceneFixture, MotionShorterThanTheFirstFrameHoldsItsFirstSample) {
-    Settings s = Make("LWMO\n1\n9\n2\n5 6 7 0 0 0 1 1 1\n0 1 0 0 0\n8 9 10 0 0 0 1 1 1\n3 1 0 0 0\n");
-    s.num_particles = 1;
-    s.first_frame = 10;
-    s.last_frame = 12;
-    s.linear_path = 0;
-    const auto blocks = ParseBlocks(Generate(s).scene);
-    ASSERT_EQ(blocks.size(), 1u);
-    for (std::size_t k = 1; k < blocks[0].keys.size(); ++k) EXPECT_EQ(blocks[0].keys[k][0], "5.000000");
-}
-
-TEST_F(SceneFixture, GenerationsContinueTheGeneratorAndFreshStateReproduces) {
-    Settings s = Make(kMoving);
-    s.num_particles = 3;
-    s.particles_per_frame = 1;
-    s.velocity = 1;
-    s.heading_spread = 90;
-    const std::string first = Generate(s).scene;
-    const std::string second = Generate(s).scene;
-    EXPECT_NE(first, second);
-    state.Reset();
-    EXPECT_EQ(Generate(s).scene, first);
-}
-
-TEST_F(SceneFixture, NonLinearRadialAngleCarriesIntoTheNextGeneration) {
-    Settings s = Make(kMoving);
-    s.num_particles = 2;
-    s.particles_per_frame = 1;
-    s.radial_creation = kFlagTicked;
-    s.linear_path = 0;
-    Generate(s);
-    EXPECT_NE(state.angle, 0.0f);
-    s.linear_path = 1;
-    Generate(s);
-    EXPECT_EQ(state.angle, 0.0f);  // linear mode clears it every frame
-}
-
-// Many random settings: nothing crashes, no block declares a count it does not hold, frames
-// never run backwards in linear mode, and no "inf" or "nan" is written.
-TEST_F(SceneFixture, RandomSettingsKeepTheSceneWellFormed) {
-    std::mt19937 gen(2024);
-    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(gen); };
-    for (int round = 0; round < 150; ++round) {
-        Settings s = Make(round % 2 == 0 ? kMoving : kStill);
-        s.num_particles = pick(1, 6);
-        s.particles_per_frame = pick(0, 3);
-        s.lifespan = pick(0, 6);
-        s.limited_lifespan = pick(0, 1) * kFlagTicked;
-        s.end_behavior = pick(0, 2);
-        s.use_creation_delay = pick(0, 1) * kFlagTicked;
-        s.creation_delay = pick(0, 4);
-        s.particle_grow = pick(0, 1) * kFlagTicked;
-        s.end_size = pick(0, 3);
-        s.ground_bounce = pick(0, 1) * kFlagTicked;
-        s.gravity = pick(0, 20);
-        s.radial_creation = pick(0, 1) * kFlagTicked;
-        s.oversampling = pick(0, 1) * kFlagTicked;
-        s.velocity = pick(0, 5) * 0.5;
-        s.velocity_variation = pick(0, 100);
-        s.heading_spread = pick(0, 360);
-        s.pitch_angle = pick(-90, 90);
-        s.first_frame = pick(0, 5);
-        s.last_frame = s.first_frame + pick(0, 25);
-        s.frame_step = pick(1, 3);
-        s.linear_path = static_cast<std::int16_t>(pick(0, 1));
-        const SceneRun run = Generate(s);
-        ASSERT_EQ(run.report.outcome, WriteOutcome::Complete) << round;
-        const auto blocks = ParseBlocks(run.scene);
-        ASSERT_EQ(blocks.size(), static_cast<std::size_t>(s.num_particles)) << round;
-        for (const Block& b : blocks) {
-            EXPECT_EQ(b.count, static_cast<int>(b.keys.size())) << round;
-            EXPECT_EQ(b.tail, "EndBehavior 1") << round;
-            const auto frames = Frames(b);
-            if (s.linear_path != 0) {
-                EXPECT_TRUE(std::is_sorted(frames.begin(), frames.end())) << round;
-            }
-        }
-        EXPECT_EQ(run.scene.find("inf"), std::string::npos) << round;
-        EXPECT_EQ(run.scene.find("nan"), std::string::npos) << round;
-    }
 }
 
 }  // namespace

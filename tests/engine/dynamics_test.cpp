@@ -28,23 +28,6 @@ struct DynamicsFixture : ::testing::Test {
     Simulation sim;
 };
 
-TEST_F(DynamicsFixture, MoveAddsVelocityAndFreeSlotsRideWithTheParent) {
-    p().x = 1;
-    p().vx = 0.5;
-    p().vy = -2;
-    MoveChildObject(sim, 0);
-    EXPECT_EQ(p().x, 1.5);
-    EXPECT_EQ(p().y, -2.0);
-    sim.Parent.x = 7;
-    sim.Parent.y = 8;
-    sim.Parent.z = 9;
-    sim.ChildArray[1].vx = 100;
-    MoveChildObject(sim, 1);
-    EXPECT_EQ(sim.ChildArray[1].x, 7.0);
-    EXPECT_EQ(sim.ChildArray[1].z, 9.0);
-    EXPECT_EQ(sim.ChildArray[1].vx, 100.0);
-}
-
 TEST_F(DynamicsFixture, GravityLowersVerticalSpeed) {
     prefs.gravity = 12.0;
     Effect();
@@ -109,104 +92,11 @@ TEST_F(DynamicsFixture, GrowthByRepeatedAddition) {
     EXPECT_EQ(p().age, 11u);
 }
 
-TEST_F(DynamicsFixture, GrowthDivisorZeroStaysFinite) {
-    prefs.particle_grow = kFlagTicked;
-    prefs.limited_lifespan = kFlagTicked;
-    prefs.lifespan = 1;
-    prefs.end_size = 3.0;
-    prefs.end_behavior = static_cast<std::int32_t>(EndBehavior::Stop);
-    p().max_age = 1;
-    Effect();
-    EXPECT_EQ(p().scale_x, 3.0);  // reaches end_size at its one aging step
-    prefs.limited_lifespan = 0;
-    prefs.first_frame = prefs.last_frame = 5;
-    prefs.end_size = 1.0;  // start equal to end: 0 / 0 without the guard
-    p().scale_x = 1.0;
-    Effect();
-    EXPECT_EQ(p().scale_x, 1.0);
-}
-
-TEST_F(DynamicsFixture, LifespanZeroGrowsByTheWrappedDivisor) {
-    prefs.particle_grow = kFlagTicked;
-    prefs.limited_lifespan = kFlagTicked;
-    prefs.end_size = 2.0;
-    p().max_age = 0;
-    Effect();
-    EXPECT_EQ(p().scale_x, 1.0 + 1.0 / 4294967295.0);
-}
-
-TEST_F(DynamicsFixture, RecycleFreesTheSlot) {
-    prefs.limited_lifespan = kFlagTicked;
-    prefs.lifespan = 2;
-    prefs.end_behavior = static_cast<std::int32_t>(EndBehavior::Recycle);
-    p().max_age = 2;
-    Effect();
-    EXPECT_EQ(p().state, kStateActive);
-    Effect();
-    EXPECT_EQ(p().state, kStateEnded);
-    EXPECT_EQ(p().alive, 0);
-    EXPECT_EQ(p().shown, 0);
-    EXPECT_EQ(p().delay, -1);
-    EXPECT_EQ(sim.NumChilds, 0u);
-}
-
-TEST_F(DynamicsFixture, RecycledSlotTakesNoFurtherEffectInThatCall) {
-    prefs.limited_lifespan = kFlagTicked;
-    prefs.lifespan = 1;
-    prefs.end_behavior = static_cast<std::int32_t>(EndBehavior::Recycle);
-    prefs.use_creation_delay = kFlagTicked;
-    prefs.creation_delay = 0;
-    p().max_age = 1;
-    Effect();
-    // Freed with delay 0 pending: it must not be shown again as if it were alive.
-    EXPECT_EQ(p().alive, 0);
-    EXPECT_EQ(p().shown, 0);
-    EXPECT_EQ(p().state, kStateEnded);
-    EXPECT_EQ(p().delay, 0);
-    EXPECT_EQ(p().scale_x, 1.0);
-}
-
-TEST_F(DynamicsFixture, CreationDelayCountsDownThenShows) {
-    prefs.use_creation_delay = kFlagTicked;
-    prefs.start_size = 0.5;
-    p().delay = 2;
-    p().state = kStateWaiting;
-    p().shown = 0;
-    p().scale_x = p().scale_y = p().scale_z = 0.0;
-    Effect();
-    EXPECT_EQ(p().delay, 1);
-    Effect();
-    EXPECT_EQ(p().delay, 0);
-    EXPECT_EQ(p().age, 0u);
-    Effect();
-    EXPECT_EQ(p().state, kStateShown);
-    EXPECT_EQ(p().scale_z, 0.5);
-    EXPECT_EQ(p().shown, 1);
-    EXPECT_EQ(p().age, 0u);
-    Effect();
-    EXPECT_EQ(p().state, kStateActive);
-    EXPECT_EQ(p().age, 1u);
-}
-
 TEST_F(DynamicsFixture, NegativeDelayFromALoadedRecordWrapsInsteadOfOverflowing) {
     prefs.use_creation_delay = kFlagTicked;
     p().delay = INT32_MIN;
     Effect();
     EXPECT_EQ(p().delay, INT32_MAX);
-}
-
-TEST_F(DynamicsFixture, LastFrameEndsTheWrittenParticle) {
-    p().frame = 30;
-    Effect();
-    EXPECT_EQ(p().state, kStateEnded);
-    EXPECT_EQ(p().shown, 1);  // no lifespan end: still shown
-}
-
-TEST_F(DynamicsFixture, FreeSlotIsLeftAlone) {
-    sim.ChildArray[1].vy = 3.0;
-    prefs.gravity = 24.0;
-    EffectChildObject(sim, 1, prefs);
-    EXPECT_EQ(sim.ChildArray[1].vy, 3.0);
 }
 
 }  // namespace

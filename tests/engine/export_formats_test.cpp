@@ -97,6 +97,10 @@ Settings Base(const TempDir& dir, std::int16_t linear) {
     s.ground_bounce = kFlagTicked;
     s.limited_lifespan = kFlagTicked;
     s.lifespan = 9;
+    s.radial_creation = kFlagTicked;  // headings of all sizes
+    s.particle_grow = kFlagTicked;
+    s.start_size = 0.5;
+    s.end_size = 2;
     s.first_frame = 0;
     s.last_frame = 24;
     s.linear_path = linear;
@@ -128,13 +132,13 @@ TEST(GltfRotation, MatchesTheWorkedExamples) {
     EXPECT_NEAR(r[3], 0.951549, 5e-7);
 }
 
-TEST(RisingKeys, KeepTheLaterOfKeysOnOneFrame) {
-    ObjectKeys keys = {{{1}, 0}, {{2}, 0}, {{3}, 4}, {{4}, 4}, {{5}, 3}, {{6}, 9}};
-    const ObjectKeys rising = RisingKeys(keys);
-    ASSERT_EQ(rising.size(), 3u);
-    EXPECT_EQ(rising[0].value[0], 2);
-    EXPECT_EQ(rising[1].value[0], 4);
-    EXPECT_EQ(rising[2].value[0], 6);
+// Every channel in its place and unit (heading, pitch and bank distinct), linear keys, the key
+// count, and Constant before the first and after the last key.
+TEST(Version3Scene, OneObjectWordForWord) {
+    std::string out;
+    AppendLwsc3Object(out, "p.lwo", {{{1, 2, 3, 30, 20, 10, 0.5, 0.25, 2}, 12}, {{9, 9, 9, 9, 9, 9, 9, 9, 9}, 18},
+                                     {{-1, 0, 4.5, 90, -45, 180, 1, 1, 1}, 18}});
+    EXPECT_TRUE(testing::MatchesGolden(out, "lwsc3_object.lws"));
 }
 
 double SignedVolume(const Mesh& mesh) {
@@ -176,42 +180,11 @@ TEST_P(ExportTest, Version3SceneHoldsTheSameKeys) {
     const Settings s = Base(dir, GetParam());
     const auto v1 = KeysOfVersion1(ReadFile(Generate(s, dir, "v1.lws", SceneFormat::Lwsc1)));
     const std::string v3_path = Generate(s, dir, "v3.lws", SceneFormat::Lwsc3);
-    const std::string v3 = ReadFile(v3_path);
-    const std::string header = "LWSC\n3\n\nFirstFrame 0\nLastFrame 24\nFrameStep 1\nFramesPerSecond 24\n\n";
-    const std::string object = header + "LoadObjectLayer 1 " + PathText(s.particle_object) +
-                               "\nShowObject 6 3\nObjectMotion\nNumChannels 9\nChannel 0\n{ Envelope\n";
-    EXPECT_EQ(v3.substr(0, object.size()), object);
-
-    // Parse the envelopes back: nine per object, keys at frame / 24, rotations in radians.
-    std::istringstream in(v3);
-    std::vector<std::array<std::vector<std::pair<double, double>>, 9>> objects;
-    int channel = -1;
-    for (std::string line; std::getline(in, line);) {
-        if (line.rfind("LoadObjectLayer 1 ", 0) == 0) objects.emplace_back();
-        if (line.rfind("Channel ", 0) == 0) channel = std::stoi(line.substr(8));
-        if (line.rfind("  Key ", 0) == 0) {
-            std::istringstream fields(line.substr(6));
-            double value, time;
-            fields >> value >> time;
-            objects.back()[channel].emplace_back(value, time);
-        }
-    }
-    ASSERT_EQ(objects.size(), v1.size());
-    for (std::size_t o = 0; o < v1.size(); ++o) {
-        const ObjectKeys rising = RisingKeys(v1[o]);
-        for (int c = 0; c < 9; ++c) {
-            ASSERT_EQ(objects[o][c].size(), rising.size()) << "object " << o << " channel " << c;
-            for (std::size_t k = 0; k < rising.size(); ++k) {
-                const double degrees = c >= 3 && c <= 5 ? objects[o][c][k].first * 180 / std::numbers::pi
-                                                        : objects[o][c][k].first;
-                EXPECT_NEAR(degrees, rising[k].value[c], 5e-7 * std::max(1.0, std::fabs(degrees)));
-                EXPECT_DOUBLE_EQ(objects[o][c][k].second, rising[k].frame / 24.0);
-                if (k > 0) {
-                    EXPECT_GT(objects[o][c][k].second, objects[o][c][k - 1].second);
-                }
-            }
-        }
-    }
+    // Every byte, against a golden file (written with the data folder as "DATA").
+    std::string v3 = ReadFile(v3_path);
+    const std::string data = testing::DataDir().string();
+    for (std::size_t at = v3.find(data); at != std::string::npos; at = v3.find(data)) v3.replace(at, data.size(), "DATA");
+    EXPECT_TRUE(testing::MatchesGolden(v3, GetParam() != 0 ? "v3_linear.lws" : "v3_nonlinear.lws"));
 
     // The Open Asset Import Library reads it: one animated node per particle, the right key counts.
     const auto nodes = AnimatedNodes(AssimpDump(v3_path, dir));
@@ -251,11 +224,12 @@ TEST_P(ExportTest, GltfAndGlbPassTheValidatorAndCarryTheKeys) {
         EXPECT_EQ(model.nodes[5].name, "particle_0005");
         EXPECT_EQ(model.accessors[model.meshes[0].primitives[0].attributes["POSITION"]].count, 24u);
 
-        // The translation track of every node: the version 1 keys with z mirrored, at frame / 24.
+        // Every track of every node: the version 1 keys at frame / 24, LINEAR, z mirrored, the
+        // heading as a turn about y (pitch and bank are 0 for particles), the scale as it is.
         for (const tinygltf::AnimationChannel& channel : model.animations[0].channels) {
-            if (channel.target_path != "translation") continue;
             const ObjectKeys rising = RisingKeys(v1[static_cast<std::size_t>(channel.target_node)]);
             const tinygltf::AnimationSampler& sampler = model.animations[0].samplers[channel.sampler];
+            EXPECT_EQ(sampler.interpolation, "LINEAR");
             const tinygltf::Accessor& input = model.accessors[sampler.input];
             const tinygltf::Accessor& output = model.accessors[sampler.output];
             ASSERT_EQ(input.count, rising.size());
@@ -266,10 +240,37 @@ TEST_P(ExportTest, GltfAndGlbPassTheValidatorAndCarryTheKeys) {
             };
             const float* times = data(input);
             const float* values = data(output);
+            const tinygltf::Node& node = model.nodes[static_cast<std::size_t>(channel.target_node)];
             for (std::size_t k = 0; k < rising.size(); ++k) {
                 EXPECT_FLOAT_EQ(times[k], static_cast<float>(rising[k].frame / 24.0));
-                EXPECT_NEAR(values[3 * k], rising[k].value[0], 1e-5 * std::max(1.0, std::fabs(double{values[3 * k]})));
-                EXPECT_NEAR(values[3 * k + 2], -rising[k].value[2], 1e-5 * std::max(1.0, std::fabs(double{values[3 * k + 2]})));
+                const auto& v = rising[k].value;
+                // A hidden key just before a visible one carries the visible key's rotation.
+                auto hidden = [&](std::size_t key) {
+                    const auto& w = rising[key].value;
+                    return w[6] == 0 && w[7] == 0 && w[8] == 0;
+                };
+                const double heading = hidden(k) && k + 1 < rising.size() && !hidden(k + 1) ? rising[k + 1].value[3] : v[3];
+                const double half = heading * std::numbers::pi / 360;
+                std::vector<double> expected, at_rest;
+                if (channel.target_path == "translation") {
+                    expected = {v[0], v[1], -v[2]};
+                    at_rest = node.translation;
+                } else if (channel.target_path == "rotation") {
+                    expected = {0, -std::sin(half), 0, std::cos(half)};
+                    at_rest = node.rotation;
+                } else {
+                    ASSERT_EQ(channel.target_path, "scale");
+                    expected = {v[6], v[7], v[8]};
+                    at_rest = node.scale;
+                }
+                for (std::size_t i = 0; i < expected.size(); ++i) {
+                    const double got = values[expected.size() * k + i];
+                    EXPECT_NEAR(got, expected[i], 2e-5 * std::max(1.0, std::fabs(got))) << channel.target_path;
+                    if (k == 0) {
+                        // The node rests at its first key.
+                        EXPECT_EQ(static_cast<float>(at_rest.at(i)), static_cast<float>(got)) << channel.target_path;
+                    }
+                }
             }
             EXPECT_EQ(input.minValues.at(0), times[0]);
             EXPECT_EQ(input.maxValues.at(0), times[rising.size() - 1]);

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cmath>
-
 #include "engine/simulation/random.hpp"
 
 namespace vexo {
@@ -24,17 +22,6 @@ TEST(Random, ReturnsTheStateModulo2147483647) {
     EXPECT_EQ(random.rand(), 0u);
     random.set_state((0xFFFFFFFFu - Random::kIncrement) * inverse);
     EXPECT_EQ(random.rand(), 1u);
-}
-
-TEST(Random, RndScalesByD) {
-    Random random;
-    EXPECT_EQ(random.rnd(), 1103527590.0 * D);
-}
-
-TEST(Random, RndbetweenIsOneFusedMultiplyAdd) {
-    Random a, b;
-    const double r = b.rnd();
-    EXPECT_EQ(a.rndbetween(-1.0, 1.0), std::fma(r, 2.0, -1.0));
 }
 
 }  // namespace

@@ -24,52 +24,22 @@ std::string Fixed(double v) {
 }
 
 TEST(FixedFormat, MatchesPrintfOnSpecialAndHalfwayValues) {
-    const double specials[] = {0.0,
-                               -0.0,
-                               1.0,
-                               -1.0,
-                               0.5,
-                               0.0000005,
-                               0.0000015,
-                               0.0000025,
-                               -0.0000005,
-                               1.0000005,
-                               2.5e-7,
-                               123456.7890125,
-                               1e15 + 0.5,
-                               9007199254740993.0,
-                               1e300,
-                               -1.7976931348623157e308,
-                               std::numeric_limits<double>::denorm_min(),
-                               std::numeric_limits<double>::infinity(),
-                               -std::numeric_limits<double>::infinity(),
-                               std::numeric_limits<double>::quiet_NaN(),
-                               -std::numeric_limits<double>::quiet_NaN()};
+    using limits = std::numeric_limits<double>;
+    const double specials[] = {0.0, -0.0, 1.0, -1.0, 0.5, 0.0000005, 0.0000015, 0.0000025, -0.0000005, 1.0000005,
+                               2.5e-7, 123456.7890125, 1e15 + 0.5, 9007199254740993.0, 1e300,
+                               -1.7976931348623157e308, limits::denorm_min(), limits::infinity(), -limits::infinity(),
+                               limits::quiet_NaN(), -limits::quiet_NaN()};
     for (double v : specials) EXPECT_EQ(Fixed(v), Printf(v)) << std::bit_cast<std::uint64_t>(v);
     EXPECT_EQ(Fixed(-1.7976931348623157e308).size(), 317u);  // the longest "%f" text
 }
 
+// Values of every kind: random bit patterns (all magnitudes, subnormals, negative zero,
+// infinities and NaNs among them), scene-sized numbers, and exact halfway cases.
 TEST(FixedFormat, MatchesPrintfOnRandomValues) {
-    std::mt19937_64 gen(42);
-    std::uniform_real_distribution<double> moderate(-1e4, 1e4);
-    for (int i = 0; i < 200000; ++i) {
-        const double bits = std::bit_cast<double>(gen());
-        const double v = i % 2 == 0 ? moderate(gen) : bits;
-        ASSERT_EQ(Fixed(v), Printf(v)) << std::bit_cast<std::uint64_t>(v);
-        // Exact halfway cases at the sixth decimal: k + 0.5 millionths with a short binary form.
-        const double halfway = (static_cast<double>(gen() % 2000000) + 0.5) / 1024.0;
-        ASSERT_EQ(Fixed(halfway), Printf(halfway));
-    }
-}
-
-// Millions of values of every kind: random bit patterns (all magnitudes, subnormals, negative
-// zero, infinities and NaNs among them), scene-sized numbers, and exact halfway cases.
-TEST(FixedFormat, MatchesPrintfOnMillionsOfValues) {
     std::mt19937_64 gen(1206);
     std::uniform_real_distribution<double> scene(-1000.0, 1000.0);
     std::uniform_int_distribution<int> exponent(-30, 60);
-    long checked = 0;
-    for (int i = 0; i < 1000000; ++i) {
+    for (int i = 0; i < 100000; ++i) {
         const double values[] = {
             std::bit_cast<double>(gen()),
             scene(gen),
@@ -77,12 +47,8 @@ TEST(FixedFormat, MatchesPrintfOnMillionsOfValues) {
             std::ldexp(static_cast<double>(gen() % (1ull << 40)) * 2 + 1, -21),
             std::ldexp(static_cast<double>(gen() % 1000000), exponent(gen)),
         };
-        for (double v : values) {
-            ASSERT_EQ(Fixed(v), Printf(v)) << std::bit_cast<std::uint64_t>(v);
-            ++checked;
-        }
+        for (double v : values) ASSERT_EQ(Fixed(v), Printf(v)) << std::bit_cast<std::uint64_t>(v);
     }
-    EXPECT_EQ(checked, 4000000);
 }
 
 TEST(SceneText, HeaderObjectAndKeyLine) {

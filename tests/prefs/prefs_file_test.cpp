@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <csignal>
 #include <filesystem>
 #include <limits>
 #include <sstream>
@@ -36,6 +38,7 @@ std::string Image(const Settings& s) {
 
 TEST(PrefsFile, SaveThenLoadGivesBackTheSameBytes) {
     TempDir dir;
+    WriteFile(dir.path("a.prefs"), "old bytes");
     const Settings saved = Custom();
     std::string error;
     ASSERT_TRUE(SavePrefsFile(dir.str("a.prefs"), saved, &error)) << error;
@@ -66,13 +69,21 @@ TEST(PrefsFile, EveryLengthLoadsOnlyTheBytesItHolds) {
     }
 }
 
+// A file is a preferences file only if all four bytes of the signature match.
 TEST(PrefsFile, ForeignFilesChangeNothing) {
     const Settings start = Custom();
-    for (const std::string& text : {std::string("LWSC\n1\n\nFirstFrame 1\n"), std::string("VEX"),
-                                   std::string("vexo") + std::string(876, '\0')}) {
+    std::vector<std::string> foreign = {"LWSC\n1\n\nFirstFrame 1\n", "VEX", "vexo" + std::string(876, '\0')};
+    for (std::size_t i = 0; i < 4; ++i) {
+        for (char delta : {'\x01', '\x20'}) {
+            std::string image = Image(DefaultSettings());
+            image[i] = static_cast<char>(image[i] ^ delta);
+            foreign.push_back(image);
+        }
+    }
+    for (const std::string& text : foreign) {
         Settings s = start;
         std::istringstream in(text);
-        EXPECT_EQ(LoadPrefs(in, s), PrefsLoadResult::NotPrefs);
+        EXPECT_EQ(LoadPrefs(in, s), PrefsLoadResult::NotPrefs) << text.substr(0, 4);
         EXPECT_EQ(s, start);
     }
     Settings s = start;
@@ -161,11 +172,24 @@ TEST(PrefsFile, OnlyRegularFilesAreReplaced) {
     EXPECT_EQ(dir.Listing(), (std::vector<std::string>{"fifo.prefs", "folder.prefs", "null.prefs -> /dev/null"}));
 }
 
-TEST(PrefsFile, SavingOverAnExistingFileReplacesIt) {
+TEST(PrefsFile, AFailedWriteKeepsTheOldFile) {
     TempDir dir;
-    WriteFile(dir.path("p.prefs"), "old bytes");
-    ASSERT_TRUE(SavePrefsFile(dir.str("p.prefs"), Custom(), nullptr));
-    EXPECT_EQ(ReadFile(dir.path("p.prefs")), Image(Custom()));
+    std::string error;
+    // The write or its flush fails: files may not grow past 100 bytes.
+    WriteFile(dir.path("full.prefs"), "old bytes");
+    rlimit saved{};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit small = saved;
+    small.rlim_cur = 100;
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    const bool saved_ok = SavePrefsFile(dir.str("full.prefs"), Custom(), &error);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_FALSE(saved_ok);
+    EXPECT_EQ(error, "File too large");
+    EXPECT_EQ(ReadFile(dir.path("full.prefs")), "old bytes");
+    EXPECT_EQ(dir.Listing(), std::vector<std::string>{"full.prefs"});
 }
 
 }  // namespace

@@ -4,16 +4,34 @@
 
 #include <cmath>
 
+#include "engine/settings/settings_fields.hpp"
 #include "prefs/input_rules.hpp"
 #include "prefs/settings_text.hpp"
 
 namespace vexo {
 namespace {
 
+// Every digit, the sign and the point, each in every position it can take.
 TEST(InputRules, IsfloatAcceptsAndRefusesExactly) {
     for (const char* ok : {"0", "12", "3.", "-0.25", "-", "-.", "007", "1.5"}) EXPECT_EQ(isfloat(ok), 1) << ok;
-    for (const char* bad : {"", ".5", "+1", "1e3", " 1", "1.2.3", "1-2", "1 ", "abc", "--1", "nan", "0x10"}) {
+    for (const char* bad : {"", ".5", "+1", "1e3", " 1", "1.2.3", "1-2", "1 ", "abc", "--1", "nan", "0x10", "1..",
+                            "-.5.", "5-", ".", "-+"}) {
         EXPECT_EQ(isfloat(bad), 0) << bad;
+    }
+    struct Place {
+        const char* before;
+        const char* after;
+        bool minus, point;  // whether "-" and "." are accepted here; digits always are
+    };
+    const Place places[] = {{"", "", true, false},    {"", "1", true, false},  {"1", "", false, true},
+                            {"-", "", false, true},   {"1.", "", false, false}, {"12", "3", false, true},
+                            {"-1.", "5", false, false}};
+    for (const Place& place : places) {
+        for (char c = ' '; c <= '~'; ++c) {
+            const std::string text = place.before + std::string(1, c) + place.after;
+            const bool ok = (c >= '0' && c <= '9') || (c == '-' && place.minus) || (c == '.' && place.point);
+            EXPECT_EQ(isfloat(text.c_str()), ok ? 1 : 0) << '"' << text << '"';
+        }
     }
 }
 
@@ -36,6 +54,7 @@ TEST(InputRules, FloatValueIsAtofOfAcceptedText) {
     EXPECT_STREQ(RefuseReal("1e3"), input_text::kNotANumber);
     EXPECT_EQ(RefuseReal("2.5"), nullptr);
     EXPECT_EQ(std::string(input_text::kTooLarge), "This number is too large.\n\nPlease re-enter.");
+    EXPECT_EQ(FloatValue("-9876543210.0123456789"), -9876543210.0123456789);
 }
 
 TEST(InputRules, AngleCorrections) {
@@ -62,27 +81,39 @@ TEST(SettingsText, DefaultsPrintAsFieldLines) {
               "elasticity=1\noversampling=off\n");
 }
 
+// Printed lines assign back to the very same record: paths, numbers of every size, and every
+// value a loaded file may carry in a flag or choice.
 TEST(SettingsText, PrintedLinesAssignBackToTheSameRecord) {
-    Settings s = DefaultSettings();
+    std::vector<Settings> records(1, DefaultSettings());
     for (const char* a : {"particle_object=a b/c.lwo", "num_particles=500", "gravity=9.81", "linear_path=off",
                           "velocity=0.0001", "ground_bounce=on", "end_behavior=recycle", "heading_angle=-45",
                           "elasticity=0.333333333333"}) {
-        ASSERT_TRUE(AssignSetting(s, a).ok) << a;
+        ASSERT_TRUE(AssignSetting(records[0], a).ok) << a;
     }
-    s.oversampling = 5;  // any non-zero value a loaded file may carry
-    s.end_size = 1e-300;
-    const std::string text = FormatSettings(s);
-    EXPECT_NE(text.find("oversampling=5\n"), std::string::npos);
-    EXPECT_NE(text.find("end_behavior=Recycle\n"), std::string::npos);
-    Settings again = DefaultSettings();
-    std::size_t start = 0;
-    while (start < text.size()) {
-        const std::size_t end = text.find('\n', start);
-        const AssignResult r = AssignSetting(again, std::string_view(text).substr(start, end - start));
-        ASSERT_TRUE(r.ok) << r.error;
-        start = end + 1;
+    records[0].end_size = 1e-300;
+    for (const FieldInfo& field : SettingsFields()) {
+        if (auto* flag = std::get_if<std::int16_t Settings::*>(&field.member)) {
+            for (std::int16_t value : {0, 1, 2, 128, -1, 127, 129, 256, 32767, -32768}) {
+                records.push_back(DefaultSettings());
+                records.back().*(*flag) = value;
+            }
+        } else if (field.kind == FieldKind::EndBehavior) {
+            for (std::int32_t value : {0, 1, 2}) {
+                records.push_back(DefaultSettings());
+                records.back().*std::get<std::int32_t Settings::*>(field.member) = value;
+            }
+        }
     }
-    EXPECT_EQ(again, s);
+    for (const Settings& s : records) {
+        const std::string text = FormatSettings(s);
+        Settings again = DefaultSettings();
+        for (std::size_t start = 0, end; start < text.size(); start = end + 1) {
+            end = text.find('\n', start);
+            const AssignResult r = AssignSetting(again, std::string_view(text).substr(start, end - start));
+            ASSERT_TRUE(r.ok) << r.error;
+        }
+        EXPECT_EQ(again, s) << text;
+    }
 }
 
 TEST(SettingsText, StoredFormsOfFlagsAndChoices) {

@@ -73,36 +73,18 @@ TEST_F(ImageClassTest, NewObjectNeedsTheVisualInfo) {
     EXPECT_EQ(image->ImageData, visual_info);
 }
 
+// One instance draws every button, each state at its own place; states other than selected
+// draw the face at rest, and nothing is drawn outside the box.
 TEST_F(ImageClassTest, FaceAtRestPixelByPixel) {
-    pt::TestRastPort rp(20, 14);
-    DrawImageState(&rp.rp, image, 0, 0, IDS_NORMAL, GetScreenDrawInfo(screen));
-    ExpectFace(rp, 0, 0, RestPen);
-}
-
-TEST_F(ImageClassTest, FacePressedPixelByPixel) {
-    pt::TestRastPort rp(20, 14);
-    DrawImageState(&rp.rp, image, 0, 0, IDS_SELECTED, GetScreenDrawInfo(screen));
-    ExpectFace(rp, 0, 0, PressedPen);
-}
-
-TEST_F(ImageClassTest, OtherStatesDrawTheFaceAtRestAtTheOffset) {
-    for (ULONG state : {IDS_DISABLED, IDS_INACTIVENORMAL}) {
-        pt::TestRastPort rp(60, 40);
-        DrawImageState(&rp.rp, image, 30, 20, state, GetScreenDrawInfo(screen));
-        ExpectFace(rp, 30, 20, RestPen);
-        EXPECT_EQ(rp.PenAt(29, 20), -1);  // nothing outside the box
-        EXPECT_EQ(rp.PenAt(50, 34), -1);
-    }
-}
-
-TEST_F(ImageClassTest, OneInstanceDrawsEveryButtonIndependently) {
-    pt::TestRastPort rp(20, 60);
-    DrawImageState(&rp.rp, image, 0, 0, IDS_SELECTED, GetScreenDrawInfo(screen));
-    DrawImageState(&rp.rp, image, 0, 20, IDS_NORMAL, GetScreenDrawInfo(screen));
-    DrawImageState(&rp.rp, image, 0, 40, IDS_SELECTED, GetScreenDrawInfo(screen));
-    ExpectFace(rp, 0, 0, PressedPen);
-    ExpectFace(rp, 0, 20, RestPen);
-    ExpectFace(rp, 0, 40, PressedPen);
+    const std::pair<ULONG, int (*)(char)> states[] = {
+        {IDS_SELECTED, PressedPen}, {IDS_NORMAL, RestPen}, {IDS_SELECTED, PressedPen},
+        {IDS_DISABLED, RestPen},    {IDS_INACTIVENORMAL, RestPen}};
+    pt::TestRastPort rp(60, 120);
+    for (int i = 0; i < 5; ++i) DrawImageState(&rp.rp, image, 30, 20 * i + 10, states[i].first, GetScreenDrawInfo(screen));
+    for (int i = 0; i < 5; ++i) ExpectFace(rp, 30, 20 * i + 10, states[i].second);
+    EXPECT_EQ(rp.PenAt(29, 10), -1);
+    EXPECT_EQ(rp.PenAt(50, 23), -1);
+    EXPECT_EQ(rp.PenAt(30, 9), -1);
 }
 
 TEST_F(ImageClassTest, OtherMethodsGoToTheSuperclass) {
