@@ -1,4 +1,4 @@
-// The settings the benchmarks share: a fountain from a moving parent.
+// What the benchmarks share: a fountain from a moving parent, and a sink and hook that do nothing.
 #pragma once
 
 #include <algorithm>
@@ -6,9 +6,21 @@
 #include <fstream>
 #include <string>
 
+#include "engine/reporting.hpp"
 #include "engine/settings/settings.hpp"
 
 namespace vexo {
+
+class NullSink : public MessageSink {
+public:
+    void Message(std::string_view) override {}
+    void DebugLine(std::string_view) override {}
+};
+
+class NoHook : public PassHook {
+public:
+    PassAction OnPassStart(std::uint32_t, std::uint32_t) override { return PassAction::Continue; }
+};
 
 inline std::filesystem::path Scratch(const char* name) {
     return std::filesystem::temp_directory_path() / name;

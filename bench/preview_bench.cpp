@@ -17,16 +17,6 @@
 namespace vexo {
 namespace {
 
-class NullSink : public MessageSink {
-public:
-    void Message(std::string_view) override {}
-    void DebugLine(std::string_view) override {}
-};
-class NoHook : public PassHook {
-public:
-    PassAction OnPassStart(std::uint32_t, std::uint32_t) override { return PassAction::Continue; }
-};
-
 void BM_PreviewData(benchmark::State& bench) {
     const Settings s = BenchSettings(static_cast<std::int32_t>(bench.range(0)), 300, false);
     NoHook hook;

@@ -25,16 +25,6 @@
 namespace vexo {
 namespace {
 
-class NullSink : public MessageSink {
-public:
-    void Message(std::string_view) override {}
-    void DebugLine(std::string_view) override {}
-};
-class NoHook : public PassHook {
-public:
-    PassAction OnPassStart(std::uint32_t, std::uint32_t) override { return PassAction::Continue; }
-};
-
 // A line "Name:   N kB" of /proc/self/status, in bytes.
 double StatusBytes(const char* name) {
     std::ifstream status("/proc/self/status");
