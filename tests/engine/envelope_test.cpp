@@ -40,7 +40,7 @@ TEST(Envelope, EveryCaseGivesItsWorkedValues) {
             ++checks;
         }
     }
-    EXPECT_EQ(checks, 73);
+    EXPECT_EQ(checks, 77);
 }
 
 TEST(MotionV3, SameMotionAsTheVersionOneSample) {
