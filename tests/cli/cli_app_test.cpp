@@ -32,6 +32,10 @@ struct Case {
     std::vector<std::pair<std::string, std::string>> steps;  // directive, rest of the line
 };
 
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << c.name;
+}
+
 std::string Unescape(const std::string& text) {
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
