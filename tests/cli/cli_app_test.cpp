@@ -1,106 +1,259 @@
+// vexo-cli case by case from tests/data/cli_cases.txt (its head describes the format): every
+// exit status and every byte it prints, and what became of the files it was given.
+#include "cli/cli_app.hpp"
+
 #include <gtest/gtest.h>
-
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
-#include <algorithm>
+#include <QImage>
 #include <csignal>
 #include <filesystem>
+#include <functional>
+#include <map>
 #include <sstream>
 
 #include "cli/break_signal.hpp"
-#include "cli/cli_app.hpp"
 #include "cli/progress_bar.hpp"
-#include "engine/create_scene.hpp"
-#include "engine/settings/settings.hpp"
-#include "prefs/prefs_file.hpp"
 #include "tests/support/test_support.hpp"
 
 namespace vexo::cli {
 namespace {
 
+using vexo::testing::DataDir;
 using vexo::testing::ReadFile;
 using vexo::testing::TempDir;
 using vexo::testing::WriteFile;
 
-constexpr const char* kMotion =
-    "LWMO\n1\n9\n2\n0 0 0 0 0 0 1 1 1\n0 1 0 0 0\n2 1 0 45 0 0 1 1 1\n30 1 0 0 0\n";
+struct Case {
+    std::string name;
+    std::vector<std::pair<std::string, std::string>> steps;  // directive, rest of the line
+};
 
-struct CliResult {
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << c.name;
+}
+
+std::string Unescape(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\' || i + 1 == text.size()) {
+            out += text[i];
+            continue;
+        }
+        const char c = text[++i];
+        const std::map<char, char> simple = {
+            {'n', '\n'}, {'r', '\r'}, {'t', '\t'}, {'e', '\x1b'}, {'s', ' '}};
+        if (c == 'x') {
+            out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+        } else {
+            out += simple.count(c) != 0 ? simple.at(c) : c;
+        }
+    }
+    return out;
+}
+
+std::vector<std::string> Words(const std::string& text) {
+    std::istringstream in(text);
+    std::vector<std::string> words;
+    for (std::string w; in >> w;) words.push_back(w);
+    return words;
+}
+
+std::vector<Case> ReadCases() {
+    std::istringstream in(ReadFile(DataDir() / "cli_cases.txt"));
+    std::vector<Case> cases;
+    std::map<std::string, std::string> defs;
+    for (std::string line; std::getline(in, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        const auto space = line.find(' ');
+        const std::string word = line.substr(0, space),
+                          rest = space == std::string::npos ? "" : line.substr(space + 1);
+        if (word == "def") {
+            defs[rest.substr(0, rest.find(' '))] = rest.substr(rest.find(' ') + 1);
+        } else if (word == "==") {
+            cases.push_back({rest, {}});
+        } else {
+            std::string expanded;
+            for (const std::string& w : word == "run" ? Words(rest) : std::vector<std::string>{})
+                expanded += (defs.count(w) != 0 ? defs[w] : w) + " ";
+            cases.back().steps.emplace_back(word, word == "run" ? expanded : rest);
+        }
+    }
+    return cases;
+}
+
+struct Output {
     int code = -1;
     std::string out, err;
 };
 
-struct CliFixture : ::testing::Test {
-    void SetUp() override { WriteFile(dir.path("m.mot"), kMotion); }
-
-    CliResult Run(std::vector<std::string> args, std::function<void(std::uint32_t)> on_pass = {},
-                  bool terminal = false) {
-        args.insert(args.begin(), "vexo-cli");
-        std::vector<const char*> argv;
-        for (const auto& a : args) argv.push_back(a.c_str());
+// Runs the tool in this process, or in a child whose address space is limited, so that a case
+// which takes memory by a number in its file fails here as it would on a small machine.
+Output RunTool(const std::vector<std::string>& args, bool terminal, std::uint32_t ctrl_c_at, bool limit,
+               EngineState& state, const std::filesystem::path& scratch) {
+    std::vector<const char*> argv{"vexo-cli"};
+    for (const auto& a : args) argv.push_back(a.c_str());
+    auto run = [&] {
         std::ostringstream out, err;
-        CliStreams streams{out, err, terminal, std::move(on_pass)};
-        CliResult r;
-        r.code = RunCli(static_cast<int>(argv.size()), argv.data(), streams, state);
-        r.out = out.str();
-        r.err = err.str();
-        return r;
+        CliStreams streams{out, err, terminal, [ctrl_c_at](std::uint32_t pass) {
+                               if (pass == ctrl_c_at) std::raise(SIGINT);
+                           }};
+        Output o{RunCli(static_cast<int>(argv.size()), argv.data(), streams, state), out.str(), err.str()};
+        struct sigaction after {};
+        sigaction(SIGINT, nullptr, &after);
+        if (after.sa_handler != SIG_DFL) o.err += "[the Ctrl-C handler stayed]\n";
+        return o;
+    };
+    if (!limit) return run();
+    const pid_t child = ::fork();
+    if (child == 0) {
+#if !defined(__SANITIZE_ADDRESS__)
+        const rlimit memory{rlim_t{768} << 20, rlim_t{768} << 20};
+        ::setrlimit(RLIMIT_AS, &memory);
+#endif
+        const Output o = run();
+        WriteFile(scratch / "out", o.out);
+        WriteFile(scratch / "err", o.err);
+        ::_exit(o.code);
     }
-    std::vector<std::string> SceneArgs(int particles) {
-        return {"--object", "drop.lwo", "--motion", dir.str("m.mot"), "--scene", dir.str("s.lws"),
-                "--set", "num_particles=" + std::to_string(particles), "--set", "particles_per_frame=1",
-                "--set", "velocity=0.5"};
-    }
-
-    TempDir dir;
-    EngineState state;
-};
-
-TEST_F(CliFixture, GeneratesTheSameSceneAsTheEngine) {
-    const CliResult r = Run(SceneArgs(4));
-    ASSERT_EQ(r.code, kExitOk) << r.err;
-    EXPECT_EQ(r.err, "vexo-cli: wrote 4 objects to " + dir.str("s.lws") + "\n");
-    EXPECT_EQ(r.out, "");
-
-    Settings s = DefaultSettings();
-    SetPathText(s.particle_object, "drop.lwo");
-    SetPathText(s.parent_motion, dir.str("m.mot"));
-    SetPathText(s.target_scene, dir.str("e.lws"));
-    s.num_particles = 4;
-    s.particles_per_frame = 1;
-    s.velocity = 0.5;
-    EngineState fresh;
-    vexo::testing::RecordingSink sink;
-    vexo::testing::ScriptedHook hook;
-    CreateScene(s, fresh, sink, hook);
-    EXPECT_EQ(ReadFile(dir.path("s.lws")), ReadFile(dir.path("e.lws")));
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), ReadFile(scratch / "out"),
+            ReadFile(scratch / "err")};
 }
 
-// On a terminal the bar is cleared before anything else is printed, and it shows the objects
-// written so far: never 100% before the last one is written. --quiet prints nothing at all.
-TEST_F(CliFixture, ProgressBarQuietAndSummary) {
-    const std::string empty_bar = "\r[" + std::string(40, ' ') + "] 0%  object 0 of ";
-    const std::string cleared = "\x1b[K\r\x1b[K";
-    CliResult r = Run(SceneArgs(1), {}, true);
-    EXPECT_EQ(r.code, kExitOk);
-    struct sigaction after {};
-    sigaction(SIGINT, nullptr, &after);
-    EXPECT_EQ(after.sa_handler, SIG_DFL);  // Ctrl-C after a generation ends the program
-    EXPECT_EQ(r.err, empty_bar + "1" + cleared + "vexo-cli: wrote 1 objects to " + dir.str("s.lws") + "\n");
-    r = Run(SceneArgs(3), [](std::uint32_t pass) { if (pass == 1) std::raise(SIGINT); }, true);
-    EXPECT_EQ(r.code, kExitInterrupted);
-    EXPECT_EQ(r.err, empty_bar + "3" + cleared + "vexo-cli: interrupted: " + dir.str("s.lws") + " holds 1 of 3 objects\n");
-    std::ostringstream drawn;
-    ProgressBar bar(drawn);
-    bar.Update(2, 3);
-    bar.Finish();
-    EXPECT_EQ(drawn.str(), "\r[" + std::string(26, '#') + std::string(14, ' ') + "] 66%  object 2 of 3" + cleared);
-    for (bool terminal : {false, true}) {
-        auto args = SceneArgs(2);
-        args.push_back("--quiet");
-        r = Run(args, {}, terminal);
-        EXPECT_EQ(r.code, kExitOk);
-        EXPECT_EQ(r.err + r.out, "");
+class CliCase : public ::testing::TestWithParam<Case> {};
+
+TEST_P(CliCase, ExitOutputAndFiles) {
+    TempDir dir, scratch;
+    const std::string at = dir.path("x").parent_path().string();
+    auto place = [&](std::string text) {
+        for (const auto& [key, value] :
+             {std::pair<std::string, std::string>{"@", at}, {"DATA", DataDir().string()}}) {
+            for (auto i = text.find(key); i != std::string::npos; i = text.find(key, i + value.size()))
+                text.replace(i, key.size(), value);
+        }
+        return Unescape(text);
+    };
+    EngineState state;
+    Output last;
+    std::string out, err;
+    int code = 0;
+    bool check = false, terminal = false, limit = false;
+    std::uint32_t ctrl_c_at = UINT32_MAX;
+    auto settle = [&] {
+        SCOPED_TRACE("the run before");
+        if (check) {
+            EXPECT_EQ(last.code, code) << last.err;
+            EXPECT_EQ(last.err, err);
+            EXPECT_EQ(last.out, out);
+        }
+        out.clear(), err.clear(), code = 0, check = false;
+    };
+    for (const auto& [word, text] : GetParam().steps) {
+        SCOPED_TRACE(word + " " + text);
+        const std::vector<std::string> w = Words(text);
+        auto path = [&](std::size_t i) { return std::filesystem::path(place(w.at(i))); };
+        auto rest = [&] { return place(text.substr(text.find(' ') + 1)); };
+        if (word == "run") {
+            settle();
+            std::vector<std::string> args;
+            for (const std::string& a : w) args.push_back(place(a));
+            last = RunTool(args, terminal, ctrl_c_at, limit, state, scratch.path(""));
+            check = true, terminal = false, limit = false, ctrl_c_at = UINT32_MAX;
+        } else if (word == "tty") {
+            terminal = true;
+        } else if (word == "fresh") {
+            state = EngineState{};
+        } else if (word == "limit") {
+            limit = true;
+        } else if (word == "skip-asan") {
+#if defined(__SANITIZE_ADDRESS__)
+            GTEST_SKIP() << "AddressSanitizer aborts on a failed throwing new instead of throwing";
+#endif
+        } else if (word == "ctrlc") {
+            ctrl_c_at = static_cast<std::uint32_t>(std::stoul(text));
+        } else if (word == "exit") {
+            code = std::stoi(text);
+        } else if (word == "out" || word == "err") {
+            (word == "out" ? out : err) += place(text) + "\n";
+        } else if (word == "any") {
+            check = false;
+        } else if (word == "golden-out") {
+            EXPECT_TRUE(vexo::testing::MatchesGolden(last.out, text));
+            last.out = out;  // compared here instead
+        } else if (word == "write") {
+            WriteFile(path(0), rest());
+        } else if (word == "fifo") {
+            ASSERT_EQ(::mkfifo(path(0).c_str(), 0600), 0);
+        } else if (word == "listing") {
+            std::vector<std::string> names = w;
+            for (std::string& n : names) n = place(n);
+            EXPECT_EQ(dir.Listing(), names);
+        } else if (word == "file") {
+            EXPECT_EQ(ReadFile(path(0)), w.size() == 1 ? "" : rest());
+        } else if (word == "golden") {
+            EXPECT_TRUE(vexo::testing::MatchesGolden(ReadFile(path(0)), w.at(1)));
+        } else if (word == "contains") {
+            EXPECT_NE(ReadFile(path(0)).find(rest()), std::string::npos);
+        } else if (word == "starts") {
+            EXPECT_TRUE(ReadFile(path(0)).starts_with(rest()));
+        } else if (word == "same" || word == "differ") {
+            EXPECT_EQ(ReadFile(path(0)) == ReadFile(path(1)), word == "same");
+            EXPECT_TRUE(std::filesystem::exists(path(0)) && std::filesystem::exists(path(1)));
+        } else if (word == "png") {
+            EXPECT_EQ(QImage(QString::fromStdString(path(0).string())).size(),
+                      QSize(std::stoi(w.at(1)), std::stoi(w.at(2))));
+        } else if (word == "valid") {
+            EXPECT_TRUE(vexo::testing::PassesValidator(path(0).string()));
+        } else if (word == "written") {  // replaced by a scene of finite numbers only
+            const std::string bytes = ReadFile(path(0));
+            EXPECT_NE(bytes, "old scene");
+            EXPECT_EQ(bytes.find("nan"), std::string::npos);
+            EXPECT_EQ(bytes.find("inf"), std::string::npos);
+        } else if (word == "blocks") {  // complete object blocks, and nothing after the last one
+            const std::string bytes = ReadFile(path(0)), end = "ShadowOptions 2\n\n";
+            std::size_t n = 0;
+            for (auto i = bytes.find(end); i != std::string::npos; i = bytes.find(end, i + 1)) ++n;
+            EXPECT_EQ(n, std::stoul(w.at(1)));
+            EXPECT_TRUE(bytes.ends_with(end));
+        } else {
+            FAIL() << "unknown directive " << word;
+        }
+    }
+    settle();
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, CliCase, ::testing::ValuesIn(ReadCases()),
+                         [](const ::testing::TestParamInfo<Case>& info) { return info.param.name; });
+
+// Every reproducer under tests/data/regressions/ is replayed by a case of the table (the --set
+// texts among them by the fuzz targets).
+TEST(CliTable, ReplaysEveryReproducer) {
+    const std::string table = ReadFile(DataDir() / "cli_cases.txt");
+    for (const auto& entry : std::filesystem::directory_iterator(DataDir() / "regressions")) {
+        if (entry.path().extension() == ".txt") continue;
+        EXPECT_NE(table.find("DATA/regressions/" + entry.path().filename().string() + " "), std::string::npos)
+            << entry.path();
+    }
+}
+
+// The bar shows the objects written: 100% only with the last one; it clears its line.
+TEST(ProgressBar, DrawsTheObjectsWritten) {
+    for (const auto& [done, total, expected] : std::vector<std::tuple<int, int, std::string>>{
+             {2, 3, std::string(26, '#') + std::string(14, ' ') + "] 66%  object 2 of 3"},
+             {199, 200, std::string(39, '#') + " ] 99%  object 199 of 200"},
+             {7, 7, std::string(40, '#') + "] 100%  object 7 of 7"}}) {
+        std::ostringstream drawn;
+        ProgressBar bar(drawn);
+        bar.Update(done, total);
+        bar.Finish();
+        bar.Finish();
+        EXPECT_EQ(drawn.str(), "\r[" + expected + "\x1b[K\r\x1b[K");
     }
 }
 
@@ -109,350 +262,14 @@ TEST_F(CliFixture, ProgressBarQuietAndSummary) {
 TEST(BreakSignal, TheSecondCtrlCEndsTheProgram) {
     InstallBreakHandler();
     EXPECT_FALSE(BreakRequested());
-    struct sigaction action {};
-    sigaction(SIGINT, nullptr, &action);
-    EXPECT_NE(action.sa_handler, SIG_DFL);
     std::raise(SIGINT);
     EXPECT_TRUE(BreakRequested());
+    struct sigaction action {};
     sigaction(SIGINT, nullptr, &action);
     EXPECT_EQ(action.sa_handler, SIG_DFL);
     InstallBreakHandler();
     EXPECT_FALSE(BreakRequested());
     RemoveBreakHandler();
-}
-
-TEST_F(CliFixture, TooManyParticlesNamesTheCount) {
-#if defined(__SANITIZE_ADDRESS__)
-    GTEST_SKIP() << "AddressSanitizer aborts on a failed throwing new instead of throwing";
-#endif
-    const CliResult r = Run(SceneArgs(2147483647));
-    EXPECT_EQ(r.code, kExitFailure);
-    EXPECT_EQ(r.err, "vexo-cli: could not create scene: not enough memory for 2147483647 particle records\n");
-}
-
-TEST_F(CliFixture, PreferencesFileThenOverridesInOrder) {
-    auto args = SceneArgs(3);
-    args.insert(args.end(), {"--set", "gravity=9.81", "--set", "linear_path=0", "--write-prefs",
-                             dir.str("p.prefs")});
-    CliResult r = Run(args);
-    ASSERT_EQ(r.code, kExitOk) << r.err;
-    EXPECT_FALSE(std::filesystem::exists(dir.path("s.lws")));  // writing prefs does not generate
-    Settings loaded = DefaultSettings();
-    ASSERT_EQ(LoadPrefsFile(dir.str("p.prefs"), loaded), PrefsLoadResult::Loaded);
-    EXPECT_EQ(loaded.gravity, 9.81);
-    EXPECT_EQ(loaded.linear_path, 0);
-    EXPECT_EQ(loaded.num_particles, 3);
-
-    r = Run({dir.str("p.prefs"), "--set", "num_particles=7", "--print-prefs"});
-    ASSERT_EQ(r.code, kExitOk);
-    EXPECT_NE(r.out.find("num_particles=7\n"), std::string::npos);
-    EXPECT_NE(r.out.find("gravity=9.81\n"), std::string::npos);
-    EXPECT_NE(r.out.find("linear_path=off\n"), std::string::npos);
-    EXPECT_NE(r.out.find("parent_motion=" + dir.str("m.mot") + "\n"), std::string::npos);
-
-    r = Run({dir.str("p.prefs")});
-    EXPECT_EQ(r.code, kExitOk) << r.err;
-    EXPECT_TRUE(std::filesystem::exists(dir.path("s.lws")));
-}
-
-TEST_F(CliFixture, BadSettingsAreRefusedBeforeAnythingIsWritten) {
-    auto args = SceneArgs(3);
-    args.insert(args.end(), {"--set", "num_particles=-3"});
-    CliResult r = Run(args);
-    EXPECT_EQ(r.code, kExitUsage);
-    EXPECT_EQ(r.err, "vexo-cli: num_particles=-3: Cannot have a negative number of particles\n");
-    EXPECT_FALSE(std::filesystem::exists(dir.path("s.lws")));
-
-    args = SceneArgs(3);
-    args.insert(args.end(), {"--set", "frame_step=0"});
-    r = Run(args);
-    EXPECT_EQ(r.code, kExitUsage);
-    EXPECT_EQ(r.err, "vexo-cli: Cannot create a scene with a frame step of 0. Please enter 1 or more.\n");
-    EXPECT_FALSE(std::filesystem::exists(dir.path("s.lws")));
-
-    r = Run({"--set", "velocity=fast"});
-    EXPECT_EQ(r.code, kExitUsage);
-    EXPECT_EQ(r.err, "vexo-cli: velocity=fast: This is not a number.\n");
-
-    r = Run({"--bogus"});
-    EXPECT_EQ(r.code, kExitUsage);
-    EXPECT_NE(r.err.find("--bogus"), std::string::npos);
-
-    r = Run({"--set", "num_particles=1"});
-    EXPECT_EQ(r.code, kExitUsage);
-    EXPECT_EQ(r.err, "vexo-cli: no target scene: give --scene PATH or set target_scene\n");
-}
-
-TEST_F(CliFixture, CorrectedAnglesAreReported) {
-    const CliResult r = Run({"--set", "heading_spread=9999", "--set", "heading_angle=-999", "--print-prefs"});
-    EXPECT_EQ(r.code, kExitOk);
-    EXPECT_EQ(r.err,
-              "vexo-cli: note: heading_spread=9999 stored as 279\n"
-              "vexo-cli: note: heading_angle=-999 stored as -279\n");
-    EXPECT_NE(r.out.find("heading_spread=279\n"), std::string::npos);
-    // The heading angle keeps -360 to 360 as typed and wraps what lies beyond, as --help says.
-    const struct {
-        const char* typed;
-        const char* note;
-        const char* stored;
-    } angles[] = {{"-360", "", "-360"}, {"360", "", "360"},
-                  {"-361", "vexo-cli: note: heading_angle=-361 stored as -1\n", "-1"},
-                  {"361", "vexo-cli: note: heading_angle=361 stored as 1\n", "1"},
-                  {"-720", "vexo-cli: note: heading_angle=-720 stored as 0\n", "0"}};
-    for (const auto& a : angles) {
-        const CliResult angle = Run({"--set", std::string("heading_angle=") + a.typed, "--print-prefs"});
-        EXPECT_EQ(angle.err, a.note);
-        EXPECT_NE(angle.out.find(std::string("heading_angle=") + a.stored + "\n"), std::string::npos) << a.typed;
-    }
-    EXPECT_NE(Run({"--help"}).out.find("heading angle beyond -360..360\n"
-                                       "                                                 to -359..359"),
-              std::string::npos);
-}
-
-// Every way a path reaches the settings refuses control characters, without echoing them.
-TEST_F(CliFixture, ControlCharactersInPathsAreRefused) {
-    const std::string refused = ": A path must not hold control characters such as line breaks.\n";
-    for (const char* field : {"particle_object", "parent_motion", "target_scene"}) {
-        for (const char* bad : {"a\nLoadObject b", "a\rb", "a\x1b[2Jb", "a\tb", "a\x7f"}) {
-            const std::string option = field == std::string("particle_object") ? "--object"
-                                       : field == std::string("parent_motion") ? "--motion"
-                                                                                : "--scene";
-            for (bool by_set : {false, true}) {
-                auto args = SceneArgs(2);
-                if (by_set) {
-                    args.insert(args.end(), {"--set", std::string(field) + "=" + bad});
-                } else {
-                    *(std::find(args.begin(), args.end(), option) + 1) = bad;
-                }
-                const CliResult r = Run(args);
-                EXPECT_EQ(r.code, kExitUsage);
-                EXPECT_EQ(r.err, "vexo-cli: " + std::string(field) + "=..." + refused);
-            }
-        }
-    }
-    // A preferences file may hold one; the engine refuses to generate from it.
-    Settings s = vexo::testing::SceneSettings(dir, kMotion);
-    s.num_particles = 2;
-    SetPathText(s.particle_object, "drop.lwo\nLoadObject evil.lwo");
-    ASSERT_TRUE(SavePrefsFile(dir.str("ctl.prefs"), s, nullptr));
-    const CliResult r = Run({dir.str("ctl.prefs")});
-    EXPECT_EQ(r.code, kExitUsage);
-    EXPECT_EQ(r.err, "vexo-cli: Cannot create a scene: a path holds a control character such as a line break.\n");
-    EXPECT_EQ(dir.Listing(), (std::vector<std::string>{"ctl.prefs", "m.mot", "motion.mot"}));
-}
-
-TEST_F(CliFixture, PreferencesFileProblems) {
-    CliResult r = Run({dir.str("none.prefs"), "--print-prefs"});
-    EXPECT_EQ(r.code, kExitUsage);
-    EXPECT_EQ(r.err, "vexo-cli: cannot open preferences file " + dir.str("none.prefs") +
-                         ": No such file or directory\n");
-    WriteFile(dir.path("scene.prefs"), "LWSC\n1\n");
-    r = Run({dir.str("scene.prefs"), "--print-prefs"});
-    EXPECT_EQ(r.code, kExitUsage);
-    EXPECT_EQ(r.err, "vexo-cli: " + dir.str("scene.prefs") + ": This is not a VEXO preferences file\n");
-    r = Run({"--write-prefs", dir.str("missing/p.prefs")});
-    EXPECT_EQ(r.code, kExitFailure);
-    EXPECT_EQ(r.err, "vexo-cli: cannot write preferences file " + dir.str("missing/p.prefs") +
-                         ": No such file or directory\n");
-    ASSERT_EQ(::mkfifo(dir.str("fifo.prefs").c_str(), 0600), 0);
-    r = Run({"--write-prefs", dir.str("fifo.prefs")});
-    EXPECT_EQ(r.code, kExitFailure);
-    EXPECT_EQ(r.err, "vexo-cli: cannot write preferences file " + dir.str("fifo.prefs") + ": Not a regular file\n");
-    EXPECT_TRUE(std::filesystem::is_fifo(dir.path("fifo.prefs")));
-}
-
-TEST_F(CliFixture, MotionFileErrorsShowTheReadersMessage) {
-    WriteFile(dir.path("m.mot"), "\nLWMO\n");
-    const CliResult r = Run(SceneArgs(2));
-    EXPECT_EQ(r.code, kExitFailure);
-    EXPECT_EQ(r.out, "temp = \n -- end of string\n");
-    EXPECT_EQ(r.err, "vexo-cli: Not a LWMO file\nvexo-cli: could not create scene: motion file error\n");
-    EXPECT_FALSE(std::filesystem::exists(dir.path("s.lws")));
-}
-
-TEST_F(CliFixture, WriteFailuresAreFailures) {
-    auto args = SceneArgs(2);
-    args.insert(args.end(), {"--set", "target_scene=" + dir.str("no/s.lws")});
-    CliResult r = Run(args);
-    EXPECT_EQ(r.code, kExitFailure);
-    EXPECT_EQ(r.err, "vexo-cli: cannot create target scene " + dir.str("no/s.lws") + ": No such file or directory\n");
-    if (std::filesystem::exists("/dev/full")) {
-        args = SceneArgs(2);
-        args.insert(args.end(), {"--set", "target_scene=/dev/full"});
-        r = Run(args);
-        EXPECT_EQ(r.code, kExitFailure);
-        EXPECT_EQ(r.err, "vexo-cli: writing target scene /dev/full failed: No space left on device\n");
-    }
-}
-
-TEST_F(CliFixture, CtrlCKeepsTheCompleteBlocks) {
-    const CliResult r = Run(SceneArgs(10), [](std::uint32_t pass) {
-        if (pass == 4) std::raise(SIGINT);
-    });
-    EXPECT_EQ(r.code, kExitInterrupted);
-    EXPECT_EQ(r.err, "vexo-cli: interrupted: " + dir.str("s.lws") + " holds 4 of 10 objects\n");
-    const std::string scene = ReadFile(dir.path("s.lws"));
-    std::size_t blocks = 0;
-    for (std::size_t at = scene.find("ShadowOptions 2\n\n"); at != std::string::npos;
-         at = scene.find("ShadowOptions 2\n\n", at + 1)) {
-        ++blocks;
-    }
-    EXPECT_EQ(blocks, 4u);
-    EXPECT_EQ(scene.substr(scene.size() - 17), "ShadowOptions 2\n\n");
-    // The handler is gone afterwards: the next run is not interrupted by the old request.
-    EXPECT_EQ(Run(SceneArgs(2)).code, kExitOk);
-}
-
-TEST_F(CliFixture, CtrlCBeforeTheFirstObjectLeavesTheTargetUntouched) {
-    WriteFile(dir.path("s.lws"), "old scene");
-    const CliResult r = Run(SceneArgs(10), [](std::uint32_t pass) {
-        if (pass == 0) std::raise(SIGINT);
-    });
-    EXPECT_EQ(r.code, kExitInterrupted);
-    EXPECT_EQ(r.err, "vexo-cli: interrupted before the first object: " + dir.str("s.lws") + " was not touched\n");
-    EXPECT_EQ(ReadFile(dir.path("s.lws")), "old scene");
-    EXPECT_EQ(dir.Listing(), (std::vector<std::string>{"m.mot", "s.lws"}));
-}
-
-// Every refusal and failure: its exit status and its whole output. "@" stands for the scratch
-// folder; "SCENE" for the arguments of a small scene written to @/s.lws, which must then not
-// exist.
-TEST_F(CliFixture, FailuresExitCodesAndMessages) {
-    struct Case {
-        std::vector<std::string> args;
-        int code;
-        std::string out, err;
-    };
-    const Case cases[] = {
-        {{"SCENE", "--set", "num_particles=-3"}, kExitUsage, "",
-         "vexo-cli: num_particles=-3: Cannot have a negative number of particles\n"},
-        {{"SCENE", "--set", "frame_step=0"}, kExitUsage, "",
-         "vexo-cli: Cannot create a scene with a frame step of 0. Please enter 1 or more.\n"},
-        {{"--set", "velocity=fast"}, kExitUsage, "", "vexo-cli: velocity=fast: This is not a number.\n"},
-        {{"--bogus"}, kExitUsage, "", "vexo-cli: The following argument was not expected: --bogus (see --help)\n"},
-        {{"--set", "num_particles=1"}, kExitUsage, "",
-         "vexo-cli: no target scene: give --scene PATH or set target_scene\n"},
-        {{"@/none.prefs", "--print-prefs"}, kExitUsage, "",
-         "vexo-cli: cannot open preferences file @/none.prefs: No such file or directory\n"},
-        {{"@/m.mot", "--print-prefs"}, kExitUsage, "", "vexo-cli: @/m.mot: This is not a VEXO preferences file\n"},
-        {{"--write-prefs", "@/missing/p.prefs"}, kExitFailure, "",
-         "vexo-cli: cannot write preferences file @/missing/p.prefs: No such file or directory\n"},
-        {{"SCENE", "--set", "parent_motion=@/s.lws"}, kExitFailure, "",
-         "vexo-cli: Could not open motion file\nvexo-cli: could not create scene: motion file error\n"},
-        {{"SCENE", "--set", "parent_motion=@"}, kExitFailure, "temp = \n -- end of string\n",
-         "vexo-cli: Not a LWMO file\nvexo-cli: could not create scene: motion file error\n"},
-        {{"SCENE", "--set", "target_scene=@/no/s.lws"}, kExitFailure, "",
-         "vexo-cli: cannot create target scene @/no/s.lws: No such file or directory\n"},
-        {{"SCENE", "--set", "target_scene=/dev/full"}, kExitFailure, "",
-         "vexo-cli: writing target scene /dev/full failed: No space left on device\n"},
-        {{"--set", "heading_spread=9999", "--set", "heading_angle=-999", "--set", "pitch_spread=-4", "--write-prefs", "@/p"},
-         kExitOk, "",
-         "vexo-cli: note: heading_spread=9999 stored as 279\nvexo-cli: note: heading_angle=-999 stored as -279\n"
-         "vexo-cli: note: pitch_spread=-4 stored as 0\n"},
-    };
-    WriteFile(dir.path("bad.mot"), "\nLWMO\n");
-    for (const Case& c : cases) {
-        std::vector<std::string> args;
-        for (const std::string& arg : c.args) {
-            if (arg == "SCENE") {
-                const auto scene = SceneArgs(2);
-                args.insert(args.end(), scene.begin(), scene.end());
-            } else if (arg == "parent_motion=@") {
-                args.push_back("parent_motion=" + dir.str("bad.mot"));
-            } else {
-                args.push_back(arg);
-            }
-        }
-        auto at = [this](std::string text) {
-            for (std::size_t i = text.find('@'); i != std::string::npos; i = text.find('@', i + 1)) {
-                text.replace(i, 1, dir.path("x").parent_path().string());
-            }
-            return text;
-        };
-        for (std::string& arg : args) arg = at(arg);
-        const CliResult r = Run(args);
-        EXPECT_EQ(r.code, c.code) << c.err;
-        EXPECT_EQ(r.err, at(c.err));
-        EXPECT_EQ(r.out, c.out);
-        EXPECT_FALSE(std::filesystem::exists(dir.path("s.lws"))) << c.err;
-    }
-}
-
-TEST_F(CliFixture, ReadsVersionThreeMotionAndWritesEveryFormat) {
-    auto args = SceneArgs(3);
-    args.insert(args.end(), {"--set", "parent_motion=" + (vexo::testing::DataDir() / "emitter_v3.mot").string()});
-    ASSERT_EQ(Run(args).code, kExitOk);
-    EXPECT_EQ(ReadFile(dir.path("s.lws")).substr(0, 7), "LWSC\n1\n");
-    for (const char* format : {"lwsc3", "glb", "gltf"}) {
-        auto with_format = args;
-        with_format.insert(with_format.end(), {"--format", format, "--set", std::string("target_scene=") + dir.str(format)});
-        const CliResult r = Run(with_format);
-        EXPECT_EQ(r.code, kExitOk) << r.err;
-        // The particle object "drop.lwo" does not exist: glTF scenes say they use a cube.
-        EXPECT_EQ(r.err.find("unit cube") != std::string::npos, std::string(format) != "lwsc3") << r.err;
-    }
-    EXPECT_EQ(ReadFile(dir.path("lwsc3")).substr(0, 7), "LWSC\n3\n");
-    EXPECT_EQ(ReadFile(dir.path("glb")).substr(0, 4), "glTF");
-    // A target named .glb is glTF without asking.
-    args.insert(args.end(), {"--set", "target_scene=" + dir.str("auto.glb")});
-    ASSERT_EQ(Run(args).code, kExitOk);
-    EXPECT_EQ(ReadFile(dir.path("auto.glb")).substr(0, 4), "glTF");
-    EXPECT_TRUE(vexo::testing::PassesValidator(dir.str("auto.glb")));
-}
-
-TEST_F(CliFixture, FpsSetsTheScenesFrameRate) {
-    // Without gravity only the header tells 30 frames per second from 24; with gravity the fall.
-    auto at = [&](const char* fps, const char* gravity, const char* format, const std::string& name) {
-        auto args = SceneArgs(3);
-        args.insert(args.end(), {"--fps", fps, "--set", std::string("gravity=") + gravity, "--format", format,
-                                 "--set", "target_scene=" + dir.str(name)});
-        EXPECT_EQ(Run(args).code, kExitOk);
-        return ReadFile(dir.path(name));
-    };
-    const std::string still24 = at("24", "0", "lwsc", "a"), still30 = at("30", "0", "lwsc", "b");
-    const std::string header = "FramesPerSecond 24.000000\n";
-    ASSERT_NE(still24.find(header), std::string::npos);
-    std::string expected = still24;
-    expected.replace(still24.find(header), header.size(), "FramesPerSecond 30.000000\n");
-    EXPECT_EQ(still30, expected);
-    EXPECT_NE(at("24", "9.81", "lwsc", "c"), at("30", "9.81", "lwsc", "d").replace(still24.find(header), header.size(), header));
-    const std::string v3 = at("30", "0", "lwsc3", "e");
-    EXPECT_NE(v3.find("FramesPerSecond 30\n"), std::string::npos);
-    EXPECT_NE(v3.find(" 0.1 3 0 0 0 0 0 0\n"), std::string::npos);  // frame 3 at 3 / 30 s
-    for (const char* bad : {"0", "-1", "abc", "2000"}) {
-        auto args = SceneArgs(1);
-        args.insert(args.end(), {"--fps", bad});
-        EXPECT_EQ(Run(args).code, kExitUsage) << bad;
-    }
-}
-
-TEST_F(CliFixture, AnimatedSceneFilesAreParentMotions) {
-    auto args = SceneArgs(3);
-    args.insert(args.end(), {"--set", "target_scene=" + dir.str("emitters.glb")});
-    ASSERT_EQ(Run(args).code, kExitOk);
-    auto from = [&](const std::string& motion) {
-        auto again = SceneArgs(2);
-        again.insert(again.end(), {"--set", "parent_motion=" + motion});
-        return Run(again);
-    };
-    const CliResult named = from(dir.str("emitters.glb") + "#particle_0001");
-    EXPECT_EQ(named.code, kExitOk) << named.err;
-    const CliResult several = from(dir.str("emitters.glb"));
-    EXPECT_EQ(several.code, kExitFailure);
-    EXPECT_EQ(several.err,
-              "vexo-cli: The scene file holds several animated nodes: particle_0000, particle_0001, particle_0002 Name one "
-              "as FILE#NODE\nvexo-cli: could not create scene: motion file error\n");
-}
-
-TEST_F(CliFixture, HelpDocumentsEveryOption) {
-    const CliResult r = Run({"--help"});
-    EXPECT_EQ(r.code, kExitOk);
-    for (const char* word : {"PREFS_FILE", "--object", "--motion", "--scene", "--set", "--print-prefs",
-                             "--write-prefs", "--quiet", "--engine", "--format", "--threads", "--fps", "FILE#NODE",
-                             "lwsc3", "glb",
-                             "end_behavior", "Exit status", "130"}) {
-        EXPECT_NE(r.out.find(word), std::string::npos) << word;
-    }
 }
 
 }  // namespace

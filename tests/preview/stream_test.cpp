@@ -4,11 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <map>
-#include <set>
 #include <sstream>
 
 #include "engine/create_scene.hpp"
 #include "engine/writers/scene_format.hpp"
+#include "prefs/settings_text.hpp"
 #include "tests/support/test_support.hpp"
 
 namespace vexo::preview {
@@ -21,38 +21,24 @@ constexpr const char* kMotion =
     "LWMO\n1\n9\n3\n0 0 0 0 0 0 1 1 1\n0 1 0 0 0\n1 2 0 30 0 0 1 1 1\n12 1 0 0 0\n-2 1 3 90 0 0 1 1 1\n40 1 "
     "0 0 0\n";
 
-// One key line of a written scene: the nine numbers as text, and the frame.
-struct TextKey {
-    std::array<std::string, 9> values;
-    std::int32_t frame;
-};
-
-// The key lines of every object block, read back from the scene's text.
-std::vector<std::vector<TextKey>> ReadSceneKeys(const std::string& text) {
-    std::vector<std::vector<TextKey>> objects;
+// Every object block of a written scene: its key lines as "v0 ... v8 frame " by frame, of two
+// keys on one frame the later.
+std::vector<std::map<std::int32_t, std::string>> SceneKeys(const std::string& text) {
+    std::vector<std::map<std::int32_t, std::string>> objects;
     std::istringstream in(text);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.rfind("ObjectMotion", 0) != 0) continue;
-        std::string channels, count;
+    for (std::string line, channels, count; std::getline(in, line);) {
+        if (!line.starts_with("ObjectMotion")) continue;
         std::getline(in, channels);
         std::getline(in, count);
         objects.emplace_back();
         for (int k = std::stoi(count); k > 0 && std::getline(in, line); --k) {
             std::istringstream words(line);
-            TextKey key;
-            for (std::string& v : key.values) words >> v;
-            words >> key.frame;
-            objects.back().push_back(key);
+            std::string key, word;
+            for (int w = 0; w < 10 && words >> word; ++w) key += word + " ";
+            objects.back()[std::stoi(word)] = key;
         }
     }
     return objects;
-}
-
-std::string Fixed(double v) {
-    std::string s;
-    AppendFixed(s, v);
-    return s;
 }
 
 struct Case {
@@ -72,27 +58,16 @@ TEST_P(PreviewAgainstScene, EveryKeyOfTheSceneIsWhatThePreviewShows) {
     const Case c = GetParam();
     TempDir dir;
     Settings s = vexo::testing::SceneSettings(dir, kMotion);
-    s.num_particles = 14;
-    s.particles_per_frame = 2;
+    for (const char* a :
+         {"num_particles=14", "particles_per_frame=2", "last_frame=48", "velocity=0.4",
+          "velocity_variation=30", "heading_spread=360", "pitch_angle=50", "pitch_spread=30", "gravity=3",
+          "ground_bounce=on", "elasticity=0.6", "limited_lifespan=on", "lifespan=9", "use_creation_delay=on",
+          "creation_delay=2", "particle_grow=on", "start_size=0.5", "end_size=1.5"}) {
+        ASSERT_TRUE(AssignSetting(s, a).ok) << a;
+    }
     s.first_frame = c.first;
-    s.last_frame = 48;
     s.frame_step = c.step;
-    s.velocity = 0.4;
-    s.velocity_variation = 30;
-    s.heading_spread = 360;
-    s.pitch_angle = 50;
-    s.pitch_spread = 30;
-    s.gravity = 3;
-    s.ground_bounce = kFlagTicked;
-    s.elasticity = 0.6;
-    s.limited_lifespan = kFlagTicked;
-    s.lifespan = 9;
     s.end_behavior = static_cast<std::int32_t>(c.end);
-    s.use_creation_delay = kFlagTicked;
-    s.creation_delay = 2;
-    s.particle_grow = kFlagTicked;
-    s.start_size = 0.5;
-    s.end_size = 1.5;
     s.linear_path = c.linear ? 1 : 0;
 
     // Both start from the same engine state: a generation already run in this program.
@@ -115,25 +90,21 @@ TEST_P(PreviewAgainstScene, EveryKeyOfTheSceneIsWhatThePreviewShows) {
         EXPECT_EQ(stream.path[k], (Vec3{m[0], m[1], m[2]})) << "frame " << s.first_frame + k;
     }
 
-    const auto scene = ReadSceneKeys(ReadFile(dir.path("scene.lws")));
+    const auto scene = SceneKeys(ReadFile(dir.path("scene.lws")));
     ASSERT_EQ(scene.size(), 14u);
     ASSERT_EQ(stream.objects.size(), 14u);
     std::size_t compared = 0, hidden = 0;
     for (std::size_t i = 0; i < scene.size(); ++i) {
-        std::map<std::int32_t, TextKey> by_frame;  // of two keys on one frame the later counts
-        for (const TextKey& key : scene[i]) by_frame[key.frame] = key;
-        for (const auto& [frame, key] : by_frame) {
+        for (const auto& [frame, key] : scene[i]) {
             if (frame < s.first_frame) continue;
             const auto values = ValuesAt(stream.objects[i], frame);
-            for (std::size_t v = 0; v < 9; ++v) {
-                ASSERT_EQ(Fixed(values[v]), key.values[v])
-                    << "object " << i << " frame " << frame << " value " << v;
-            }
-            const bool shown_in_scene = key.values[6] != "0.000000";
-            bool shown_in_preview = false;
-            for (const ParticleAt& p : ParticlesAt(stream, frame)) shown_in_preview |= p.object == i;
-            EXPECT_EQ(shown_in_preview, shown_in_scene) << "object " << i << " frame " << frame;
-            hidden += shown_in_scene ? 0 : 1;
+            std::string shown;
+            for (double v : values) AppendFixed(shown, v), shown += ' ';
+            ASSERT_EQ(shown + std::to_string(frame) + " ", key) << "object " << i;
+            bool in_preview = false;
+            for (const ParticleAt& p : ParticlesAt(stream, frame)) in_preview |= p.object == i;
+            EXPECT_EQ(in_preview, values[6] != 0) << "object " << i << " frame " << frame;
+            hidden += values[6] == 0 ? 1 : 0;
             ++compared;
         }
     }
@@ -164,53 +135,11 @@ TEST(PreviewValues, InterpolateLinearlyInFrameBetweenKeys) {
                           {14, 4, 1}, {19, 1.5, 1.5}, {24, -1, 2},   {100, -1, 2}};
     for (const auto& e : expected) {
         const auto v = ValuesAt(keys, e.frame);
-        EXPECT_DOUBLE_EQ(v[0], e.x) << "frame " << e.frame;
-        EXPECT_DOUBLE_EQ(v[1], 2 * e.x) << "frame " << e.frame;
-        EXPECT_DOUBLE_EQ(v[3], 10 * e.x) << "frame " << e.frame;
-        EXPECT_DOUBLE_EQ(v[6], e.scale) << "frame " << e.frame;
+        EXPECT_EQ((std::array<double, 4>{v[0], v[1], v[3], v[6]}),
+                  (std::array<double, 4>{e.x, 2 * e.x, 10 * e.x, e.scale}))
+            << "frame " << e.frame;
     }
     EXPECT_EQ(ValuesAt({}, 5), (std::array<double, 9>{}));
-}
-
-// The bounds hold the visible stretches only: a hidden key far away (a particle's leftover
-// position before it is born) does not stretch the picture.
-TEST(PreviewValues, BoundsCoverWhatIsVisibleInTheRange) {
-    Stream stream;
-    stream.first_frame = 1;
-    stream.last_frame = 20;
-    stream.objects = {{Key(0, 500, 0), Key(1, 3, 0), Key(2, 4, 1), Key(6, 8, 1), Key(7, -300, 0)},
-                      {Key(25, 99, 1)}};  // shown only after the range, held before it
-    stream.path = {{0, 0, 0}, {1, 0, 0}};
-    ComputeBounds(stream);
-    ASSERT_FALSE(stream.bounds.empty);
-    EXPECT_EQ(stream.bounds.min, (Vec3{0, 0, -99}));
-    EXPECT_EQ(stream.bounds.max, (Vec3{99, 198, 0}));
-    EXPECT_DOUBLE_EQ(stream.largest_size, 1);
-    EXPECT_EQ(ParticlesAt(stream, 1).size(), 1u);  // the held key of the second object
-    EXPECT_EQ(ParticlesAt(stream, 3).size(), 2u);
-    EXPECT_EQ(EmitterAt(stream, 2), (Vec3{1, 0, 0}));
-    EXPECT_EQ(EmitterAt(stream, 50), (Vec3{1, 0, 0}));
-}
-
-// An unreadable motion or a refused range gives the engine's message and no stream.
-TEST(PreviewValues, FailuresGiveTheEnginesMessages) {
-    TempDir dir;
-    Settings s = vexo::testing::SceneSettings(dir, kMotion);
-    s.num_particles = 2;
-    SetPathText(s.parent_motion, dir.str("missing.mot"));
-    vexo::testing::ScriptedHook hook;
-    EngineState state;
-    Stream stream;
-    StreamResult r = ComputeStream(s, state, hook, stream);
-    EXPECT_EQ(r.report.result, SceneResult::MotionFileError);
-    EXPECT_EQ(r.messages, std::vector<std::string>{motion_text::kCannotOpen});
-    s = vexo::testing::SceneSettings(dir, kMotion);
-    s.frame_step = 0;
-    r = ComputeStream(s, state, hook, stream);
-    EXPECT_EQ(r.report.outcome, WriteOutcome::Refused);
-    EXPECT_EQ(r.messages, std::vector<std::string>{scene_text::kZeroFrameStep});
-    EXPECT_TRUE(stream.objects.empty());
-    EXPECT_FALSE(std::filesystem::exists(dir.path("scene.lws")));
 }
 
 }  // namespace
