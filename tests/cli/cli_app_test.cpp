@@ -17,6 +17,7 @@
 
 #include "cli/break_signal.hpp"
 #include "cli/progress_bar.hpp"
+#include "tests/support/picture_golden.hpp"
 #include "tests/support/test_support.hpp"
 
 namespace vexo::cli {
@@ -196,6 +197,8 @@ TEST_P(CliCase, ExitOutputAndFiles) {
             EXPECT_EQ(dir.Listing(), names);
         } else if (word == "file") {
             EXPECT_EQ(ReadFile(path(0)), w.size() == 1 ? "" : rest());
+        } else if (word == "golden" && w.at(1).ends_with(".png")) {
+            EXPECT_TRUE(vexo::testing::MatchesGoldenPicture(QImage(QString::fromStdString(path(0).string())), w.at(1)));
         } else if (word == "golden") {
             EXPECT_TRUE(vexo::testing::MatchesGolden(ReadFile(path(0)), w.at(1)));
         } else if (word == "contains") {

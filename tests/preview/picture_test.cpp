@@ -4,8 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <QBuffer>
-
+#include "tests/support/picture_golden.hpp"
 #include "tests/support/test_support.hpp"
 
 namespace vexo::preview {
@@ -13,14 +12,6 @@ namespace {
 
 SceneKey At(const Vec3& p, double size, std::int32_t frame = 1, double heading = 0) {
     return SceneKey{{p[0], p[1], p[2], heading, 0, 0, size, size, size}, frame};
-}
-
-std::string Png(const QImage& image) {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes.toStdString();
 }
 
 // A small scene of wedges: one flies from the origin up, right and towards the front while
@@ -43,12 +34,12 @@ TEST(Picture, FourViewsAndContactSheetMatchTheirGoldens) {
     request.height = 360;
     request.frame = 10;
     request.name = "fountain.prefs";
-    EXPECT_TRUE(vexo::testing::MatchesGolden(Png(DrawPicture(s, wedge, request)), "picture_four_views.png"));
+    EXPECT_TRUE(vexo::testing::MatchesGoldenPicture(DrawPicture(s, wedge, request), "picture_four_views.png"));
     request.layout = Layout::Perspective;  // alone, and drawing objects 0 and 2 of the 3 visible
     request.draw_limit = 2;
-    EXPECT_TRUE(vexo::testing::MatchesGolden(Png(DrawPicture(s, wedge, request)), "picture_one_in_two.png"));
-    EXPECT_TRUE(vexo::testing::MatchesGolden(Png(DrawContactSheet(s, wedge, 6, "fountain.prefs")),
-                                             "picture_contact_sheet.png"));
+    EXPECT_TRUE(vexo::testing::MatchesGoldenPicture(DrawPicture(s, wedge, request), "picture_one_in_two.png"));
+    EXPECT_TRUE(vexo::testing::MatchesGoldenPicture(DrawContactSheet(s, wedge, 6, "fountain.prefs"),
+                                                    "picture_contact_sheet.png"));
 }
 
 // Worked by hand for the front view of a 1000 x 533 area: the box spans x -5.05..5.05 and
