@@ -2,6 +2,8 @@
 // tests/data/scene_cases.txt is run in a fresh folder and fresh engine state, and its report,
 // messages (word for word), the folder's files and what the target holds are compared with
 // tests/data/golden/scene_outcomes.txt.
+#include "engine/create_scene.hpp"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,7 +11,6 @@
 #include <sstream>
 #include <thread>
 
-#include "engine/create_scene.hpp"
 #include "engine/settings/settings_fields.hpp"
 #include "prefs/settings_text.hpp"
 #include "tests/engine/case_file.hpp"
@@ -22,7 +23,7 @@ using testing::ReadFile;
 // Answers `action` at the start of pass `at`, or with `in_pass` at the first poll within pass `at`
 // or later; every poll must come on the caller's thread.
 class StopHook : public PassHook {
-public:
+  public:
     PassAction OnPassStart(std::uint32_t pass, std::uint32_t passes) override {
         started = pass + 1;
         total = passes;
@@ -51,14 +52,16 @@ std::string Escaped(std::string text, const std::string& dir) {
 // and "velocity V" set directly; "target NAME" (in the folder, or absolute); "format lwsc3|glb|
 // gltf"; "path reference"; "threads N"; "old" (the target holds "old scene"); "stop PASS
 // break|abort" at the start of a pass, "poll PASS break|abort" within it; "control FIELD CODE"
-// appends that character to a path.
+// appends that character to a path; "then field=value", a second generation in the same run
+// with that change; "show" adds the scenes written.
 TEST(CreateScene, OutcomesLeaveTheFilesTheyMust) {
     std::string all;
     for (const testing::TextCase& c : testing::ReadCases("scene_cases.txt")) {
         testing::TempDir dir, full_dir;
         Settings s = testing::SceneSettings(dir, ReadFile(testing::DataDir() / "emitter_v1.mot"));
         GenerateOptions options{GenerationPath::Scheduled, 2};
-        std::string target = "scene.lws", old_scene, control;
+        std::string target = "scene.lws", old_scene, shown;
+        std::vector<std::string> then;  // a second generation in the same run, with these changes
         StopHook hook;
         for (const std::string& line : c.lines) {
             std::istringstream in(line);
@@ -70,8 +73,12 @@ TEST(CreateScene, OutcomesLeaveTheFilesTheyMust) {
             }
             if (word == "particles") s.num_particles = std::stoi(value);
             if (word == "velocity") s.velocity = std::stod(value);
-            if (word == "target") target = value;
-            if (word == "format") options.format = value == "lwsc3" ? SceneFormat::Lwsc3 : value == "glb" ? SceneFormat::Glb : SceneFormat::Gltf;
+            if (word == "target")
+                SetPathText(s.target_scene, (target = value)[0] == '/' ? value : dir.str(value));
+            if (word == "format")
+                options.format = value == "lwsc3" ? SceneFormat::Lwsc3
+                                 : value == "glb" ? SceneFormat::Glb
+                                                  : SceneFormat::Gltf;
             if (word == "path") options.path = GenerationPath::Reference;
             if (word == "old") old_scene = "old scene";
             if (word == "threads") options.threads = static_cast<unsigned>(std::stoul(value));
@@ -81,7 +88,13 @@ TEST(CreateScene, OutcomesLeaveTheFilesTheyMust) {
                 hook.action = value == "abort" ? PassAction::Abort : PassAction::Break;
                 hook.in_pass = word == "poll";
             }
-            if (word == "control") control = line.substr(8);
+            if (word == "control") {
+                PathField& path = s.*std::get<PathField Settings::*>(FindSettingsField(value)->member);
+                in >> value;
+                SetPathText(path, PathText(path) + static_cast<char>(std::stoi(value)) + "x");
+            }
+            if (word == "then") then.push_back(value);
+            if (word == "show") shown = "\n";
             const bool assigned = word.find('=') == std::string::npos || AssignSetting(s, line).ok;
             ASSERT_TRUE(assigned) << c.name << ": " << line;
         }
@@ -98,48 +111,45 @@ TEST(CreateScene, OutcomesLeaveTheFilesTheyMust) {
             StopHook go_on;
             CreateScene(f, state, sink, go_on, options);
             if (std::filesystem::exists(full_dir.path(target))) full = ReadFile(full_dir.path(target));
-            SetPathText(s.target_scene, dir.str(target));
             if (!old_scene.empty()) testing::WriteFile(dir.path(target), old_scene);
-        } else {
-            SetPathText(s.target_scene, target);
-        }
-        if (!control.empty()) {
-            std::istringstream in(control);
-            std::string field;
-            int code = 0;
-            in >> field >> code;
-            PathField& path = s.*std::get<PathField Settings::*>(FindSettingsField(field)->member);
-            SetPathText(path, PathText(path) + static_cast<char>(code) + "x");
         }
         sink = testing::RecordingSink();
         EngineState state;
         const SceneReport report = CreateScene(s, state, sink, hook, options);
+        if (!shown.empty()) shown += ReadFile(dir.path(target));
+        for (const std::string& line : then) ASSERT_TRUE(AssignSetting(s, line).ok) << line;
+        if (!then.empty()) {
+            StopHook go_on;
+            CreateScene(s, state, sink, go_on, options);
+            shown += ReadFile(dir.path(target));
+        }
 
         all += c.name + "\noutcome " + std::to_string(static_cast<int>(report.outcome)) + " result " +
-               std::to_string(static_cast<int>(report.result)) + " written " + std::to_string(report.objects_written) +
-               " passes started " + std::to_string(hook.started) + " of " + std::to_string(hook.total) +
+               std::to_string(static_cast<int>(report.result)) + " written " +
+               std::to_string(report.objects_written) + " passes started " + std::to_string(hook.started) +
+               " of " + std::to_string(hook.total) +
                (hook.in_pass && hook.polled_first ? " first pass polled" : "");
         // After a value the scene cannot hold the paths leave the generator apart (see the report).
-        if (report.outcome != WriteOutcome::NotFinite) all += " random " + std::to_string(state.random.state());
-        const bool has_error = report.outcome == WriteOutcome::CannotOpen ||
-                               report.outcome == WriteOutcome::WriteFailed || report.result == SceneResult::NoMemory;
-        if (has_error) all += "\nerror " + report.error;
+        if (report.outcome != WriteOutcome::NotFinite)
+            all += " random " + std::to_string(state.random.state());
+        if (report.outcome == WriteOutcome::CannotOpen || report.outcome == WriteOutcome::WriteFailed ||
+            report.result == SceneResult::NoMemory) {
+            all += "\nerror " + report.error;
+        }
         for (const std::string& message : sink.messages) all += "\nmessage " + Escaped(message, dir.str(""));
         all += "\nfiles";
         for (const std::string& name : dir.Listing()) all += " " + name;
-        if (!in_dir) {
-            all += "\n";
+        if (!in_dir || !shown.empty()) {
+            all += "\n" + shown;
             continue;
         }
-        const std::string now = std::filesystem::exists(dir.path(target)) ? ReadFile(dir.path(target)) : "(none)";
-        std::size_t objects = 0;
-        for (std::size_t at = now.find("LoadObject "); at != std::string::npos; at = now.find("LoadObject ", at + 1)) {
-            ++objects;
-        }
-        if (now == full && !full.empty() && now.size() > 100) {
-            all += "\ntarget the full scene of " + std::to_string(objects) + " objects (" + std::to_string(now.size()) + " bytes)\n";
+        const std::string now =
+            std::filesystem::exists(dir.path(target)) ? ReadFile(dir.path(target)) : "(none)";
+        if (now == full && now.size() > 100) {
+            all += "\ntarget the full scene of " + std::to_string(now.size()) + " bytes\n";
         } else if (full.starts_with(now) && now.ends_with("ShadowOptions 2\n\n")) {
-            all += "\ntarget the first " + std::to_string(objects) + " objects of the full scene\n";
+            all += "\ntarget the first " + std::to_string(now.size()) +
+                   " bytes of the full scene, up to a block's end\n";
         } else {
             all += "\ntarget " + Escaped(now, dir.str("")) + "\n";
         }

@@ -1,5 +1,5 @@
-// Scenes, key values and settings images compared byte for byte with files kept in
-// tests/data/golden. When a change is meant to alter them, rerun with VEXO_UPDATE_GOLDEN=1 and
+// Key values and settings images of the cases in tests/data compared byte for byte with files kept
+// in tests/data/golden. When a change is meant to alter them, rerun with VEXO_UPDATE_GOLDEN=1 and
 // review the diff of the golden files.
 #include <gtest/gtest.h>
 
@@ -16,82 +16,40 @@
 namespace vexo {
 namespace {
 
-using testing::DataDir;
-using testing::ReadFile;
-using testing::RecordingSink;
-using testing::ScriptedHook;
-using testing::TempDir;
-
-struct GoldenFixture : ::testing::Test {
-    Settings Base(const char* motion = "emitter_v1.mot") {
-        Settings s = DefaultSettings();
-        SetPathText(s.particle_object, "Objects/spark.lwo");
-        SetPathText(s.parent_motion, (DataDir() / motion).string());
-        SetPathText(s.target_scene, dir.str("scene.lws"));
-        return s;
-    }
-    TempDir dir;
-};
-
-TEST_F(GoldenFixture, OversampledStreamTwoGenerations) {
-    Settings s = Base();
-    for (const char* line : {"num_particles=8", "particles_per_frame=1", "velocity=1.5", "velocity_variation=100",
-                             "pitch_spread=180", "oversampling=on", "gravity=-2", "limited_lifespan=on", "lifespan=5",
-                             "end_behavior=Recycle"}) {
-        ASSERT_TRUE(AssignSetting(s, line).ok) << line;
-    }
-    EngineState state;
-    std::string scenes;
-    for (int generation = 0; generation < 2; ++generation) {
-        RecordingSink sink;
-        ScriptedHook hook;
-        EXPECT_EQ(CreateScene(s, state, sink, hook).outcome, WriteOutcome::Complete);
-        scenes += ReadFile(dir.path("scene.lws"));
-        s.linear_path = 0;  // the second continues the generator and the radial angle
-        s.radial_creation = kFlagTicked;
-    }
-    EXPECT_TRUE(testing::MatchesGolden(scenes, "oversampled_two_generations.lws"));
+template <class... Values>
+std::string Format(const char* format, Values... values) {
+    char text[64];
+    std::snprintf(text, sizeof text, format, values...);
+    return text;
 }
 
 // Every key value of every object in "%a", on one generation path: the scene's "%f" hides the
 // last bits, where a fused multiply-add and a plain multiply and add differ.
 std::string KeyBits(const Settings& s, EngineState& state, GenerationPath path) {
-    RecordingSink sink;
+    testing::RecordingSink sink;
     const std::optional<MotionTable> table = GetMotionFile(s, sink, state);
     if (!table) return "no motion";
     const auto count = static_cast<std::uint32_t>(s.num_particles);
     Simulation sim;
-    Particle initial;
-    initial.delay = s.creation_delay;
-    sim.ChildArray.assign(count, initial);
-    std::optional<ReferencePasses> reference;
-    std::optional<ScheduledPasses> scheduled;
-    if (path == GenerationPath::Reference) {
-        reference.emplace(*table, s, state, sim);
-    } else {
-        scheduled.emplace(*table, s, state);
-        scheduled->BuildSchedule();
-    }
+    sim.ChildArray.assign(count, Particle{.delay = s.creation_delay});
+    ReferencePasses reference(*table, s, state, sim);
+    ScheduledPasses scheduled(*table, s, state);
+    scheduled.BuildSchedule();
     std::string out;
-    char text[64];
     for (std::uint32_t p = 0; p < count; ++p) {
         Block block;
         BlockBuilder builder(block, false, "", 9, std::numeric_limits<double>::max());
-        if (reference) reference->RecordBlock(p, builder);
-        if (scheduled) scheduled->RecordBlock(p, builder);
+        path == GenerationPath::Reference ? reference.RecordBlock(p, builder)
+                                          : scheduled.RecordBlock(p, builder);
         out += "object " + std::to_string(p) + "\n";
         for (const SceneKey& key : block.keys) {
             out += std::to_string(key.frame);
-            for (double v : key.value) {
-                std::snprintf(text, sizeof text, " %a", v);
-                out += text;
-            }
+            for (double v : key.value) out += Format(" %a", v);
             out += '\n';
         }
     }
-    if (scheduled) scheduled->FinishState(count, state);
-    std::snprintf(text, sizeof text, "angle %a random %u\n", static_cast<double>(state.angle), state.random.state());
-    return out + text;
+    if (path == GenerationPath::Scheduled) scheduled.FinishState(count, state);
+    return out + Format("angle %a random %u\n", static_cast<double>(state.angle), state.random.state());
 }
 
 // Every case of tests/data/key_bits_cases.txt (field=value lines; "generations=N" runs the
@@ -100,20 +58,19 @@ std::string KeyBits(const Settings& s, EngineState& state, GenerationPath path) 
 // turns and pitches both ways. Both paths must give the same bits. Together the cases exercise
 // every named fused multiply-add (the range draw, the bounce, the radial distance and placement,
 // the oversampled position) and every option.
-TEST_F(GoldenFixture, KeyBitsOnBothPaths) {
+TEST(Golden, KeyBitsOnBothPaths) {
     std::string all;
     for (const testing::TextCase& c : testing::ReadCases("key_bits_cases.txt")) {
-        Settings s = Base("emitter_pitched.mot");
+        Settings s = DefaultSettings();
+        SetPathText(s.parent_motion, (testing::DataDir() / "emitter_pitched.mot").string());
         int generations = 1;
         for (const std::string& line : c.lines) {
-            if (line.rfind("generations=", 0) == 0) {
-                generations = std::stoi(line.substr(12));
-            } else if (line.rfind("motion=", 0) == 0) {
-                SetPathText(s.parent_motion, (DataDir() / line.substr(7)).string());
-            } else {
-                const AssignResult r = AssignSetting(s, line);
-                ASSERT_TRUE(r.ok) << c.name << ": " << r.error;
-            }
+            if (line.rfind("generations=", 0) == 0) generations = std::stoi(line.substr(12));
+            if (line.rfind("motion=", 0) == 0)
+                SetPathText(s.parent_motion, (testing::DataDir() / line.substr(7)).string());
+            const bool ok = line.rfind("generations=", 0) == 0 || line.rfind("motion=", 0) == 0 ||
+                            AssignSetting(s, line).ok;
+            ASSERT_TRUE(ok) << c.name << ": " << line;
         }
         EngineState reference_state, scheduled_state;
         for (int g = 0; g < generations; ++g) {
@@ -127,7 +84,7 @@ TEST_F(GoldenFixture, KeyBitsOnBothPaths) {
 
 // The 880-byte image of each case of tests/data/settings_image_cases.txt, as rows of 16 bytes
 // (rows of zeros left out), and decoded back to the same record.
-TEST_F(GoldenFixture, SettingsImages) {
+TEST(Golden, SettingsImages) {
     std::string all;
     for (const testing::TextCase& c : testing::ReadCases("settings_image_cases.txt")) {
         Settings s = DefaultSettings();
@@ -135,16 +92,11 @@ TEST_F(GoldenFixture, SettingsImages) {
         const SettingsImage image = EncodeSettings(s);
         EXPECT_EQ(DecodeSettings(image), s) << c.name;
         all += c.name + "\n";
-        char text[8];
         for (std::size_t row = 0; row < image.size(); row += 16) {
             std::string hex;
-            bool any = false;
-            for (std::size_t i = row; i < row + 16 && i < image.size(); ++i) {
-                std::snprintf(text, sizeof text, " %02x", image[i]);
-                hex += text;
-                any = any || image[i] != 0;
-            }
-            if (any) all += std::to_string(row) + ":" + hex + "\n";
+            for (std::size_t i = row; i < row + 16; ++i) hex += Format(" %02x", image[i]);
+            if (hex.find_first_not_of(" 0") != std::string::npos)
+                all += std::to_string(row) + ":" + hex + "\n";
         }
     }
     EXPECT_TRUE(testing::MatchesGolden(all, "settings_image.txt"));

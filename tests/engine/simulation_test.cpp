@@ -36,9 +36,11 @@ TEST(Simulation, WorkedExamples) {
             std::istringstream in(line);
             std::string word;
             in >> word;
-            if (word == "parent") in >> sim.Parent.x >> sim.Parent.y >> sim.Parent.z >> sim.Parent.heading >> sim.Parent.pitch;
+            if (word == "parent")
+                in >> sim.Parent.x >> sim.Parent.y >> sim.Parent.z >> sim.Parent.heading >> sim.Parent.pitch;
             if (word == "last") in >> sim.lastframe.x >> sim.lastframe.y >> sim.lastframe.z;
-            if (word == "spreads_min") prefs.heading_spread = prefs.pitch_spread = std::numeric_limits<std::int32_t>::min();
+            if (word == "spreads_min")
+                prefs.heading_spread = prefs.pitch_spread = std::numeric_limits<std::int32_t>::min();
             if (word == "emit") {
                 const double start[3] = {0, 0, 0};
                 CreateChildObject(sim, state, 1, prefs, start);
@@ -65,10 +67,10 @@ TEST(Simulation, WorkedExamples) {
         for (Random replay; replay.state() != state.random.state(); replay.rand()) ++draws;
         all += c.name + "\npos " + Num(p.x) + Num(p.y) + Num(p.z) + "v " + Num(p.vx) + Num(p.vy) + Num(p.vz) +
                "heading " + Num(p.heading) + "angle " + Num(state.angle) + "draws " + std::to_string(draws) +
-               "\nscale " + Num(p.scale_x) + "age " + std::to_string(p.age) + " state " + std::to_string(p.state) +
-               " shown " + std::to_string(p.shown) + " alive " + std::to_string(p.alive) + " delay " +
-               std::to_string(p.delay) + " max_age " + std::to_string(p.max_age) + " n " +
-               std::to_string(sim.NumChilds) + "\n";
+               "\nscale " + Num(p.scale_x) + "age " + std::to_string(p.age) + " state " +
+               std::to_string(p.state) + " shown " + std::to_string(p.shown) + " alive " +
+               std::to_string(p.alive) + " delay " + std::to_string(p.delay) + " max_age " +
+               std::to_string(p.max_age) + " n " + std::to_string(sim.NumChilds) + "\n";
     }
     EXPECT_TRUE(testing::MatchesGolden(all, "simulation_examples.txt"));
 }
