@@ -1,5 +1,4 @@
-// The image bytes of whole records are golden files (golden_scene_test); here, what any image
-// and any path text must survive.
+// Whole images are golden files (golden_scene_test); here, what any image and path must survive.
 #include "engine/settings/settings.hpp"
 
 #include <gtest/gtest.h>

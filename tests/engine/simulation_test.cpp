@@ -1,6 +1,5 @@
-// Worked examples of one emission at program start and of one particle through a few frames of
-// dynamics (a move, then the effects): each case of tests/data/simulation_cases.txt written in
-// shortest exact decimals to a golden file, whose values the case file explains.
+// Worked examples of one emission and of one particle's dynamics (a move, then the effects) in
+// shortest exact decimals: tests/data/simulation_cases.txt explains the golden file's values.
 #include <gtest/gtest.h>
 
 #include <charconv>
