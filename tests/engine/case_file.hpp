@@ -1,0 +1,25 @@
+// Case tables kept as text in tests/data: "=== name" lines, each followed by the lines of its case.
+#pragma once
+
+#include <sstream>
+
+#include "tests/support/test_support.hpp"
+
+namespace vexo::testing {
+
+struct TextCase {
+    std::string name;
+    std::vector<std::string> lines;
+};
+
+inline std::vector<TextCase> ReadCases(const std::string& file) {
+    std::istringstream in(ReadFile(DataDir() / file));
+    std::vector<TextCase> cases;
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("=== ", 0) == 0) cases.push_back({line, {}});
+        if (line.rfind("=== ", 0) != 0 && !cases.empty() && !line.empty()) cases.back().lines.push_back(line);
+    }
+    return cases;
+}
+
+}  // namespace vexo::testing
