@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <csignal>
-#include <regex>
 #include <sstream>
 
 #include "engine/create_scene.hpp"
@@ -68,10 +67,11 @@ std::vector<std::size_t> AssimpKeyCounts(const std::string& file, const TempDir&
         testing::Run("ulimit -v 4000000; timeout 120 assimp dump '" + file + "' '" + xml + "'", &output), 0)
         << output;
     const std::string dump = ReadFile(xml);
-    const std::regex list(R"re((Position|Scaling)KeyList num="(\d+)")re");
     std::vector<std::size_t> counts;
-    for (std::sregex_iterator m(dump.begin(), dump.end(), list), end; m != end; ++m) {
-        counts.push_back(std::stoul((*m)[2]));
+    for (const std::string_view list : {"<PositionKeyList num=\"", "<ScalingKeyList num=\""}) {
+        for (auto at = dump.find(list); at != std::string::npos; at = dump.find(list, at + 1)) {
+            counts.push_back(std::stoul(dump.substr(at + list.size(), 12)));
+        }
     }
     std::sort(counts.begin(), counts.end());
     return counts;
