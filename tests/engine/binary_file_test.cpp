@@ -1,85 +1,112 @@
+// Files replaced whole (a temporary beside the target, renamed over it), and the glTF writer's spools.
 #include "engine/writers/binary_file.hpp"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <csignal>
 #include <filesystem>
 #include <numeric>
 
+#include "engine/writers/scene_file.hpp"
 #include "tests/support/test_support.hpp"
 
 namespace vexo {
 namespace {
 
 using testing::ReadFile;
-using testing::TempDir;
+using Names = std::vector<std::string>;
 
-std::size_t FilesIn(const TempDir& dir) {
-    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(dir.path("")), {}));
+// The bytes go to a temporary file beside the destination (its name sorts first: it is hidden),
+// which takes the destination's place and permissions on commit; a symbolic link, absolute or
+// relative, is followed and stays.
+TEST(ReplacementFile, ATemporaryBesideTheDestinationTakesItsPlace) {
+    testing::TempDir dir;
+    testing::WriteFile(dir.path("real.lws"), "old");
+    std::filesystem::permissions(dir.path("real.lws"), std::filesystem::perms(0640));
+    std::filesystem::create_symlink("real.lws", dir.path("relative.lws"));
+    std::filesystem::create_symlink(dir.path("relative.lws"), dir.path("absolute.lws"));
+    for (const std::string target : {"real.lws", "relative.lws", "absolute.lws", "new.lws"}) {
+        ReplacementFile file;
+        ASSERT_TRUE(file.Open(dir.str(target), SpecialFiles::Refuse) && file.Write(target) &&
+                    file.Write("!"));
+        const std::string written = target == "new.lws" ? target : "real.lws";
+        EXPECT_EQ(file.destination(), dir.str(written));
+        EXPECT_TRUE(dir.Listing()[0].starts_with("." + written + ".")) << dir.Listing()[0];
+        ASSERT_TRUE(file.Commit());
+        EXPECT_EQ(ReadFile(dir.path(written)), target + "!");
+    }
+    EXPECT_EQ(dir.Listing(), (Names{"absolute.lws -> " + dir.str("relative.lws"), "new.lws", "real.lws",
+                                    "relative.lws -> real.lws"}));
+    EXPECT_EQ(std::filesystem::status(dir.path("real.lws")).permissions(), std::filesystem::perms(0640));
 }
 
-// A temporary file leaves no name behind, reads back what was written, and is copied onto the
-// end of a target whole, across the write buffer's size; small contents never leave memory.
+// A failed write, flush or rename, or a discard, leaves the old file and no temporary; a folder is
+// refused; a device is written directly, or refused where a regular file is wanted.
+TEST(ReplacementFile, FailuresAndDiscardsKeepTheOldFile) {
+    testing::TempDir dir;
+    testing::WriteFile(dir.path("scene.lws"), "old");
+    rlimit saved{};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    const rlimit small{2, saved.rlim_max};
+    const auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
+    // The scene file, or the buffered binary file (its last flush fails); a file size limit fails the
+    // write, or the temporary is gone before the rename.
+    for (const bool binary : {false, true}) {
+        for (const bool rename : {false, true}) {
+            SceneFile scene;
+            BinaryFile file;
+            ASSERT_TRUE(binary ? file.Create(dir.str("scene.lws")) : scene.Open(dir.str("scene.lws")));
+            if (rename) std::filesystem::remove(dir.path(dir.Listing()[0]));
+            if (!rename) ::setrlimit(RLIMIT_FSIZE, &small);
+            EXPECT_EQ(binary ? file.Write("new text") : scene.Write("new text"), binary || rename);
+            EXPECT_FALSE(binary ? file.Close() : scene.Close());
+            ::setrlimit(RLIMIT_FSIZE, &saved);
+            EXPECT_EQ(binary ? file.error() : scene.error(),
+                      rename ? "No such file or directory" : "File too large");
+        }
+    }
+    std::signal(SIGXFSZ, old_handler);
+    {
+        SceneFile dropped;
+        ReplacementFile abandoned;  // discarded as it goes
+        ASSERT_TRUE(dropped.Open(dir.str("scene.lws")) && dropped.Write("new"));
+        ASSERT_TRUE(abandoned.Open(dir.str("scene.lws"), SpecialFiles::Refuse) && abandoned.Write("new"));
+        dropped.Remove();
+    }
+    EXPECT_EQ(dir.Listing(), Names{"scene.lws"});
+    EXPECT_EQ(ReadFile(dir.path("scene.lws")), "old");
+    ReplacementFile folder, refused, device;
+    EXPECT_FALSE(folder.Open(dir.str(""), SpecialFiles::WriteThrough));
+    EXPECT_FALSE(refused.Open("/dev/null", SpecialFiles::Refuse));
+    EXPECT_EQ(folder.error() + ", " + refused.error(), "Is a directory, Not a regular file");
+    EXPECT_TRUE(device.Open("/dev/null", SpecialFiles::WriteThrough) && device.Write("x") && device.Commit());
+    EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
+}
+
+// A temporary file leaves no name behind, reads back what was written, and is copied onto the end
+// of a target whole, across the write buffer's size. (The glTF golden files copy small ones.)
 TEST(BinaryFile, TemporaryFilesAreUnnamedAndCopyWhole) {
-    TempDir dir;
+    testing::TempDir dir;
     std::string bytes(3 * (1 << 20) + 5, '\0');
     std::iota(bytes.begin(), bytes.end(), '\0');
-    BinaryFile spool;
+    BinaryFile spool, target, full;
     spool.CreateTemporary(dir.str("scene.glb"));
-    ASSERT_TRUE(spool.Write(bytes.substr(0, 7)));
-    ASSERT_TRUE(spool.Write(bytes.substr(7)));
-    EXPECT_EQ(spool.size(), bytes.size());
-    EXPECT_EQ(FilesIn(dir), 0u);
     char back[4];
+    ASSERT_TRUE(spool.Write(bytes.substr(0, 7)) && spool.Write(bytes.substr(7)));
     ASSERT_TRUE(spool.ReadAt(bytes.size() - 4, back, 4));
     EXPECT_EQ(std::string(back, 4), bytes.substr(bytes.size() - 4));
-
-    BinaryFile target;
-    ASSERT_TRUE(target.Create(dir.str("scene.glb")));
-    ASSERT_TRUE(target.Write("head"));
-    ASSERT_TRUE(target.AppendCopyOf(spool));
-    ASSERT_TRUE(target.Write("tail"));
-    ASSERT_TRUE(target.WriteAt(1, "EA", 2));
+    EXPECT_EQ(dir.Listing(), Names{});
+    ASSERT_TRUE(target.Create(dir.str("scene.glb")) && target.Write("head") && target.AppendCopyOf(spool));
+    ASSERT_TRUE(target.Write("tail") && target.WriteAt(1, "EA", 2));
     EXPECT_EQ(target.size(), bytes.size() + 8);
     ASSERT_TRUE(target.Close());
+    target.Remove();  // once closed the file is in its path's place: nothing more is dropped
     EXPECT_EQ(ReadFile(dir.path("scene.glb")), "hEAd" + bytes + "tail");
-    spool.Remove();
-    EXPECT_EQ(FilesIn(dir), 1u);
-
-    BinaryFile small;
-    small.CreateTemporary(dir.str("scene.glb"));
-    ASSERT_TRUE(small.Write("0123456789"));
-    ASSERT_TRUE(small.ReadAt(3, back, 4));
-    EXPECT_EQ(std::string(back, 4), "3456");
-    BinaryFile copy;
-    ASSERT_TRUE(copy.Create(dir.str("small.glb")));
-    ASSERT_TRUE(copy.AppendCopyOf(small));
-    ASSERT_TRUE(copy.Close());
-    EXPECT_EQ(ReadFile(dir.path("small.glb")), "0123456789");
-    // Once closed, a file is in its path's place: removing then drops nothing more.
-    copy.Remove();
-    target.Remove();
-    EXPECT_EQ(FilesIn(dir), 2u);
-}
-
-TEST(BinaryFile, FailuresKeepTheSystemsReason) {
-    TempDir dir;
-    BinaryFile missing;
-    EXPECT_FALSE(missing.Create(dir.str("no/such/scene.glb")));
-    EXPECT_EQ(missing.error(), "No such file or directory");
-    EXPECT_FALSE(missing.Write("x"));
-
-    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
-    BinaryFile spool;
-    spool.CreateTemporary(dir.str("scene.glb"));
-    ASSERT_TRUE(spool.Write(std::string(3 << 20, 'x')));
-    BinaryFile full;
+    // No copy inside the kernel to a device: the plain copy fails, with the system's reason.
     ASSERT_TRUE(full.Create("/dev/full"));
-    EXPECT_FALSE(full.AppendCopyOf(spool));  // no copy in the kernel to a device: the plain copy fails
+    EXPECT_FALSE(full.AppendCopyOf(spool) || full.Write("more") || full.Close());
     EXPECT_EQ(full.error(), "No space left on device");
-    EXPECT_FALSE(full.Write("more"));
-    EXPECT_FALSE(full.Close());
-    full.Remove();
-    EXPECT_TRUE(std::filesystem::exists("/dev/full"));  // never removed: not a regular file
 }
 
 }  // namespace
