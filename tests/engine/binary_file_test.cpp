@@ -3,13 +3,33 @@
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
 #include <numeric>
+#include <utility>
 
 #include "engine/writers/scene_file.hpp"
 #include "tests/support/test_support.hpp"
+
+// fsync and close fail once on demand: defined in this program, they take the C library's place
+// for the code linked into it.
+namespace {
+int fsync_fails_with = 0, close_fails_with = 0;
+}  // namespace
+extern "C" int fsync(int fd) {
+    if (fsync_fails_with == 0) return static_cast<int>(::syscall(SYS_fsync, fd));
+    errno = std::exchange(fsync_fails_with, 0);
+    return -1;
+}
+extern "C" int close(int fd) {
+    const int closed = static_cast<int>(::syscall(SYS_close, fd));
+    if (closed != 0 || close_fails_with == 0) return closed;
+    errno = std::exchange(close_fails_with, 0);
+    return -1;
+}
 
 namespace vexo {
 namespace {
@@ -82,6 +102,25 @@ TEST(ReplacementFile, FailuresAndDiscardsKeepTheOldFile) {
     EXPECT_EQ(folder.error() + ", " + refused.error(), "Is a directory, Not a regular file");
     EXPECT_TRUE(device.Open("/dev/null", SpecialFiles::WriteThrough) && device.Write("x") && device.Commit());
     EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
+}
+
+// The bytes that do not reach the disk when the file is finished fail the write too.
+TEST(ReplacementFile, AFailedFsyncOrCloseKeepsTheOldFile) {
+    testing::TempDir dir;
+    testing::WriteFile(dir.path("scene.lws"), "old");
+    for (const bool binary : {false, true}) {
+        for (int* failure : {&fsync_fails_with, &close_fails_with}) {
+            SceneFile scene;
+            BinaryFile file;
+            ASSERT_TRUE(binary ? file.Create(dir.str("scene.lws")) && file.Write("new")
+                               : scene.Open(dir.str("scene.lws")) && scene.Write("new"));
+            *failure = EIO;
+            EXPECT_FALSE(binary ? file.Close() : scene.Close());
+            EXPECT_EQ(binary ? file.error() : scene.error(), "Input/output error");
+            EXPECT_EQ(dir.Listing(), Names{"scene.lws"});
+            EXPECT_EQ(ReadFile(dir.path("scene.lws")), "old");
+        }
+    }
 }
 
 // A temporary file leaves no name behind, reads back what was written, and is copied onto the end
