@@ -29,12 +29,16 @@ const char* const kRest[14] = {
     "WBBBBBBBBBBBBBBBBBBB",  //
 };
 
-int RestPen(char c) { return c == '.' ? 0 : c == 'W' ? 2 : 1; }
+int RestPen(char c) {
+    return c == '.' ? 0 : c == 'W' ? 2 : 1;
+}
 // Pressed: fill pen 3, the bevel recessed (pens swapped) and the line in the fill-text pen 2.
-int PressedPen(char c) { return c == '.' ? 3 : c == 'W' ? 1 : 2; }
+int PressedPen(char c) {
+    return c == '.' ? 3 : c == 'W' ? 1 : 2;
+}
 
 class ImageClassTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         screen = LockPubScreen(nullptr);
         visual_info = GetVisualInfoA(screen, nullptr);
@@ -76,22 +80,18 @@ TEST_F(ImageClassTest, NewObjectNeedsTheVisualInfo) {
 // One instance draws every button, each state at its own place; states other than selected
 // draw the face at rest, and nothing is drawn outside the box.
 TEST_F(ImageClassTest, FaceAtRestPixelByPixel) {
-    const std::pair<ULONG, int (*)(char)> states[] = {
-        {IDS_SELECTED, PressedPen}, {IDS_NORMAL, RestPen}, {IDS_SELECTED, PressedPen},
-        {IDS_DISABLED, RestPen},    {IDS_INACTIVENORMAL, RestPen}};
+    const std::pair<ULONG, int (*)(char)> states[] = {{IDS_SELECTED, PressedPen},
+                                                      {IDS_NORMAL, RestPen},
+                                                      {IDS_SELECTED, PressedPen},
+                                                      {IDS_DISABLED, RestPen},
+                                                      {IDS_INACTIVENORMAL, RestPen}};
     pt::TestRastPort rp(60, 120);
-    for (int i = 0; i < 5; ++i) DrawImageState(&rp.rp, image, 30, 20 * i + 10, states[i].first, GetScreenDrawInfo(screen));
+    for (int i = 0; i < 5; ++i)
+        DrawImageState(&rp.rp, image, 30, 20 * i + 10, states[i].first, GetScreenDrawInfo(screen));
     for (int i = 0; i < 5; ++i) ExpectFace(rp, 30, 20 * i + 10, states[i].second);
     EXPECT_EQ(rp.PenAt(29, 10), -1);
     EXPECT_EQ(rp.PenAt(50, 23), -1);
     EXPECT_EQ(rp.PenAt(30, 9), -1);
-}
-
-TEST_F(ImageClassTest, OtherMethodsGoToTheSuperclass) {
-    Msg_ unknown{0x203};  // IM_HITTEST
-    EXPECT_EQ(DoMethodA(image, &unknown), 0u);
-    EXPECT_EQ(DoSuperMethodA(nullptr, image, &unknown), 0u);
-    EXPECT_EQ(DoSuperMethodA(cl, nullptr, &unknown), 0u);
 }
 
 }  // namespace
