@@ -1,6 +1,5 @@
 // The main window: start-up and teardown, the gadgets' rules for typed values and check boxes,
 // the file buttons with their memories, the menu, and numbers in the "C" form under any locale.
-#include <QMenuBar>
 #include <clocale>
 
 #include "tests/ui/ui_test_support.hpp"
@@ -12,26 +11,7 @@ namespace {
 class MainWindowTest : public UiTest {};
 
 TEST_F(MainWindowTest, StartUpShowsTheDefaultsAndTheQuitQuestionEndsIt) {
-    Run({Windows(), Snap(), Step([] {
-             QWidget* top = pt::WindowWidget(VEXOWnd);
-             for (int id : {GD_particle_object, GD_generate, GD_get_scene}) {
-                 const QRect r = pt::GadgetWidget(kMain[id])->geometry();
-                 Note("gadget at " + std::to_string(r.x()) + "," + std::to_string(r.y()) + " size " +
-                      std::to_string(r.width()) + "x" + std::to_string(r.height()));
-             }
-             // The menu bar is a part of the main window, not a window of its own.
-             QMenuBar* bar = top->findChild<QMenuBar*>();
-             ASSERT_NE(bar, nullptr);
-             EXPECT_EQ(bar->window(), top);
-             for (QAction* menu : bar->actions()) {
-                 for (QAction* item : menu->menu()->actions()) {
-                     Note("menu " + menu->text().toStdString() + ": " + item->text().toStdString() + " " +
-                          item->shortcut().toString().toStdString());
-                 }
-             }
-         }),
-         Quit(), Quit()},
-        {kCancel, kOk});
+    Script("startup");
     EXPECT_EQ(VEXOWnd, nullptr);
     EXPECT_EQ(VEXOGList, nullptr);
     EXPECT_EQ(Scr, nullptr);
@@ -59,37 +39,15 @@ TEST_F(MainWindowTest, TypedPathsAreTestedBeforeTheyAreStored) {
 
 TEST_F(MainWindowTest, FileButtonsRememberWhereTheUserWas) {
     Script("file_buttons");
-    EXPECT_EQ(overwrite_confirmed, D() + "/old.lws");
+    EXPECT_EQ(overwrite_confirmed, dir.str("old.lws"));
 }
 
 TEST_F(MainWindowTest, MenuCommands) {
     Script("menu_commands");
-    // About then Quit in one menu operation, and Quit then About: the last decides.
-    for (const auto& [first, second] : {std::pair{3, 5}, std::pair{5, 3}}) {
-        std::deque<Step> steps = {Step([first = first, second = second] {
-            ItemAddress(VEXOMenus, FULLMENUNUM(0, first, NOSUB))->NextSelect = FULLMENUNUM(0, second, NOSUB);
-            pt::PostMessage(VEXOWnd, IDCMP_MENUPICK, FULLMENUNUM(0, first, NOSUB), nullptr);
-        })};
-        if (first == 5) steps.push_back(Quit());  // About came last and returned 0: the loop goes on
-        Run(steps, {kOk, kOk, kOk});
-    }
 }
 
 TEST_F(MainWindowTest, RefreshRedrawsTheDecorationAndZoomSwitchesSize) {
-    Run({Step([] {
-             SetAPen(VEXOWnd->RPort, 3);
-             RectFill(VEXOWnd->RPort, 0, 0, VEXOWnd->Width - 1, VEXOWnd->Height - 1);
-             pt::PostMessage(VEXOWnd, IDCMP_REFRESHWINDOW, 0, nullptr);
-         }),
-         Step([] {
-             const int x0 = VEXOWnd->BorderLeft, y0 = VEXOWnd->BorderTop;
-             EXPECT_EQ(pt::WindowPenAt(VEXOWnd, x0 + 12, y0 + 284), 1);   // recessed box: dark top-left
-             EXPECT_EQ(pt::WindowPenAt(VEXOWnd, x0 + 14, y0 + 11), 2);    // raised box: light top-left
-             EXPECT_EQ(pt::WindowPenAt(VEXOWnd, x0 + 100, y0 + 150), 3);  // the fill inside is not erased
-             ZipWindow(VEXOWnd);
-         }),
-         Windows(), Step([] { ZipWindow(VEXOWnd); }), Windows(), Quit()},
-        {kOk});
+    Script("refresh_and_zoom");
 }
 
 TEST_F(MainWindowTest, NumbersIgnoreTheSystemLocale) {

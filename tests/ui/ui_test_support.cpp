@@ -1,34 +1,39 @@
 #include "tests/ui/ui_test_support.hpp"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QTest>
 #include <QTimer>
 #include <csignal>
+#include <deque>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <sstream>
 
 #include "prefs/settings_text.hpp"
 #include "ui/file_memory.hpp"
 #include "ui/platform/break_signal.hpp"
+#include "ui/preview_window.hpp"
 
 namespace vexo::uitest {
 namespace {
 
 std::string transcript, folder;
 std::map<std::string, std::string> last_seen;  // what the last snapshots showed
-std::size_t requesters_seen = 0, files_seen = 0, lists_seen = 0, activations_seen = 0, libraries_seen = 0;
+std::size_t noted[5];  // the file, list and message requesters, activations and library calls noted
 
-// Each record kind since the last call.
 template <typename T, typename F>
 void Flush(const std::vector<T>& records, std::size_t& seen, F write) {
     for (; seen < records.size(); ++seen) write(records[seen]);
 }
 
 void FlushRecords() {
-    Flush(pt::FileRequests(), files_seen, [](const pt::FileRequestRecord& f) {
+    Flush(pt::FileRequests(), noted[0], [](const pt::FileRequestRecord& f) {
         std::string pattern = f.pattern.substr(0, 8);  // the scene formats depend on the installed importer
         for (const char* e : {"|dae|", "|fbx|", "|glb|", "|gltf|"})
             pattern += f.pattern.find(e) != std::string::npos ? e : "";
@@ -39,18 +44,18 @@ void FlushRecords() {
           << f.width << "x" << f.height;
         Note(s.str());
     });
-    Flush(pt::ListRequests(), lists_seen, [](const pt::ListRequestRecord& l) {
+    Flush(pt::ListRequests(), noted[1], [](const pt::ListRequestRecord& l) {
         std::string entries;
         for (const auto& e : l.entries) entries += " " + e;
         Note("list requester \"" + l.title + "\" \"" + l.text + "\" entries" + entries);
     });
-    Flush(pt::Requesters(), requesters_seen, [](const pt::RequesterRecord& r) {
+    Flush(pt::Requesters(), noted[2], [](const pt::RequesterRecord& r) {
         std::string text = "requester \"" + r.title + "\" [" + r.buttons + "]\n| ";
         for (char c : r.text) text += c == '\n' ? std::string("\n| ") : std::string(1, c);
         Note(text);
     });
-    Flush(pt::Activations(), activations_seen, [](const std::string& a) { Note("activated " + a); });
-    Flush(pt::LibraryLog(), libraries_seen, [](const std::string& l) { Note("library " + l); });
+    Flush(pt::Activations(), noted[3], [](const std::string& a) { Note("activated " + a); });
+    Flush(pt::LibraryLog(), noted[4], [](const std::string& l) { Note("library " + l); });
 }
 
 struct NamedWindow {
@@ -84,27 +89,121 @@ const NamedWindow& WindowNamed(const std::string& name) {
     return kWindows[0];
 }
 
-// "main.velocity" or "scene.2": the window's gadget array and the gadget's number.
-std::pair<Gadget**, int> GadgetNamed(const std::string& ref) {
-    const NamedWindow& w = WindowNamed(ref.substr(0, ref.find('.')));
-    for (int id = 0; id < w.count; ++id) {
-        if (Name(w, id) == ref) return {w.gadgets, id};
-    }
-    ADD_FAILURE() << "no gadget " << ref;
-    return {w.gadgets, 0};
-}
-
-void Snapshot() {
-    std::vector<std::pair<std::string, std::string>> now;
+// Every gadget of the open windows with its name, for `visit` to look at.
+void ForEachGadget(const std::function<void(const std::string&, Gadget*)>& visit) {
     for (const NamedWindow& w : kWindows) {
         for (int id = 0; *w.window != nullptr && id < w.count; ++id) {
-            Gadget* g = w.gadgets[id];
-            if (g == nullptr || pt::GadgetWidget(g) == nullptr) continue;
-            now.emplace_back(Name(w, id), "'" + Shown(g) + "'" +
-                                              (pt::GadgetWidget(g)->isEnabled() ? "" : " disabled") +
-                                              ((g->Flags & platform::GFLG_SELECTED) != 0 ? " ticked" : ""));
+            if (w.gadgets[id] != nullptr && pt::GadgetWidget(w.gadgets[id]) != nullptr)
+                visit(Name(w, id), w.gadgets[id]);
         }
     }
+}
+
+std::string Shown(Gadget* gadget) {
+    auto* field = qobject_cast<QLineEdit*>(pt::GadgetWidget(gadget));
+    return field != nullptr ? field->text().toStdString() : std::string();
+}
+
+std::size_t Blocks(const std::string& scene) {
+    std::size_t blocks = 0;
+    for (std::size_t at = 0; (at = scene.find("ShadowOptions 2\n\n", at)) != std::string::npos; ++at)
+        ++blocks;
+    return blocks;
+}
+
+bool BarShowsPass(int pass, int passes) {
+    const int l = VEXOcreatingWnd->BorderLeft, t = VEXOcreatingWnd->BorderTop;
+    return pt::WindowPenAt(VEXOcreatingWnd, l + 8 + 233 * pass / passes, t + 22) == 3;
+}
+
+// "\n", "\t" and "\e" for the characters, "{c*N}" for N times c.
+std::string Expand(std::string text) {
+    for (std::size_t at = 0; (at = text.find('\\', at)) != std::string::npos && at + 1 < text.size(); ++at) {
+        const char c = text[at + 1];
+        text.replace(at, 2, 1, c == 'n' ? '\n' : c == 't' ? '\t' : c == 'e' ? '\x1b' : c);
+    }
+    for (std::size_t at = 0; (at = text.find('{', at)) != std::string::npos; ++at) {
+        const std::size_t end = text.find('}', at);
+        if (end == std::string::npos || at + 3 >= end || text[at + 2] != '*') continue;
+        text.replace(at, end - at + 1,
+                     std::string(std::stoul(text.substr(at + 3, end - at - 3)), text[at + 1]));
+    }
+    return text;
+}
+
+// A script command's words: the first, the (expanded) text after it, and all of them.
+struct Args {
+    explicit Args(const std::string& all) : all(all) {
+        std::istringstream(all) >> a;
+        text = all.find(' ') == std::string::npos ? "" : Expand(all.substr(all.find(' ') + 1));
+    }
+    std::filesystem::path path() const { return std::filesystem::path(folder) / a; }
+    Window* window() const { return *WindowNamed(a).window; }
+    // "main.velocity" or "scene.2", looked up when the step runs.
+    Gadget* gadget() const {
+        const NamedWindow& w = WindowNamed(a.substr(0, a.find('.')));
+        for (int id = 0; id < w.count; ++id) {
+            if (Name(w, id) == a) return w.gadgets[id];
+        }
+        ADD_FAILURE() << "no gadget " << a;
+        return w.gadgets[0];
+    }
+    int number() const { return std::stoi(text); }
+    std::string all, a, text;
+};
+
+void Do(const std::string& command, const std::string& args);
+
+// Runs the command once `ready` holds during the next generation, from inside the progress
+// window's event processing, as a person's click or key would arrive.
+void AtPass(const Args& x, bool first_pass) {
+    std::istringstream in(x.all);
+    int pass = 0, passes = 0;
+    std::string command, rest;
+    in >> pass;
+    if (first_pass) passes = pass;
+    if (!first_pass) in >> passes;
+    in >> command;
+    std::getline(in >> std::ws, rest);
+    auto ticks = std::make_shared<int>(0);  // in the first pass: two ticks in a row between two bars
+    const std::function<bool()> ready = [=] {
+        if (!first_pass) return BarShowsPass(pass, passes);
+        *ticks = BarShowsPass(0, passes) && !BarShowsPass(1, passes) ? *ticks + 1 : 0;
+        return *ticks >= 2;
+    };
+    auto* timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, [timer, ready, command, rest] {
+        if (VEXOcreatingWnd == nullptr || !ready()) return;
+        Do(command, rest);
+        timer->stop();
+        timer->deleteLater();
+    });
+    timer->start(0);
+}
+
+void Type(const Args& x, bool enter) {
+    auto* field = qobject_cast<QLineEdit*>(pt::GadgetWidget(x.gadget()));
+    ASSERT_NE(field, nullptr) << x.a << " is not a text field";
+    field->window()->activateWindow();
+    field->setFocus();
+    field->selectAll();
+    QTest::keyClick(field, Qt::Key_Backspace);
+    // Keys cannot carry control characters; such text arrives as a paste would bring it.
+    if (HasControlCharacter(x.text)) {
+        field->setText(QString::fromStdString(x.text));
+    } else {
+        QTest::keyClicks(field, QString::fromStdString(x.text));
+    }
+    if (enter) QTest::keyClick(field, Qt::Key_Return);
+}
+
+// The gadgets and settings changed since the last snapshot.
+void Snapshot() {
+    std::vector<std::pair<std::string, std::string>> now;
+    ForEachGadget([&](const std::string& name, Gadget* g) {
+        now.emplace_back(name, "'" + Shown(g) + "'" + (pt::GadgetWidget(g)->isEnabled() ? "" : " disabled") +
+                                   ((g->Flags & platform::GFLG_SELECTED) != 0 ? " ticked" : ""));
+    });
     std::istringstream lines(FormatSettings(current_prefs));
     for (std::string line; std::getline(lines, line);) {
         now.emplace_back(line.substr(0, line.find('=')), line.substr(line.find('=') + 1));
@@ -135,6 +234,36 @@ void NoteWindows() {
          std::to_string(pt::VisualInfosOutstanding()));
 }
 
+// Every text the open windows show, placeholders included, in the order of their titles.
+void NoteTexts() {
+    QWidgetList tops = QApplication::topLevelWidgets();
+    std::sort(tops.begin(), tops.end(),
+              [](QWidget* a, QWidget* b) { return a->windowTitle() < b->windowTitle(); });
+    for (QWidget* top : tops) {
+        for (QWidget* w : top->isVisible() ? top->findChildren<QWidget*>() : QList<QWidget*>{}) {
+            QString shown = w->toolTip();
+            if (auto* label = qobject_cast<QLabel*>(w)) shown += label->text();
+            if (auto* button = qobject_cast<QAbstractButton*>(w)) shown += button->text();
+            if (auto* field = qobject_cast<QLineEdit*>(w)) shown += field->placeholderText();
+            if (!shown.isEmpty())
+                Note(top->windowTitle().toStdString() + " shows \"" + shown.toStdString() + "\"");
+        }
+    }
+}
+
+// The window the menu bar belongs to, and every menu item with its shortcut.
+void NoteMenus() {
+    const auto* bar = pt::WindowWidget(VEXOWnd)->findChild<QMenuBar*>();
+    ASSERT_NE(bar, nullptr) << "the menu bar is not a part of the main window";
+    Note("menu bar in \"" + bar->window()->windowTitle().toStdString() + "\"");
+    for (QAction* menu : bar->actions()) {
+        for (QAction* item : menu->menu()->actions()) {
+            Note("menu " + menu->text().toStdString() + ": " + item->text().toStdString() + " " +
+                 item->shortcut().toString().toStdString());
+        }
+    }
+}
+
 void NoteFile(const std::filesystem::path& path) {
     if (!std::filesystem::exists(path)) return Note(path.filename().string() + ": none");
     const std::string bytes = ReadFile(path);
@@ -142,34 +271,122 @@ void NoteFile(const std::filesystem::path& path) {
          (Blocks(bytes) > 0 ? std::to_string(Blocks(bytes)) + " blocks" : "\"" + bytes.substr(0, 40) + "\""));
 }
 
-bool BarShowsPass(int pass, int passes) {
-    const int l = VEXOcreatingWnd->BorderLeft, t = VEXOcreatingWnd->BorderTop;
-    return pt::WindowPenAt(VEXOcreatingWnd, l + 8 + 233 * pass / passes, t + 22) == 3;
+// note-partial NAME LEAST ALL: complete blocks, at least LEAST, not all.
+void NotePartial(const Args& x) {
+    const std::string bytes = ReadFile(x.path());
+    const std::size_t n = Blocks(bytes), least = std::stoul(x.text),
+                      all = std::stoul(x.text.substr(x.text.find(' ')));
+    Note(n >= least && n < all && bytes.ends_with("ShadowOptions 2\n\n") ? "partial scene as expected"
+                                                                         : std::to_string(n) + " blocks");
 }
 
-// "\n", "\t" and "\e" for the characters, "{c*N}" for N times c.
-std::string Expand(std::string text) {
-    for (std::size_t at = 0; (at = text.find('\\', at)) != std::string::npos && at + 1 < text.size(); ++at) {
-        const char c = text[at + 1];
-        text.replace(at, 2, 1, c == 'n' ? '\n' : c == 't' ? '\t' : c == 'e' ? '\x1b' : c);
-    }
-    for (std::size_t at = 0; (at = text.find('{', at)) != std::string::npos; ++at) {
-        const std::size_t end = text.find('}', at);
-        if (end == std::string::npos || at + 3 >= end || text[at + 2] != '*') continue;
-        text.replace(at, end - at + 1,
-                     std::string(std::stoul(text.substr(at + 3, end - at - 3)), text[at + 1]));
-    }
-    return text;
+void Click(QWidget* widget) {
+    ASSERT_NE(widget, nullptr);
+    QTest::mouseClick(widget, Qt::LeftButton, Qt::NoModifier,
+                      QPoint(widget->width() / 2, widget->height() / 2));
+}
+
+const std::map<std::string, std::function<void(const Args&)>> kCommands = {
+    {"type", [](const Args& x) { Type(x, true); }},
+    {"typeonly", [](const Args& x) { Type(x, false); }},
+    {"key",
+     [](const Args& x) {
+         const Qt::Key key = x.text == "Tab"       ? Qt::Key_Tab
+                             : x.text == "Backtab" ? Qt::Key_Backtab
+                                                   : Qt::Key_Return;
+         QTest::keyClick(pt::GadgetWidget(x.gadget()), key,
+                         key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier);
+     }},
+    {"click", [](const Args& x) { Click(pt::GadgetWidget(x.gadget())); }},
+    {"choose", [](const Args& x) { pt::ClickMxEntry(x.gadget(), x.number()); }},
+    {"close", [](const Args& x) { pt::WindowWidget(x.window())->close(); }},
+    {"quit", [](const Args&) { pt::WindowWidget(VEXOWnd)->close(); }},
+    {"refresh", [](const Args& x) { pt::PostMessage(x.window(), IDCMP_REFRESHWINDOW, 0, nullptr); }},
+    {"menu",
+     [](const Args& x) {
+         QAction* action = pt::MenuAction(VEXOWnd, x.text.empty() ? 0 : x.number(), std::stoi(x.a));
+         ASSERT_NE(action, nullptr);
+         action->trigger();
+     }},
+    {"menu-pair",  // two items of the first menu picked in one menu operation
+     [](const Args& x) {
+         const UWORD first = FULLMENUNUM(0, std::stoi(x.a), NOSUB);
+         ItemAddress(VEXOMenus, first)->NextSelect = FULLMENUNUM(0, x.number(), NOSUB);
+         pt::PostMessage(VEXOWnd, IDCMP_MENUPICK, first, nullptr);
+     }},
+    {"snap", [](const Args&) { Snapshot(); }},
+    {"windows", [](const Args&) { NoteWindows(); }},
+    {"texts", [](const Args&) { NoteTexts(); }},
+    {"menus", [](const Args&) { NoteMenus(); }},
+    {"focus",
+     [](const Args&) {
+         ForEachGadget([](const std::string& name, Gadget* g) {
+             if (pt::GadgetWidget(g) == QApplication::focusWidget()) Note("focus " + name);
+         });
+     }},
+    {"place",
+     [](const Args& x) {
+         const QRect r = pt::GadgetWidget(x.gadget())->geometry();
+         Note("gadget at " + std::to_string(r.x()) + "," + std::to_string(r.y()) + " size " +
+              std::to_string(r.width()) + "x" + std::to_string(r.height()));
+     }},
+    {"pens",  // pens WINDOW X,Y...: the pens at places inside the window's border
+     [](const Args& x) {
+         Window* w = x.window();
+         std::istringstream in(x.text);
+         std::string pens = "pens";
+         for (int px, py; in >> px && in.ignore() && in >> py;)
+             pens += " " + std::to_string(pt::WindowPenAt(w, w->BorderLeft + px, w->BorderTop + py));
+         Note(pens);
+     }},
+    {"fill",
+     [](const Args& x) {
+         SetAPen(x.window()->RPort, x.number());
+         RectFill(x.window()->RPort, 0, 0, x.window()->Width - 1, x.window()->Height - 1);
+     }},
+    {"zip", [](const Args& x) { ZipWindow(x.window()); }},
+    {"preview",
+     [](const Args&) {
+         ASSERT_NE(ThePreviewWindow(), nullptr);
+         Note("preview \"" + ThePreviewWindow()->windowTitle().toStdString() + "\"" +
+              (ThePreviewWindow()->isVisible() ? " shown" : " hidden"));
+         ThePreviewWindow()->hide();
+     }},
+    {"idle", [](const Args&) {}},
+    {"sigint", [](const Args&) { std::raise(SIGINT); }},
+    {"dialogue", [](const Args&) { SetDialogueVals(0); }},
+    {"note-file", [](const Args& x) { NoteFile(x.path()); }},
+    {"note-partial", NotePartial},
+    {"write", [](const Args& x) { WriteFile(x.path(), x.text); }},
+    {"mkdir", [](const Args& x) { std::filesystem::create_directory(x.path()); }},
+    {"rm", [](const Args& x) { std::filesystem::remove(x.path()); }},
+    {"set",
+     [](const Args& x) {
+         const AssignResult r = AssignSetting(current_prefs, Expand(x.all));
+         if (!r.ok) Note("set refused: " + r.error);
+         SetDialogueVals(0);
+     }},
+    {"fail",
+     [](const Args& x) {
+         const std::map<std::string, std::function<void(int)>> fails = {
+             {"open", pt::FailNextOpenWindow},
+             {"lock", pt::FailNextLockPubScreen},
+             {"visual", pt::FailNextVisualInfo},
+             {"asl", pt::FailNextAslRequest},
+             {"alloc", pt::FailNextAllocMem},
+             {"gadget", pt::FailGadgetNumber},
+             {"asl-version", [](int n) { pt::SetLibraryVersion("asl.library", n); }}};
+         fails.at(x.a)(x.text.empty() ? 1 : x.number());
+     }},
+    {"at-pass", [](const Args& x) { AtPass(x, false); }},
+    {"in-first-pass", [](const Args& x) { AtPass(x, true); }},
+};
+
+void Do(const std::string& command, const std::string& args) {
+    kCommands.at(command)(Args(args));
 }
 
 }  // namespace
-
-std::size_t Blocks(const std::string& scene) {
-    std::size_t blocks = 0;
-    for (std::size_t at = 0; (at = scene.find("ShadowOptions 2\n\n", at)) != std::string::npos; ++at)
-        ++blocks;
-    return blocks;
-}
 
 void Note(const std::string& line) {
     std::string text = line;
@@ -189,8 +406,8 @@ void UiTest::SetUp() {
     whole_path[0] = '\0';
     transcript.clear();
     last_seen.clear();
-    requesters_seen = files_seen = lists_seen = activations_seen = libraries_seen = 0;
-    folder = D();
+    std::fill(std::begin(noted), std::end(noted), 0);
+    folder = dir.path("x").parent_path().string();
 }
 
 void UiTest::TearDown() {
@@ -207,132 +424,16 @@ void UiTest::TearDown() {
         transcript, std::string("ui/") + info->test_suite_name() + "." + info->name() + ".txt"));
 }
 
-void UiTest::Run(std::deque<Step> steps, std::deque<long> answers, std::deque<pt::FileChoice> files) {
-    for (Step& step : steps) {
-        step = [step] {
-            FlushRecords();
-            step();
-        };
-    }
-    pt::AnswerRequesters(std::move(answers));
-    pt::AnswerFileRequesters(std::move(files));
-    pt::ScriptSteps(std::move(steps));
-    EXPECT_EQ(VexoMain(), 0);
-    EXPECT_EQ(pt::StepsLeft(), 0u) << "the program ended before the script did";
-    FlushRecords();
-    Note("-- ended");
-}
-
+// Commands before a run's first step that change files, failures or settings act at once.
 void UiTest::Script(const std::string& name) {
     std::istringstream script(ReadFile(vexo::testing::DataDir() / "ui" / (name + ".script")));
-    std::deque<Step> steps;
+    std::deque<std::function<void()>> steps;
     std::deque<long> answers, lists;
     std::deque<pt::FileChoice> files;
-    // One command of the script as a step; commands before the first step of a run act at once.
-    std::function<Step(const std::string&, const std::string&)> command =
-        [&](const std::string& cmd, const std::string& rest) -> Step {
-        std::istringstream in(rest);
-        std::string a, b;
-        in >> a;
-        const std::string text =
-            rest.find(' ') == std::string::npos ? "" : Expand(rest.substr(rest.find(' ') + 1));
-        const std::filesystem::path path = dir.path(a);
-        if (cmd == "type" || cmd == "typeonly")
-            return Type(GadgetNamed(a).first, GadgetNamed(a).second, text, cmd == "type");
-        if (cmd == "click") return Click(GadgetNamed(a).first, GadgetNamed(a).second);
-        if (cmd == "key") {
-            const int key = text == "Tab"       ? Qt::Key_Tab
-                            : text == "Backtab" ? Qt::Key_Backtab
-                                                : Qt::Key_Return;
-            const auto [gadgets, id] = GadgetNamed(a);
-            return [gadgets, id, key] {
-                QTest::keyClick(pt::GadgetWidget(gadgets[id]), static_cast<Qt::Key>(key),
-                                key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier);
-            };
-        }
-        if (cmd == "choose") {
-            const auto [gadgets, id] = GadgetNamed(a);
-            return [gadgets, id, text] { pt::ClickMxEntry(gadgets[id], std::stoi(text)); };
-        }
-        if (cmd == "close") return CloseWindowOf(WindowNamed(a).window);
-        if (cmd == "refresh") {
-            Window** w = WindowNamed(a).window;
-            return [w] { pt::PostMessage(*w, IDCMP_REFRESHWINDOW, 0, nullptr); };
-        }
-        if (cmd == "menu") return PickMenu(std::stoi(a), text.empty() ? 0 : std::stoi(text));
-        if (cmd == "quit") return Quit();
-        if (cmd == "snap") return Snapshot;
-        if (cmd == "windows") return NoteWindows;
-        if (cmd == "idle") return [] {};
-        if (cmd == "sigint") return [] { std::raise(SIGINT); };
-        if (cmd == "dialogue") return [] { SetDialogueVals(0); };
-        if (cmd == "note-file") return [path] { NoteFile(path); };
-        if (cmd == "note-partial") {  // note-partial NAME LEAST ALL: complete blocks, at least LEAST, not all
-            const std::size_t least = std::stoul(text), all = std::stoul(text.substr(text.find(' ')));
-            return [path, least, all] {
-                const std::string bytes = ReadFile(path);
-                const std::size_t n = Blocks(bytes);
-                Note(n >= least && n < all && bytes.ends_with("ShadowOptions 2\n\n")
-                         ? "partial scene as expected"
-                         : std::to_string(n) + " blocks");
-            };
-        }
-        if (cmd == "write") return [path, text] { WriteFile(path, text); };
-        if (cmd == "mkdir") return [path] { std::filesystem::create_directory(path); };
-        if (cmd == "rm") return [path] { std::filesystem::remove(path); };
-        if (cmd == "set") {
-            return [rest] {
-                const AssignResult r = AssignSetting(current_prefs, Expand(rest));
-                if (!r.ok) Note("set refused: " + r.error);
-                SetDialogueVals(0);
-            };
-        }
-        if (cmd == "focus") {
-            return [] {
-                for (const NamedWindow& w : kWindows) {
-                    for (int id = 0; *w.window != nullptr && id < w.count; ++id) {
-                        if (w.gadgets[id] != nullptr &&
-                            pt::GadgetWidget(w.gadgets[id]) == QApplication::focusWidget())
-                            Note("focus " + Name(w, id));
-                    }
-                }
-            };
-        }
-        if (cmd == "fail") {
-            const int n = text.empty() ? 1 : std::stoi(text);
-            const std::map<std::string, std::function<void()>> fails = {
-                {"open", [n] { pt::FailNextOpenWindow(n); }},
-                {"lock", [n] { pt::FailNextLockPubScreen(n); }},
-                {"visual", [n] { pt::FailNextVisualInfo(n); }},
-                {"asl", [n] { pt::FailNextAslRequest(n); }},
-                {"alloc", [n] { pt::FailNextAllocMem(n); }},
-                {"gadget", [n] { pt::FailGadgetNumber(n); }},
-                {"asl-version", [n] { pt::SetLibraryVersion("asl.library", n); }}};
-            return fails.at(a);
-        }
-        if (cmd == "at-pass" || cmd == "in-first-pass") {  // at-pass P N COMMAND, in-first-pass N COMMAND
-            if (cmd == "at-pass") in >> b;
-            std::string inner, inner_rest;
-            in >> inner;
-            std::getline(in >> std::ws, inner_rest);
-            const int pass = std::stoi(a), passes = std::stoi(b.empty() ? a : b);
-            auto ticks = std::make_shared<int>(0);  // in the first pass: two ticks in a row between two bars
-            return When(cmd == "at-pass" ? std::function<bool()>([=] { return BarShowsPass(pass, passes); })
-                                         : [=] {
-                                               *ticks = BarShowsPass(0, passes) && !BarShowsPass(1, passes)
-                                                            ? *ticks + 1
-                                                            : 0;
-                                               return *ticks >= 2;
-                                           },
-                        command(inner, inner_rest));
-        }
-        ADD_FAILURE() << "unknown command " << cmd;
-        return [] {};
-    };
     for (std::string line; std::getline(script, line);) {
         if (line.empty() || line[0] == '#') continue;
         std::replace(line.begin(), line.end(), '\r', ' ');
-        for (std::size_t at; (at = line.find("$DIR")) != std::string::npos;) line.replace(at, 4, D());
+        for (std::size_t at; (at = line.find("$DIR")) != std::string::npos;) line.replace(at, 4, folder);
         const std::string cmd = line.substr(0, line.find(' '));
         const std::string rest = line.find(' ') == std::string::npos ? "" : line.substr(line.find(' ') + 1);
         std::istringstream in(rest);
@@ -345,90 +446,32 @@ void UiTest::Script(const std::string& name) {
                                                : pt::FileChoice{false, Expand(drawer), Expand(file)});
         } else if (cmd == "reset") {
             pt::Reset();
-            requesters_seen = files_seen = lists_seen = activations_seen = libraries_seen = 0;
+            std::fill(std::begin(noted), std::end(noted), 0);
             current_prefs = DefaultSettings();
         } else if (cmd == "note") {
             Note(rest);
         } else if (cmd == "run") {
-            pt::AnswerListRequesters(lists);
-            Run(std::exchange(steps, {}), std::exchange(answers, {}), std::exchange(files, {}));
-            lists.clear();
-        } else if (Step step = command(cmd, rest);
-                   steps.empty() &&
+            pt::AnswerRequesters(std::exchange(answers, {}));
+            pt::AnswerFileRequesters(std::exchange(files, {}));
+            pt::AnswerListRequesters(std::exchange(lists, {}));
+            pt::ScriptSteps(std::exchange(steps, {}));
+            EXPECT_EQ(VexoMain(), 0);
+            EXPECT_EQ(pt::StepsLeft(), 0u) << "the program ended before the script did";
+            FlushRecords();
+            Note("-- ended");
+        } else if (kCommands.count(cmd) == 0) {
+            ADD_FAILURE() << "unknown command " << cmd;
+        } else if (steps.empty() &&
                    (cmd == "write" || cmd == "mkdir" || cmd == "rm" || cmd == "fail" || cmd == "set")) {
-            step();
+            Do(cmd, rest);
         } else {
-            steps.push_back(step);
+            steps.push_back([cmd, rest] {
+                FlushRecords();
+                Do(cmd, rest);
+            });
         }
     }
     EXPECT_TRUE(steps.empty()) << "steps after the last run";
-}
-
-Step Snap() {
-    return Snapshot;
-}
-Step Windows() {
-    return NoteWindows;
-}
-
-Step Type(Gadget** gadgets, int id, const std::string& text, bool enter) {
-    return [gadgets, id, text, enter] {
-        auto* field = qobject_cast<QLineEdit*>(pt::GadgetWidget(gadgets[id]));
-        ASSERT_NE(field, nullptr) << "gadget " << id << " is not a text field";
-        field->window()->activateWindow();
-        field->setFocus();
-        field->selectAll();
-        QTest::keyClick(field, Qt::Key_Backspace);
-        // Keys cannot carry control characters; such text arrives as a paste would bring it.
-        if (HasControlCharacter(text)) {
-            field->setText(QString::fromStdString(text));
-        } else {
-            QTest::keyClicks(field, QString::fromStdString(text));
-        }
-        if (enter) QTest::keyClick(field, Qt::Key_Return);
-    };
-}
-
-Step Click(Gadget** gadgets, int id) {
-    return [gadgets, id] {
-        QWidget* widget = pt::GadgetWidget(gadgets[id]);
-        ASSERT_NE(widget, nullptr);
-        QTest::mouseClick(widget, Qt::LeftButton, Qt::NoModifier,
-                          QPoint(widget->width() / 2, widget->height() / 2));
-    };
-}
-
-Step CloseWindowOf(Window** window) {
-    return [window] {
-        ASSERT_NE(*window, nullptr);
-        pt::WindowWidget(*window)->close();
-    };
-}
-
-Step PickMenu(int item, int menu) {
-    return [item, menu] {
-        QAction* action = pt::MenuAction(VEXOWnd, menu, item);
-        ASSERT_NE(action, nullptr);
-        action->trigger();
-    };
-}
-
-Step When(std::function<bool()> ready, Step action) {
-    return [ready, action] {
-        auto* timer = new QTimer;
-        QObject::connect(timer, &QTimer::timeout, [timer, ready, action] {
-            if (VEXOcreatingWnd == nullptr || !ready()) return;
-            action();
-            timer->stop();
-            timer->deleteLater();
-        });
-        timer->start(0);
-    };
-}
-
-std::string Shown(Gadget* gadget) {
-    auto* field = qobject_cast<QLineEdit*>(pt::GadgetWidget(gadget));
-    return field != nullptr ? field->text().toStdString() : std::string();
 }
 
 }  // namespace vexo::uitest
