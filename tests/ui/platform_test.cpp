@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 
@@ -20,56 +21,44 @@ namespace {
 
 namespace pt = vexo::platform::testing;
 
+// A window with a string gadget, a check box, a radio choice and an image-less button.
 struct OpenedWindow {
-    Gadget* glist = nullptr;
-    Gadget* gadgets[4] = {};
-    Window* window = nullptr;
+    explicit OpenedWindow(ULONG idcmp) {
+        static const char* choices[] = {"One", "Two", "Three", nullptr};
+        const NewGadget ng[] = {
+            {20, 20, 100, 14, "Name", nullptr, 0, PLACETEXT_LEFT, nullptr, nullptr},
+            {20, 40, 26, 11, "Tick", nullptr, 1, PLACETEXT_RIGHT, nullptr, nullptr},
+            {20, 60, 17, 9, nullptr, nullptr, 2, PLACETEXT_RIGHT, nullptr, nullptr},
+            {20, 100, 60, 18, "Go", nullptr, 3, PLACETEXT_IN, nullptr, nullptr},
+        };
+        const TagItem string_tags[] = {
+            {GTST_String, reinterpret_cast<IPTR>("start")}, {GTST_MaxChars, 20}, {TAG_DONE, 0}};
+        const TagItem mx_tags[] = {
+            {GTMX_Labels, reinterpret_cast<IPTR>(choices)}, {GTMX_Spacing, 2}, {TAG_DONE, 0}};
+        const TagItem none[] = {{TAG_DONE, 0}};
+        const std::pair<ULONG, const TagItem*> kinds[] = {
+            {STRING_KIND, string_tags}, {CHECKBOX_KIND, none}, {MX_KIND, mx_tags}, {BUTTON_KIND, none}};
+        Gadget* g = CreateContext(&glist);
+        for (int i = 0; i < 4; ++i)
+            gadgets[i] = g = CreateGadgetA(kinds[i].first, g, &ng[i], kinds[i].second);
+        const TagItem tags[] = {{WA_Left, 10},
+                                {WA_Top, 20},
+                                {WA_Width, 200},
+                                {WA_Height, 140},
+                                {WA_IDCMP, idcmp},
+                                {WA_Gadgets, reinterpret_cast<IPTR>(glist)},
+                                {WA_Title, reinterpret_cast<IPTR>("Test")},
+                                {TAG_DONE, 0}};
+        window = OpenWindowTagList(nullptr, tags);
+    }
     ~OpenedWindow() {
         if (window != nullptr) CloseWindow(window);
         FreeGadgets(glist);
     }
+    Gadget* glist = nullptr;
+    Gadget* gadgets[4] = {};
+    Window* window = nullptr;
 };
-
-const char* kChoices[] = {"One", "Two", "Three", nullptr};
-
-// A window with a string gadget, a check box, a radio choice and an image-less button.
-void Open(OpenedWindow& w, ULONG idcmp) {
-    Gadget* g = CreateContext(&w.glist);
-    const NewGadget ng[] = {
-        {20, 20, 100, 14, "Name", nullptr, 0, PLACETEXT_LEFT, nullptr, nullptr},
-        {20, 40, 26, 11, "Tick", nullptr, 1, PLACETEXT_RIGHT, nullptr, nullptr},
-        {20, 60, 17, 9, nullptr, nullptr, 2, PLACETEXT_RIGHT, nullptr, nullptr},
-        {20, 100, 60, 18, "Go", nullptr, 3, PLACETEXT_IN, nullptr, nullptr},
-    };
-    const TagItem string_tags[] = {
-        {GTST_String, reinterpret_cast<IPTR>("start")}, {GTST_MaxChars, 20}, {TAG_DONE, 0}};
-    const TagItem mx_tags[] = {
-        {GTMX_Labels, reinterpret_cast<IPTR>(kChoices)}, {GTMX_Spacing, 2}, {TAG_DONE, 0}};
-    const TagItem none[] = {{TAG_DONE, 0}};
-    w.gadgets[0] = g = CreateGadgetA(STRING_KIND, g, &ng[0], string_tags);
-    w.gadgets[1] = g = CreateGadgetA(CHECKBOX_KIND, g, &ng[1], none);
-    w.gadgets[2] = g = CreateGadgetA(MX_KIND, g, &ng[2], mx_tags);
-    w.gadgets[3] = g = CreateGadgetA(BUTTON_KIND, g, &ng[3], none);
-    const TagItem tags[] = {{WA_Left, 10},
-                            {WA_Top, 20},
-                            {WA_Width, 200},
-                            {WA_Height, 140},
-                            {WA_IDCMP, idcmp},
-                            {WA_Gadgets, reinterpret_cast<IPTR>(w.glist)},
-                            {WA_Title, reinterpret_cast<IPTR>("Test")},
-                            {TAG_DONE, 0}};
-    w.window = OpenWindowTagList(nullptr, tags);
-    ASSERT_NE(w.window, nullptr);
-}
-
-std::vector<std::tuple<ULONG, UWORD, void*>> Drain(Window* window) {
-    std::vector<std::tuple<ULONG, UWORD, void*>> got;
-    while (IntuiMessage* m = GT_GetIMsg(window->UserPort)) {
-        got.emplace_back(m->Class, m->Code, m->IAddress);
-        GT_ReplyIMsg(m);
-    }
-    return got;
-}
 
 class PlatformTest : public ::testing::Test {
   protected:
@@ -82,8 +71,8 @@ class PlatformTest : public ::testing::Test {
 TEST_F(PlatformTest, WidgetEventsBecomeTheMessagesAskedFor) {
     for (const ULONG idcmp :
          {IDCMP_GADGETUP | IDCMP_GADGETDOWN | IDCMP_CLOSEWINDOW, IDCMP_GADGETDOWN, ULONG{0}}) {
-        OpenedWindow w;
-        Open(w, idcmp == 0 ? IDCMP_GADGETUP | IDCMP_GADGETDOWN : idcmp);
+        OpenedWindow w(idcmp == 0 ? IDCMP_GADGETUP | IDCMP_GADGETDOWN : idcmp);
+        ASSERT_NE(w.window, nullptr);
         const TagItem off[] = {{GA_Disabled, 1}, {TAG_DONE, 0}};
         if (idcmp == 0)
             for (Gadget* g : w.gadgets) GT_SetGadgetAttrsA(g, w.window, nullptr, off);
@@ -100,10 +89,11 @@ TEST_F(PlatformTest, WidgetEventsBecomeTheMessagesAskedFor) {
         const ULONG port_bit = 1u << w.window->UserPort->mp_SigBit;
         EXPECT_EQ((FindTask(nullptr)->tc_SigRecvd & port_bit) != 0, idcmp != 0);
         std::string got;
-        for (const auto& [cls, code, address] : Drain(w.window)) {
-            int index = 0;
-            while (index < 4 && address != static_cast<void*>(w.gadgets[index])) ++index;
-            got += std::to_string(cls) + ":" + std::to_string(code) + ":" + std::to_string(index) + " ";
+        while (IntuiMessage* m = GT_GetIMsg(w.window->UserPort)) {
+            const int index = std::find(w.gadgets, w.gadgets + 4, m->IAddress) - w.gadgets;
+            got +=
+                std::to_string(m->Class) + ":" + std::to_string(m->Code) + ":" + std::to_string(index) + " ";
+            GT_ReplyIMsg(m);
         }
         const char* expected = idcmp == 0                  ? ""
                                : idcmp == IDCMP_GADGETDOWN ? "32:2:2 "
@@ -111,15 +101,14 @@ TEST_F(PlatformTest, WidgetEventsBecomeTheMessagesAskedFor) {
         EXPECT_EQ(got, expected);
         EXPECT_EQ((w.gadgets[1]->Flags & GFLG_SELECTED) != 0, idcmp != 0);
         EXPECT_EQ((w.gadgets[0]->Flags & GFLG_DISABLED) != 0, idcmp == 0);
-        if (idcmp != 0) {
-            EXPECT_STREQ(GadgetString(w.gadgets[0]), "typed");
-        }
+        EXPECT_STREQ(GadgetString(w.gadgets[0]), idcmp != 0 ? "typed" : "start");
         EXPECT_TRUE(pt::WindowWidget(w.window)->isVisible());
     }
 }
 
-TEST_F(PlatformTest, MessageRequesterNumbersTheButtons) {
-    // Answer the real modal box by pressing each button in turn.
+// The real modal boxes: each button of a message requester by its number, and a file
+// requester's drawer and file apart.
+TEST_F(PlatformTest, RealRequestersAnswer) {
     pt::UseRealRequesters();
     for (int press = 0; press < 3; ++press) {
         QTimer::singleShot(0, [press] {
@@ -133,18 +122,12 @@ TEST_F(PlatformTest, MessageRequesterNumbersTheButtons) {
         EasyStruct easy{20, 0, "Title", "Body", "Ok|Maybe|Cancel"};
         EXPECT_EQ(EasyRequestArgs(nullptr, &easy, nullptr, nullptr), press == 2 ? 0 : press + 1);
     }
-}
-
-TEST_F(PlatformTest, FileRequesterReturnsDrawerAndFileApart) {
     vexo::testing::TempDir dir;
     vexo::testing::WriteFile(dir.path("scene.lws"), "LWSC");
-    vexo::testing::WriteFile(dir.path("scene.lws.info"), "icon");
-    pt::UseRealRequesters();
     const std::string drawer = dir.path("x").parent_path().string();
     const TagItem tags[] = {{ASLFR_TitleText, reinterpret_cast<IPTR>("Pick")},
                             {ASLFR_InitialDrawer, reinterpret_cast<IPTR>(drawer.c_str())},
                             {ASLFR_InitialFile, reinterpret_cast<IPTR>("scene.lws")},
-                            {ASLFR_RejectIcons, 1},
                             {TAG_DONE, 0}};
     auto* request = static_cast<FileRequester*>(AllocAslRequest(ASL_FileRequest, tags));
     ASSERT_NE(request, nullptr);
