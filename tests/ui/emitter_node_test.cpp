@@ -3,13 +3,5 @@
 #include "tests/ui/ui_test_support.hpp"
 
 namespace vexo::uitest {
-namespace {
-
-class EmitterNodeTest : public UiTest {};
-
-TEST_F(EmitterNodeTest, SeveralAnimatedNodesAskWhichOne) {
-    Script("emitter_node");
-}
-
-}  // namespace
+INSTANTIATE_TEST_SUITE_P(EmitterNode, Scenario, ::testing::Values("emitter_node"), ScriptName);
 }  // namespace vexo::uitest

@@ -8,23 +8,16 @@
 namespace vexo::uitest {
 namespace {
 
+INSTANTIATE_TEST_SUITE_P(Entry, Scenario,
+                         ::testing::Values("leaving_a_field", "tab_and_refusal",
+                                           "refused_entry_option_window", "entered_numbers"),
+                         ScriptName);
+
 class EntryTest : public UiTest {};
 
-TEST_F(EntryTest, EveryWayOfLeavingAFieldEntersIt) {
-    Script("leaving_a_field");
-}
-TEST_F(EntryTest, TabMovesOnAfterEnteringAndARefusalBringsTheCursorBack) {
-    Script("tab_and_refusal");
-}
 TEST_F(EntryTest, ARefusedEntryShowsTheStoredValueAndDropsTheClickBehindIt) {
     Script("refused_entry_drops_click");
     EXPECT_TRUE(std::filesystem::is_empty(dir.path("folder")));
-}
-TEST_F(EntryTest, ARefusedEntryKeepsAnOptionWindowOpen) {
-    Script("refused_entry_option_window");
-}
-TEST_F(EntryTest, AnEnteredNumberShowsAsStored) {
-    Script("entered_numbers");
 }
 
 }  // namespace

@@ -9,26 +9,13 @@
 namespace vexo::uitest {
 namespace {
 
-class GenerateTest : public UiTest {};
+INSTANTIATE_TEST_SUITE_P(Generate, Scenario,
+                         ::testing::Values("abort_close_ctrlc", "no_input_while_generating",
+                                           "what_goes_wrong", "overwrite", "no_progress_window",
+                                           "long_object", "generate"),
+                         ScriptName);
 
-TEST_F(GenerateTest, AbortCloseGadgetAndCtrlC) {
-    Script("abort_close_ctrlc");
-}
-TEST_F(GenerateTest, TheMainWindowTakesNoInputWhileGenerating) {
-    Script("no_input_while_generating");
-}
-TEST_F(GenerateTest, WhatGoesWrongIsSaid) {
-    Script("what_goes_wrong");
-}
-TEST_F(GenerateTest, TheOverwriteQuestionGuardsAnExistingScene) {
-    Script("overwrite");
-}
-TEST_F(GenerateTest, GenerationRunsWithoutAProgressWindow) {
-    Script("no_progress_window");
-}
-TEST_F(GenerateTest, ALongObjectKeepsTheWindowLiveAndAbortStopsItPartWay) {
-    Script("long_object");
-}
+class GenerateTest : public UiTest {};
 
 TEST_F(GenerateTest, NoMemoryForTheParticlesIsSaid) {
 #if defined(__SANITIZE_ADDRESS__)
@@ -41,12 +28,6 @@ TEST_F(GenerateTest, AGlbTargetIsWrittenAsGltf) {
     Script("glb");
     EXPECT_EQ(ReadFile(dir.path("s.glb")).substr(0, 4), "glTF");
     EXPECT_TRUE(vexo::testing::PassesValidator(dir.str("s.glb")));
-}
-
-TEST_F(GenerateTest, GeneratingDrawsTheBar) {
-    Script("generate");
-    EXPECT_EQ(VEXOcreatingWnd, nullptr);
-    EXPECT_EQ(VEXOcreatingGList, nullptr);
 }
 
 // Every setting is entered through the windows; the scene must be byte for byte what the

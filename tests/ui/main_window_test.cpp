@@ -8,24 +8,12 @@
 namespace vexo::uitest {
 namespace {
 
+INSTANTIATE_TEST_SUITE_P(MainWindow, Scenario,
+                         ::testing::Values("startup", "startup_failures", "typed_numbers", "menu_commands",
+                                           "refresh_and_zoom"),
+                         ScriptName);
+
 class MainWindowTest : public UiTest {};
-
-TEST_F(MainWindowTest, StartUpShowsTheDefaultsAndTheQuitQuestionEndsIt) {
-    Script("startup");
-    EXPECT_EQ(VEXOWnd, nullptr);
-    EXPECT_EQ(VEXOGList, nullptr);
-    EXPECT_EQ(Scr, nullptr);
-}
-
-TEST_F(MainWindowTest, AFailedStartUpClosesWhatItOpened) {
-    Script("startup_failures");
-    EXPECT_EQ(VEXOGList, nullptr);
-    EXPECT_EQ(VEXOMenus, nullptr);
-}
-
-TEST_F(MainWindowTest, TypedNumbersAndCheckBoxes) {
-    Script("typed_numbers");
-}
 
 TEST_F(MainWindowTest, TypedPathsAreTestedBeforeTheyAreStored) {
     Script("typed_paths");
@@ -40,14 +28,6 @@ TEST_F(MainWindowTest, TypedPathsAreTestedBeforeTheyAreStored) {
 TEST_F(MainWindowTest, FileButtonsRememberWhereTheUserWas) {
     Script("file_buttons");
     EXPECT_EQ(overwrite_confirmed, dir.str("old.lws"));
-}
-
-TEST_F(MainWindowTest, MenuCommands) {
-    Script("menu_commands");
-}
-
-TEST_F(MainWindowTest, RefreshRedrawsTheDecorationAndZoomSwitchesSize) {
-    Script("refresh_and_zoom");
 }
 
 TEST_F(MainWindowTest, NumbersIgnoreTheSystemLocale) {

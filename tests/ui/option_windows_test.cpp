@@ -5,23 +5,12 @@
 namespace vexo::uitest {
 namespace {
 
-class OptionWindowsTest : public UiTest {};
+INSTANTIATE_TEST_SUITE_P(OptionWindows, Scenario,
+                         ::testing::Values("effect_options", "scene_options", "option_windows_failing",
+                                           "option_windows_owned", "option_windows_texts"),
+                         ScriptName);
 
-TEST_F(OptionWindowsTest, EffectOptions) {
-    Script("effect_options");
-}
-TEST_F(OptionWindowsTest, SceneOptionsRefuseNegativeNumbersAndAZeroStep) {
-    Script("scene_options");
-}
-TEST_F(OptionWindowsTest, AWindowThatCannotOpenIsNotFilledOrWaitedOn) {
-    Script("option_windows_failing");
-}
-TEST_F(OptionWindowsTest, AnOptionWindowBelongsToTheMainWindow) {
-    Script("option_windows_owned");
-}
-TEST_F(OptionWindowsTest, WhatTheWindowsShow) {
-    Script("option_windows_texts");
-}
+class OptionWindowsTest : public UiTest {};
 
 TEST_F(OptionWindowsTest, EmissionOptions) {
     Settings loaded = DefaultSettings();

@@ -158,11 +158,7 @@ TEST_F(PreviewWindowTest, PlaysAtTwentyFourFramesPerSecondAndWraps) {
     EXPECT_EQ(window.frame(), stopped);
 }
 
-TEST_F(PreviewWindowTest, TheMainWindowOpensItByButtonAndMenu) {
-    current_prefs = settings;
-    Script("preview");
-    EXPECT_EQ(ThePreviewWindow(), nullptr) << "closed when the program ends";
-}
+INSTANTIATE_TEST_SUITE_P(Preview, Scenario, ::testing::Values("preview"), ScriptName);
 
 }  // namespace
 }  // namespace vexo::uitest

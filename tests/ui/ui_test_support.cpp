@@ -280,12 +280,6 @@ void NotePartial(const Args& x) {
                                                                          : std::to_string(n) + " blocks");
 }
 
-void Click(QWidget* widget) {
-    ASSERT_NE(widget, nullptr);
-    QTest::mouseClick(widget, Qt::LeftButton, Qt::NoModifier,
-                      QPoint(widget->width() / 2, widget->height() / 2));
-}
-
 const std::map<std::string, std::function<void(const Args&)>> kCommands = {
     {"type", [](const Args& x) { Type(x, true); }},
     {"typeonly", [](const Args& x) { Type(x, false); }},
@@ -297,7 +291,7 @@ const std::map<std::string, std::function<void(const Args&)>> kCommands = {
          QTest::keyClick(pt::GadgetWidget(x.gadget()), key,
                          key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier);
      }},
-    {"click", [](const Args& x) { Click(pt::GadgetWidget(x.gadget())); }},
+    {"click", [](const Args& x) { QTest::mouseClick(pt::GadgetWidget(x.gadget()), Qt::LeftButton); }},
     {"choose", [](const Args& x) { pt::ClickMxEntry(x.gadget(), x.number()); }},
     {"close", [](const Args& x) { pt::WindowWidget(x.window())->close(); }},
     {"quit", [](const Args&) { pt::WindowWidget(VEXOWnd)->close(); }},
@@ -417,11 +411,20 @@ void UiTest::TearDown() {
     }
     EXPECT_EQ(pt::ScreenLockCount(), 0);
     EXPECT_EQ(pt::VisualInfosOutstanding(), 0);
+    using Left = std::initializer_list<const void*>;
+    for (const void* left :
+         Left{VEXOWnd, VEXOGList, VEXOMenus, Scr, VEXOcreatingWnd, VEXOcreatingGList, ThePreviewWindow()})
+        EXPECT_EQ(left, nullptr) << "a window, gadget list, menu or screen left behind";
     FlushRecords();
     if (transcript.empty()) return;
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    EXPECT_TRUE(vexo::testing::MatchesGolden(
-        transcript, std::string("ui/") + info->test_suite_name() + "." + info->name() + ".txt"));
+    if (golden.empty()) golden = std::string(info->test_suite_name()) + "." + info->name();
+    EXPECT_TRUE(vexo::testing::MatchesGolden(transcript, "ui/" + golden + ".txt"));
+}
+
+TEST_P(Scenario, MatchesItsGolden) {
+    golden = GetParam();
+    Script(GetParam());
 }
 
 // Commands before a run's first step that change files, failures or settings act at once.

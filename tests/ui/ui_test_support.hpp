@@ -23,7 +23,8 @@ using vexo::testing::ReadFile;
 using vexo::testing::WriteFile;
 
 // Clears the platform's scripts and the program's run-long state before each test; afterwards
-// checks that no window was left open and compares the transcript with its golden file.
+// checks that the program closed all it opened and compares the transcript with its golden
+// file, ui/SUITE.TEST.txt unless `golden` names another.
 class UiTest : public ::testing::Test {
   protected:
     void SetUp() override;
@@ -31,7 +32,15 @@ class UiTest : public ::testing::Test {
     void Script(const std::string& name);  // runs tests/data/ui/NAME.script
 
     vexo::testing::TempDir dir;
+    std::string golden;
 };
+
+// A scenario whose transcript says all: tests/data/ui/NAME.script against ui/NAME.txt. Each
+// test file instantiates it with its scripts, named by ScriptName.
+class Scenario : public UiTest, public ::testing::WithParamInterface<const char*> {};
+inline std::string ScriptName(const ::testing::TestParamInfo<const char*>& info) {
+    return info.param;
+}
 
 void Note(const std::string& line);  // a line of the transcript; the test folder is "$DIR"
 
