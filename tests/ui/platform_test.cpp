@@ -41,13 +41,10 @@ struct OpenedWindow {
         Gadget* g = CreateContext(&glist);
         for (int i = 0; i < 4; ++i)
             gadgets[i] = g = CreateGadgetA(kinds[i].first, g, &ng[i], kinds[i].second);
-        const TagItem tags[] = {{WA_Left, 10},
-                                {WA_Top, 20},
-                                {WA_Width, 200},
+        const TagItem tags[] = {{WA_Width, 200},
                                 {WA_Height, 140},
                                 {WA_IDCMP, idcmp},
                                 {WA_Gadgets, reinterpret_cast<IPTR>(glist)},
-                                {WA_Title, reinterpret_cast<IPTR>("Test")},
                                 {TAG_DONE, 0}};
         window = OpenWindowTagList(nullptr, tags);
     }

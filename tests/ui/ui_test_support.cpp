@@ -264,20 +264,17 @@ void NoteMenus() {
     }
 }
 
-void NoteFile(const std::filesystem::path& path) {
-    if (!std::filesystem::exists(path)) return Note(path.filename().string() + ": none");
-    const std::string bytes = ReadFile(path);
-    Note(path.filename().string() + ": " +
-         (Blocks(bytes) > 0 ? std::to_string(Blocks(bytes)) + " blocks" : "\"" + bytes.substr(0, 40) + "\""));
-}
-
-// note-partial NAME LEAST ALL: complete blocks, at least LEAST, not all.
-void NotePartial(const Args& x) {
+// note-file NAME: "none", its complete blocks or its first bytes; note-file NAME LEAST ALL: that
+// it holds complete blocks, at least LEAST and not all, or how many it holds.
+void NoteFile(const Args& x) {
+    if (!std::filesystem::exists(x.path())) return Note(x.a + ": none");
     const std::string bytes = ReadFile(x.path());
-    const std::size_t n = Blocks(bytes), least = std::stoul(x.text),
-                      all = std::stoul(x.text.substr(x.text.find(' ')));
-    Note(n >= least && n < all && bytes.ends_with("ShadowOptions 2\n\n") ? "partial scene as expected"
-                                                                         : std::to_string(n) + " blocks");
+    const std::size_t n = Blocks(bytes);
+    if (!x.text.empty() && n >= std::stoul(x.text) && n < std::stoul(x.text.substr(x.text.find(' '))) &&
+        bytes.ends_with("ShadowOptions 2\n\n"))
+        return Note("partial scene as expected");
+    Note(x.a + ": " +
+         (n > 0 || !x.text.empty() ? std::to_string(n) + " blocks" : "\"" + bytes.substr(0, 40) + "\""));
 }
 
 const std::map<std::string, std::function<void(const Args&)>> kCommands = {
@@ -349,8 +346,7 @@ const std::map<std::string, std::function<void(const Args&)>> kCommands = {
     {"idle", [](const Args&) {}},
     {"sigint", [](const Args&) { std::raise(SIGINT); }},
     {"dialogue", [](const Args&) { SetDialogueVals(0); }},
-    {"note-file", [](const Args& x) { NoteFile(x.path()); }},
-    {"note-partial", NotePartial},
+    {"note-file", NoteFile},
     {"write", [](const Args& x) { WriteFile(x.path(), x.text); }},
     {"mkdir", [](const Args& x) { std::filesystem::create_directory(x.path()); }},
     {"rm", [](const Args& x) { std::filesystem::remove(x.path()); }},
