@@ -1,5 +1,6 @@
 // "Load preferences..." and "Save preferances as...": the requesters and their memories, the
 // bytes written and read, the overwrite question and failed saves.
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -43,7 +44,10 @@ TEST_F(PrefsMenuTest, SavingReplacesTheOldFileWhole) {
 
 TEST_F(PrefsMenuTest, AFailedSaveSaysSoAndKeepsWhatWasThere) {
     ASSERT_EQ(::mkfifo(dir.str("keep.prefs").c_str(), 0600), 0);
+    const int reader =
+        ::open(dir.str("keep.prefs").c_str(), O_RDONLY | O_NONBLOCK);  // a writer must not hang
     Script("failed_save");
+    ::close(reader);
     EXPECT_TRUE(std::filesystem::is_fifo(dir.path("keep.prefs")));
     EXPECT_EQ(dir.Listing(), std::vector<std::string>{"keep.prefs"});
 }
