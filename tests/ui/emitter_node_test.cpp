@@ -3,5 +3,5 @@
 #include "tests/ui/ui_test_support.hpp"
 
 namespace vexo::uitest {
-INSTANTIATE_TEST_SUITE_P(EmitterNode, Scenario, ::testing::Values("emitter_node"), ScriptName);
+INSTANTIATE_TEST_SUITE_P(EmitterNode, ScenarioTest, ::testing::Values("emitter_node"), ScriptName);
 }  // namespace vexo::uitest

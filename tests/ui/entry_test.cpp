@@ -8,7 +8,7 @@
 namespace vexo::uitest {
 namespace {
 
-INSTANTIATE_TEST_SUITE_P(Entry, Scenario,
+INSTANTIATE_TEST_SUITE_P(Entry, ScenarioTest,
                          ::testing::Values("leaving_a_field", "tab_and_refusal",
                                            "refused_entry_option_window", "entered_numbers"),
                          ScriptName);

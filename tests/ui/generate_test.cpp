@@ -9,7 +9,7 @@
 namespace vexo::uitest {
 namespace {
 
-INSTANTIATE_TEST_SUITE_P(Generate, Scenario,
+INSTANTIATE_TEST_SUITE_P(Generate, ScenarioTest,
                          ::testing::Values("abort_close_ctrlc", "no_input_while_generating",
                                            "what_goes_wrong", "overwrite", "no_progress_window",
                                            "long_object", "generate"),

@@ -8,7 +8,7 @@
 namespace vexo::uitest {
 namespace {
 
-INSTANTIATE_TEST_SUITE_P(MainWindow, Scenario,
+INSTANTIATE_TEST_SUITE_P(MainWindow, ScenarioTest,
                          ::testing::Values("startup", "startup_failures", "typed_numbers", "menu_commands",
                                            "refresh_and_zoom"),
                          ScriptName);

@@ -5,7 +5,7 @@
 namespace vexo::uitest {
 namespace {
 
-INSTANTIATE_TEST_SUITE_P(OptionWindows, Scenario,
+INSTANTIATE_TEST_SUITE_P(OptionWindows, ScenarioTest,
                          ::testing::Values("effect_options", "scene_options", "option_windows_failing",
                                            "option_windows_owned", "option_windows_texts"),
                          ScriptName);

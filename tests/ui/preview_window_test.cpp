@@ -158,7 +158,7 @@ TEST_F(PreviewWindowTest, PlaysAtTwentyFourFramesPerSecondAndWraps) {
     EXPECT_EQ(window.frame(), stopped);
 }
 
-INSTANTIATE_TEST_SUITE_P(Preview, Scenario, ::testing::Values("preview"), ScriptName);
+INSTANTIATE_TEST_SUITE_P(Preview, ScenarioTest, ::testing::Values("preview"), ScriptName);
 
 }  // namespace
 }  // namespace vexo::uitest

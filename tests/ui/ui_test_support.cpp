@@ -418,7 +418,7 @@ void UiTest::TearDown() {
     EXPECT_TRUE(vexo::testing::MatchesGolden(transcript, "ui/" + golden + ".txt"));
 }
 
-TEST_P(Scenario, MatchesItsGolden) {
+TEST_P(ScenarioTest, MatchesItsGolden) {
     golden = GetParam();
     Script(GetParam());
 }

@@ -37,7 +37,7 @@ class UiTest : public ::testing::Test {
 
 // A scenario whose transcript says all: tests/data/ui/NAME.script against ui/NAME.txt. Each
 // test file instantiates it with its scripts, named by ScriptName.
-class Scenario : public UiTest, public ::testing::WithParamInterface<const char*> {};
+class ScenarioTest : public UiTest, public ::testing::WithParamInterface<const char*> {};
 inline std::string ScriptName(const ::testing::TestParamInfo<const char*>& info) {
     return info.param;
 }
