@@ -1,24 +1,22 @@
-// The preview window, headless: it follows the settings by itself, the slider shows the frames
-// the keys give, failures show their message, and the main window opens it.
+// The preview window, headless: it follows the settings by itself, the slider, the step
+// buttons and keys show the frames the keys give, failures show their message in place of the
+// picture, and the main window opens it.
 #include "ui/preview_window.hpp"
 
-#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QPainter>
 #include <QSlider>
+#include <QTest>
+#include <QToolButton>
 
-#include "preview/picture.hpp"
 #include "tests/ui/ui_test_support.hpp"
-#include "ui/main_window.hpp"
 
 namespace vexo::uitest {
 namespace {
 
-using namespace vexo::ui;
-
-constexpr const char* kMotion =
-    "LWMO\n1\n9\n2\n0 0 0 0 0 0 1 1 1\n0 1 0 0 0\n3 0 1 90 0 0 1 1 1\n20 1 0 0 0\n";
+const QSize kSize(500, 300);
 
 // Runs the event loop until `done` holds; false after ten seconds. It waits for the picture to
 // arrive; how long that takes is the benchmarks' business.
@@ -33,10 +31,10 @@ bool WaitFor(const std::function<bool()>& done) {
 }
 
 class PreviewWindowTest : public UiTest {
-protected:
+  protected:
     void SetUp() override {
         UiTest::SetUp();
-        settings = vexo::testing::SceneSettings(dir, kMotion);
+        settings = Motion();
         settings.num_particles = 40;
         settings.particles_per_frame = 2;
         settings.velocity = 0.3;
@@ -44,44 +42,60 @@ protected:
         settings.heading_spread = 360;
         settings.gravity = 1;
     }
-    // The picture an independent run of the same generation gives at a frame.
-    QImage Expected(const Settings& s, std::int32_t frame, QSize size) {
-        EngineState copy = state;
-        vexo::testing::ScriptedHook hook;
-        preview::Stream stream;
-        preview::ComputeStream(s, copy, hook, stream);
-        preview::ParticleShape shape = preview::ParticleShape::FromObject(PathText(s.particle_object));
-        preview::PictureRequest r;
-        r.width = size.width();
-        r.height = size.height();
-        r.frame = frame;
-        r.name = "scene.lws";
-        r.draw_limit = kInteractiveDrawLimit;
-        return preview::DrawPicture(stream, shape, r);
+    Settings Motion() {
+        return vexo::testing::SceneSettings(
+            dir, "LWMO\n1\n9\n2\n0 0 0 0 0 0 1 1 1\n0 1 0 0 0\n3 0 1 90 0 0 1 1 1\n20 1 0 0 0\n");
+    }
+    // Waits for result `n` and checks that the window shows the picture an independent run of
+    // the same generation gives at its frame, or the message it should.
+    void ExpectShown(PreviewWindow& window, std::uint64_t n, const std::string& message = "") {
+        ASSERT_TRUE(WaitFor([&] { return window.results() == n; }));
+        EXPECT_EQ(window.message(), message);
+        QImage expected(kSize, QImage::Format_RGB32);
+        if (message.empty()) {
+            EngineState copy = state;
+            vexo::testing::ScriptedHook hook;
+            preview::Stream stream;
+            preview::ComputeStream(settings, copy, hook, stream);
+            const preview::PictureRequest r{.width = kSize.width(),
+                                            .height = kSize.height(),
+                                            .frame = window.frame(),
+                                            .name = "scene.lws",
+                                            .draw_limit = kInteractiveDrawLimit};
+            preview::ParticleShape shape =
+                preview::ParticleShape::FromObject(PathText(settings.particle_object));
+            expected = preview::DrawPicture(stream, shape, r);
+        } else {
+            EXPECT_EQ(window.stream(), nullptr);
+            QPainter painter(&expected);
+            preview::DrawMessage(painter, expected.rect(), message);
+        }
+        EXPECT_EQ(window.Picture(kSize), expected);
     }
     Settings settings;
     EngineState state;
 };
 
-TEST_F(PreviewWindowTest, EnteringASettingChangesThePicture) {
+// An entered value, a finished Generate (the preview shows what the next one writes), and
+// failures in place of the picture.
+TEST_F(PreviewWindowTest, ThePictureFollowsTheSettingsAndTheEngineState) {
     PreviewWindow window(settings, state);
-    ASSERT_TRUE(WaitFor([&] { return window.results() == 1; }));
-    const QSize size(640, 360);
-    const QImage before = window.Picture(size);
-    EXPECT_EQ(before, Expected(settings, window.frame(), size));
-
+    ExpectShown(window, 1);
+    const QImage before = window.Picture(kSize);
     settings.velocity = 0.6;  // as the main loop stores an entered value
-    ASSERT_TRUE(WaitFor([&] { return window.results() == 2; }));
-    EXPECT_NE(window.Picture(size), before);
-    EXPECT_EQ(window.Picture(size), Expected(settings, window.frame(), size));
-
-    // A finished Generate advances the engine state: the preview follows it, since it shows what
-    // the next Generate writes.
+    ExpectShown(window, 2);
+    EXPECT_NE(window.Picture(kSize), before);
     vexo::testing::RecordingSink sink;
     vexo::testing::ScriptedHook hook;
     CreateScene(settings, state, sink, hook);
-    ASSERT_TRUE(WaitFor([&] { return window.results() == 3; }));
-    EXPECT_EQ(window.Picture(size), Expected(settings, window.frame(), size));
+    ExpectShown(window, 3);
+    settings.frame_step = 0;
+    ExpectShown(window, 4, scene_text::kZeroFrameStep);
+    settings.frame_step = 1;
+    SetPathText(settings.parent_motion, dir.str("missing.mot"));
+    ExpectShown(window, 5, motion_text::kCannotOpen);
+    settings = Motion();
+    ExpectShown(window, 6);
 }
 
 // Changes that come while a computation runs supersede it: only the last one is shown.
@@ -98,52 +112,39 @@ TEST_F(PreviewWindowTest, ALaterChangeSupersedesARunningComputation) {
     EXPECT_EQ(window.results(), 1u);
 }
 
-TEST_F(PreviewWindowTest, TheSliderMovesTheParticlesToWhereTheKeysSay) {
+// The frames the slider, the buttons (by their tips) and the keys go to, the pictures shown
+// there, and a view that changes the picture.
+TEST_F(PreviewWindowTest, SliderStepsKeysAndViews) {
     PreviewWindow window(settings, state);
-    ASSERT_TRUE(WaitFor([&] { return window.results() == 1; }));
-    EXPECT_EQ(window.frame(), 15);  // the middle of frames 1 to 30
-    const QSize size(500, 300);
+    ExpectShown(window, 1);
+    std::string frames = std::to_string(window.frame());  // the middle of frames 1 to 30
     for (int frame : {1, 7, 30}) {
         window.slider()->setValue(frame);
-        EXPECT_EQ(window.frame(), frame);
-        EXPECT_EQ(window.Picture(size), Expected(settings, frame, size)) << "frame " << frame;
+        frames += " " + std::to_string(window.frame());
+        ExpectShown(window, 1);
     }
-    window.slider()->setValue(12);
-    const auto particles = preview::ParticlesAt(*window.stream(), window.frame());
-    ASSERT_FALSE(particles.empty());
-    for (const auto& p : particles) {
-        const auto keys = preview::ValuesAt(window.stream()->objects[p.object], 12);
-        EXPECT_EQ(p.position, (preview::Vec3{keys[0], keys[1], keys[2]}));
+    for (const char* tip : {"Previous frame (Left)", "First frame (Home)", "Previous frame (Left)",
+                            "Next frame (Right)", "Last frame (End)", "Next frame (Right)"}) {
+        for (QToolButton* b : window.findChildren<QToolButton*>()) {
+            if (b->toolTip() == tip) b->click();
+        }
+        frames += " " + std::to_string(window.frame());
     }
-    // The view choice: each single view, then all four again.
+    for (Qt::Key key : {Qt::Key_Home, Qt::Key_Right, Qt::Key_End, Qt::Key_Left}) {
+        QTest::keyClick(&window, key);
+        frames += " " + std::to_string(window.frame()) + "/" + std::to_string(window.slider()->value());
+    }
+    EXPECT_EQ(frames, "15 1 7 30 29 1 1 2 30 30 1/1 2/2 30/30 29/29");
     window.view_choice()->setCurrentIndex(3);
-    const QImage top = window.Picture(size);
+    const QImage top = window.Picture(kSize);
     window.view_choice()->setCurrentIndex(0);
-    EXPECT_NE(window.Picture(size), top);
-}
-
-TEST_F(PreviewWindowTest, UnreadableMotionOrBadSettingsShowTheirMessage) {
-    SetPathText(settings.parent_motion, dir.str("missing.mot"));
-    PreviewWindow window(settings, state);
-    ASSERT_TRUE(WaitFor([&] { return window.results() == 1; }));
-    EXPECT_EQ(window.message(), motion_text::kCannotOpen);
-    EXPECT_EQ(window.stream(), nullptr);
-
-    settings = vexo::testing::SceneSettings(dir, kMotion);
-    settings.frame_step = 0;
-    ASSERT_TRUE(WaitFor([&] { return window.results() == 2; }));
-    EXPECT_EQ(window.message(), scene_text::kZeroFrameStep);
-
-    settings.frame_step = 1;
-    ASSERT_TRUE(WaitFor([&] { return window.results() == 3; }));
-    EXPECT_EQ(window.message(), "");
-    EXPECT_NE(window.stream(), nullptr);
+    EXPECT_NE(window.Picture(kSize), top);
 }
 
 TEST_F(PreviewWindowTest, PlaysAtTwentyFourFramesPerSecondAndWraps) {
     settings.last_frame = 12;
     PreviewWindow window(settings, state);
-    ASSERT_TRUE(WaitFor([&] { return window.results() == 1; }));
+    ExpectShown(window, 1);
     window.SetFrame(12);
     window.SetPlaying(true);
     ASSERT_TRUE(WaitFor([&] { return window.frame() == 1; }))
@@ -157,27 +158,7 @@ TEST_F(PreviewWindowTest, PlaysAtTwentyFourFramesPerSecondAndWraps) {
     EXPECT_EQ(window.frame(), stopped);
 }
 
-TEST_F(PreviewWindowTest, TheMainWindowOpensItByButtonAndMenu) {
-    current_prefs = settings;
-    Run({Click(Main(), GD_preview), Do([] {
-             ASSERT_NE(ThePreviewWindow(), nullptr);
-             EXPECT_TRUE(ThePreviewWindow()->isVisible());
-             EXPECT_EQ(ThePreviewWindow()->windowTitle().toStdString(), preview_text::kWindowTitle);
-             ThePreviewWindow()->hide();
-             QAction* item = pt::MenuAction(VEXOWnd, 1, 0);
-             ASSERT_NE(item, nullptr);
-             EXPECT_EQ(item->text().toStdString(), "Preview...");
-             EXPECT_EQ(item->shortcut(), QKeySequence(QStringLiteral("Ctrl+P")));
-             item->trigger();
-         }),
-         Do([] {
-             ASSERT_NE(ThePreviewWindow(), nullptr);
-             EXPECT_TRUE(ThePreviewWindow()->isVisible());
-         }),
-         CloseWindowOf(&VEXOWnd)},
-        {1});
-    EXPECT_EQ(ThePreviewWindow(), nullptr) << "closed when the program ends";
-}
+INSTANTIATE_TEST_SUITE_P(Preview, ScenarioTest, ::testing::Values("preview"), ScriptName);
 
 }  // namespace
 }  // namespace vexo::uitest

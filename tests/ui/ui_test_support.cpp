@@ -1,18 +1,390 @@
 #include "tests/ui/ui_test_support.hpp"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QTest>
+#include <QTimer>
+#include <csignal>
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <sstream>
 
+#include "prefs/settings_text.hpp"
 #include "ui/file_memory.hpp"
-#include "ui/main_window.hpp"
 #include "ui/platform/break_signal.hpp"
-#include "ui/platform/platform.hpp"
+#include "ui/preview_window.hpp"
 
 namespace vexo::uitest {
+namespace {
 
-using namespace vexo::ui;
+std::string transcript, folder;
+std::map<std::string, std::string> last_seen;  // what the last snapshots showed
+std::size_t noted[5];  // the file, list and message requesters, activations and library calls noted
+
+template <typename T, typename F>
+void Flush(const std::vector<T>& records, std::size_t& seen, F write) {
+    for (; seen < records.size(); ++seen) write(records[seen]);
+}
+
+void FlushRecords() {
+    Flush(pt::FileRequests(), noted[0], [](const pt::FileRequestRecord& f) {
+        std::string pattern = f.pattern.substr(0, 8);  // the scene formats depend on the installed importer
+        for (const char* e : {"|dae|", "|fbx|", "|glb|", "|gltf|"})
+            pattern += f.pattern.find(e) != std::string::npos ? e : "";
+        std::ostringstream s;
+        s << "file requester \"" << f.title << "\" drawer \"" << f.initial_drawer << "\" file \""
+          << f.initial_file << "\" pattern \"" << pattern << "\" save " << f.save_mode << " window "
+          << f.window_set << " sleep " << f.sleep_window << " reject icons " << f.reject_icons << " size "
+          << f.width << "x" << f.height;
+        Note(s.str());
+    });
+    Flush(pt::ListRequests(), noted[1], [](const pt::ListRequestRecord& l) {
+        std::string entries;
+        for (const auto& e : l.entries) entries += " " + e;
+        Note("list requester \"" + l.title + "\" \"" + l.text + "\" entries" + entries);
+    });
+    Flush(pt::Requesters(), noted[2], [](const pt::RequesterRecord& r) {
+        std::string text = "requester \"" + r.title + "\" [" + r.buttons + "]\n| ";
+        for (char c : r.text) text += c == '\n' ? std::string("\n| ") : std::string(1, c);
+        Note(text);
+    });
+    Flush(pt::Activations(), noted[3], [](const std::string& a) { Note("activated " + a); });
+    Flush(pt::LibraryLog(), noted[4], [](const std::string& l) { Note("library " + l); });
+}
+
+struct NamedWindow {
+    const char* name;
+    Window** window;
+    Gadget** gadgets;
+    int count;
+};
+const NamedWindow kWindows[] = {{"main", &VEXOWnd, VEXOGadgets, VEXO_CNT},
+                                {"scene", &VEXOscene_optionsWnd, VEXOscene_optionsGadgets, 3},
+                                {"emission", &VEXOemission_optionsWnd, VEXOemission_optionsGadgets, 5},
+                                {"effect", &VEXOeffect_optionsWnd, VEXOeffect_optionsGadgets, 5},
+                                {"creating", &VEXOcreatingWnd, VEXOcreatingGadgets, 1}};
+const char* const kMainNames[VEXO_CNT] = {
+    "particle_object",    "parent_motion",      "target_scene",      "get_object",
+    "get_motion",         "get_scene",          "num_particles",     "particles_per_frame",
+    "lifespan",           "end_behavior",       "end_behavior_text", "velocity",
+    "velocity_variation", "creation_delay",     "start_size",        "end_size",
+    "limited_lifespan",   "use_creation_delay", "particle_grow",     "scene_options",
+    "emission_options",   "effect_options",     "generate",          "preview"};
+
+std::string Name(const NamedWindow& w, int id) {
+    return std::string(w.name) + "." + (w.gadgets == VEXOGadgets ? kMainNames[id] : std::to_string(id));
+}
+
+const NamedWindow& WindowNamed(const std::string& name) {
+    for (const NamedWindow& w : kWindows) {
+        if (name == w.name) return w;
+    }
+    ADD_FAILURE() << "no window " << name;
+    return kWindows[0];
+}
+
+// Every gadget of the open windows with its name, for `visit` to look at.
+void ForEachGadget(const std::function<void(const std::string&, Gadget*)>& visit) {
+    for (const NamedWindow& w : kWindows) {
+        for (int id = 0; *w.window != nullptr && id < w.count; ++id) {
+            if (w.gadgets[id] != nullptr && pt::GadgetWidget(w.gadgets[id]) != nullptr)
+                visit(Name(w, id), w.gadgets[id]);
+        }
+    }
+}
+
+std::string Shown(Gadget* gadget) {
+    auto* field = qobject_cast<QLineEdit*>(pt::GadgetWidget(gadget));
+    return field != nullptr ? field->text().toStdString() : std::string();
+}
+
+std::size_t Blocks(const std::string& scene) {
+    std::size_t blocks = 0;
+    for (std::size_t at = 0; (at = scene.find("ShadowOptions 2\n\n", at)) != std::string::npos; ++at)
+        ++blocks;
+    return blocks;
+}
+
+bool BarShowsPass(int pass, int passes) {
+    const int l = VEXOcreatingWnd->BorderLeft, t = VEXOcreatingWnd->BorderTop;
+    return pt::WindowPenAt(VEXOcreatingWnd, l + 8 + 233 * pass / passes, t + 22) == 3;
+}
+
+// "\n", "\t" and "\e" for the characters, "{c*N}" for N times c.
+std::string Expand(std::string text) {
+    for (std::size_t at = 0; (at = text.find('\\', at)) != std::string::npos && at + 1 < text.size(); ++at) {
+        const char c = text[at + 1];
+        text.replace(at, 2, 1, c == 'n' ? '\n' : c == 't' ? '\t' : c == 'e' ? '\x1b' : c);
+    }
+    for (std::size_t at = 0; (at = text.find('{', at)) != std::string::npos; ++at) {
+        const std::size_t end = text.find('}', at);
+        if (end == std::string::npos || at + 3 >= end || text[at + 2] != '*') continue;
+        text.replace(at, end - at + 1,
+                     std::string(std::stoul(text.substr(at + 3, end - at - 3)), text[at + 1]));
+    }
+    return text;
+}
+
+// A script command's words: the first, the (expanded) text after it, and all of them.
+struct Args {
+    explicit Args(const std::string& all) : all(all) {
+        std::istringstream(all) >> a;
+        text = all.find(' ') == std::string::npos ? "" : Expand(all.substr(all.find(' ') + 1));
+    }
+    std::filesystem::path path() const { return std::filesystem::path(folder) / a; }
+    Window* window() const { return *WindowNamed(a).window; }
+    // "main.velocity" or "scene.2", looked up when the step runs.
+    Gadget* gadget() const {
+        const NamedWindow& w = WindowNamed(a.substr(0, a.find('.')));
+        for (int id = 0; id < w.count; ++id) {
+            if (Name(w, id) == a) return w.gadgets[id];
+        }
+        ADD_FAILURE() << "no gadget " << a;
+        return w.gadgets[0];
+    }
+    int number() const { return std::stoi(text); }
+    std::string all, a, text;
+};
+
+void Do(const std::string& command, const std::string& args);
+
+// Runs the command once `ready` holds during the next generation, from inside the progress
+// window's event processing, as a person's click or key would arrive.
+void AtPass(const Args& x, bool first_pass) {
+    std::istringstream in(x.all);
+    int pass = 0, passes = 0;
+    std::string command, rest;
+    in >> pass;
+    if (first_pass) passes = pass;
+    if (!first_pass) in >> passes;
+    in >> command;
+    std::getline(in >> std::ws, rest);
+    auto ticks = std::make_shared<int>(0);  // in the first pass: two ticks in a row between two bars
+    const std::function<bool()> ready = [=] {
+        if (!first_pass) return BarShowsPass(pass, passes);
+        *ticks = BarShowsPass(0, passes) && !BarShowsPass(1, passes) ? *ticks + 1 : 0;
+        return *ticks >= 2;
+    };
+    auto* timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, [timer, ready, command, rest] {
+        if (VEXOcreatingWnd == nullptr || !ready()) return;
+        Do(command, rest);
+        timer->stop();
+        timer->deleteLater();
+    });
+    timer->start(0);
+}
+
+void Type(const Args& x, bool enter) {
+    auto* field = qobject_cast<QLineEdit*>(pt::GadgetWidget(x.gadget()));
+    ASSERT_NE(field, nullptr) << x.a << " is not a text field";
+    field->window()->activateWindow();
+    field->setFocus();
+    field->selectAll();
+    QTest::keyClick(field, Qt::Key_Backspace);
+    // Keys cannot carry control characters; such text arrives as a paste would bring it.
+    if (HasControlCharacter(x.text)) {
+        field->setText(QString::fromStdString(x.text));
+    } else {
+        QTest::keyClicks(field, QString::fromStdString(x.text));
+    }
+    if (enter) QTest::keyClick(field, Qt::Key_Return);
+}
+
+// The gadgets and settings changed since the last snapshot.
+void Snapshot() {
+    std::vector<std::pair<std::string, std::string>> now;
+    ForEachGadget([&](const std::string& name, Gadget* g) {
+        now.emplace_back(name, "'" + Shown(g) + "'" + (pt::GadgetWidget(g)->isEnabled() ? "" : " disabled") +
+                                   ((g->Flags & platform::GFLG_SELECTED) != 0 ? " ticked" : ""));
+    });
+    std::istringstream lines(FormatSettings(current_prefs));
+    for (std::string line; std::getline(lines, line);) {
+        now.emplace_back(line.substr(0, line.find('=')), line.substr(line.find('=') + 1));
+    }
+    std::string changed;
+    for (const auto& [key, value] : now) {
+        if (last_seen.count(key) != 0 && last_seen[key] == value) continue;
+        changed += "\n  " + key + "=" + value;
+        last_seen[key] = value;
+    }
+    Note("snapshot" + changed);
+}
+
+// Every open window: its title, place, owner, modality and screen title, and the locks held.
+void NoteWindows() {
+    for (const NamedWindow& w : kWindows) {
+        if (*w.window == nullptr) continue;
+        QWidget* top = pt::WindowWidget(*w.window);
+        QWidget* owner = top->parentWidget();
+        std::ostringstream s;
+        s << "window \"" << top->windowTitle().toStdString() << "\" at " << top->pos().x() << ","
+          << top->pos().y() << " size " << (*w.window)->Width << "x" << (*w.window)->Height << " owner \""
+          << (owner != nullptr ? owner->windowTitle().toStdString() : "") << "\" modal "
+          << top->windowModality() << " screen title \"" << top->toolTip().toStdString() << "\"";
+        Note(s.str());
+    }
+    Note("locks " + std::to_string(pt::ScreenLockCount()) + " visual infos " +
+         std::to_string(pt::VisualInfosOutstanding()));
+}
+
+// Every text the open windows show, placeholders included, in the order of their titles.
+void NoteTexts() {
+    QWidgetList tops = QApplication::topLevelWidgets();
+    std::sort(tops.begin(), tops.end(),
+              [](QWidget* a, QWidget* b) { return a->windowTitle() < b->windowTitle(); });
+    for (QWidget* top : tops) {
+        for (QWidget* w : top->isVisible() ? top->findChildren<QWidget*>() : QList<QWidget*>{}) {
+            QString shown = w->toolTip();
+            if (auto* label = qobject_cast<QLabel*>(w)) shown += label->text();
+            if (auto* button = qobject_cast<QAbstractButton*>(w)) shown += button->text();
+            if (auto* field = qobject_cast<QLineEdit*>(w)) shown += field->placeholderText();
+            if (!shown.isEmpty())
+                Note(top->windowTitle().toStdString() + " shows \"" + shown.toStdString() + "\"");
+        }
+    }
+}
+
+// The window the menu bar belongs to, and every menu item with its shortcut.
+void NoteMenus() {
+    const auto* bar = pt::WindowWidget(VEXOWnd)->findChild<QMenuBar*>();
+    ASSERT_NE(bar, nullptr) << "the menu bar is not a part of the main window";
+    Note("menu bar in \"" + bar->window()->windowTitle().toStdString() + "\"");
+    for (QAction* menu : bar->actions()) {
+        for (QAction* item : menu->menu()->actions()) {
+            Note("menu " + menu->text().toStdString() + ": " + item->text().toStdString() + " " +
+                 item->shortcut().toString().toStdString());
+        }
+    }
+}
+
+// note-file NAME: "none", its complete blocks or its first bytes; note-file NAME LEAST ALL: that
+// it holds complete blocks, at least LEAST and not all, or how many it holds.
+void NoteFile(const Args& x) {
+    if (!std::filesystem::exists(x.path())) return Note(x.a + ": none");
+    const std::string bytes = ReadFile(x.path());
+    const std::size_t n = Blocks(bytes);
+    if (!x.text.empty() && n >= std::stoul(x.text) && n < std::stoul(x.text.substr(x.text.find(' '))) &&
+        bytes.ends_with("ShadowOptions 2\n\n"))
+        return Note("partial scene as expected");
+    Note(x.a + ": " +
+         (n > 0 || !x.text.empty() ? std::to_string(n) + " blocks" : "\"" + bytes.substr(0, 40) + "\""));
+}
+
+const std::map<std::string, std::function<void(const Args&)>> kCommands = {
+    {"type", [](const Args& x) { Type(x, true); }},
+    {"typeonly", [](const Args& x) { Type(x, false); }},
+    {"key",
+     [](const Args& x) {
+         const Qt::Key key = x.text == "Tab"       ? Qt::Key_Tab
+                             : x.text == "Backtab" ? Qt::Key_Backtab
+                                                   : Qt::Key_Return;
+         QTest::keyClick(pt::GadgetWidget(x.gadget()), key,
+                         key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier);
+     }},
+    {"click", [](const Args& x) { QTest::mouseClick(pt::GadgetWidget(x.gadget()), Qt::LeftButton); }},
+    {"choose", [](const Args& x) { pt::ClickMxEntry(x.gadget(), x.number()); }},
+    {"close", [](const Args& x) { pt::WindowWidget(x.window())->close(); }},
+    {"quit", [](const Args&) { pt::WindowWidget(VEXOWnd)->close(); }},
+    {"refresh", [](const Args& x) { pt::PostMessage(x.window(), IDCMP_REFRESHWINDOW, 0, nullptr); }},
+    {"menu",
+     [](const Args& x) {
+         QAction* action = pt::MenuAction(VEXOWnd, x.text.empty() ? 0 : x.number(), std::stoi(x.a));
+         ASSERT_NE(action, nullptr);
+         action->trigger();
+     }},
+    {"menu-pair",  // two items of the first menu picked in one menu operation
+     [](const Args& x) {
+         const UWORD first = FULLMENUNUM(0, std::stoi(x.a), NOSUB);
+         ItemAddress(VEXOMenus, first)->NextSelect = FULLMENUNUM(0, x.number(), NOSUB);
+         pt::PostMessage(VEXOWnd, IDCMP_MENUPICK, first, nullptr);
+     }},
+    {"snap", [](const Args&) { Snapshot(); }},
+    {"windows", [](const Args&) { NoteWindows(); }},
+    {"texts", [](const Args&) { NoteTexts(); }},
+    {"menus", [](const Args&) { NoteMenus(); }},
+    {"focus",
+     [](const Args&) {
+         ForEachGadget([](const std::string& name, Gadget* g) {
+             if (pt::GadgetWidget(g) == QApplication::focusWidget()) Note("focus " + name);
+         });
+     }},
+    {"place",
+     [](const Args& x) {
+         const QRect r = pt::GadgetWidget(x.gadget())->geometry();
+         Note("gadget at " + std::to_string(r.x()) + "," + std::to_string(r.y()) + " size " +
+              std::to_string(r.width()) + "x" + std::to_string(r.height()));
+     }},
+    {"pens",  // pens WINDOW X,Y...: the pens at places inside the window's border
+     [](const Args& x) {
+         Window* w = x.window();
+         std::istringstream in(x.text);
+         std::string pens = "pens";
+         for (int px, py; in >> px && in.ignore() && in >> py;)
+             pens += " " + std::to_string(pt::WindowPenAt(w, w->BorderLeft + px, w->BorderTop + py));
+         Note(pens);
+     }},
+    {"fill",
+     [](const Args& x) {
+         SetAPen(x.window()->RPort, x.number());
+         RectFill(x.window()->RPort, 0, 0, x.window()->Width - 1, x.window()->Height - 1);
+     }},
+    {"zip", [](const Args& x) { ZipWindow(x.window()); }},
+    {"preview",
+     [](const Args&) {
+         ASSERT_NE(ThePreviewWindow(), nullptr);
+         Note("preview \"" + ThePreviewWindow()->windowTitle().toStdString() + "\"" +
+              (ThePreviewWindow()->isVisible() ? " shown" : " hidden"));
+         ThePreviewWindow()->hide();
+     }},
+    {"idle", [](const Args&) {}},
+    {"sigint", [](const Args&) { std::raise(SIGINT); }},
+    {"dialogue", [](const Args&) { SetDialogueVals(0); }},
+    {"note-file", NoteFile},
+    {"write", [](const Args& x) { WriteFile(x.path(), x.text); }},
+    {"mkdir", [](const Args& x) { std::filesystem::create_directory(x.path()); }},
+    {"rm", [](const Args& x) { std::filesystem::remove(x.path()); }},
+    {"set",
+     [](const Args& x) {
+         const AssignResult r = AssignSetting(current_prefs, Expand(x.all));
+         if (!r.ok) Note("set refused: " + r.error);
+         SetDialogueVals(0);
+     }},
+    {"fail",
+     [](const Args& x) {
+         const std::map<std::string, std::function<void(int)>> fails = {
+             {"open", pt::FailNextOpenWindow},
+             {"lock", pt::FailNextLockPubScreen},
+             {"visual", pt::FailNextVisualInfo},
+             {"asl", pt::FailNextAslRequest},
+             {"alloc", pt::FailNextAllocMem},
+             {"gadget", pt::FailGadgetNumber},
+             {"asl-version", [](int n) { pt::SetLibraryVersion("asl.library", n); }}};
+         fails.at(x.a)(x.text.empty() ? 1 : x.number());
+     }},
+    {"at-pass", [](const Args& x) { AtPass(x, false); }},
+    {"in-first-pass", [](const Args& x) { AtPass(x, true); }},
+};
+
+void Do(const std::string& command, const std::string& args) {
+    kCommands.at(command)(Args(args));
+}
+
+}  // namespace
+
+void Note(const std::string& line) {
+    std::string text = line;
+    for (std::size_t at; !folder.empty() && (at = text.find(folder)) != std::string::npos;) {
+        text.replace(at, folder.size(), "$DIR");
+    }
+    transcript += text + "\n";
+}
 
 void UiTest::SetUp() {
     pt::Reset();
@@ -22,6 +394,10 @@ void UiTest::SetUp() {
     overwrite_confirmed.clear();
     previous_object = previous_motion = previous_scene = previous_prefs = FileMemory{};
     whole_path[0] = '\0';
+    transcript.clear();
+    last_seen.clear();
+    std::fill(std::begin(noted), std::end(noted), 0);
+    folder = dir.path("x").parent_path().string();
 }
 
 void UiTest::TearDown() {
@@ -31,96 +407,70 @@ void UiTest::TearDown() {
     }
     EXPECT_EQ(pt::ScreenLockCount(), 0);
     EXPECT_EQ(pt::VisualInfosOutstanding(), 0);
+    using Left = std::initializer_list<const void*>;
+    for (const void* left :
+         Left{VEXOWnd, VEXOGList, VEXOMenus, Scr, VEXOcreatingWnd, VEXOcreatingGList, ThePreviewWindow()})
+        EXPECT_EQ(left, nullptr) << "a window, gadget list, menu or screen left behind";
+    FlushRecords();
+    if (transcript.empty()) return;
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    if (golden.empty()) golden = std::string(info->test_suite_name()) + "." + info->name();
+    EXPECT_TRUE(vexo::testing::MatchesGolden(transcript, "ui/" + golden + ".txt"));
 }
 
-void UiTest::Run(std::deque<Step> steps, std::deque<long> answers, std::deque<pt::FileChoice> files) {
-    pt::AnswerRequesters(std::move(answers));
-    pt::AnswerFileRequesters(std::move(files));
-    pt::ScriptSteps(std::move(steps));
-    EXPECT_EQ(VexoMain(), 0);
-    EXPECT_EQ(pt::StepsLeft(), 0u) << "the program ended before the script did";
+TEST_P(ScenarioTest, MatchesItsGolden) {
+    golden = GetParam();
+    Script(GetParam());
 }
 
-std::vector<std::string> UiTest::Texts() const {
-    std::vector<std::string> texts;
-    for (const auto& r : pt::Requesters()) texts.push_back(r.text);
-    return texts;
-}
-
-platform::Gadget** Main() { return VEXOGadgets; }
-
-Step TypeOnly(platform::Gadget** gadgets, int id, const std::string& text) {
-    return [gadgets, id, text] {
-        auto* field = qobject_cast<QLineEdit*>(pt::GadgetWidget(gadgets[id]));
-        ASSERT_NE(field, nullptr) << "gadget " << id << " is not a text field";
-        field->window()->activateWindow();
-        field->setFocus();
-        field->selectAll();
-        QTest::keyClick(field, Qt::Key_Backspace);
-        // Keys cannot carry control characters; such text arrives as a paste would bring it.
-        if (HasControlCharacter(text)) {
-            field->setText(QString::fromStdString(text));
+// Commands before a run's first step that change files, failures or settings act at once.
+void UiTest::Script(const std::string& name) {
+    std::istringstream script(ReadFile(vexo::testing::DataDir() / "ui" / (name + ".script")));
+    std::deque<std::function<void()>> steps;
+    std::deque<long> answers, lists;
+    std::deque<pt::FileChoice> files;
+    for (std::string line; std::getline(script, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        std::replace(line.begin(), line.end(), '\r', ' ');
+        for (std::size_t at; (at = line.find("$DIR")) != std::string::npos;) line.replace(at, 4, folder);
+        const std::string cmd = line.substr(0, line.find(' '));
+        const std::string rest = line.find(' ') == std::string::npos ? "" : line.substr(line.find(' ') + 1);
+        std::istringstream in(rest);
+        if (cmd == "answers" || cmd == "lists") {
+            for (long n; in >> n;) (cmd == "answers" ? answers : lists).push_back(n);
+        } else if (cmd == "file") {
+            std::string drawer, file;
+            in >> drawer >> file;
+            files.push_back(drawer == "cancel" ? pt::FileChoice{true, "", ""}
+                                               : pt::FileChoice{false, Expand(drawer), Expand(file)});
+        } else if (cmd == "reset") {
+            pt::Reset();
+            std::fill(std::begin(noted), std::end(noted), 0);
+            current_prefs = DefaultSettings();
+        } else if (cmd == "note") {
+            Note(rest);
+        } else if (cmd == "run") {
+            pt::AnswerRequesters(std::exchange(answers, {}));
+            pt::AnswerFileRequesters(std::exchange(files, {}));
+            pt::AnswerListRequesters(std::exchange(lists, {}));
+            pt::ScriptSteps(std::exchange(steps, {}));
+            EXPECT_EQ(VexoMain(), 0);
+            EXPECT_EQ(pt::StepsLeft(), 0u) << "the program ended before the script did";
+            FlushRecords();
+            Note("-- ended");
+        } else if (kCommands.count(cmd) == 0) {
+            ADD_FAILURE() << "unknown command " << cmd;
+        } else if (steps.empty() &&
+                   (cmd == "write" || cmd == "mkdir" || cmd == "rm" || cmd == "fail" || cmd == "set")) {
+            Do(cmd, rest);
         } else {
-            QTest::keyClicks(field, QString::fromStdString(text));
+            steps.push_back([cmd, rest] {
+                FlushRecords();
+                Do(cmd, rest);
+            });
         }
-    };
+    }
+    EXPECT_TRUE(steps.empty()) << "steps after the last run";
 }
-
-Step Type(platform::Gadget** gadgets, int id, const std::string& text) {
-    return [gadgets, id, text] {
-        TypeOnly(gadgets, id, text)();
-        QTest::keyClick(pt::GadgetWidget(gadgets[id]), Qt::Key_Return);
-    };
-}
-
-Step Key(platform::Gadget** gadgets, int id, int key, int modifiers) {
-    return [gadgets, id, key, modifiers] {
-        QTest::keyClick(pt::GadgetWidget(gadgets[id]), static_cast<Qt::Key>(key),
-                        static_cast<Qt::KeyboardModifiers>(modifiers));
-    };
-}
-
-Step Click(platform::Gadget** gadgets, int id) {
-    return [gadgets, id] {
-        QWidget* widget = pt::GadgetWidget(gadgets[id]);
-        ASSERT_NE(widget, nullptr);
-        QTest::mouseClick(widget, Qt::LeftButton, Qt::NoModifier, QPoint(widget->width() / 2, widget->height() / 2));
-    };
-}
-
-Step Choose(platform::Gadget** gadgets, int id, int entry) {
-    return [gadgets, id, entry] { pt::ClickMxEntry(gadgets[id], entry); };
-}
-
-Step CloseWindowOf(platform::Window** window) {
-    return [window] {
-        ASSERT_NE(*window, nullptr);
-        pt::WindowWidget(*window)->close();
-    };
-}
-
-Step PickMenu(int item) {
-    return [item] {
-        QAction* action = pt::MenuAction(VEXOWnd, 0, item);
-        ASSERT_NE(action, nullptr);
-        action->trigger();
-    };
-}
-
-Step Do(std::function<void()> action) { return action; }
-
-bool Enabled(platform::Gadget* gadget) { return pt::GadgetWidget(gadget)->isEnabled(); }
-
-std::string Shown(platform::Gadget* gadget) {
-    auto* field = qobject_cast<QLineEdit*>(pt::GadgetWidget(gadget));
-    return field != nullptr ? field->text().toStdString() : std::string();
-}
-
-std::string TargetExists(const std::string& path) {
-    EXPECT_LE(path.size(), 48u) << "a path this long is broken over several lines";
-    return "Target scene already exists...\n\n" + path + "\n\nOverwrite?";
-}
-
-bool Checked(platform::Gadget* gadget) { return (gadget->Flags & platform::GFLG_SELECTED) != 0; }
 
 }  // namespace vexo::uitest
