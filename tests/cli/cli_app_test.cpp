@@ -198,7 +198,8 @@ TEST_P(CliCase, ExitOutputAndFiles) {
         } else if (word == "file") {
             EXPECT_EQ(ReadFile(path(0)), w.size() == 1 ? "" : rest());
         } else if (word == "golden" && w.at(1).ends_with(".png")) {
-            EXPECT_TRUE(vexo::testing::MatchesGoldenPicture(QImage(QString::fromStdString(path(0).string())), w.at(1)));
+            EXPECT_TRUE(vexo::testing::MatchesGoldenPicture(QImage(QString::fromStdString(path(0).string())),
+                                                            w.at(1)));
         } else if (word == "golden") {
             EXPECT_TRUE(vexo::testing::MatchesGolden(ReadFile(path(0)), w.at(1)));
         } else if (word == "contains") {

@@ -34,10 +34,12 @@ TEST(Picture, FourViewsAndContactSheetMatchTheirGoldens) {
     request.height = 360;
     request.frame = 10;
     request.name = "fountain.prefs";
-    EXPECT_TRUE(vexo::testing::MatchesGoldenPicture(DrawPicture(s, wedge, request), "picture_four_views.png"));
+    EXPECT_TRUE(
+        vexo::testing::MatchesGoldenPicture(DrawPicture(s, wedge, request), "picture_four_views.png"));
     request.layout = Layout::Perspective;  // alone, and drawing objects 0 and 2 of the 3 visible
     request.draw_limit = 2;
-    EXPECT_TRUE(vexo::testing::MatchesGoldenPicture(DrawPicture(s, wedge, request), "picture_one_in_two.png"));
+    EXPECT_TRUE(
+        vexo::testing::MatchesGoldenPicture(DrawPicture(s, wedge, request), "picture_one_in_two.png"));
     EXPECT_TRUE(vexo::testing::MatchesGoldenPicture(DrawContactSheet(s, wedge, 6, "fountain.prefs"),
                                                     "picture_contact_sheet.png"));
 }

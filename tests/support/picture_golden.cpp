@@ -12,8 +12,8 @@ namespace {
 constexpr int kLevelsAllowed = 12;  // blending rounds by one or two levels; an edge moved costs far more
 
 int LargestChannelDifference(QRgb a, QRgb b) {
-    return std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b)),
-                     std::abs(qAlpha(a) - qAlpha(b))});
+    return std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                     std::abs(qBlue(a) - qBlue(b)), std::abs(qAlpha(a) - qAlpha(b))});
 }
 }  // namespace
 
@@ -31,7 +31,8 @@ int LargestChannelDifference(QRgb a, QRgb b) {
     if (expected.size() == got.size()) {
         for (int y = 0; y < got.height(); ++y) {
             for (int x = 0; x < got.width(); ++x) {
-                if (LargestChannelDifference(expected.pixel(x, y), got.pixel(x, y)) <= kLevelsAllowed) continue;
+                if (LargestChannelDifference(expected.pixel(x, y), got.pixel(x, y)) <= kLevelsAllowed)
+                    continue;
                 if (differing++ == 0) first = QPoint(x, y);
             }
         }
@@ -42,8 +43,8 @@ int LargestChannelDifference(QRgb a, QRgb b) {
     auto failure = ::testing::AssertionFailure() << golden_name << ": ";
     if (expected.isNull()) return failure << "no golden picture; actual written to " << beside.toStdString();
     if (expected.size() != got.size()) {
-        return failure << "size " << got.width() << "x" << got.height() << ", golden " << expected.width() << "x"
-                       << expected.height() << "; actual written to " << beside.toStdString();
+        return failure << "size " << got.width() << "x" << got.height() << ", golden " << expected.width()
+                       << "x" << expected.height() << "; actual written to " << beside.toStdString();
     }
     return failure << differing << " pixels differ, the first at (" << first.x() << ", " << first.y()
                    << "); actual written to " << beside.toStdString();

@@ -1,5 +1,5 @@
-// Test main for the desktop program: a real QApplication on the offscreen platform, the numeric
-// locale set back to "C" after it, exactly as the program's main() does.
+// Test main for the desktop program: a real QApplication on the offscreen platform, set up by the
+// same SetUpApplication as the program's main().
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -9,7 +9,7 @@
 #include <string>
 
 #include "tests/ui/ui_test_support.hpp"
-#include "ui/platform/break_signal.hpp"
+#include "ui/platform/application_setup.hpp"
 
 namespace vexo::uitest {
 std::string numeric_locale_adopted;
@@ -31,8 +31,6 @@ int main(int argc, char** argv) {
     qInstallMessageHandler(QuietMessages);
     QApplication app(argc, argv);
     vexo::uitest::numeric_locale_adopted = std::setlocale(LC_NUMERIC, nullptr);
-    std::setlocale(LC_NUMERIC, "C");
-    QApplication::setStyle("Fusion");
-    vexo::platform::InstallBreakSignal();
+    vexo::platform::SetUpApplication();
     return RUN_ALL_TESTS();
 }
