@@ -11,7 +11,6 @@
 #include <QImage>
 #include <csignal>
 #include <filesystem>
-#include <functional>
 #include <map>
 #include <sstream>
 
@@ -23,35 +22,24 @@
 namespace vexo::cli {
 namespace {
 
-using vexo::testing::DataDir;
-using vexo::testing::ReadFile;
-using vexo::testing::TempDir;
-using vexo::testing::WriteFile;
+using namespace vexo::testing;
 
 struct Case {
     std::string name;
     std::vector<std::pair<std::string, std::string>> steps;  // directive, rest of the line
+    friend void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 };
 
-void PrintTo(const Case& c, std::ostream* os) {
-    *os << c.name;
-}
-
 std::string Unescape(const std::string& text) {
+    const std::string codes = "nrtes", bytes = "\n\r\t\x1b ";
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\\' || i + 1 == text.size()) {
-            out += text[i];
-            continue;
-        }
-        const char c = text[++i];
-        const std::map<char, char> simple = {
-            {'n', '\n'}, {'r', '\r'}, {'t', '\t'}, {'e', '\x1b'}, {'s', ' '}};
+        const char c = text[i] == '\\' && i + 1 < text.size() ? text[++i] : '\0';
         if (c == 'x') {
             out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
             i += 2;
         } else {
-            out += simple.count(c) != 0 ? simple.at(c) : c;
+            out += c == '\0' ? text[i] : codes.find(c) != std::string::npos ? bytes[codes.find(c)] : c;
         }
     }
     return out;
@@ -166,12 +154,10 @@ TEST_P(CliCase, ExitOutputAndFiles) {
             for (const std::string& a : w) args.push_back(place(a));
             last = RunTool(args, terminal, ctrl_c_at, limit, state, scratch.path(""));
             check = true, terminal = false, limit = false, ctrl_c_at = UINT32_MAX;
-        } else if (word == "tty") {
-            terminal = true;
+        } else if (word == "tty" || word == "limit") {
+            (word == "tty" ? terminal : limit) = true;
         } else if (word == "fresh") {
             state = EngineState{};
-        } else if (word == "limit") {
-            limit = true;
         } else if (word == "skip-asan") {
 #if defined(__SANITIZE_ADDRESS__)
             GTEST_SKIP() << "AddressSanitizer aborts on a failed throwing new instead of throwing";
@@ -184,9 +170,6 @@ TEST_P(CliCase, ExitOutputAndFiles) {
             (word == "out" ? out : err) += place(text) + "\n";
         } else if (word == "any") {
             check = false;
-        } else if (word == "golden-out") {
-            EXPECT_TRUE(vexo::testing::MatchesGolden(last.out, text));
-            last.out = out;  // compared here instead
         } else if (word == "write") {
             WriteFile(path(0), rest());
         } else if (word == "fifo") {
@@ -198,14 +181,13 @@ TEST_P(CliCase, ExitOutputAndFiles) {
         } else if (word == "file") {
             EXPECT_EQ(ReadFile(path(0)), w.size() == 1 ? "" : rest());
         } else if (word == "golden" && w.at(1).ends_with(".png")) {
-            EXPECT_TRUE(vexo::testing::MatchesGoldenPicture(QImage(QString::fromStdString(path(0).string())),
-                                                            w.at(1)));
+            EXPECT_TRUE(MatchesGoldenPicture(QImage(QString::fromStdString(path(0).string())), w.at(1)));
         } else if (word == "golden") {
-            EXPECT_TRUE(vexo::testing::MatchesGolden(ReadFile(path(0)), w.at(1)));
-        } else if (word == "contains") {
-            EXPECT_NE(ReadFile(path(0)).find(rest()), std::string::npos);
-        } else if (word == "starts") {
-            EXPECT_TRUE(ReadFile(path(0)).starts_with(rest()));
+            EXPECT_TRUE(MatchesGolden(ReadFile(path(0)), w.at(1)));
+        } else if (word == "contains" || word == "starts") {
+            const std::string bytes = ReadFile(path(0));
+            EXPECT_TRUE(word == "starts" ? bytes.starts_with(rest())
+                                         : bytes.find(rest()) != std::string::npos);
         } else if (word == "same" || word == "differ") {
             EXPECT_EQ(ReadFile(path(0)) == ReadFile(path(1)), word == "same");
             EXPECT_TRUE(std::filesystem::exists(path(0)) && std::filesystem::exists(path(1)));
@@ -213,7 +195,7 @@ TEST_P(CliCase, ExitOutputAndFiles) {
             EXPECT_EQ(QImage(QString::fromStdString(path(0).string())).size(),
                       QSize(std::stoi(w.at(1)), std::stoi(w.at(2))));
         } else if (word == "valid") {
-            EXPECT_TRUE(vexo::testing::PassesValidator(path(0).string()));
+            EXPECT_TRUE(PassesValidator(path(0).string()));
         } else if (word == "written") {  // replaced by a scene of finite numbers only
             const std::string bytes = ReadFile(path(0));
             EXPECT_NE(bytes, "old scene");

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <limits>
+#include <sstream>
 
 #include "engine/settings/settings_fields.hpp"
 #include "prefs/input_rules.hpp"
@@ -39,21 +40,15 @@ TEST(InputRules, IsfloatAcceptsAndRefusesExactly) {
 // large number and 0 for a tiny one.
 TEST(InputRules, FloatValueIsAtofOfAcceptedText) {
     const std::string nines(400, '9');
-    const double inf = std::numeric_limits<double>::infinity();
-    const std::pair<std::string, double> cases[] = {{"12", 12.0},
-                                                    {"3.", 3.0},
-                                                    {"-0.25", -0.25},
-                                                    {"-", 0.0},
-                                                    {"-.", 0.0},
-                                                    {"9.81", 9.81},
-                                                    {"0.1", 0.1},
-                                                    {nines, inf},
-                                                    {"-" + nines + ".5", -inf},
-                                                    {"0." + std::string(400, '0') + "1", 0.0},
-                                                    {"1" + std::string(308, '0'), 1e308},
-                                                    {"-9876543210.0123456789", -9876543210.0123456789},
-                                                    {"0123456789", 123456789.0}};
-    for (const auto& [text, value] : cases) EXPECT_EQ(FloatValue(text), value) << text;
+    const char* const texts[] = {
+        "12", "3.", "-0.25", "-", "-.", "9.81", "0.1", "0123456789", "-9876543210.0123456789"};
+    const double values[] = {12, 3, -0.25, 0, 0, 9.81, 0.1, 123456789, -9876543210.0123456789};
+    for (std::size_t i = 0; i < std::size(values); ++i)
+        EXPECT_EQ(FloatValue(texts[i]), values[i]) << texts[i];
+    EXPECT_EQ(FloatValue(nines), std::numeric_limits<double>::infinity());
+    EXPECT_EQ(FloatValue("-" + nines + ".5"), -std::numeric_limits<double>::infinity());
+    EXPECT_EQ(FloatValue("0." + std::string(400, '0') + "1"), 0.0);
+    EXPECT_EQ(FloatValue("1" + std::string(308, '0')), 1e308);
     EXPECT_TRUE(std::signbit(FloatValue("-0")));
     EXPECT_FALSE(std::signbit(FloatValue("0")));
     EXPECT_STREQ(RefuseReal(nines.c_str()), input_text::kTooLarge);
@@ -65,11 +60,9 @@ TEST(InputRules, FloatValueIsAtofOfAcceptedText) {
 // value a loaded file may carry in a flag or choice.
 TEST(SettingsText, PrintedLinesAssignBackToTheSameRecord) {
     std::vector<Settings> records(1, DefaultSettings());
-    for (const char* a :
-         {"particle_object=a b/c.lwo", "num_particles=500", "gravity=9.81", "velocity=0.0001",
-          "elasticity=0.333333333333", "heading_angle=-45", "velocity_variation=-12345.678"}) {
+    for (const char* a : {"particle_object=a b/c.lwo", "num_particles=500", "gravity=9.81", "velocity=0.0001",
+                          "elasticity=0.333333333333", "heading_angle=-45", "velocity_variation=-12345.678"})
         ASSERT_TRUE(AssignSetting(records[0], a).ok) << a;
-    }
     records[0].end_size = 1e-300;
     records[0].start_size = 1.7976931348623157e308;
     for (const FieldInfo& field : SettingsFields()) {
@@ -86,15 +79,14 @@ TEST(SettingsText, PrintedLinesAssignBackToTheSameRecord) {
         }
     }
     for (const Settings& s : records) {
-        const std::string text = FormatSettings(s);
+        std::istringstream lines(FormatSettings(s));
         Settings again = DefaultSettings();
-        for (std::size_t start = 0, end; start < text.size(); start = end + 1) {
-            end = text.find('\n', start);
-            const AssignResult r = AssignSetting(again, std::string_view(text).substr(start, end - start));
+        for (std::string line; std::getline(lines, line);) {
+            const AssignResult r = AssignSetting(again, line);
             ASSERT_TRUE(r.ok) << r.error;
             EXPECT_EQ(r.note, "");
         }
-        EXPECT_EQ(again, s) << text;
+        EXPECT_EQ(again, s) << lines.str();
     }
 }
 

@@ -10,6 +10,8 @@
 namespace vexo::preview {
 namespace {
 
+using namespace vexo::testing;
+
 SceneKey At(const Vec3& p, double size, std::int32_t frame = 1, double heading = 0) {
     return SceneKey{{p[0], p[1], p[2], heading, 0, 0, size, size, size}, frame};
 }
@@ -27,21 +29,15 @@ TEST(Picture, FourViewsAndContactSheetMatchTheirGoldens) {
                  {At({5, 5, 5}, 0, 1)}};
     for (int f = 1; f <= 20; ++f) s.path.push_back({0.1 * f, 0, 0});
     ComputeBounds(s);
-    ParticleShape wedge = ParticleShape::FromObject((vexo::testing::DataDir() / "wedge.obj").string());
+    ParticleShape wedge = ParticleShape::FromObject((DataDir() / "wedge.obj").string());
     ASSERT_TRUE(wedge.is_object());
-    PictureRequest request;
-    request.width = 640;
-    request.height = 360;
-    request.frame = 10;
-    request.name = "fountain.prefs";
-    EXPECT_TRUE(
-        vexo::testing::MatchesGoldenPicture(DrawPicture(s, wedge, request), "picture_four_views.png"));
+    PictureRequest request{.width = 640, .height = 360, .frame = 10, .name = "fountain.prefs"};
+    EXPECT_TRUE(MatchesGoldenPicture(DrawPicture(s, wedge, request), "picture_four_views.png"));
     request.layout = Layout::Perspective;  // alone, and drawing objects 0 and 2 of the 3 visible
     request.draw_limit = 2;
+    EXPECT_TRUE(MatchesGoldenPicture(DrawPicture(s, wedge, request), "picture_one_in_two.png"));
     EXPECT_TRUE(
-        vexo::testing::MatchesGoldenPicture(DrawPicture(s, wedge, request), "picture_one_in_two.png"));
-    EXPECT_TRUE(vexo::testing::MatchesGoldenPicture(DrawContactSheet(s, wedge, 6, "fountain.prefs"),
-                                                    "picture_contact_sheet.png"));
+        MatchesGoldenPicture(DrawContactSheet(s, wedge, 6, "fountain.prefs"), "picture_contact_sheet.png"));
 }
 
 // Worked by hand for the front view of a 1000 x 533 area: the box spans x -5.05..5.05 and
@@ -53,33 +49,22 @@ TEST(Picture, ParticlesAtKnownPlacesInTheFrontView) {
     s.path = {{-5, 0, 0}};
     ComputeBounds(s);
     const Box box = FitBox(s, 0.5);
-    const double scale = SharedScale(box, 1000, 533);
-    EXPECT_NEAR(scale, 85.149, 1e-3);
-    const Camera front = MakeCamera(View::Front, QRectF(0, 0, 1000, 533), box, scale);
-    const QPointF left = front.Project({-5, 0, 0}).at, right = front.Project({5, 4, 0}).at;
-    EXPECT_NEAR(left.x(), 500 - 5 * 85.149, 1e-2);
-    EXPECT_NEAR(left.y(), 266.5 + 2 * 85.149, 1e-2);
-    EXPECT_NEAR(right.x(), 500 + 5 * 85.149, 1e-2);
-    EXPECT_NEAR(right.y(), 266.5 - 2 * 85.149, 1e-2);
+    const double px = SharedScale(box, 1000, 533);
+    EXPECT_NEAR(px, 85.149, 1e-3);
+    const Camera front = MakeCamera(View::Front, QRectF(0, 0, 1000, 533), box, px);
+    EXPECT_LT((front.Project({-5, 0, 0}).at - QPointF(500 - 5 * px, 266.5 + 2 * px)).manhattanLength(), 0.02);
+    EXPECT_LT((front.Project({5, 4, 0}).at - QPointF(500 + 5 * px, 266.5 - 2 * px)).manhattanLength(), 0.02);
 }
 
 TEST(Picture, CaptionSaysFrameCountAndName) {
-    struct {
-        std::int32_t frame, first, last;
-        std::size_t visible, stride;
-        const char* name;
-        const char* expected;
-    } const cases[] = {
-        {60, 1, 120, 143, 1, "fountain.prefs",
-         "Frame 60 of 1\u2013120   \u00b7   143 particles visible   \u00b7   fountain.prefs"},
-        {1, 1, 1, 1, 1, "s.lws", "Frame 1 of 1\u20131   \u00b7   1 particle visible   \u00b7   s.lws"},
-        {0, 0, 30, 0, 1, "", "Frame 0 of 0\u201330   \u00b7   0 particles visible"},
-        {5, 1, 9, 25000, 2, "big.prefs",
-         "Frame 5 of 1\u20139   \u00b7   25000 particles visible, 1 in 2 drawn   \u00b7   big.prefs"},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(CaptionText(c.frame, c.first, c.last, c.visible, c.stride, c.name), c.expected);
-    }
+    const std::string dot = "   \u00b7   ";
+    EXPECT_EQ(CaptionText(60, 1, 120, 143, 1, "fountain.prefs"),
+              "Frame 60 of 1\u2013120" + dot + "143 particles visible" + dot + "fountain.prefs");
+    EXPECT_EQ(CaptionText(1, 1, 1, 1, 1, "s.lws"),
+              "Frame 1 of 1\u20131" + dot + "1 particle visible" + dot + "s.lws");
+    EXPECT_EQ(CaptionText(0, 0, 30, 0, 1, ""), "Frame 0 of 0\u201330" + dot + "0 particles visible");
+    EXPECT_EQ(CaptionText(5, 1, 9, 25000, 2, "big.prefs"),
+              "Frame 5 of 1\u20139" + dot + "25000 particles visible, 1 in 2 drawn" + dot + "big.prefs");
     EXPECT_EQ(SubsetStride(20000, 20000), 1u);
     EXPECT_EQ(SubsetStride(20001, 20000), 2u);
     EXPECT_EQ(SubsetStride(5, 0), 1u);

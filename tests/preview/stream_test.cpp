@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <map>
 #include <sstream>
 
@@ -14,8 +15,7 @@
 namespace vexo::preview {
 namespace {
 
-using vexo::testing::ReadFile;
-using vexo::testing::TempDir;
+using namespace vexo::testing;
 
 constexpr const char* kMotion =
     "LWMO\n1\n9\n3\n0 0 0 0 0 0 1 1 1\n0 1 0 0 0\n1 2 0 30 0 0 1 1 1\n12 1 0 0 0\n-2 1 3 90 0 0 1 1 1\n40 1 "
@@ -41,49 +41,36 @@ std::vector<std::map<std::int32_t, std::string>> SceneKeys(const std::string& te
     return objects;
 }
 
-struct Case {
-    const char* name;
-    bool linear;
-    EndBehavior end;
-    std::int32_t step;
-    std::int32_t first = 1;  // 0 gives two keys at frame 0, of which the later counts
-};
-
-class PreviewAgainstScene : public ::testing::TestWithParam<Case> {};
+class PreviewAgainstScene : public ::testing::TestWithParam<const char*> {};
 
 // Every key of every object of the written scene is what the preview gives at that frame, to
 // the last written digit, and a particle is visible in the preview exactly when its key has a
-// scale other than 0.
+// scale other than 0. A case is its name, then the settings that make it.
 TEST_P(PreviewAgainstScene, EveryKeyOfTheSceneIsWhatThePreviewShows) {
-    const Case c = GetParam();
     TempDir dir;
-    Settings s = vexo::testing::SceneSettings(dir, kMotion);
-    for (const char* a :
-         {"num_particles=14", "particles_per_frame=2", "last_frame=48", "velocity=0.4",
-          "velocity_variation=30", "heading_spread=360", "pitch_angle=50", "pitch_spread=30", "gravity=3",
-          "ground_bounce=on", "elasticity=0.6", "limited_lifespan=on", "lifespan=9", "use_creation_delay=on",
-          "creation_delay=2", "particle_grow=on", "start_size=0.5", "end_size=1.5"}) {
-        ASSERT_TRUE(AssignSetting(s, a).ok) << a;
-    }
-    s.first_frame = c.first;
-    s.frame_step = c.step;
-    s.end_behavior = static_cast<std::int32_t>(c.end);
-    s.linear_path = c.linear ? 1 : 0;
+    Settings s = SceneSettings(dir, kMotion);
+    std::istringstream words(
+        std::string(GetParam()) +
+        " num_particles=14 particles_per_frame=2 last_frame=48 velocity=0.4 velocity_variation=30"
+        " heading_spread=360 pitch_angle=50 pitch_spread=30 gravity=3 ground_bounce=on"
+        " elasticity=0.6 limited_lifespan=on lifespan=9 use_creation_delay=on creation_delay=2"
+        " particle_grow=on start_size=0.5 end_size=1.5");
+    std::string a;
+    for (words >> a; words >> a;) ASSERT_TRUE(AssignSetting(s, a).ok) << a;
 
     // Both start from the same engine state: a generation already run in this program.
     EngineState state;
-    vexo::testing::RecordingSink sink;
-    vexo::testing::ScriptedHook hook;
+    RecordingSink sink;
+    ScriptedHook hook;
     CreateScene(s, state, sink, hook);
     EngineState for_preview = state;
     ASSERT_EQ(CreateScene(s, state, sink, hook).outcome, WriteOutcome::Complete);
     Stream stream;
-    const StreamResult result = ComputeStream(s, for_preview, hook, stream);
-    ASSERT_EQ(result.report.outcome, WriteOutcome::Complete);
+    ASSERT_EQ(ComputeStream(s, for_preview, hook, stream).report.outcome, WriteOutcome::Complete);
     EXPECT_EQ(for_preview.random.state(), state.random.state()) << "the preview ran a different generation";
 
     // The parent's path: the motion's sample at every frame, held after its last key (frame 40).
-    const auto motion = vexo::testing::ReadText(kMotion);
+    const auto motion = ReadText(kMotion);
     ASSERT_EQ(stream.path.size(), static_cast<std::size_t>(s.last_frame - s.first_frame + 1));
     for (std::size_t k = 0; k < stream.path.size(); ++k) {
         const auto& m = (*motion->table)[std::min<std::size_t>(k, 40 - s.first_frame)].value;
@@ -112,15 +99,17 @@ TEST_P(PreviewAgainstScene, EveryKeyOfTheSceneIsWhatThePreviewShows) {
     EXPECT_GT(hidden, 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    PathModesAndEndings, PreviewAgainstScene,
-    ::testing::Values(Case{"LinearRecycle", true, EndBehavior::Recycle, 1},
-                      Case{"LinearStop", true, EndBehavior::Stop, 1},
-                      Case{"LinearDestroy", true, EndBehavior::Destroy, 1},
-                      Case{"NonLinearRecycle", false, EndBehavior::Recycle, 1},
-                      Case{"NonLinearStop", false, EndBehavior::Stop, 1},
-                      Case{"NonLinearDestroyEveryThirdFrameFromZero", false, EndBehavior::Destroy, 3, 0}),
-    [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(PathModesAndEndings, PreviewAgainstScene,
+                         ::testing::Values("LinearRecycle linear_path=on end_behavior=recycle",
+                                           "LinearStop linear_path=on end_behavior=stop",
+                                           "LinearDestroy linear_path=on end_behavior=destroy",
+                                           "NonLinearRecycle linear_path=off end_behavior=recycle",
+                                           "NonLinearStop linear_path=off end_behavior=stop",
+                                           "NonLinearDestroyEveryThirdFrameFromZero linear_path=off "
+                                           "end_behavior=destroy frame_step=3 first_frame=0"),
+                         [](const auto& info) {
+                             return std::string(info.param, std::strchr(info.param, ' '));
+                         });
 
 SceneKey Key(std::int32_t frame, double x, double scale) {
     return SceneKey{{x, 2 * x, -x, 10 * x, 0, 0, scale, scale, scale}, frame};
@@ -129,15 +118,13 @@ SceneKey Key(std::int32_t frame, double x, double scale) {
 // Linear in frame between keys, the first key before them and the last after them.
 TEST(PreviewValues, InterpolateLinearlyInFrameBetweenKeys) {
     const ObjectKeys keys = {Key(10, 0, 0), Key(14, 4, 1), Key(24, -1, 2)};
-    struct {
-        double frame, x, scale;
-    } const expected[] = {{0, 0, 0},  {10, 0, 0},     {11, 1, 0.25}, {13, 3, 0.75},
-                          {14, 4, 1}, {19, 1.5, 1.5}, {24, -1, 2},   {100, -1, 2}};
-    for (const auto& e : expected) {
-        const auto v = ValuesAt(keys, e.frame);
+    const double expected[][3] = {{0, 0, 0},  {10, 0, 0},     {11, 1, 0.25}, {13, 3, 0.75},
+                                  {14, 4, 1}, {19, 1.5, 1.5}, {24, -1, 2},   {100, -1, 2}};
+    for (const auto& [frame, x, scale] : expected) {
+        const auto v = ValuesAt(keys, frame);
         EXPECT_EQ((std::array<double, 4>{v[0], v[1], v[3], v[6]}),
-                  (std::array<double, 4>{e.x, 2 * e.x, 10 * e.x, e.scale}))
-            << "frame " << e.frame;
+                  (std::array<double, 4>{x, 2 * x, 10 * x, scale}))
+            << "frame " << frame;
     }
     EXPECT_EQ(ValuesAt({}, 5), (std::array<double, 9>{}));
 }
