@@ -61,66 +61,45 @@ TEST(ReplacementFile, ATemporaryBesideTheDestinationTakesItsPlace) {
     EXPECT_EQ(std::filesystem::status(dir.path("real.lws")).permissions(), std::filesystem::perms(0640));
 }
 
-// A failed write, flush or rename, or a discard, leaves the old file and no temporary; a folder is
-// refused; a device is written directly, or refused where a regular file is wanted.
-TEST(ReplacementFile, FailuresAndDiscardsKeepTheOldFile) {
+// A failed write (a file size limit; the buffered binary file's last flush fails), a temporary gone
+// before the rename, or bytes that do not reach the disk when the file is finished (a failed fsync or
+// close) fail the write and keep the old file, with no temporary left; a folder is refused; a device
+// is written directly, or refused where a regular file is wanted.
+TEST(ReplacementFile, AFailedWriteRenameFsyncOrCloseKeepsTheOldFile) {
     testing::TempDir dir;
     testing::WriteFile(dir.path("scene.lws"), "old");
     rlimit saved{};
     ::getrlimit(RLIMIT_FSIZE, &saved);
     const rlimit small{2, saved.rlim_max};
     const auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
-    // The scene file, or the buffered binary file (its last flush fails); a file size limit fails the
-    // write, or the temporary is gone before the rename.
+    enum Fault { kSizeLimit, kTemporaryGone, kFsync, kClose };
+    const char* errors[] = {"File too large", "No such file or directory", "Input/output error",
+                            "Input/output error"};
     for (const bool binary : {false, true}) {
-        for (const bool rename : {false, true}) {
+        for (const Fault fault : {kSizeLimit, kTemporaryGone, kFsync, kClose}) {
+            SCOPED_TRACE(std::to_string(binary) + " " + errors[fault] + " " + std::to_string(fault));
             SceneFile scene;
             BinaryFile file;
             ASSERT_TRUE(binary ? file.Create(dir.str("scene.lws")) : scene.Open(dir.str("scene.lws")));
-            if (rename) std::filesystem::remove(dir.path(dir.Listing()[0]));
-            if (!rename) ::setrlimit(RLIMIT_FSIZE, &small);
-            EXPECT_EQ(binary ? file.Write("new text") : scene.Write("new text"), binary || rename);
+            if (fault == kTemporaryGone) std::filesystem::remove(dir.path(dir.Listing()[0]));
+            if (fault == kSizeLimit) ::setrlimit(RLIMIT_FSIZE, &small);
+            EXPECT_EQ(binary ? file.Write("new text") : scene.Write("new text"),
+                      binary || fault != kSizeLimit);
+            (fault == kFsync ? fsync_fails_with : close_fails_with) = fault >= kFsync ? EIO : 0;
             EXPECT_FALSE(binary ? file.Close() : scene.Close());
             ::setrlimit(RLIMIT_FSIZE, &saved);
-            EXPECT_EQ(binary ? file.error() : scene.error(),
-                      rename ? "No such file or directory" : "File too large");
+            EXPECT_EQ(binary ? file.error() : scene.error(), errors[fault]);
+            EXPECT_EQ(dir.Listing(), Names{"scene.lws"});
+            EXPECT_EQ(ReadFile(dir.path("scene.lws")), "old");
         }
     }
     std::signal(SIGXFSZ, old_handler);
-    {
-        SceneFile dropped;
-        ReplacementFile abandoned;  // discarded as it goes
-        ASSERT_TRUE(dropped.Open(dir.str("scene.lws")) && dropped.Write("new"));
-        ASSERT_TRUE(abandoned.Open(dir.str("scene.lws"), SpecialFiles::Refuse) && abandoned.Write("new"));
-        dropped.Remove();
-    }
-    EXPECT_EQ(dir.Listing(), Names{"scene.lws"});
-    EXPECT_EQ(ReadFile(dir.path("scene.lws")), "old");
     ReplacementFile folder, refused, device;
     EXPECT_FALSE(folder.Open(dir.str(""), SpecialFiles::WriteThrough));
     EXPECT_FALSE(refused.Open("/dev/null", SpecialFiles::Refuse));
     EXPECT_EQ(folder.error() + ", " + refused.error(), "Is a directory, Not a regular file");
     EXPECT_TRUE(device.Open("/dev/null", SpecialFiles::WriteThrough) && device.Write("x") && device.Commit());
     EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
-}
-
-// The bytes that do not reach the disk when the file is finished fail the write too.
-TEST(ReplacementFile, AFailedFsyncOrCloseKeepsTheOldFile) {
-    testing::TempDir dir;
-    testing::WriteFile(dir.path("scene.lws"), "old");
-    for (const bool binary : {false, true}) {
-        for (int* failure : {&fsync_fails_with, &close_fails_with}) {
-            SceneFile scene;
-            BinaryFile file;
-            ASSERT_TRUE(binary ? file.Create(dir.str("scene.lws")) && file.Write("new")
-                               : scene.Open(dir.str("scene.lws")) && scene.Write("new"));
-            *failure = EIO;
-            EXPECT_FALSE(binary ? file.Close() : scene.Close());
-            EXPECT_EQ(binary ? file.error() : scene.error(), "Input/output error");
-            EXPECT_EQ(dir.Listing(), Names{"scene.lws"});
-            EXPECT_EQ(ReadFile(dir.path("scene.lws")), "old");
-        }
-    }
 }
 
 // A temporary file leaves no name behind, reads back what was written, and is copied onto the end

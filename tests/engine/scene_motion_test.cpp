@@ -1,19 +1,15 @@
 // Animated scene files as the parent motion: world transforms turned into the nine channels
 // (tests/data/world_channels_cases.txt), node hierarchies sampled, the choice of the node, every
-// message, and Vexo's own glTF read back as the keys of its version 1 scene.
+// message, and which reader the content chooses.
 #include "engine/motion/scene_motion.hpp"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <map>
 #include <numbers>
-#include <random>
 #include <sstream>
 
-#include "engine/create_scene.hpp"
 #include "engine/motion/world_channels.hpp"
-#include "engine/writers/gltf_tracks.hpp"
 #include "tests/support/test_support.hpp"
 
 namespace vexo {
@@ -52,26 +48,18 @@ TEST(WorldChannels, EveryCaseGivesItsChannels) {
     EXPECT_EQ(count, 16);
 }
 
-TEST(WorldChannels, InvertTheGltfWritersRotation) {
-    std::mt19937 gen(7);
-    std::uniform_real_distribution<double> turn(-179.9, 180.0), tilt(-89.0, 89.0);
-    for (int i = 0; i < 2000; ++i) {
-        const std::array<double, 3> want{turn(gen), tilt(gen), turn(gen)};
-        const auto hpb = HeadingPitchBank(RotationMatrix(GltfRotation(want[0], want[1], want[2])));
-        for (int k = 0; k < 3; ++k) EXPECT_NEAR(hpb[k], want[k], 1e-8) << i << " " << k;
-    }
-}
-
 TEST(WorldChannels, NeighboursNeverJumpAWholeTurn) {
-    const double headings[] = {170, -170, -10, 170, -179}, want_h[] = {170, 190, 350, 530, 541};
-    const double pitches[] = {10, 350, -350, 10, 10}, want_p[] = {10, -10, 10, 10, 10};
-    const double banks[] = {-179, 179, 90, 540, 1}, want_b[] = {-179, -181, -270, -180, -359};
+    // heading, pitch, bank as read, then as made continuous
+    const double in[5][3] = {
+        {170, 10, -179}, {-170, 350, 179}, {-10, -350, 90}, {170, 10, 540}, {-179, 10, 1}};
+    const double want[5][3] = {
+        {170, 10, -179}, {190, -10, -181}, {350, 10, -270}, {530, 10, -180}, {541, 10, -359}};
     std::vector<MotionFrame> table(5);
-    for (int j = 0; j < 5; ++j) table[j].value = {0, 0, 0, headings[j], pitches[j], banks[j], 1, 1, 1};
+    for (int j = 0; j < 5; ++j) table[j].value = {0, 0, 0, in[j][0], in[j][1], in[j][2], 1, 1, 1};
     MakeAnglesContinuous(table);
     for (int j = 0; j < 5; ++j) {
-        EXPECT_EQ(table[j].value, (std::array<double, 9>{0, 0, 0, want_h[j], want_p[j], want_b[j], 1, 1, 1}))
-            << j;
+        EXPECT_EQ(table[j].value,
+                  (std::array<double, 9>{0, 0, 0, want[j][0], want[j][1], want[j][2], 1, 1, 1}));
     }
 }
 
@@ -165,97 +153,25 @@ TEST(SceneMotion, RefusesWhatIsNoSingleAnimatedNode) {
 
 TEST(SceneMotion, ContentDecidesTheReaderAndHashesNameNodes) {
     TempDir dir;
-    std::filesystem::copy_file(DataDir() / "scene_spin.glb",
-                               dir.path("spin.glb"));                  // scene_spin.gltf as binary
-    for (const char* copy : {"spin.mot", "spin.dae", "odd#name.glb"})  // named as motion, as another format
-        std::filesystem::copy_file(dir.path("spin.glb"), dir.path(copy));
-    std::filesystem::copy_file(DataDir() / "scene_spin.gltf", dir.path("text.mot"));
-    std::filesystem::copy_file(DataDir() / "emitter_v1.mot", dir.path("motion.glb"));  // motion as glb
-    for (const std::string path : {"spin.glb#Emitter", "spin.mot#Emitter", "spin.dae#Emitter",
-                                   "odd#name.glb#Emitter", "text.mot#Emitter"}) {
+    // Binary and text glTF named as motion or as another format, and a motion file named as glb.
+    const struct {
+        const char *source, *copy, *node;
+        std::size_t frames;
+    } cases[] = {
+        {"scene_spin.glb", "spin.glb", "#Emitter", 49},  {"scene_spin.glb", "spin.mot", "#Emitter", 49},
+        {"scene_spin.glb", "spin.dae", "#Emitter", 49},  {"scene_spin.glb", "odd#name.glb", "#Emitter", 49},
+        {"scene_spin.gltf", "text.mot", "#Emitter", 49}, {"emitter_v1.mot", "motion.glb", "", 31}};
+    for (const auto& c : cases) {
+        std::filesystem::copy_file(DataDir() / c.source, dir.path(c.copy));
         RecordingSink sink;
-        const auto table = Read(dir.str(path), sink);
-        ASSERT_TRUE(table) << path << ": " << (sink.messages.empty() ? "" : sink.messages[0]);
-        EXPECT_EQ(table->size(), 49u) << path;
+        const auto table = Read(dir.str(c.copy) + c.node, sink);
+        ASSERT_TRUE(table) << c.copy << ": " << (sink.messages.empty() ? "" : sink.messages[0]);
+        EXPECT_EQ(table->size(), c.frames) << c.copy;
     }
-    RecordingSink sink;
-    const auto table = Read(dir.str("motion.glb"), sink);
-    ASSERT_TRUE(table);
-    EXPECT_EQ(table->size(), 31u);
     EXPECT_EQ(SplitMotionPath(dir.str("odd#name.glb")).node, "");
     EXPECT_EQ(SplitMotionPath(dir.str("odd#name.glb#A#B")).node, "A#B");
     EXPECT_EQ(SplitMotionPath(dir.str("none.glb#A")).file, dir.str("none.glb#A"));
 }
-
-// Vexo's own glTF read back: every particle node gives the keys of the version 1 scene.
-class RoundTrip : public ::testing::TestWithParam<std::tuple<std::int16_t, const char*, double>> {};
-
-TEST_P(RoundTrip, EveryParticleNodeGivesTheVersion1Keys) {
-    const auto [linear, extension, fps] = GetParam();
-    TempDir dir;
-    Settings s = testing::SceneSettings(dir,
-                                        "LWMO\n1\n9\n3\n0 0 0 0 0 0 1 1 1\n0 1 0 0 0\n1 2 2 90 10 0 1 1 "
-                                        "1\n10 1 0 0 0\n3 0 -1 180 0 5 1 1 1\n30 1 0 0 0\n");
-    s.num_particles = 6;
-    s.particles_per_frame = 1;
-    s.velocity = 0.4;
-    s.velocity_variation = 30;
-    s.heading_spread = 270;
-    s.pitch_angle = 40;
-    s.gravity = 6;
-    s.ground_bounce = kFlagTicked;
-    s.limited_lifespan = kFlagTicked;
-    s.lifespan = 9;
-    s.radial_creation = kFlagTicked;
-    s.first_frame = 1;
-    s.last_frame = 24;
-    s.linear_path = linear;
-    const std::string scene = std::string("scene") + extension;
-    for (const auto& [name, format] :
-         {std::pair{std::string("v1.lws"), SceneFormat::Lwsc1},
-          {scene, scene.ends_with(".glb") ? SceneFormat::Glb : SceneFormat::Gltf}}) {
-        SetPathText(s.target_scene, dir.str(name));
-        EngineState state;
-        RecordingSink sink;
-        testing::ScriptedHook go_on;
-        GenerateOptions options;
-        options.format = format;
-        options.fps = fps;
-        ASSERT_EQ(CreateScene(s, state, sink, go_on, options).outcome, WriteOutcome::Complete);
-    }
-    // The version 1 keys per object; of two keys on one frame the later counts, as in glTF.
-    std::vector<std::map<int, std::array<double, 9>>> objects;
-    std::istringstream v1(testing::ReadFile(dir.path("v1.lws")));
-    for (std::string line; std::getline(v1, line);) {
-        if (line.rfind("LoadObject ", 0) == 0) objects.emplace_back();
-        if (line.size() < 3 || line[0] != ' ' || line.find('.') == std::string::npos) continue;
-        std::istringstream fields(line);
-        std::array<double, 9> key{};
-        int frame = 0;
-        for (double& v : key) fields >> v;
-        fields >> frame;
-        objects.back()[frame] = key;
-    }
-    ASSERT_EQ(objects.size(), 6u);
-    for (std::size_t n = 0; n < objects.size(); ++n) {
-        RecordingSink sink;
-        const auto table = Read(dir.str(scene + "#particle_000" + std::to_string(n)), sink, fps);
-        ASSERT_TRUE(table) << n;
-        ASSERT_EQ(objects[n].begin()->first, 0);  // entry 0 is the first key's frame
-        ASSERT_EQ(table->size(), static_cast<std::size_t>(objects[n].rbegin()->first) + 1);
-        for (auto [frame, key] : objects[n]) {
-            MotionFrame entry = (*table)[static_cast<std::size_t>(frame)];
-            // A hidden key takes the rotation of the birth after it in glTF (no turn while it grows).
-            if (key[6] == 0.0 && key[7] == 0.0 && key[8] == 0.0) std::copy(&key[3], &key[6], &entry.value[3]);
-            ExpectChannels(entry, key, 1e-4, std::to_string(n) + " frame " + std::to_string(frame));
-        }
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Formats, RoundTrip,
-                         ::testing::Values(std::tuple{std::int16_t{0}, ".glb", 24.0},
-                                           std::tuple{std::int16_t{1}, ".gltf", 24.0},
-                                           std::tuple{std::int16_t{0}, ".gltf", 30.0}));
 
 }  // namespace
 }  // namespace vexo
