@@ -16,8 +16,11 @@ inline std::vector<TextCase> ReadCases(const std::string& file) {
     std::istringstream in(ReadFile(DataDir() / file));
     std::vector<TextCase> cases;
     for (std::string line; std::getline(in, line);) {
-        if (line.rfind("=== ", 0) == 0) cases.push_back({line, {}});
-        if (line.rfind("=== ", 0) != 0 && !cases.empty() && !line.empty()) cases.back().lines.push_back(line);
+        if (line.starts_with("=== ")) {
+            cases.push_back({line, {}});
+        } else if (!cases.empty() && !line.empty()) {
+            cases.back().lines.push_back(line);
+        }
     }
     return cases;
 }

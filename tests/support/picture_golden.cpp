@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 
 #include "tests/support/test_support.hpp"
 
@@ -19,8 +18,7 @@ int LargestChannelDifference(QRgb a, QRgb b) {
 
 ::testing::AssertionResult MatchesGoldenPicture(const QImage& actual, const std::string& golden_name) {
     const QString golden = QString::fromStdString((DataDir() / "golden" / golden_name).string());
-    const char* update = std::getenv("VEXO_UPDATE_GOLDEN");
-    if (update != nullptr && std::strcmp(update, "1") == 0) {
+    if (UpdatingGoldens()) {
         actual.save(golden, "PNG");
         return ::testing::AssertionSuccess();
     }

@@ -1,7 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "tests/support/test_support.hpp"
 
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -47,12 +46,18 @@ void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
     out << bytes;
 }
 
-std::filesystem::path DataDir() { return VEXO_TEST_DATA_DIR; }
+std::filesystem::path DataDir() {
+    return VEXO_TEST_DATA_DIR;
+}
+
+bool UpdatingGoldens() {
+    const char* update = std::getenv("VEXO_UPDATE_GOLDEN");
+    return update != nullptr && std::string(update) == "1";
+}
 
 ::testing::AssertionResult MatchesGolden(const std::string& actual, const std::string& golden_name) {
     const std::filesystem::path golden = DataDir() / "golden" / golden_name;
-    const char* update = std::getenv("VEXO_UPDATE_GOLDEN");
-    if (update != nullptr && std::string(update) == "1") {
+    if (UpdatingGoldens()) {
         WriteFile(golden, actual);
         return ::testing::AssertionSuccess();
     }
@@ -65,9 +70,9 @@ std::filesystem::path DataDir() { return VEXO_TEST_DATA_DIR; }
     WriteFile(beside, actual);
     std::size_t at = 0;
     while (at < expected.size() && at < actual.size() && expected[at] == actual[at]) ++at;
-    return ::testing::AssertionFailure() << golden_name << " differs at byte " << at << " (expected "
-                                         << expected.size() << " bytes, got " << actual.size()
-                                         << "); actual bytes written to " << beside;
+    return ::testing::AssertionFailure()
+           << golden_name << " differs at byte " << at << " (expected " << expected.size() << " bytes, got "
+           << actual.size() << "); actual bytes written to " << beside;
 }
 
 int Run(const std::string& command, std::string* output) {
@@ -85,8 +90,9 @@ int Run(const std::string& command, std::string* output) {
     std::string output;
     const int status = Run(std::string("node '") + VEXO_GLTF_VALIDATOR + "' '" + file + "'", &output);
     if (status == 0) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "glTF validator (exit " << status << ", see scripts/install-deps):\n"
-                                         << output;
+    return ::testing::AssertionFailure()
+           << "glTF validator (exit " << status << ", see scripts/install-deps):\n"
+           << output;
 }
 
 std::unique_ptr<MotionRead> ReadText(const std::string& text) {

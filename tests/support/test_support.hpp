@@ -1,6 +1,8 @@
 // Recording fakes and scratch folders shared by the tests.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -15,7 +17,7 @@ namespace vexo::testing {
 
 // Records every message and debug line the engine reports.
 class RecordingSink : public MessageSink {
-public:
+  public:
     void Message(std::string_view text) override { messages.emplace_back(text); }
     void DebugLine(std::string_view text) override { debug_lines.emplace_back(text); }
     std::vector<std::string> messages;
@@ -24,7 +26,7 @@ public:
 
 // Answers Continue until pass `stop_at`, then `action`; records the passes it saw.
 class ScriptedHook : public PassHook {
-public:
+  public:
     ScriptedHook() = default;
     ScriptedHook(std::uint32_t stop_at, PassAction action) : stop_at_(stop_at), action_(action) {}
     PassAction OnPassStart(std::uint32_t pass, std::uint32_t passes) override {
@@ -33,14 +35,14 @@ public:
     }
     std::vector<std::pair<std::uint32_t, std::uint32_t>> seen;
 
-private:
+  private:
     std::uint32_t stop_at_ = UINT32_MAX;
     PassAction action_ = PassAction::Continue;
 };
 
 // A fresh folder, removed with everything in it when the test ends.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -50,7 +52,7 @@ public:
     // Every name in the folder (hidden ones too), sorted; a symbolic link as "name -> target".
     std::vector<std::string> Listing() const;
 
-private:
+  private:
     std::filesystem::path dir_;
 };
 
@@ -64,6 +66,8 @@ std::filesystem::path DataDir();
 // produced bytes beside the golden file as NAME.actual; with VEXO_UPDATE_GOLDEN=1 in the
 // environment it rewrites the golden file instead.
 ::testing::AssertionResult MatchesGolden(const std::string& actual, const std::string& golden_name);
+// VEXO_UPDATE_GOLDEN=1 is in the environment: golden files are rewritten, not compared.
+bool UpdatingGoldens();
 
 // Runs a shell command; returns its exit status, and what it printed in `output`.
 int Run(const std::string& command, std::string* output);
