@@ -188,6 +188,8 @@ int Generate(const Options& options, const Settings& settings, CliStreams& s, En
             return Fail(s, kExitFailure, "could not create scene: motion file error");
         case SceneResult::NoMemory:
             return Fail(s, kExitFailure, "could not create scene: not enough memory for " + report.error);
+        case SceneResult::MeshFileError:
+            return Fail(s, kExitFailure, "could not create scene: " + report.error + " error");
         case SceneResult::Done:
             break;
     }

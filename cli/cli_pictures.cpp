@@ -122,6 +122,9 @@ int WritePictures(const PictureOptions& options, const Settings& settings, const
     if (result.report.result == SceneResult::MotionFileError) {
         return Fail(streams, kExitFailure, "could not draw the pictures: motion file error");
     }
+    if (result.report.result == SceneResult::MeshFileError) {
+        return Fail(streams, kExitFailure, "could not draw the pictures: " + result.report.error + " error");
+    }
     if (result.report.result == SceneResult::NoMemory || result.report.outcome != WriteOutcome::Complete) {
         return Fail(streams, kExitFailure, "could not draw the pictures: not enough memory");
     }

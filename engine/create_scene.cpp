@@ -320,6 +320,7 @@ std::optional<std::string> RefuseSettings(const Settings& settings) {
         return scene_text::OutOfRange("emit_from", std::to_string(settings.emit_from),
                                       "point, vertices, surface or volume");
     }
+    if (const auto refusal = RefuseMeshSettings(settings)) return refusal;
     for (const FieldInfo& field : SettingsFields()) {
         if (field.kind != FieldKind::Real) continue;
         const double value = settings.*std::get<double Settings::*>(field.member);
@@ -344,8 +345,12 @@ std::optional<std::string> RefuseSceneSize(const Settings& settings) {
     // made without it.
     Settings plain = settings;
     ResetExtension(plain);
+    constexpr std::string_view kSimulated[] = {"emitter_object", "emit_from", "emit_along_normal",
+                                               "collision_object", "friction"};
     for (const FieldInfo& field : SettingsFields()) {
         if (!field.InExtension()) continue;
+        const auto simulated = std::find(std::begin(kSimulated), std::end(kSimulated), field.name);
+        if (simulated != std::end(kSimulated)) continue;
         Settings one = plain;
         std::visit([&](auto member) { one.*member = settings.*member; }, field.member);
         if (EncodeExtension(one) != EncodeExtension(plain)) {
@@ -357,11 +362,13 @@ std::optional<std::string> RefuseSceneSize(const Settings& settings) {
 
 namespace {
 
-// What CreateScene and CollectSceneKeys share: the refusals, the records, the motion read and the
-// block source of the chosen path. `deliver(source, table, report)` consumes the blocks.
-template <class Deliver>
+// What CreateScene and CollectSceneKeys share: the refusals, the records, the motion read, the
+// meshes (handed to `meshes_read` first) and the block source of the chosen path.
+// `deliver(source, table, report)` consumes the blocks.
+template <class Deliver, class MeshesRead = void (*)(const SceneMeshes&)>
 SceneReport RunGeneration(const Settings& settings, EngineState& state, MessageSink& sink,
-                          const GenerateOptions& options, bool keys_only, Deliver deliver) {
+                          const GenerateOptions& options, bool keys_only, Deliver deliver,
+                          MeshesRead meshes_read = [](const SceneMeshes&) {}) {
     SceneReport report;
     report.objects_total = static_cast<std::uint32_t>(settings.num_particles);
     if (const auto refusal = RefuseSettings(settings)) {
@@ -405,17 +412,32 @@ SceneReport RunGeneration(const Settings& settings, EngineState& state, MessageS
         report.result = SceneResult::MotionFileError;
         return report;
     }
+    SceneMeshes meshes;
+    std::string role;
+    try {
+        if (LoadSceneMeshes(settings, meshes, sink, role) == MeshLoad::Refused) {
+            report.result = SceneResult::MeshFileError;
+            report.error = role;
+            return report;
+        }
+    } catch (const std::bad_alloc&) {
+        return no_memory(mesh_text::MeshMemory(role));
+    } catch (const std::length_error&) {
+        return no_memory(mesh_text::MeshMemory(role));
+    }
     const BlockMaker maker(settings, state, options, keys_only);
 
     if (options.path == GenerationPath::Reference) {
+        meshes.Attach(sim);
         ReferenceSource source(*table, settings, state, sim, maker);
+        meshes_read(meshes);
         deliver(source, *table, report);
         return report;
     }
     std::vector<Particle>().swap(sim.ChildArray);  // the scheduled path keeps one record per block
     std::optional<ScheduledPasses> passes;
     try {
-        passes.emplace(*table, settings, state, options.fps);
+        passes.emplace(*table, settings, state, options.fps, &meshes);
         passes->BuildSchedule();
     } catch (const std::bad_alloc&) {
         return no_memory(scene_text::kSchedule);
@@ -423,6 +445,7 @@ SceneReport RunGeneration(const Settings& settings, EngineState& state, MessageS
         return no_memory(scene_text::kSchedule);
     }
     ScheduledSource source(*passes, state, report.objects_total, ThreadCount(options), maker);
+    meshes_read(meshes);
     deliver(source, *table, report);
     return report;
 }
@@ -500,7 +523,8 @@ SceneReport CollectSceneKeys(const Settings& settings, EngineState& state, Messa
                          [&](BlockSource& source, const MotionTable& table, SceneReport& report) {
                              receiver.Motion(table, state);
                              CollectBlocks(settings, source, hook, sink, receiver, report);
-                         });
+                         },
+                         [&](const SceneMeshes& meshes) { receiver.Meshes(meshes); });
 }
 
 }  // namespace vexo

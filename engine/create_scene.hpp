@@ -14,6 +14,7 @@
 #include "engine/motion/motion.hpp"
 #include "engine/settings/frame_rate.hpp"
 #include "engine/settings/settings.hpp"
+#include "engine/simulation/scene_meshes.hpp"
 
 namespace vexo {
 
@@ -22,6 +23,8 @@ enum class SceneResult : int {
     Done = 1,             // whatever happened while writing; see SceneReport::outcome
     MotionFileError = 2,  // the reader has reported why
     NoMemory = 3,         // the particle records could not be allocated
+    MeshFileError = 4,    // the emitter or collision object cannot be used; reported, and
+                          // SceneReport::error names which ("emitter object")
 };
 
 // What became of the target file.
@@ -91,8 +94,8 @@ SceneReport CreateScene(const Settings& settings, EngineState& state, MessageSin
                         const GenerateOptions& options = {});
 
 // Nothing when the frame loop can run these settings, else the text that refuses them: a path
-// with a control character, a frame step of 0, a last frame before the first, or a shape or
-// force outside its range.
+// with a control character, a frame step of 0, a last frame before the first, a shape or force
+// outside its range, or emission from a mesh that the settings cannot make (mesh_text).
 std::optional<std::string> RefuseSettings(const Settings& settings);
 // Nothing when the scene can be made at all, else the text that says what is too large.
 std::optional<std::string> RefuseSceneSize(const Settings& settings);
@@ -107,6 +110,8 @@ public:
     virtual void Motion(const MotionTable& table, const EngineState& state) = 0;
     // The keys of object p; the receiver may take them.
     virtual void Object(std::uint32_t p, ObjectKeys& keys) = 0;
+    // The emitter and collision meshes the generation uses, once, before Motion.
+    virtual void Meshes(const SceneMeshes& /*meshes*/) {}
 };
 
 // Runs the generation exactly as CreateScene does, on the same path and with the same hook and

@@ -27,6 +27,9 @@ void SetParent(Particle& parent, const MotionFrame& sample) {
     parent.heading = sample.value[3];
     parent.pitch = sample.value[4];
     parent.bank = sample.value[5];
+    parent.scale_x = sample.value[6];
+    parent.scale_y = sample.value[7];
+    parent.scale_z = sample.value[8];
 }
 
 void LinearKeys::Store(const Particle& record, bool visible, std::uint32_t frame) {

@@ -28,7 +28,7 @@ FrameRange FramesOf(const Settings& settings);
 // key, and clamped to the motion so that motion ending before first_frame holds its first sample.
 // Rises with f (up to frame 2147483647), so a MotionCursor walks it cheaply.
 std::size_t ParentEntry(const Settings& settings, std::int32_t last_motion_frame, std::uint32_t f);
-// Copies a sample's position and rotation into the parent.
+// Copies a sample's position, rotation and size channels into the parent.
 void SetParent(Particle& parent, const MotionFrame& sample);
 
 // The keys of the written particle in linear path mode: keys only at its births, ends and its

@@ -20,6 +20,13 @@ void ReferencePasses::MoveMainObject(std::uint32_t f) {
     sim_.lastframe.x = sim_.Parent.x;
     sim_.lastframe.y = sim_.Parent.y;
     sim_.lastframe.z = sim_.Parent.z;
+    // The rest of the pose, for a mesh emitter between two samples.
+    sim_.lastframe.heading = sim_.Parent.heading;
+    sim_.lastframe.pitch = sim_.Parent.pitch;
+    sim_.lastframe.bank = sim_.Parent.bank;
+    sim_.lastframe.scale_x = sim_.Parent.scale_x;
+    sim_.lastframe.scale_y = sim_.Parent.scale_y;
+    sim_.lastframe.scale_z = sim_.Parent.scale_z;
     SetParent(sim_.Parent, motion_.At(ParentEntry(settings_, state_.LastMotionFrame, f)));
 }
 
@@ -40,12 +47,7 @@ void ReferencePasses::EffectAll() {
 }
 
 void ReferencePasses::RecordBlock(std::uint32_t p, BlockBuilder& block) {
-    const MotionFrame& start = table_.front();
-    for (Particle* parent : {&sim_.lastframe, &sim_.Parent}) {
-        parent->x = start.value[0];
-        parent->y = start.value[1];
-        parent->z = start.value[2];
-    }
+    for (Particle* parent : {&sim_.lastframe, &sim_.Parent}) SetParent(*parent, table_.front());
     if (IsOn(settings_.linear_path)) {
         RecordLinear(p, block);
     } else {

@@ -43,11 +43,12 @@ private:
 };
 
 ScheduledPasses::ScheduledPasses(const MotionTable& table, const Settings& settings, const EngineState& state,
-                                 double fps)
+                                 double fps, const SceneMeshes* meshes)
     : table_(table),
       settings_(settings),
       last_motion_frame_(state.LastMotionFrame),
       fps_(fps),
+      meshes_(meshes != nullptr ? *meshes : SceneMeshes{}),
       frames_(FramesOf(settings)),
       slots_(static_cast<std::uint32_t>(settings.num_particles)),
       start_random_(state.random.state()),
@@ -172,10 +173,7 @@ void ScheduledPasses::Emit(std::uint32_t q, const SlotEmission& emission, const 
     }
     // Where the parent was one frame step earlier, for oversampling (which radial creation
     // switches off, so no radial move is ever in it).
-    const MotionFrame& last = samples.two_before(k);
-    sim.lastframe.x = last.value[0];
-    sim.lastframe.y = last.value[1];
-    sim.lastframe.z = last.value[2];
+    SetParent(sim.lastframe, samples.two_before(k));
 
     EngineState state;
     state.random.set_state(StateAtDraw(q, std::uint64_t{emission.ordinal} * draws_));
@@ -188,6 +186,7 @@ void ScheduledPasses::ReplaySlot(std::uint32_t q, std::uint32_t s, Particle& rec
                                  BlockBuilder* block) const {
     Simulation sim;
     sim.frames_per_second = fps_;
+    meshes_.Attach(sim);
     sim.ChildArray.assign(1, record);
     Particle& r = sim.ChildArray[0];
     Samples samples(table_, settings_, last_motion_frame_);

@@ -18,15 +18,16 @@
 #include "engine/simulation/particle.hpp"
 #include "engine/generation/scene_key.hpp"
 #include "engine/settings/settings.hpp"
+#include "engine/simulation/scene_meshes.hpp"
 
 namespace vexo {
 
 class ScheduledPasses {
 public:
     // `state` is the engine state at the start of the generation (after the motion was read).
-    // `fps` is the time base of gravity.
+    // `fps` is the time base of gravity. `meshes` (none when null) are shared.
     ScheduledPasses(const MotionTable& table, const Settings& settings, const EngineState& state,
-                    double fps = kDefaultFramesPerSecond);
+                    double fps = kDefaultFramesPerSecond, const SceneMeshes* meshes = nullptr);
 
     // Simulates which slot each emission of a pass goes to. The schedule holds the emissions
     // that happen, whatever the frame count. Throws std::bad_alloc when it does not fit in memory
@@ -62,6 +63,7 @@ private:
     const Settings& settings_;
     std::int32_t last_motion_frame_;
     double fps_;
+    SceneMeshes meshes_;
     FrameRange frames_;
     std::uint32_t slots_;
     std::uint32_t start_random_;

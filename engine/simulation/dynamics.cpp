@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "engine/simulation/collision_mesh.hpp"
+
 namespace vexo {
 namespace {
 
@@ -21,7 +23,12 @@ double GrowthStep(const Particle& child, const Settings& prefs) {
 
 void MoveChildObject(Simulation& sim, std::uint32_t index) {
     Particle& child = sim.ChildArray[index];
-    if (child.alive == 1) {
+    if (child.alive == 1 && sim.collision != nullptr) {
+        Vector3 position{child.x, child.y, child.z}, velocity{child.vx, child.vy, child.vz};
+        sim.collision->Move(position, velocity, sim.collision_elasticity, sim.collision_friction);
+        child.x = position.x, child.y = position.y, child.z = position.z;
+        child.vx = velocity.x, child.vy = velocity.y, child.vz = velocity.z;
+    } else if (child.alive == 1) {
         child.x += child.vx;
         child.y += child.vy;
         child.z += child.vz;

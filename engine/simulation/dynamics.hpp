@@ -1,4 +1,5 @@
-// Dynamics: per frame, every slot is moved, then affected (gravity, bounce, growth, aging,
+// Dynamics: per frame, every slot is moved (bouncing off the collision mesh on the way), then
+// affected (gravity, bounce, growth, aging,
 // end of lifespan, creation delay and the state the scene writer reacts to). Each call changes
 // only its own slot, except Recycle, which also decrements NumChilds.
 #pragma once

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "engine/simulation/mesh_emitter.hpp"
 #include "engine/simulation/random.hpp"
 
 namespace vexo {
@@ -13,11 +14,39 @@ double NegatedSpread(std::int32_t spread) {
     return static_cast<double>(static_cast<std::int32_t>(0u - static_cast<std::uint32_t>(spread)));
 }
 
+// The emitter's pose at the moment `t` between the parent's previous sample and its current one
+// (1: the current one, which radial creation may have moved).
+EmitterPose PoseAt(const Particle& last, const Particle& parent, double t) {
+    if (t == 1.0) {
+        return {{parent.x, parent.y, parent.z}, parent.heading, parent.pitch, parent.bank,
+                {parent.scale_x, parent.scale_y, parent.scale_z}};
+    }
+    auto mix = [t](double from, double to) { return std::fma(t, to - from, from); };
+    return {{mix(last.x, parent.x), mix(last.y, parent.y), mix(last.z, parent.z)},
+            mix(last.heading, parent.heading),
+            mix(last.pitch, parent.pitch),
+            mix(last.bank, parent.bank),
+            {mix(last.scale_x, parent.scale_x), mix(last.scale_y, parent.scale_y),
+             mix(last.scale_z, parent.scale_z)}};
+}
+
 }  // namespace
 
 std::uint32_t DrawsPerEmission(const Settings& prefs) {
     const std::uint32_t placement = IsOn(prefs.radial_creation) ? 1 : IsOn(prefs.oversampling) ? 3 : 0;
-    return 3 + placement;
+    const std::uint32_t mesh = prefs.emit_from != static_cast<std::int32_t>(EmitFrom::Point) ? 1 : 0;
+    return 3 + placement + mesh;
+}
+
+Vector3 AlongNormal(const Vector3& normal, double heading_offset, double pitch_offset) {
+    // The normal's own frame: forward along it, right level, up as near the scene's up as it can be.
+    const double level = std::sqrt(normal.x * normal.x + normal.z * normal.z);
+    const double sh = level > 0 ? normal.x / level : 0.0, ch = level > 0 ? normal.z / level : 1.0;
+    const double sp = normal.y, cp = level;
+    const Vector3 right{ch, 0.0, -sh};
+    const Vector3 up{-sp * sh, cp, -sp * ch};
+    const double h = heading_offset * K, p = pitch_offset * K;
+    return right * (std::cos(p) * std::sin(h)) + up * std::sin(p) + normal * (std::cos(p) * std::cos(h));
 }
 
 void MoveParentRadially(Particle& parent, const double* parent_start, EngineState& state) {
@@ -48,21 +77,24 @@ void CreateChildObject(Simulation& sim, EngineState& state, std::uint32_t /*fram
     const double hi = (v * w) * 0.005;
     const double speed = v + random.rndbetween(lo, hi);
 
-    double pitch = random.rndbetween(NegatedSpread(prefs.pitch_spread) * 0.5,
-                                     static_cast<double>(prefs.pitch_spread) * 0.5);
-    pitch = (pitch + static_cast<double>(prefs.pitch_angle)) - parent.pitch;
+    const double pitch_offset = random.rndbetween(NegatedSpread(prefs.pitch_spread) * 0.5,
+                                                  static_cast<double>(prefs.pitch_spread) * 0.5);
+    const double pitch = (pitch_offset + static_cast<double>(prefs.pitch_angle)) - parent.pitch;
 
     const double previous_angle = static_cast<double>(state.angle);
-    double heading = random.rndbetween(NegatedSpread(prefs.heading_spread) * 0.5,
-                                       static_cast<double>(prefs.heading_spread) * 0.5);
-    heading = ((heading + static_cast<double>(prefs.heading_angle)) + parent.heading) + (previous_angle + 90.0);
+    const double heading_offset = random.rndbetween(NegatedSpread(prefs.heading_spread) * 0.5,
+                                                    static_cast<double>(prefs.heading_spread) * 0.5);
+    const double heading = ((heading_offset + static_cast<double>(prefs.heading_angle)) + parent.heading) +
+                           (previous_angle + 90.0);
 
     if (IsOn(prefs.radial_creation)) MoveParentRadially(parent, parent_start, state);
 
     Particle& child = sim.ChildArray[index];
+    double moment = 1.0;  // of the emission between the parent's previous sample and its current one
     if (IsOn(prefs.oversampling) && !IsOn(prefs.radial_creation)) {
         const Particle& last = sim.lastframe;
-        child.x = std::fma(random.rnd(), parent.x - last.x, last.x);
+        moment = random.rnd();
+        child.x = std::fma(moment, parent.x - last.x, last.x);
         child.y = std::fma(random.rnd(), parent.y - last.y, last.y);
         child.z = std::fma(random.rnd(), parent.z - last.z, last.z);
     } else {
@@ -76,6 +108,24 @@ void CreateChildObject(Simulation& sim, EngineState& state, std::uint32_t /*fram
     child.vx = (speed * std::cos(p)) * std::sin(h);
     child.vy = speed * std::sin(p);
     child.vz = (speed * std::cos(p)) * std::cos(h);
+
+    // Drawn even without a mesh (a record set up by hand), so that the count never changes.
+    const bool from_mesh = prefs.emit_from != static_cast<std::int32_t>(EmitFrom::Point);
+    const std::uint32_t seed = from_mesh ? random.rand() : 0;
+    if (from_mesh && sim.emitter != nullptr) {
+        // The emitter's whole pose at one moment: with oversampling, that of the first of the
+        // three numbers, so the place lies on the mesh as it stood then.
+        const MeshPlace place = sim.emitter->Pick(seed, PoseAt(sim.lastframe, parent, moment));
+        child.x = place.point.x;
+        child.y = place.point.y;
+        child.z = place.point.z;
+        if (IsOn(prefs.emit_along_normal)) {
+            const Vector3 d = AlongNormal(place.normal, heading_offset, pitch_offset);
+            child.vx = speed * d.x;
+            child.vy = speed * d.y;
+            child.vz = speed * d.z;
+        }
+    }
 
     child.heading = static_cast<double>(state.angle);
     child.pitch = 0.0;

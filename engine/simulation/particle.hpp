@@ -9,6 +9,9 @@
 
 namespace vexo {
 
+class MeshEmitter;
+class CollisionMesh;
+
 inline constexpr std::uint16_t kStateWaiting = 3;  // not yet shown (free slot or delay pending)
 inline constexpr std::uint16_t kStateShown = 0;    // shown in this frame
 inline constexpr std::uint16_t kStateActive = 1;
@@ -31,9 +34,15 @@ struct Particle {
 struct Simulation {
     std::vector<Particle> ChildArray;
     std::uint32_t NumChilds = 0;  // slots whose alive is 1
-    Particle Parent;              // the parent's current motion sample
-    Particle lastframe;           // the parent's position one frame step earlier
+    Particle Parent;              // the parent's current motion sample (scales: its size channels)
+    Particle lastframe;           // the parent's sample one frame step earlier
     double frames_per_second = kDefaultFramesPerSecond;  // the time base of gravity
+    // The generation's meshes, shared and read-only (SceneMeshes::Attach sets them): the emitter
+    // particles leave when emit_from is not point, and the mesh they bounce off.
+    const MeshEmitter* emitter = nullptr;
+    const CollisionMesh* collision = nullptr;
+    double collision_elasticity = 1.0;  // share of the speed across the face kept at a bounce
+    double collision_friction = 0.0;    // share of the speed along the face lost at a bounce
 };
 
 }  // namespace vexo

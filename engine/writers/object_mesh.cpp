@@ -1,23 +1,31 @@
 #include "engine/writers/object_mesh.hpp"
 
-#include <assimp/Importer.hpp>
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
 
-namespace vexo {
+#include <assimp/Importer.hpp>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
 
-std::optional<Mesh> LoadObjectMesh(const std::string& path) {
-    if (path.empty()) return std::nullopt;
-    Assimp::Importer importer;
-    const aiScene* scene = importer.ReadFile(path, aiProcess_Triangulate | aiProcess_JoinIdenticalVertices |
-                                                       aiProcess_SortByPType | aiProcess_PreTransformVertices);
-    if (scene == nullptr) return std::nullopt;
-    Mesh mesh;
-    for (unsigned m = 0; m < scene->mNumMeshes; ++m) {
-        const aiMesh* part = scene->mMeshes[m];
+namespace vexo {
+namespace {
+
+void AppendTriangles(const aiScene& scene, Mesh& mesh) {
+    std::size_t vertices = 0, faces = 0;
+    for (unsigned m = 0; m < scene.mNumMeshes; ++m) {
+        vertices += scene.mMeshes[m]->mNumVertices;
+        faces += scene.mMeshes[m]->mNumFaces;
+    }
+    mesh.positions.reserve(3 * vertices);
+    mesh.indices.reserve(3 * faces);
+    for (unsigned m = 0; m < scene.mNumMeshes; ++m) {
+        const aiMesh* part = scene.mMeshes[m];
         const auto base = static_cast<std::uint32_t>(mesh.positions.size() / 3);
         for (unsigned v = 0; v < part->mNumVertices; ++v) {
-            mesh.positions.insert(mesh.positions.end(), {part->mVertices[v].x, part->mVertices[v].y, part->mVertices[v].z});
+            mesh.positions.insert(mesh.positions.end(),
+                                  {part->mVertices[v].x, part->mVertices[v].y, part->mVertices[v].z});
         }
         for (unsigned f = 0; f < part->mNumFaces; ++f) {
             const aiFace& face = part->mFaces[f];
@@ -25,6 +33,47 @@ std::optional<Mesh> LoadObjectMesh(const std::string& path) {
             for (unsigned i = 0; i < 3; ++i) mesh.indices.push_back(base + face.mIndices[i]);
         }
     }
+}
+
+}  // namespace
+
+MeshFileRead ReadMeshTriangles(const std::string& path, Mesh& mesh, std::string& reason) {
+    mesh = Mesh{};
+    // The system's reason is clearer than the library's for a file that is not there.
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error)) {
+        reason = std::strerror(EISDIR);
+        return MeshFileRead::CannotOpen;
+    }
+    errno = 0;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        reason = std::strerror(errno != 0 ? errno : ENOENT);
+        return MeshFileRead::CannotOpen;
+    }
+    std::fclose(file);
+    // Vertices are not joined here: the library's joining costs more than the reading itself on
+    // large meshes; the caller joins points by position.
+    Assimp::Importer importer;
+    const aiScene* scene = importer.ReadFile(
+        path, aiProcess_Triangulate | aiProcess_SortByPType | aiProcess_PreTransformVertices);
+    if (scene == nullptr) {
+        reason = importer.GetErrorString();
+        return MeshFileRead::NotAMesh;
+    }
+    AppendTriangles(*scene, mesh);
+    return MeshFileRead::Read;
+}
+
+std::optional<Mesh> LoadObjectMesh(const std::string& path) {
+    if (path.empty()) return std::nullopt;
+    Assimp::Importer importer;
+    const aiScene* scene =
+        importer.ReadFile(path, aiProcess_Triangulate | aiProcess_JoinIdenticalVertices |
+                                    aiProcess_SortByPType | aiProcess_PreTransformVertices);
+    if (scene == nullptr) return std::nullopt;
+    Mesh mesh;
+    AppendTriangles(*scene, mesh);
     if (mesh.indices.empty()) return std::nullopt;
     return mesh;
 }

@@ -1,0 +1,41 @@
+#include "engine/simulation/collision_mesh.hpp"
+
+#include <algorithm>
+
+namespace vexo {
+
+CollisionMesh::CollisionMesh(TriangleMesh mesh)
+    : mesh_(std::move(mesh)), bvh_(mesh_), push_(kPush * std::max(mesh_.bounds.Diagonal(), 1e-300)) {
+    normals_.reserve(mesh_.triangles.size());
+    for (std::uint32_t t = 0; t < mesh_.triangles.size(); ++t) normals_.push_back(Unit(mesh_.FaceNormal(t)));
+}
+
+void CollisionMesh::Move(Vector3& p, Vector3& v, double elasticity, double friction) const {
+    double remaining = 1.0;  // of the frame
+    for (int bounce = 0; bounce < kMaxBounces; ++bounce) {
+        const Vector3 d = bounce == 0 ? v : v * remaining;
+        const auto hit = bvh_.FirstHit(p, d);
+        if (!hit) {
+            p = p + d;
+            return;
+        }
+        // The face's normal on the side the particle comes from.
+        Vector3 n = normals_[hit->triangle];
+        if (Dot(n, d) > 0) n = -n;
+        const double t = std::min(hit->t, 1.0);
+        const Vector3 at = p + d * t;
+        const double along = Dot(v, n);
+        const Vector3 across = v - n * along;
+        v = across * (1.0 - friction) + n * (-along * elasticity);
+        remaining = remaining * (1.0 - t);
+        // Off the surface on the particle's side. The way there, from a point of the path just
+        // before the hit, must cross nothing (another face near a corner, or a point the rounding
+        // put beyond the face): else the particle stays where this part of the frame began.
+        const Vector3 rest = at + n * push_;
+        const Vector3 before = p + d * (t * (1.0 - 1e-6));
+        if (!bvh_.FirstHit(before, rest - before)) p = rest;
+        if (remaining == 0.0) return;
+    }
+}
+
+}  // namespace vexo
