@@ -20,6 +20,8 @@ const QColor kAxisX(0xb0, 0x5a, 0x5a);
 const QColor kAxisZ(0x5a, 0x7c, 0xb8);
 const QColor kPath(0xe8, 0xb0, 0x4a);
 const QColor kEmitter(0xff, 0xd2, 0x5c);
+const QColor kEmitterMesh(0xf2, 0x9e, 0x4c);
+const QColor kCollisionMesh(0x6f, 0xd3, 0xa8);
 const QColor kNear(0xc6, 0xea, 0xff);
 const QColor kFar(0x4f, 0x7d, 0xa3);
 const QColor kParticleEdge(0x13, 0x2c, 0x42);
@@ -139,6 +141,31 @@ void DrawEmitter(QPainter& p, const Camera& cam, const Vec3& at, double radius) 
     p.drawEllipse(e.at, radius * 0.35, radius * 0.35);
 }
 
+// A mesh's outline in the view: a dark line under a coloured one, so it shows on every background.
+void DrawMeshOutline(QPainter& p, const Camera& cam, const MeshOutline* mesh, const EmitterPose& pose,
+                     const QColor& colour) {
+    if (mesh == nullptr) return;
+    const MeshOutline::Viewer viewer{{cam.forward[0], cam.forward[1], cam.forward[2]},
+                                     cam.view == View::Perspective,
+                                     {cam.eye[0], cam.eye[1], cam.eye[2]}};
+    QList<QLineF> lines;
+    for (const auto& [a, b] : mesh->Segments(viewer, pose)) {
+        const Camera::Point pa = cam.Project({a.x, a.y, a.z}), pb = cam.Project({b.x, b.y, b.z});
+        if (pa.visible && pb.visible) lines.push_back(QLineF(pa.at, pb.at));
+    }
+    if (lines.isEmpty()) return;
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(kGutter, 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.drawLines(lines);
+    p.setPen(QPen(colour, 1.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.drawLines(lines);
+}
+
+void DrawMeshes(QPainter& p, const Camera& cam, const Stream& stream, std::int32_t frame) {
+    DrawMeshOutline(p, cam, stream.collision_mesh.get(), EmitterPose{}, kCollisionMesh);
+    DrawMeshOutline(p, cam, stream.emitter_mesh.get(), EmitterPoseAt(stream, frame), kEmitterMesh);
+}
+
 struct Placed {
     Camera::Point point;
     const ParticleAt* particle;
@@ -222,6 +249,7 @@ void DrawView(QPainter& p, const Camera& cam, const Box& box, const Stream& stre
         DrawOrthoGrid(p, cam, step);
     }
     DrawPath(p, cam, stream);
+    DrawMeshes(p, cam, stream, frame);
     DrawParticles(p, cam, box, shape, particles, stride);
     DrawEmitter(p, cam, EmitterAt(stream, frame), std::max(4.0, font_pixels * 0.45));
     DrawLabel(p, cam.area, QString::fromUtf8(ViewName(cam.view)), font_pixels);
@@ -362,6 +390,7 @@ QImage DrawContactSheet(const Stream& stream, ParticleShape& shape, int frames, 
         DrawPerspectiveGrid(p, cam, box,
                             GridStep(std::max(box.max[0] - box.min[0], box.max[2] - box.min[2])));
         DrawPath(p, cam, stream);
+        DrawMeshes(p, cam, stream, shown[static_cast<std::size_t>(i)]);
         DrawParticles(p, cam, box, shape, particles, 1);
         DrawEmitter(p, cam, EmitterAt(stream, shown[static_cast<std::size_t>(i)]), 4);
         const std::string label = "Frame " + std::to_string(shown[static_cast<std::size_t>(i)]) +

@@ -52,6 +52,20 @@ public:
             const MotionFrame& m =
                 cursor.At(ParentEntry(settings_, state.LastMotionFrame, static_cast<std::uint32_t>(f)));
             stream_.path.push_back({m.value[0], m.value[1], m.value[2]});
+            if (stream_.emitter_mesh) {
+                stream_.path_pose.push_back({m.value[3], m.value[4], m.value[5], m.value[6], m.value[7], m.value[8]});
+            }
+        }
+    }
+    void Meshes(const SceneMeshes& meshes) override {
+        // The meshes live as long as the stream holds them, whatever became of the generation.
+        if (meshes.emitter) {
+            stream_.emitter_mesh = std::make_shared<const MeshOutline>(
+                std::shared_ptr<const TriangleMesh>(meshes.emitter, &meshes.emitter->mesh()));
+        }
+        if (meshes.collision) {
+            stream_.collision_mesh = std::make_shared<const MeshOutline>(
+                std::shared_ptr<const TriangleMesh>(meshes.collision, &meshes.collision->mesh()));
         }
     }
     void Object(std::uint32_t, ObjectKeys& keys) override {
@@ -132,12 +146,29 @@ std::vector<ParticleAt> ParticlesAt(const Stream& stream, std::int32_t frame) {
     return shown;
 }
 
+namespace {
+
+std::size_t PathIndex(const Stream& stream, std::int32_t frame) {
+    return static_cast<std::size_t>(
+        std::clamp<std::int64_t>((std::int64_t{frame} - stream.first_frame) / stream.path_step, 0,
+                                 static_cast<std::int64_t>(stream.path.size()) - 1));
+}
+
+EmitterPose PoseOf(const Vec3& at, const std::array<double, 6>& pose) {
+    return {{at[0], at[1], at[2]}, pose[0], pose[1], pose[2], {pose[3], pose[4], pose[5]}};
+}
+
+}  // namespace
+
 Vec3 EmitterAt(const Stream& stream, std::int32_t frame) {
     if (stream.path.empty()) return {0, 0, 0};
-    const std::int64_t index =
-        std::clamp<std::int64_t>((std::int64_t{frame} - stream.first_frame) / stream.path_step, 0,
-                                 static_cast<std::int64_t>(stream.path.size()) - 1);
-    return stream.path[static_cast<std::size_t>(index)];
+    return stream.path[PathIndex(stream, frame)];
+}
+
+EmitterPose EmitterPoseAt(const Stream& stream, std::int32_t frame) {
+    if (stream.path.empty() || stream.path_pose.size() != stream.path.size()) return {};
+    const std::size_t i = PathIndex(stream, frame);
+    return PoseOf(stream.path[i], stream.path_pose[i]);
 }
 
 void ComputeBounds(Stream& stream) {
@@ -146,6 +177,23 @@ void ComputeBounds(Stream& stream) {
     for (const ObjectKeys& keys : stream.objects)
         AddObjectBounds(keys, stream.first_frame, stream.last_frame, stream);
     for (const Vec3& p : stream.path) stream.bounds.Add(p);
+    auto add = [&stream](const Vector3& p) { stream.bounds.Add({p.x, p.y, p.z}); };
+    if (stream.collision_mesh) {
+        add(stream.collision_mesh->mesh().bounds.min);
+        add(stream.collision_mesh->mesh().bounds.max);
+    }
+    // The corners of the emitter's box, carried along the path: a box round the mesh at every
+    // frame, a little larger than the mesh itself when it turns.
+    if (stream.emitter_mesh && stream.path_pose.size() == stream.path.size()) {
+        const Bounds& b = stream.emitter_mesh->mesh().bounds;
+        for (std::size_t i = 0; i < stream.path.size(); ++i) {
+            const EmitterPose pose = PoseOf(stream.path[i], stream.path_pose[i]);
+            for (int corner = 0; corner < 8; ++corner) {
+                add(pose.Place({(corner & 1) ? b.max.x : b.min.x, (corner & 2) ? b.max.y : b.min.y,
+                                (corner & 4) ? b.max.z : b.min.z}));
+            }
+        }
+    }
 }
 
 std::int32_t MiddleFrame(const Settings& settings) {

@@ -4,12 +4,15 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "engine/create_scene.hpp"
 #include "engine/generation/scene_key.hpp"
 #include "engine/settings/settings.hpp"
+#include "engine/simulation/emitter_pose.hpp"
+#include "preview/mesh_outline.hpp"
 
 namespace vexo::preview {
 
@@ -38,7 +41,11 @@ struct Stream {
     std::vector<ObjectKeys> objects;  // keys at strictly rising frames, as the scene reader takes them
     std::vector<Vec3> path;      // the parent's position at first_frame, + path_step, ... up to last_frame
     std::int64_t path_step = 1;  // 1 unless the range is longer than kMaxPathPoints frames
-    Box bounds;                  // every visible particle at every frame, and the path
+    // The meshes the generation used: the emitter rides on the parent (its rotation and size at
+    // each point of the path are in path_pose), the collision mesh stands still.
+    std::shared_ptr<const MeshOutline> emitter_mesh, collision_mesh;
+    std::vector<std::array<double, 6>> path_pose;  // heading, pitch, bank, sizes; with an emitter mesh
+    Box bounds;                  // every visible particle at every frame, the path and the meshes
     double largest_size = 0;     // of any visible particle at any frame
 };
 
@@ -51,6 +58,8 @@ std::vector<ParticleAt> ParticlesAt(const Stream& stream, std::int32_t frame);
 
 // The parent's position at a frame of the scene (clamped to the range).
 Vec3 EmitterAt(const Stream& stream, std::int32_t frame);
+// The emitter mesh's pose at a frame of the scene (clamped to the range).
+EmitterPose EmitterPoseAt(const Stream& stream, std::int32_t frame);
 
 // Sets `bounds` and `largest_size` from the objects and the path.
 void ComputeBounds(Stream& stream);

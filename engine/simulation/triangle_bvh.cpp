@@ -39,61 +39,81 @@ Barycentric Intersect(const Vector3& p, const Vector3& d, const Vector3& a, cons
 
 }  // namespace
 
+struct TriangleBvh::Item {
+    float lo[3], hi[3];
+    float centre[3];
+    std::uint32_t triangle;
+};
+
 TriangleBvh::TriangleBvh(const TriangleMesh& mesh) : mesh_(mesh) {
     const auto count = static_cast<std::uint32_t>(mesh.triangles.size());
-    order_.resize(count);
-    std::vector<float> centroids(3 * std::size_t{count});
+    // Boxes and centres side by side in one array: the build then walks memory in order.
+    std::vector<Item> items(count);
     for (std::uint32_t t = 0; t < count; ++t) {
-        order_[t] = t;
-        const Vector3 c = (mesh.Corner(t, 0) + mesh.Corner(t, 1) + mesh.Corner(t, 2)) * (1.0 / 3.0);
-        centroids[3 * std::size_t{t}] = static_cast<float>(c.x);
-        centroids[3 * std::size_t{t} + 1] = static_cast<float>(c.y);
-        centroids[3 * std::size_t{t} + 2] = static_cast<float>(c.z);
+        Item& item = items[t];
+        const Vector3 a = mesh.Corner(t, 0), b = mesh.Corner(t, 1), c = mesh.Corner(t, 2);
+        for (int axis = 0; axis < 3; ++axis) {
+            const double va = Component(a, axis), vb = Component(b, axis), vc = Component(c, axis);
+            item.lo[axis] = Down(std::min({va, vb, vc}));
+            item.hi[axis] = Up(std::max({va, vb, vc}));
+            item.centre[axis] = static_cast<float>((va + vb + vc) / 3.0);
+        }
+        item.triangle = t;
     }
     nodes_.reserve(2 * (std::size_t{count} / kLeafSize + 1));
-    if (count > 0) Build(0, count, centroids);
+    first_item_ = items.data();
+    if (count > 0) Build(items.data(), items.data() + count);
+    first_item_ = nullptr;
+    order_.reserve(count);
+    for (const Item& item : items) order_.push_back(item.triangle);
 }
 
-std::uint32_t TriangleBvh::Build(std::uint32_t begin, std::uint32_t end, std::vector<float>& centroids) {
+std::uint32_t TriangleBvh::Build(Item* begin, Item* end) {
     const auto index = static_cast<std::uint32_t>(nodes_.size());
     nodes_.push_back(Node{});
-    if (end - begin <= kLeafSize) {
-        Bounds box;
-        for (std::uint32_t i = begin; i < end; ++i) {
-            for (int c = 0; c < 3; ++c) box.Add(mesh_.Corner(order_[i], c));
-        }
+    const auto count = static_cast<std::uint32_t>(end - begin);
+    if (count <= kLeafSize) {
         Node& leaf = nodes_[index];
         for (int a = 0; a < 3; ++a) {
-            leaf.lo[a] = Down(Component(box.min, a));
-            leaf.hi[a] = Up(Component(box.max, a));
+            leaf.lo[a] = begin->lo[a];
+            leaf.hi[a] = begin->hi[a];
+            for (const Item* i = begin + 1; i < end; ++i) {
+                leaf.lo[a] = std::min(leaf.lo[a], i->lo[a]);
+                leaf.hi[a] = std::max(leaf.hi[a], i->hi[a]);
+            }
         }
-        leaf.first = begin;
-        leaf.count = end - begin;
+        // Items stay where the build left them: order_ takes their triangles in that order.
+        leaf.first = static_cast<std::uint32_t>(begin - first_item_);
+        leaf.count = count;
         return index;
     }
-    // The median along the axis where the centroids spread most.
-    float lo[3] = {centroids[3 * std::size_t{order_[begin]}], centroids[3 * std::size_t{order_[begin]} + 1],
-                   centroids[3 * std::size_t{order_[begin]} + 2]};
+    // The median along the axis where the centres spread most.
+    float lo[3] = {begin->centre[0], begin->centre[1], begin->centre[2]};
     float hi[3] = {lo[0], lo[1], lo[2]};
-    for (std::uint32_t i = begin; i < end; ++i) {
-        for (std::size_t a = 0; a < 3; ++a) {
-            lo[a] = std::min(lo[a], centroids[3 * std::size_t{order_[i]} + a]);
-            hi[a] = std::max(hi[a], centroids[3 * std::size_t{order_[i]} + a]);
+    for (const Item* i = begin; i < end; ++i) {
+        for (int a = 0; a < 3; ++a) {
+            lo[a] = std::min(lo[a], i->centre[a]);
+            hi[a] = std::max(hi[a], i->centre[a]);
         }
     }
-    std::size_t axis = 0;
-    for (std::size_t a = 1; a < 3; ++a) {
+    int axis = 0;
+    for (int a = 1; a < 3; ++a) {
         if (hi[a] - lo[a] > hi[axis] - lo[axis]) axis = a;
     }
-    const std::uint32_t middle = begin + (end - begin) / 2;
-    std::nth_element(order_.begin() + begin, order_.begin() + middle, order_.begin() + end,
-                     [&](std::uint32_t x, std::uint32_t y) {
-                         const float cx = centroids[3 * std::size_t{x} + axis],
-                                     cy = centroids[3 * std::size_t{y} + axis];
-                         return cx < cy || (cx == cy && x < y);
-                     });
-    const std::uint32_t left = Build(begin, middle, centroids);
-    const std::uint32_t right = Build(middle, end, centroids);
+    // Split at the middle of the centres' spread (one pass); when that leaves less than a
+    // quarter on a side, at the median instead. Each side then holds at most three quarters, so
+    // the tree is at most 77 levels deep for 2^32 triangles.
+    const float split = lo[axis] + (hi[axis] - lo[axis]) * 0.5f;
+    Item* middle = std::partition(begin, end, [axis, split](const Item& item) { return item.centre[axis] < split; });
+    const auto quarter = static_cast<std::ptrdiff_t>(count / 4);
+    if (middle - begin < quarter || end - middle < quarter) {
+        middle = begin + count / 2;
+        std::nth_element(begin, middle, end, [axis](const Item& x, const Item& y) {
+            return x.centre[axis] < y.centre[axis] || (x.centre[axis] == y.centre[axis] && x.triangle < y.triangle);
+        });
+    }
+    const std::uint32_t left = Build(begin, middle);
+    const std::uint32_t right = Build(middle, end);
     Node& node = nodes_[index];
     for (int a = 0; a < 3; ++a) {
         node.lo[a] = std::min(nodes_[left].lo[a], nodes_[right].lo[a]);
@@ -131,7 +151,7 @@ void TriangleBvh::Walk(const Vector3& p, const Vector3& d, double& t_max, Leaf l
         std::uint32_t node;
         double t;  // where the segment enters its box
     };
-    Entry stack[64];
+    Entry stack[128];  // a walk holds at most one entry more than the tree has levels
     int top = 0;
     const double t_root = enter(nodes_[0]);
     if (t_root == kInfinity) return;

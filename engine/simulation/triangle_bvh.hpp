@@ -41,11 +41,13 @@ class TriangleBvh {
         std::uint32_t first;  // leaf: first triangle in order_; inner: index of the second child
         std::uint32_t count;  // leaf: its triangles; 0 for an inner node, whose first child follows it
     };
-    std::uint32_t Build(std::uint32_t begin, std::uint32_t end, std::vector<float>& centroids);
+    struct Item;  // a triangle's box, its centre and its index, while building
+    std::uint32_t Build(Item* begin, Item* end);
     template <class Leaf>
     void Walk(const Vector3& p, const Vector3& d, double& t_max, Leaf leaf) const;
 
     const TriangleMesh& mesh_;
+    const Item* first_item_ = nullptr;  // while building
     std::vector<Node> nodes_;
     std::vector<std::uint32_t> order_;  // triangle indices, leaf by leaf
 };

@@ -23,9 +23,12 @@ void AppendTriangles(const aiScene& scene, Mesh& mesh) {
     for (unsigned m = 0; m < scene.mNumMeshes; ++m) {
         const aiMesh* part = scene.mMeshes[m];
         const auto base = static_cast<std::uint32_t>(mesh.positions.size() / 3);
+        const std::size_t at = mesh.positions.size();
+        mesh.positions.resize(at + 3 * std::size_t{part->mNumVertices});
         for (unsigned v = 0; v < part->mNumVertices; ++v) {
-            mesh.positions.insert(mesh.positions.end(),
-                                  {part->mVertices[v].x, part->mVertices[v].y, part->mVertices[v].z});
+            mesh.positions[at + 3 * v] = part->mVertices[v].x;
+            mesh.positions[at + 3 * v + 1] = part->mVertices[v].y;
+            mesh.positions[at + 3 * v + 2] = part->mVertices[v].z;
         }
         for (unsigned f = 0; f < part->mNumFaces; ++f) {
             const aiFace& face = part->mFaces[f];
