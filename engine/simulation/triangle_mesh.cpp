@@ -102,7 +102,7 @@ MeshProblem MakeTriangleMesh(const Mesh& read, TriangleMesh& out) {
     for (std::size_t v = 0; v < used.size(); ++v) {
         if (!used[v]) continue;
         renumbered[v] = static_cast<std::uint32_t>(out.points.size());
-        const Vector3 p{kept[3 * v], kept[3 * v + 1], -double{kept[3 * v + 2]}};
+        const Vector3 p{kept[3 * v], kept[3 * v + 1], 0.0 - double{kept[3 * v + 2]}};  // never -0
         out.points.push_back(p);
         out.bounds.Add(p);
     }
