@@ -31,11 +31,15 @@ std::string KeyBits(const Settings& s, EngineState& state, GenerationPath path) 
     testing::RecordingSink sink;
     const std::optional<MotionTable> table = GetMotionFile(s, sink, state);
     if (!table) return "no motion";
+    SceneMeshes meshes;
+    std::string role;
+    if (LoadSceneMeshes(s, meshes, sink, role) == MeshLoad::Refused) return sink.messages.at(0) + "\n";
     const auto count = static_cast<std::uint32_t>(s.num_particles);
     Simulation sim;
     sim.ChildArray.assign(count, Particle{.delay = s.creation_delay});
+    meshes.Attach(sim);
     ReferencePasses reference(*table, s, state, sim);
-    ScheduledPasses scheduled(*table, s, state);
+    ScheduledPasses scheduled(*table, s, state, kDefaultFramesPerSecond, &meshes);
     scheduled.BuildSchedule();
     std::string out;
     for (std::uint32_t p = 0; p < count; ++p) {
@@ -54,8 +58,9 @@ std::string KeyBits(const Settings& s, EngineState& state, GenerationPath path) 
     return out + Format("angle %a random %u\n", static_cast<double>(state.angle), state.random.state());
 }
 
-// Every case of tests/data/key_bits_cases.txt (field=value lines; "generations=N" runs the
-// settings N times in one program run; "motion=NAME" takes another motion from tests/data), by
+// Every case of tests/data/key_bits_cases.txt (field=value lines, "DATA/" standing for the
+// test data folder; "generations=N" runs the settings N times in one program run; "motion=NAME"
+// takes another motion from tests/data), by
 // default on the emitter_pitched motion, which starts away from the origin, rises and falls,
 // turns and pitches both ways. Both paths must give the same bits. Together the cases exercise
 // every named fused multiply-add (the range draw, the bounce, the radial distance and placement,
@@ -70,8 +75,11 @@ TEST(Golden, KeyBitsOnBothPaths) {
             if (line.rfind("generations=", 0) == 0) generations = std::stoi(line.substr(12));
             if (line.rfind("motion=", 0) == 0)
                 SetPathText(s.parent_motion, (testing::DataDir() / line.substr(7)).string());
+            std::string assignment = line;  // "DATA/" in a value is the test data folder
+            if (const auto data = assignment.find("=DATA/"); data != std::string::npos)
+                assignment.replace(data + 1, 5, testing::DataDir().string() + "/");
             const bool ok = line.rfind("generations=", 0) == 0 || line.rfind("motion=", 0) == 0 ||
-                            AssignSetting(s, line).ok;
+                            AssignSetting(s, assignment).ok;
             ASSERT_TRUE(ok) << c.name << ": " << line;
         }
         EngineState reference_state, scheduled_state;

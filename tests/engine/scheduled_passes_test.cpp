@@ -1,6 +1,7 @@
 // The scheduled path against the reference: several generations in one program run, with random
-// settings (in the ranges of tests/data/random_settings.txt) and a random stop each time; both
-// must write the same bytes, report the same and leave the same engine state for the next.
+// settings (in the ranges and choices of tests/data/random_settings.txt, emitter and collision
+// meshes among them) and a random stop each time; both must write the same bytes, report the
+// same and leave the same engine state for the next.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -31,13 +32,27 @@ Settings RandomSettings(std::mt19937& gen, const TempDir& dir) {
                << frame << " 1 0 0 0\n";
     }
     Settings s = testing::SceneSettings(dir, motion.str());
-    std::istringstream ranges(ReadFile(testing::DataDir() / "random_settings.txt"));
-    std::string name;
-    for (int lo, hi; ranges >> name >> lo >> hi;) {
-        double scale = 1;
-        ranges >> scale;
+    std::istringstream lines(ReadFile(testing::DataDir() / "random_settings.txt"));
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream words(line);
+        std::string name, first;
+        if (!(words >> name >> first)) continue;
         std::ostringstream assignment;
-        assignment << name << '=' << std::uniform_int_distribution<int>(lo, hi)(gen) * scale;
+        assignment << name << '=';
+        if (first.find_first_not_of("-0123456789") == std::string::npos && first != "-") {
+            int hi = 0;
+            double scale = 1;
+            words >> hi >> scale;
+            assignment << std::uniform_int_distribution<int>(std::stoi(first), hi)(gen) * scale;
+        } else {
+            // One of the words, "-" for nothing; "DATA/" is the test data folder.
+            std::vector<std::string> choices{first};
+            for (std::string w; words >> w;) choices.push_back(w);
+            std::string pick = choices[gen() % choices.size()];
+            if (pick == "-") pick.clear();
+            if (pick.starts_with("DATA/")) pick = (testing::DataDir() / pick.substr(5)).string();
+            assignment << pick;
+        }
         EXPECT_TRUE(AssignSetting(s, assignment.str()).ok) << assignment.str();
     }
     if (s.last_frame < s.first_frame) std::swap(s.first_frame, s.last_frame);
