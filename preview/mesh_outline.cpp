@@ -44,18 +44,16 @@ std::vector<std::array<Vector3, 2>> MeshOutline::Segments(const Viewer& viewer,
     if (s.x == 0 || s.y == 0 || s.z == 0) return segments;
     const TriangleMesh& m = *mesh_;
     // Whether a face looks towards the camera is decided in the mesh's own axes, with the view
-    // taken back through the pose: a normal n becomes R S^-1 n (times the sign of the sizes'
-    // product, which turns a mirrored mesh's fronts round), so n_scene . v has the sign of
-    // n . S^-1 R^T v, and for the eye, of n . (c - e) with e the eye in the mesh's axes.
-    const double sign = s.x * s.y * s.z < 0 ? -1.0 : 1.0;
+    // taken back through the pose: a normal n becomes R S^-1 n (up to a factor), so n_scene . v
+    // has the sign of n . S^-1 R^T v, and for the eye, of n . (c - e) with e the eye in the
+    // mesh's axes. A mirroring size turns every face round alike, which leaves the outline.
     const Vector3 x = pose.Rotate({1, 0, 0}), y = pose.Rotate({0, 1, 0}), z = pose.Rotate({0, 0, 1});
     auto back = [&](const Vector3& v) { return Vector3{Dot(v, x) / s.x, Dot(v, y) / s.y, Dot(v, z) / s.z}; };
     const Vector3 forward = back(viewer.forward);
     const Vector3 eye = back(viewer.eye - pose.position);
     auto towards = [&](std::uint32_t face) {
         const Vector3& n = normals_[face];
-        const double d = viewer.perspective ? Dot(n, m.Corner(face, 0) - eye) : Dot(n, forward);
-        return d * sign < 0;
+        return (viewer.perspective ? Dot(n, m.Corner(face, 0) - eye) : Dot(n, forward)) < 0;
     };
     for (const Edge& edge : edges_) {
         if (edge.left != edge.right && towards(edge.left) == towards(edge.right)) continue;

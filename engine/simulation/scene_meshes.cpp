@@ -89,6 +89,10 @@ std::optional<std::string> MakeCollision(const std::string& path,
                                          std::shared_ptr<const CollisionMesh>& collision) {
     TriangleMesh mesh;
     if (auto reason = ReadSceneMesh(path, mesh)) return reason;
+    // Faces without area cannot be hit: such a mesh would stop nothing.
+    bool area = false;
+    for (std::uint32_t t = 0; t < mesh.triangles.size() && !area; ++t) area = Length(mesh.FaceNormal(t)) > 0;
+    if (!area) return std::string(mesh_text::kNoArea);
     collision = std::make_shared<const CollisionMesh>(std::move(mesh));
     return std::nullopt;
 }

@@ -40,6 +40,34 @@ TEST(Picture, FourViewsAndContactSheetMatchTheirGoldens) {
         MatchesGoldenPicture(DrawContactSheet(s, wedge, 6, "fountain.prefs"), "picture_contact_sheet.png"));
 }
 
+std::shared_ptr<const MeshOutline> Outline(const char* name) {
+    Mesh read;
+    std::string reason;
+    EXPECT_EQ(ReadMeshTriangles((DataDir() / name).string(), read, reason), MeshFileRead::Read);
+    auto mesh = std::make_shared<TriangleMesh>();
+    EXPECT_EQ(MakeTriangleMesh(read, *mesh), MeshProblem::None);
+    return std::make_shared<const MeshOutline>(mesh);
+}
+
+// The L prism riding on a parent that climbs, turns and grows, over the tilted plane: at frame 10
+// it stands turned by 90 degrees and one and a half times its size; the box holds the plane.
+TEST(Picture, EmitterAndCollisionMeshesAreOutlinedInEveryView) {
+    Stream s;
+    s.first_frame = 1;
+    s.last_frame = 20;
+    s.objects = {{At({0, 4, 0}, 0.3, 1), At({-3, 1, 2}, 0.3, 20)}};
+    s.emitter_mesh = Outline("ell.obj");
+    s.collision_mesh = Outline("tilted_plane.obj");
+    for (int f = 1; f <= 20; ++f) {
+        s.path.push_back({0.2 * f, 3 + 0.1 * f, 0});
+        s.path_pose.push_back({10.0 * (f - 1), 0, 0, 1 + 0.05 * (f - 1), 1 + 0.05 * (f - 1), 1 + 0.05 * (f - 1)});
+    }
+    ComputeBounds(s);
+    ParticleShape square = ParticleShape::Square();
+    PictureRequest request{.width = 640, .height = 360, .frame = 10, .name = "meshes.prefs"};
+    EXPECT_TRUE(MatchesGoldenPicture(DrawPicture(s, square, request), "picture_meshes.png"));
+}
+
 // Worked by hand for the front view of a 1000 x 533 area: the box spans x -5.05..5.05 and
 // y -0.05..4.05 with particles of size 0.1, so the scale is 0.86 * 1000 / 10.1 = 85.149 pixels
 // per unit, centred on x 0, y 2; the same scale in every orthographic view.

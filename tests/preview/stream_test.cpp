@@ -5,11 +5,14 @@
 
 #include <cstring>
 #include <map>
+#include <set>
+#include <tuple>
 #include <sstream>
 
 #include "engine/create_scene.hpp"
 #include "engine/writers/scene_format.hpp"
 #include "prefs/settings_text.hpp"
+#include "tests/engine/mesh_geometry.hpp"
 #include "tests/support/test_support.hpp"
 
 namespace vexo::preview {
@@ -127,6 +130,98 @@ TEST(PreviewValues, InterpolateLinearlyInFrameBetweenKeys) {
             << "frame " << frame;
     }
     EXPECT_EQ(ValuesAt({}, 5), (std::array<double, 9>{}));
+}
+
+// With an emitter and a collision mesh the stream carries both, the parent's rotation and sizes
+// along the path, and a box that holds the collision mesh and the emitter's corners at every
+// frame (placed here with the tests' own matrices).
+TEST(PreviewMeshes, TheStreamCarriesTheMeshesAndItsBoxHoldsThem) {
+    TempDir dir;
+    Settings s = SceneSettings(dir, "LWMO\n1\n9\n2\n0 1 0 0 0 0 1 1 1\n0 1 0 0 0\n4 3 -2 90 30 10 2 1 3\n20 1 0 0 0\n");
+    for (const char* a : {"num_particles=4", "particles_per_frame=1", "last_frame=20", "emit_from=vertices"})
+        ASSERT_TRUE(AssignSetting(s, a).ok) << a;
+    ASSERT_TRUE(SetPathText(s.emitter_object, (DataDir() / "wedge.obj").string()));
+    ASSERT_TRUE(SetPathText(s.collision_object, (DataDir() / "tilted_plane.obj").string()));
+    EngineState state;
+    ScriptedHook hook;
+    Stream stream;
+    ASSERT_EQ(ComputeStream(s, state, hook, stream).report.outcome, WriteOutcome::Complete);
+    ASSERT_TRUE(stream.emitter_mesh && stream.collision_mesh);
+    EXPECT_EQ(stream.emitter_mesh->mesh().points.size(), 4u);
+    ASSERT_EQ(stream.path_pose.size(), stream.path.size());
+    const auto motion = ReadText(ReadFile(dir.path("motion.mot")));
+    const std::vector<Vector3> wedge{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, -2}};
+    auto inside = [&](const Vector3& p) {
+        const Box& b = stream.bounds;
+        return p.x >= b.min[0] && p.x <= b.max[0] && p.y >= b.min[1] && p.y <= b.max[1] && p.z >= b.min[2] &&
+               p.z <= b.max[2];
+    };
+    for (std::int32_t f = 1; f <= 20; ++f) {
+        const auto& m = (*motion->table)[static_cast<std::size_t>(f - 1)].value;
+        const EmitterPose pose = EmitterPoseAt(stream, f);
+        EXPECT_EQ((std::array<double, 9>{pose.position.x, pose.position.y, pose.position.z, pose.heading, pose.pitch,
+                                         pose.bank, pose.scale.x, pose.scale.y, pose.scale.z}),
+                  m) << "frame " << f;
+        const Matrix3 matrix = PoseMatrix(m[3], m[4], m[5], {m[6], m[7], m[8]});
+        for (const Vector3& v : wedge) {
+            const Vector3 p = Apply(matrix, v) + Vector3{m[0], m[1], m[2]};
+            EXPECT_TRUE(inside(p)) << "frame " << f << ": " << p.x << " " << p.y << " " << p.z;
+        }
+    }
+    EXPECT_TRUE(inside({-8, -6, -7.5}) && inside({8, 6, 7.5}));
+    // Without meshes nothing of them is kept.
+    s.emit_from = 0;
+    s.collision_object = {};
+    ASSERT_EQ(ComputeStream(s, state, hook, stream).report.outcome, WriteOutcome::Complete);
+    EXPECT_FALSE(stream.emitter_mesh || stream.collision_mesh);
+    EXPECT_TRUE(stream.path_pose.empty());
+}
+
+// The L prism's outline, worked by hand: seen from the front (along +z) the L of the cap that
+// faces the camera; from the top the four edges of each of the two upward faces; posed, what the
+// mesh shows to the view taken back through the pose; flattened by a size of 0, nothing.
+TEST(PreviewMeshes, OutlinesAreBordersBetweenFacesTowardsAndAway) {
+    Mesh read;
+    std::string reason;
+    ASSERT_EQ(ReadMeshTriangles((DataDir() / "ell.obj").string(), read, reason), MeshFileRead::Read);
+    auto mesh = std::make_shared<TriangleMesh>();
+    ASSERT_EQ(MakeTriangleMesh(read, *mesh), MeshProblem::None);
+    const MeshOutline outline(mesh);
+    using Segments = std::set<std::array<double, 6>>;
+    // Rounded to 1e-9 (and -0 to 0), each segment from its lesser end.
+    auto add = [](Segments& out, Vector3 a, Vector3 b) {
+        for (Vector3* p : {&a, &b}) *p = {std::round(p->x * 1e9) / 1e9 + 0.0, std::round(p->y * 1e9) / 1e9 + 0.0,
+                                          std::round(p->z * 1e9) / 1e9 + 0.0};
+        if (std::tie(b.x, b.y, b.z) < std::tie(a.x, a.y, a.z)) std::swap(a, b);
+        out.insert({a.x, a.y, a.z, b.x, b.y, b.z});
+    };
+    auto segments = [&](const MeshOutline::Viewer& viewer, const EmitterPose& pose) {
+        Segments out;
+        for (const auto& [a, b] : outline.Segments(viewer, pose)) add(out, a, b);
+        return out;
+    };
+    const Segments front{{0, 0, -1, 2, 0, -1}, {2, 0, -1, 2, 1, -1}, {1, 1, -1, 2, 1, -1},
+                         {1, 1, -1, 1, 2, -1}, {0, 2, -1, 1, 2, -1}, {0, 0, -1, 0, 2, -1}};
+    EXPECT_EQ(segments({{0, 0, 1}, false, {}}, {}), front);
+    EXPECT_EQ(segments({{0, 0, 1}, true, {0.5, 0.5, -1000}}, {}), front);  // an eye far in front
+    const Segments top{{1, 1, -1, 2, 1, -1}, {2, 1, -1, 2, 1, 0}, {1, 1, 0, 2, 1, 0}, {1, 1, -1, 1, 1, 0},
+                       {0, 2, -1, 1, 2, -1}, {1, 2, -1, 1, 2, 0}, {0, 2, 0, 1, 2, 0}, {0, 2, -1, 0, 2, 0}};
+    EXPECT_EQ(segments({{0, -1, 0}, false, {}}, {}), top);
+    // Posed and seen along d, or from an eye: the outline of the mesh as it stands, seen along d
+    // (or from the eye) taken back through the pose (M^-1), then placed by the pose; a mirroring
+    // size changes nothing.
+    const Vector3 d{0.3, -0.5, 1}, eye{-4, 9, -7};
+    const EmitterPose pose{{1, 2, 3}, 30, 20, 10, {2, 0.5, -1.5}};
+    const Matrix3 m = PoseMatrix(pose.heading, pose.pitch, pose.bank, pose.scale);
+    for (const bool perspective : {false, true}) {
+        Segments expected;
+        for (const auto& s : segments({Solve(m, d), perspective, Solve(m, eye - pose.position)}, {})) {
+            add(expected, Apply(m, {s[0], s[1], s[2]}) + pose.position, Apply(m, {s[3], s[4], s[5]}) + pose.position);
+        }
+        EXPECT_EQ(segments({d, perspective, eye}, pose), expected);
+        EXPECT_GT(expected.size(), 6u);
+    }
+    EXPECT_TRUE(outline.Segments({{0, 0, 1}, false, {}}, {{}, 0, 0, 0, {1, 0, 1}}).empty());
 }
 
 }  // namespace

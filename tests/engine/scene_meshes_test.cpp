@@ -1,0 +1,88 @@
+// Meshes as the generation reads them: points joined by position, z mirrored with the fronts
+// kept, faces without area dropped; the checks the settings windows make give the very
+// messages a generation gives; a mesh the settings do not use is never read.
+#include "engine/simulation/scene_meshes.hpp"
+
+#include <gtest/gtest.h>
+
+#include "engine/create_scene.hpp"
+#include "tests/support/test_support.hpp"
+
+namespace vexo {
+namespace {
+
+using namespace vexo::testing;
+
+// A quad and a triangle sharing an edge, a vertex listed twice (once as -0), a triangle that
+// uses one point twice and a point no face uses.
+TEST(SceneMeshes, PointsAreJoinedMirroredAndFacesKeepTheirFronts) {
+    TempDir dir;
+    WriteFile(dir.path("m.obj"),
+              "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nv 1 0 -0\nv 2 0 0\nv 5 5 5\nv 0 0 3\n"
+              "f 1 2 3 4\nf 5 6 3\nf 1 2 5\n");
+    Mesh read;
+    std::string reason;
+    ASSERT_EQ(ReadMeshTriangles(dir.str("m.obj"), read, reason), MeshFileRead::Read);
+    TriangleMesh mesh;
+    ASSERT_EQ(MakeTriangleMesh(read, mesh), MeshProblem::None);
+    const std::vector<Vector3> points{{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}, {2, 0, 0}};
+    EXPECT_EQ(mesh.points, points);
+    const std::vector<std::array<std::uint32_t, 3>> triangles{{0, 2, 1}, {0, 3, 2}, {1, 2, 4}};
+    EXPECT_EQ(mesh.triangles, triangles);
+    // The quad faces +z in the file (counter-clockwise seen from +z), so -z in LightWave's axes.
+    EXPECT_LT(mesh.FaceNormal(0).z, 0);
+    EXPECT_EQ(mesh.bounds.max, (Vector3{2, 1, 0}));
+    EXPECT_EQ(OddEdges(mesh), 5u);  // the quad's border and the triangle's two outer edges
+}
+
+// Every check of a file, as the settings windows make it, against what a generation with that
+// file says.
+TEST(SceneMeshes, TheWindowsCheckSaysWhatTheGenerationSays) {
+    TempDir dir;
+    WriteFile(dir.path("line.obj"), "v 0 0 0\nv 1 0 0\nl 1 2\n");
+    WriteFile(dir.path("flat.obj"), "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\nf 1 3 2\n");
+    const std::pair<std::string, EmitFrom> emitters[] = {
+        {dir.str("none.obj"), EmitFrom::Surface}, {dir.str("line.obj"), EmitFrom::Vertices},
+        {dir.str("flat.obj"), EmitFrom::Volume},   {dir.str("flat.obj"), EmitFrom::Surface},
+        {(DataDir() / "tilted_plane.obj").string(), EmitFrom::Volume},
+        {(DataDir() / "ell.obj").string(), EmitFrom::Volume}};
+    Settings s = SceneSettings(dir, "LWMO\n1\n9\n1\n0 0 0 0 0 0 1 1 1\n0 1 0 0 0\n");
+    s.num_particles = 1;
+    for (const auto& [path, from] : emitters) {
+        ASSERT_TRUE(SetPathText(s.emitter_object, path));
+        s.emit_from = static_cast<std::int32_t>(from);
+        EngineState state;
+        RecordingSink sink;
+        ScriptedHook hook;
+        const SceneReport report = CreateScene(s, state, sink, hook);
+        const std::optional<std::string> check = CheckEmitterObject(path, from);
+        if (!check) {
+            EXPECT_EQ(report.outcome, WriteOutcome::Complete) << path;
+            continue;
+        }
+        EXPECT_EQ(report.result, SceneResult::MeshFileError) << path;
+        EXPECT_EQ(report.error, "emitter object");
+        EXPECT_EQ(sink.messages, std::vector<std::string>{*check});
+        EXPECT_EQ(CheckCollisionObject(path).has_value(), from != EmitFrom::Volume) << path;
+    }
+    // Any mesh with faces is an emitter for point, which reads none: the check asks for faces.
+    EXPECT_EQ(CheckEmitterObject(dir.str("line.obj"), EmitFrom::Point),
+              "Cannot use the emitter object\n" + dir.str("line.obj") + ":\nit holds no faces.");
+    EXPECT_EQ(CheckCollisionObject(dir.str("flat.obj")), std::nullopt);
+}
+
+TEST(SceneMeshes, AnEmitterObjectIsReadOnlyForEmissionFromIt) {
+    TempDir dir;
+    Settings s = SceneSettings(dir, "LWMO\n1\n9\n1\n0 0 0 0 0 0 1 1 1\n0 1 0 0 0\n");
+    s.num_particles = 1;
+    s.particles_per_frame = 1;
+    ASSERT_TRUE(SetPathText(s.emitter_object, dir.str("none.obj")));
+    EngineState state;
+    RecordingSink sink;
+    ScriptedHook hook;
+    EXPECT_EQ(CreateScene(s, state, sink, hook).outcome, WriteOutcome::Complete);
+    EXPECT_TRUE(sink.messages.empty());
+}
+
+}  // namespace
+}  // namespace vexo
