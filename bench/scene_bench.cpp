@@ -3,6 +3,7 @@
 //   build/bench/vexo_bench --benchmark_filter=Linear
 //   build/bench/vexo_bench --benchmark_filter=Writer   (every writer side by side, peak memory)
 //   build/bench/vexo_bench --benchmark_filter=WriterRatios   (glTF against version 1 text)
+//   (meshes: bench/mesh_bench.cpp)
 // Reported per benchmark: wall time, "us/object" (wall time per written object), and for the
 // writers "peak_MB": how far the process's peak resident memory rose above where it stood when
 // the benchmark started (the kernel's high-water mark, reset first through /proc/self/clear_refs).

@@ -187,6 +187,10 @@ void ScheduledPasses::ReplaySlot(std::uint32_t q, std::uint32_t s, Particle& rec
     Simulation sim;
     sim.frames_per_second = fps_;
     meshes_.Attach(sim);
+    // In linear mode the next pass takes only the rotation from where this one leaves the slot
+    // (its position becomes the parent's before its first key): bounces, which change neither,
+    // need not be found.
+    if (mode == Replay::Leftover && linear_) sim.collision = nullptr;
     sim.ChildArray.assign(1, record);
     Particle& r = sim.ChildArray[0];
     Samples samples(table_, settings_, last_motion_frame_);

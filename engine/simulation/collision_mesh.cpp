@@ -5,7 +5,7 @@
 namespace vexo {
 
 CollisionMesh::CollisionMesh(TriangleMesh mesh)
-    : mesh_(std::move(mesh)), bvh_(mesh_), push_(kPush * std::max(mesh_.bounds.Diagonal(), 1e-300)) {
+    : mesh_(std::move(mesh)), grid_(mesh_), push_(kPush * std::max(mesh_.bounds.Diagonal(), 1e-300)) {
     normals_.reserve(mesh_.triangles.size());
     for (std::uint32_t t = 0; t < mesh_.triangles.size(); ++t) normals_.push_back(Unit(mesh_.FaceNormal(t)));
 }
@@ -14,7 +14,7 @@ void CollisionMesh::Move(Vector3& p, Vector3& v, double elasticity, double frict
     double remaining = 1.0;  // of the frame
     for (int bounce = 0; bounce < kMaxBounces; ++bounce) {
         const Vector3 d = bounce == 0 ? v : v * remaining;
-        const auto hit = bvh_.FirstHit(p, d);
+        const auto hit = grid_.FirstHit(p, d);
         if (!hit) {
             p = p + d;
             return;
@@ -33,7 +33,7 @@ void CollisionMesh::Move(Vector3& p, Vector3& v, double elasticity, double frict
         // put beyond the face): else the particle stays where this part of the frame began.
         const Vector3 rest = at + n * push_;
         const Vector3 before = p + d * (t * (1.0 - 1e-6));
-        if (!bvh_.FirstHit(before, rest - before)) p = rest;
+        if (!grid_.FirstHit(before, rest - before)) p = rest;
         if (remaining == 0.0) return;
     }
 }

@@ -1,12 +1,12 @@
 // A static mesh in the scene that particles bounce off: each frame's whole path is tested
-// against its triangles (through a bounding-volume hierarchy built once), so no particle passes
+// against its triangles (through a grid built once, triangle_grid.hpp), so no particle passes
 // through a surface however fast it moves, and a particle may bounce several times in a frame.
 // Move is safe to call from several threads at once.
 #pragma once
 
 #include <vector>
 
-#include "engine/simulation/triangle_bvh.hpp"
+#include "engine/simulation/triangle_grid.hpp"
 #include "engine/simulation/triangle_mesh.hpp"
 
 namespace vexo {
@@ -32,7 +32,7 @@ class CollisionMesh {
 
   private:
     TriangleMesh mesh_;
-    TriangleBvh bvh_;
+    TriangleGrid grid_;
     std::vector<Vector3> normals_;  // unit face normals
     double push_;
 };

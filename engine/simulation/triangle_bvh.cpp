@@ -19,24 +19,6 @@ float Up(double v) {
     return static_cast<double>(f) < v ? std::nextafter(f, std::numeric_limits<float>::infinity()) : f;
 }
 
-struct Barycentric {
-    double u, v, t;
-    bool parallel;
-};
-
-// Moller and Trumbore's intersection of the line p + t d with the triangle's plane.
-Barycentric Intersect(const Vector3& p, const Vector3& d, const Vector3& a, const Vector3& b,
-                      const Vector3& c) {
-    const Vector3 e1 = b - a, e2 = c - a;
-    const Vector3 pv = Cross(d, e2);
-    const double det = Dot(e1, pv);
-    if (det == 0.0) return {0, 0, 0, true};
-    const double inv = 1.0 / det;
-    const Vector3 tv = p - a;
-    const Vector3 qv = Cross(tv, e1);
-    return {Dot(tv, pv) * inv, Dot(d, qv) * inv, Dot(e2, qv) * inv, false};
-}
-
 }  // namespace
 
 struct TriangleBvh::Item {
@@ -104,12 +86,14 @@ std::uint32_t TriangleBvh::Build(Item* begin, Item* end) {
     // quarter on a side, at the median instead. Each side then holds at most three quarters, so
     // the tree is at most 77 levels deep for 2^32 triangles.
     const float split = lo[axis] + (hi[axis] - lo[axis]) * 0.5f;
-    Item* middle = std::partition(begin, end, [axis, split](const Item& item) { return item.centre[axis] < split; });
+    Item* middle =
+        std::partition(begin, end, [axis, split](const Item& item) { return item.centre[axis] < split; });
     const auto quarter = static_cast<std::ptrdiff_t>(count / 4);
     if (middle - begin < quarter || end - middle < quarter) {
         middle = begin + count / 2;
         std::nth_element(begin, middle, end, [axis](const Item& x, const Item& y) {
-            return x.centre[axis] < y.centre[axis] || (x.centre[axis] == y.centre[axis] && x.triangle < y.triangle);
+            return x.centre[axis] < y.centre[axis] ||
+                   (x.centre[axis] == y.centre[axis] && x.triangle < y.triangle);
         });
     }
     const std::uint32_t left = Build(begin, middle);
@@ -174,16 +158,12 @@ void TriangleBvh::Walk(const Vector3& p, const Vector3& d, double& t_max, Leaf l
     }
 }
 
-std::optional<TriangleBvh::Hit> TriangleBvh::FirstHit(const Vector3& p, const Vector3& d) const {
+std::optional<SegmentHit> TriangleBvh::FirstHit(const Vector3& p, const Vector3& d) const {
     double t_max = 1.0 + kEndSlack;
-    std::optional<Hit> best;
+    std::optional<SegmentHit> best;
     Walk(p, d, t_max, [&](std::uint32_t t) {
-        const Barycentric b = Intersect(p, d, mesh_.Corner(t, 0), mesh_.Corner(t, 1), mesh_.Corner(t, 2));
-        if (b.parallel || !(b.t > 0.0) || b.t > t_max) return;
-        if (b.u < -kEdgeSlack || b.v < -kEdgeSlack || b.u + b.v > 1.0 + kEdgeSlack) return;
-        if (best && b.t == best->t && t > best->triangle) return;
-        best = Hit{b.t, t};
-        t_max = b.t;
+        KeepNearerHit(mesh_, p, d, t, best);
+        if (best) t_max = best->t;
     });
     return best;
 }
@@ -192,7 +172,8 @@ std::uint64_t TriangleBvh::Crossings(const Vector3& p, const Vector3& d) const {
     double t_max = kInfinity;
     std::uint64_t crossings = 0;
     Walk(p, d, t_max, [&](std::uint32_t t) {
-        const Barycentric b = Intersect(p, d, mesh_.Corner(t, 0), mesh_.Corner(t, 1), mesh_.Corner(t, 2));
+        const Vector3 a = mesh_.Corner(t, 0);
+        const Barycentric b = Intersect(p, d, a, mesh_.Corner(t, 1) - a, mesh_.Corner(t, 2) - a);
         if (b.parallel || !(b.t > 0.0)) return;
         if (b.u < 0.0 || b.v < 0.0 || b.u + b.v > 1.0) return;
         ++crossings;

@@ -1,36 +1,24 @@
-// A bounding-volume hierarchy over a mesh's triangles, built once: the first triangle a segment
-// crosses (collisions) and the number a ray crosses (inside or outside a closed mesh), each in
-// time that grows with the logarithm of the triangle count for short segments.
+// A bounding-volume hierarchy over a mesh's triangles, built once: the number of triangles a ray
+// crosses (inside or outside a closed mesh) and the first a segment crosses, in time that grows
+// with the logarithm of the triangle count.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <vector>
 
+#include "engine/simulation/segment_hit.hpp"
 #include "engine/simulation/triangle_mesh.hpp"
 
 namespace vexo {
 
 class TriangleBvh {
   public:
-    // Barycentric slack of a segment hit: a segment that passes within this fraction of a
-    // triangle's size outside its edges still hits it, so that no segment slips through the
-    // seam between two triangles.
-    static constexpr double kEdgeSlack = 1e-9;
-    // A segment that ends this fraction of its length short of a triangle hits it too, so that
-    // no rounding leaves a particle a hair beyond a surface it reached.
-    static constexpr double kEndSlack = 1e-9;
-
     // `mesh` must outlive the hierarchy.
     explicit TriangleBvh(const TriangleMesh& mesh);
 
-    struct Hit {
-        double t;                // where along the segment, 0 < t <= 1 + kEndSlack
-        std::uint32_t triangle;  // index into the mesh's triangles
-    };
-    // The first triangle the segment from p to p + d crosses, with the slacks above. A segment
-    // that starts exactly in a triangle's plane does not cross it there.
-    std::optional<Hit> FirstHit(const Vector3& p, const Vector3& d) const;
+    // The first triangle the segment from p to p + d crosses (segment_hit.hpp).
+    std::optional<SegmentHit> FirstHit(const Vector3& p, const Vector3& d) const;
 
     // The number of triangles the ray from p along d crosses (no slack, t > 0).
     std::uint64_t Crossings(const Vector3& p, const Vector3& d) const;

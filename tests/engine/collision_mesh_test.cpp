@@ -8,6 +8,7 @@
 
 #include "engine/create_scene.hpp"
 #include "engine/simulation/collision_mesh.hpp"
+#include "engine/simulation/triangle_bvh.hpp"
 #include "prefs/settings_text.hpp"
 #include "tests/engine/mesh_geometry.hpp"
 
@@ -125,25 +126,29 @@ double NearestCrossing(const ObjFaces& obj, const Vector3& p, const Vector3& d) 
     return best;
 }
 
-TEST(TriangleBvh, TheFirstHitIsTheNearestCrossing) {
+// Both searches, the hierarchy and the collision grid, against the plain one; the hierarchy's
+// crossings of a ray tell inside from outside.
+TEST(TriangleSearch, TheFirstHitIsTheNearestCrossing) {
     const ObjFaces obj = ReadObj("ell.obj");
     const TriangleMesh mesh = LoadMesh(DataDir() / "ell.obj");
     const TriangleBvh bvh(mesh);
+    const TriangleGrid grid(mesh);
     std::mt19937 gen(99);
     std::uniform_real_distribution<double> coord(-1, 3);
     int hits = 0;
     for (int n = 0; n < 20000; ++n) {
         const Vector3 p{coord(gen), coord(gen), -coord(gen)}, q{coord(gen), coord(gen), -coord(gen)};
         const double expected = NearestCrossing(obj, p, q - p);
-        const auto hit = bvh.FirstHit(p, q - p);
-        if (expected > 1) {
-            ASSERT_FALSE(hit && hit->t < 1 - 1e-6) << n;
-            continue;
+        for (const auto& hit : {bvh.FirstHit(p, q - p), grid.FirstHit(p, q - p)}) {
+            if (expected > 1) {
+                ASSERT_FALSE(hit && hit->t < 1 - 1e-6) << n;
+                continue;
+            }
+            ASSERT_TRUE(hit) << n;
+            ASSERT_NEAR(hit->t, expected, 1e-9) << n;
         }
+        if (expected > 1) continue;
         ++hits;
-        ASSERT_TRUE(hit) << n;
-        ASSERT_NEAR(hit->t, expected, 1e-9) << n;
-        // The crossings of a ray from a point tell inside from outside.
         const bool inside = p.z <= 0 && p.z >= -1 && p.x >= 0 && p.y >= 0 &&
                             ((p.x <= 2 && p.y <= 1) || (p.x <= 1 && p.y <= 2));
         EXPECT_EQ(bvh.Crossings(p, {0.3, 0.2, 0.9}) % 2 == 1, inside) << n;
