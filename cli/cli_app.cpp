@@ -69,9 +69,9 @@ constexpr const char* kFooter =
     "(LightWave 6 and later), or any animated scene file the Open Asset Import Library reads\n"
     "(glTF .gltf/.glb, FBX, Collada .dae, ...), recognised by its content. FILE#NODE names the\n"
     "emitter node; without a name the file must hold exactly one animated node.\n\n"
-    "Exit status: 0 done; 1 the scene or a file could not be written, or the motion file was\n"
-    "refused; 2 bad arguments or settings (nothing written); 130 interrupted by Ctrl-C (the\n"
-    "scene keeps its header and every complete object block).\n\n"
+    "Exit status: 0 done; 1 the scene or a file could not be written, or the motion file or a\n"
+    "mesh was refused; 2 bad arguments or settings (nothing written); 130 interrupted by Ctrl-C\n"
+    "(the scene keeps its header and every complete object block).\n\n"
     "Example:\n"
     "  vexo-cli samples/fountain.prefs --scene fountain.lws --set num_particles=200\n";
 

@@ -1,9 +1,9 @@
 // A preferences record followed by a small generation. The record is loaded as a file would be
-// (up to 880 bytes over the defaults); up to three bytes after it pick the parent motion, the
-// scene format and the generation path. Counts and the frame range are folded into small
-// bounds so every run stays short; the scene goes to a scratch folder in memory when there is
-// one. A complete version 1 scene must have exactly the shape the format promises, and both
-// generation paths must write the same bytes.
+// (up to 880 bytes over the defaults); up to eight bytes after it pick the parent motion, the
+// scene format, the generation path and the emitter and collision meshes. Counts and the frame
+// range are folded into small bounds so every run stays short; the scene goes to a scratch
+// folder in memory when there is one. A complete version 1 scene must have exactly the shape the
+// format promises, and both generation paths must write the same bytes.
 #include <unistd.h>
 
 #include <cstddef>
@@ -32,6 +32,15 @@ constexpr const char* kMotions[] = {
      "  Behaviors 1 1\n}\nChannel 3\n{ Envelope\n  1\n  Key 1.5 0 3 0 0 0 0 0 0\n  Behaviors 4 4\n}\n"),
 };
 constexpr std::size_t kMotionCount = sizeof kMotions / sizeof kMotions[0];
+
+// Meshes for emission and collisions: a closed wedge, an open tilted square and a thin closed slab.
+constexpr const char* kMeshes[] = {
+    "v 0 0 0\nv 1 0 0\nv 0 1 0\nv 0 0 2\nf 1 3 2\nf 1 2 4\nf 1 4 3\nf 2 3 4\n",
+    "v -3 -1 -3\nv 3 1 -3\nv 3 1 3\nv -3 -1 3\nf 1 4 3 2\n",
+    ("v -2 0 -2\nv 2 0 -2\nv 2 0 2\nv -2 0 2\nv -2 0.01 -2\nv 2 0.01 -2\nv 2 0.01 2\nv -2 0.01 2\n"
+     "f 1 2 3 4\nf 5 8 7 6\nf 1 5 6 2\nf 2 6 7 3\nf 3 7 8 4\nf 4 8 5 1\n"),
+};
+constexpr std::size_t kMeshCount = sizeof kMeshes / sizeof kMeshes[0];
 
 std::string scratch;  // folder of the motion files and scenes, made once
 
@@ -140,6 +149,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     for (std::size_t i = 0; i < kMotionCount; ++i) {
         std::ofstream(scratch + "/m" + std::to_string(i) + ".mot", std::ios::binary) << kMotions[i];
     }
+    for (std::size_t i = 0; i < kMeshCount; ++i) {
+        std::ofstream(scratch + "/mesh" + std::to_string(i) + ".obj", std::ios::binary) << kMeshes[i];
+    }
     return 0;
 }
 
@@ -168,6 +180,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // glTF reads the particle object: never let the record name a file to read.
     if (format == SceneFormat::Gltf || format == SceneFormat::Glb)
         SetPathText(s.particle_object, scratch + "/none");
+
+    // Shapes from the bytes after the knobs, with the meshes written at start only (a record
+    // never names a file to read): emission from a mesh or the point, along the normal or not,
+    // and a collision mesh or none.
+    s.emit_from = knob(3) % 4;
+    if (s.emit_from != 0) {
+        SetPathText(s.emitter_object, scratch + "/mesh" + std::to_string(knob(4) % kMeshCount) + ".obj");
+    }
+    s.emit_along_normal = knob(5) % 2 == 0 ? 0 : kFlagTicked;
+    if (knob(6) % (kMeshCount + 1) != kMeshCount)
+        SetPathText(s.collision_object, scratch + "/mesh" + std::to_string(knob(6) % (kMeshCount + 1)) + ".obj");
+    s.friction = knob(7) / 255.0;
 
     const GenerationPath path = knob(2) % 2 == 0 ? GenerationPath::Scheduled : GenerationPath::Reference;
     const Run run = Generate(s, path, format);
