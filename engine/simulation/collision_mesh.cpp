@@ -1,6 +1,7 @@
 #include "engine/simulation/collision_mesh.hpp"
 
 #include <algorithm>
+#include <cmath>
 
 namespace vexo {
 
@@ -11,6 +12,12 @@ CollisionMesh::CollisionMesh(TriangleMesh mesh)
 }
 
 void CollisionMesh::Move(Vector3& p, Vector3& v, double elasticity, double friction) const {
+    // A particle whose numbers have overflowed cannot be placed among the faces; the generation
+    // stops on its keys anyway.
+    if (!std::isfinite(Dot(p, p)) || !std::isfinite(Dot(v, v))) {
+        p = p + v;
+        return;
+    }
     double remaining = 1.0;  // of the frame
     for (int bounce = 0; bounce < kMaxBounces; ++bounce) {
         const Vector3 d = bounce == 0 ? v : v * remaining;

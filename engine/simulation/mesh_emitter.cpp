@@ -77,8 +77,21 @@ MeshEmitter::Problem MeshEmitter::PrepareVolume() {
     if (!(extent.x > 0 && extent.y > 0 && extent.z > 0)) return Problem::NoVolume;
     bvh_ = std::make_unique<TriangleBvh>(mesh_);
 
-    // Cubic cells, about GridCells of them, never more than four times as many.
+    // Cubic cells, about GridCells of them, never more than four times as many; larger while
+    // large faces would mark more than 32 cells a face and twice the cells there are.
     const std::uint64_t target = GridCells(mesh_.triangles.size());
+    grid_origin_ = box.min;
+    auto marked = [&](std::uint32_t t, std::uint32_t* lo, std::uint32_t* hi) {
+        Bounds tb;
+        for (int c = 0; c < 3; ++c) tb.Add(mesh_.Corner(t, c));
+        for (int a = 0; a < 3; ++a) {
+            const double o = Component(grid_origin_, a);
+            const double from = (Component(tb.min, a) - o) / cell_ - 1e-6;
+            const double to = (Component(tb.max, a) - o) / cell_ + 1e-6;
+            lo[a] = static_cast<std::uint32_t>(std::clamp(std::floor(from), 0.0, cells_[a] - 1.0));
+            hi[a] = static_cast<std::uint32_t>(std::clamp(std::floor(to), 0.0, cells_[a] - 1.0));
+        }
+    };
     cell_ = std::cbrt(extent.x * extent.y * extent.z / static_cast<double>(target));
     for (;;) {
         std::uint64_t total = 1;
@@ -87,10 +100,17 @@ MeshEmitter::Problem MeshEmitter::PrepareVolume() {
             cells_[a] = static_cast<std::uint32_t>(std::clamp(n, 1.0, 1e6));
             total *= cells_[a];
         }
-        if (total <= 4 * target) break;
+        double marks = 0;
+        for (std::uint32_t t = 0; t < mesh_.triangles.size() && total <= 4 * target; ++t) {
+            std::uint32_t lo[3], hi[3];
+            marked(t, lo, hi);
+            marks += (hi[0] - lo[0] + 1.0) * (hi[1] - lo[1] + 1.0) * (hi[2] - lo[2] + 1.0);
+        }
+        if (total <= 4 * target && marks <= 32.0 * static_cast<double>(mesh_.triangles.size()) + 2.0 * static_cast<double>(total)) {
+            break;
+        }
         cell_ *= 1.25;
     }
-    grid_origin_ = box.min;
     const std::size_t count = std::size_t{cells_[0]} * cells_[1] * cells_[2];
     auto cell_of = [&](std::uint32_t x, std::uint32_t y, std::uint32_t z) {
         return (std::size_t{z} * cells_[1] + y) * cells_[0] + x;
@@ -98,16 +118,8 @@ MeshEmitter::Problem MeshEmitter::PrepareVolume() {
     // A cell a triangle's box touches may hold surface; the others lie wholly on one side.
     surface_cell_.assign(count, false);
     for (std::uint32_t t = 0; t < mesh_.triangles.size(); ++t) {
-        Bounds tb;
-        for (int c = 0; c < 3; ++c) tb.Add(mesh_.Corner(t, c));
         std::uint32_t lo[3], hi[3];
-        for (int a = 0; a < 3; ++a) {
-            const double o = Component(grid_origin_, a);
-            const double from = (Component(tb.min, a) - o) / cell_ - 1e-6;
-            const double to = (Component(tb.max, a) - o) / cell_ + 1e-6;
-            lo[a] = static_cast<std::uint32_t>(std::clamp(std::floor(from), 0.0, cells_[a] - 1.0));
-            hi[a] = static_cast<std::uint32_t>(std::clamp(std::floor(to), 0.0, cells_[a] - 1.0));
-        }
+        marked(t, lo, hi);
         for (std::uint32_t z = lo[2]; z <= hi[2]; ++z)
             for (std::uint32_t y = lo[1]; y <= hi[1]; ++y)
                 for (std::uint32_t x = lo[0]; x <= hi[0]; ++x) surface_cell_[cell_of(x, y, z)] = true;

@@ -23,29 +23,52 @@ TriangleGrid::TriangleGrid(const TriangleMesh& mesh) : mesh_(mesh) {
     for (int a = 0; a < 3; ++a) e[a] = Component(extent, a) + 2 * margin;
     const double target =
         std::clamp(kCellsPerTriangle * static_cast<double>(mesh.triangles.size()), 1.0, kMaxCells);
-    const double cell = std::cbrt(e[0] * e[1] * e[2] / target);
-    for (int a = 0; a < 3; ++a) {
-        cells_[a] = static_cast<std::int64_t>(std::clamp(std::ceil(e[a] / cell), 1.0, 4096.0));
-        size_[a] = e[a] / static_cast<double>(cells_[a]);
-    }
-    const std::size_t count = static_cast<std::size_t>(cells_[0] * cells_[1] * cells_[2]);
     // Each triangle goes into every cell its box touches, the box widened by a share of a cell
     // so that a segment through a cell's edge or corner still finds what lies there.
     auto range = [&](const Bounds& b, int a, std::int64_t& lo, std::int64_t& hi) {
         const double o = Component(origin_, a), s = size_[a];
-        lo = std::clamp<std::int64_t>(
-            static_cast<std::int64_t>(std::floor((Component(b.min, a) - o) / s - 1e-6)), 0, cells_[a] - 1);
-        hi = std::clamp<std::int64_t>(
-            static_cast<std::int64_t>(std::floor((Component(b.max, a) - o) / s + 1e-6)), 0, cells_[a] - 1);
+        lo = static_cast<std::int64_t>(
+            std::clamp(std::floor((Component(b.min, a) - o) / s - 1e-6), 0.0, static_cast<double>(cells_[a] - 1)));
+        hi = static_cast<std::int64_t>(
+            std::clamp(std::floor((Component(b.max, a) - o) / s + 1e-6), 0.0, static_cast<double>(cells_[a] - 1)));
     };
+    auto box = [&](std::uint32_t t) {
+        Bounds b;
+        for (int c = 0; c < 3; ++c) b.Add(mesh.Corner(t, c));
+        return b;
+    };
+    // Cubic cells, about `target` of them; larger when a flat box would need many more, or when
+    // large triangles would be listed in too many cells (a few dozen a triangle on average).
+    double cell = std::cbrt(e[0] * e[1] * e[2] / target);
+    for (;;) {
+        double total = 1;
+        for (int a = 0; a < 3; ++a) {
+            cells_[a] = static_cast<std::int64_t>(std::clamp(std::ceil(e[a] / cell), 1.0, 4096.0));
+            size_[a] = e[a] / static_cast<double>(cells_[a]);
+            total *= static_cast<double>(cells_[a]);
+        }
+        double entries = 0;
+        for (std::uint32_t t = 0; t < mesh.triangles.size() && total <= 4 * target + 64; ++t) {
+            const Bounds b = box(t);
+            double listed = 1;
+            for (int a = 0; a < 3; ++a) {
+                std::int64_t lo, hi;
+                range(b, a, lo, hi);
+                listed *= static_cast<double>(hi - lo + 1);
+            }
+            entries += listed;
+        }
+        if (total <= 4 * target + 64 && entries <= 32 * static_cast<double>(mesh.triangles.size()) + total) break;
+        cell *= 1.25;
+    }
+    const std::size_t count = static_cast<std::size_t>(cells_[0] * cells_[1] * cells_[2]);
     struct Range {
         std::int64_t lo[3], hi[3];
     };
     std::vector<Range> ranges(mesh.triangles.size());
     std::vector<std::uint32_t> fill(count + 1, 0);
     for (std::uint32_t t = 0; t < mesh.triangles.size(); ++t) {
-        Bounds b;
-        for (int c = 0; c < 3; ++c) b.Add(mesh.Corner(t, c));
+        const Bounds b = box(t);
         Range& r = ranges[t];
         for (int a = 0; a < 3; ++a) range(b, a, r.lo[a], r.hi[a]);
         for (std::int64_t z = r.lo[2]; z <= r.hi[2]; ++z)

@@ -20,6 +20,11 @@ class TriangleGrid {
     // The first triangle the segment from p to p + d crosses (segment_hit.hpp).
     std::optional<SegmentHit> FirstHit(const Vector3& p, const Vector3& d) const;
 
+    // Cells, and places where a triangle is listed: at most 32 a triangle and one a cell on
+    // average, however large the triangles.
+    std::size_t cells() const { return start_.size() - 1; }
+    std::size_t listed() const { return triangles_.size(); }
+
   private:
     const TriangleMesh& mesh_;
     Vector3 origin_;       // the box's lowest corner

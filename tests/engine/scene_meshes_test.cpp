@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/create_scene.hpp"
+#include "engine/simulation/triangle_grid.hpp"
 #include "tests/support/test_support.hpp"
 
 namespace vexo {
@@ -82,6 +83,38 @@ TEST(SceneMeshes, AnEmitterObjectIsReadOnlyForEmissionFromIt) {
     ScriptedHook hook;
     EXPECT_EQ(CreateScene(s, state, sink, hook).outcome, WriteOutcome::Complete);
     EXPECT_TRUE(sink.messages.empty());
+}
+
+// 20,000 slivers from corner to corner of the box, each touching every cell a grid would have:
+// the grids grow their cells instead of listing each sliver everywhere, and a generation that
+// emits from them and bounces off them ends at once.
+TEST(SceneMeshes, FacesAcrossTheWholeBoxCostNoMoreThanOthers) {
+    TempDir dir;
+    std::string obj = "v 0 0 0\nv 1 1 1\n";
+    for (int i = 0; i < 20000; ++i) {
+        obj += "v " + std::to_string(0.5 + i * 1e-5) + " 0.5 " + std::to_string(0.5 - i * 1e-5) + "\n";
+        obj += "f 1 2 " + std::to_string(i + 3) + "\n";
+    }
+    WriteFile(dir.path("slivers.obj"), obj);
+    Mesh read;
+    std::string reason;
+    ASSERT_EQ(ReadMeshTriangles(dir.str("slivers.obj"), read, reason), MeshFileRead::Read);
+    TriangleMesh mesh;
+    ASSERT_EQ(MakeTriangleMesh(read, mesh), MeshProblem::None);
+    const TriangleGrid grid(mesh);
+    EXPECT_LE(grid.listed(), 32 * mesh.triangles.size() + grid.cells());
+    Settings s = SceneSettings(dir, "LWMO\n1\n9\n1\n0 0 0 0 0 0 1 1 1\n0 1 0 0 0\n");
+    s.num_particles = 2;
+    s.particles_per_frame = 1;
+    s.last_frame = 4;
+    s.velocity = 0.3;
+    s.emit_from = static_cast<std::int32_t>(EmitFrom::Surface);
+    ASSERT_TRUE(SetPathText(s.emitter_object, dir.str("slivers.obj")));
+    ASSERT_TRUE(SetPathText(s.collision_object, dir.str("slivers.obj")));
+    EngineState state;
+    RecordingSink sink;
+    ScriptedHook hook;
+    EXPECT_EQ(CreateScene(s, state, sink, hook).outcome, WriteOutcome::Complete);
 }
 
 }  // namespace
