@@ -106,7 +106,8 @@ MeshEmitter::Problem MeshEmitter::PrepareVolume() {
             marked(t, lo, hi);
             marks += (hi[0] - lo[0] + 1.0) * (hi[1] - lo[1] + 1.0) * (hi[2] - lo[2] + 1.0);
         }
-        if (total <= 4 * target && marks <= 32.0 * static_cast<double>(mesh_.triangles.size()) + 2.0 * static_cast<double>(total)) {
+        if (total <= 4 * target &&
+            marks <= 32.0 * static_cast<double>(mesh_.triangles.size()) + 2.0 * static_cast<double>(total)) {
             break;
         }
         cell_ *= 1.25;

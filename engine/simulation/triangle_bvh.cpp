@@ -22,25 +22,17 @@ float Up(double v) {
 }  // namespace
 
 struct TriangleBvh::Item {
-    float lo[3], hi[3];
     float centre[3];
     std::uint32_t triangle;
 };
 
 TriangleBvh::TriangleBvh(const TriangleMesh& mesh) : mesh_(mesh) {
     const auto count = static_cast<std::uint32_t>(mesh.triangles.size());
-    // Boxes and centres side by side in one array: the build then walks memory in order.
+    // Centres and indices side by side in one small array: the build moves little memory.
     std::vector<Item> items(count);
     for (std::uint32_t t = 0; t < count; ++t) {
-        Item& item = items[t];
-        const Vector3 a = mesh.Corner(t, 0), b = mesh.Corner(t, 1), c = mesh.Corner(t, 2);
-        for (int axis = 0; axis < 3; ++axis) {
-            const double va = Component(a, axis), vb = Component(b, axis), vc = Component(c, axis);
-            item.lo[axis] = Down(std::min({va, vb, vc}));
-            item.hi[axis] = Up(std::max({va, vb, vc}));
-            item.centre[axis] = static_cast<float>((va + vb + vc) / 3.0);
-        }
-        item.triangle = t;
+        const Vector3 c = (mesh.Corner(t, 0) + mesh.Corner(t, 1) + mesh.Corner(t, 2)) * (1.0 / 3.0);
+        items[t] = {{static_cast<float>(c.x), static_cast<float>(c.y), static_cast<float>(c.z)}, t};
     }
     nodes_.reserve(2 * (std::size_t{count} / kLeafSize + 1));
     first_item_ = items.data();
@@ -55,14 +47,14 @@ std::uint32_t TriangleBvh::Build(Item* begin, Item* end) {
     nodes_.push_back(Node{});
     const auto count = static_cast<std::uint32_t>(end - begin);
     if (count <= kLeafSize) {
+        Bounds box;
+        for (const Item* i = begin; i < end; ++i) {
+            for (int c = 0; c < 3; ++c) box.Add(mesh_.Corner(i->triangle, c));
+        }
         Node& leaf = nodes_[index];
         for (int a = 0; a < 3; ++a) {
-            leaf.lo[a] = begin->lo[a];
-            leaf.hi[a] = begin->hi[a];
-            for (const Item* i = begin + 1; i < end; ++i) {
-                leaf.lo[a] = std::min(leaf.lo[a], i->lo[a]);
-                leaf.hi[a] = std::max(leaf.hi[a], i->hi[a]);
-            }
+            leaf.lo[a] = Down(Component(box.min, a));
+            leaf.hi[a] = Up(Component(box.max, a));
         }
         // Items stay where the build left them: order_ takes their triangles in that order.
         leaf.first = static_cast<std::uint32_t>(begin - first_item_);

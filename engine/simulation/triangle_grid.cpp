@@ -27,10 +27,10 @@ TriangleGrid::TriangleGrid(const TriangleMesh& mesh) : mesh_(mesh) {
     // so that a segment through a cell's edge or corner still finds what lies there.
     auto range = [&](const Bounds& b, int a, std::int64_t& lo, std::int64_t& hi) {
         const double o = Component(origin_, a), s = size_[a];
-        lo = static_cast<std::int64_t>(
-            std::clamp(std::floor((Component(b.min, a) - o) / s - 1e-6), 0.0, static_cast<double>(cells_[a] - 1)));
-        hi = static_cast<std::int64_t>(
-            std::clamp(std::floor((Component(b.max, a) - o) / s + 1e-6), 0.0, static_cast<double>(cells_[a] - 1)));
+        lo = static_cast<std::int64_t>(std::clamp(std::floor((Component(b.min, a) - o) / s - 1e-6), 0.0,
+                                                  static_cast<double>(cells_[a] - 1)));
+        hi = static_cast<std::int64_t>(std::clamp(std::floor((Component(b.max, a) - o) / s + 1e-6), 0.0,
+                                                  static_cast<double>(cells_[a] - 1)));
     };
     auto box = [&](std::uint32_t t) {
         Bounds b;
@@ -58,7 +58,8 @@ TriangleGrid::TriangleGrid(const TriangleMesh& mesh) : mesh_(mesh) {
             }
             entries += listed;
         }
-        if (total <= 4 * target + 64 && entries <= 32 * static_cast<double>(mesh.triangles.size()) + total) break;
+        if (total <= 4 * target + 64 && entries <= 32 * static_cast<double>(mesh.triangles.size()) + total)
+            break;
         cell *= 1.25;
     }
     const std::size_t count = static_cast<std::size_t>(cells_[0] * cells_[1] * cells_[2]);

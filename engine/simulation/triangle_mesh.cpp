@@ -113,32 +113,31 @@ MeshProblem MakeTriangleMesh(const Mesh& read, TriangleMesh& out) {
 }
 
 std::uint64_t OddEdges(const TriangleMesh& mesh) {
-    std::vector<std::uint64_t> edges;
-    edges.reserve(3 * mesh.triangles.size());
+    // Each edge is listed under its lower point: a counting pass, a filling pass, then each
+    // point's few higher neighbours sorted and counted in runs.
+    std::vector<std::uint32_t> start(mesh.points.size() + 1, 0);
+    for (const auto& t : mesh.triangles) {
+        for (int i = 0; i < 3; ++i) ++start[std::min(t[i], t[(i + 1) % 3]) + 1];
+    }
+    for (std::size_t v = 0; v < mesh.points.size(); ++v) start[v + 1] += start[v];
+    std::vector<std::uint32_t> higher(start.back());
+    std::vector<std::uint32_t> fill(start.begin(), start.end() - 1);
     for (const auto& t : mesh.triangles) {
         for (int i = 0; i < 3; ++i) {
-            const std::uint32_t a = t[static_cast<std::size_t>(i)],
-                                b = t[static_cast<std::size_t>((i + 1) % 3)];
-            edges.push_back((std::uint64_t{std::min(a, b)} << 32) | std::max(a, b));
+            const std::uint32_t a = t[i], b = t[(i + 1) % 3];
+            higher[fill[std::min(a, b)]++] = std::max(a, b);
         }
     }
-    // A radix sort by 16 bits at a time: on millions of edges several times faster than a
-    // comparison sort. Digits every edge shares are passed over.
-    std::vector<std::uint64_t> sorted(edges.size());
-    for (int shift = 0; shift < 64; shift += 16) {
-        std::vector<std::size_t> start(65537, 0);
-        for (std::uint64_t e : edges) ++start[((e >> shift) & 0xFFFF) + 1];
-        if (std::find(start.begin(), start.end(), edges.size()) != start.end()) continue;
-        for (std::size_t d = 1; d < start.size(); ++d) start[d] += start[d - 1];
-        for (std::uint64_t e : edges) sorted[start[(e >> shift) & 0xFFFF]++] = e;
-        edges.swap(sorted);
-    }
     std::uint64_t odd = 0;
-    for (std::size_t i = 0; i < edges.size();) {
-        std::size_t j = i + 1;
-        while (j < edges.size() && edges[j] == edges[i]) ++j;
-        if ((j - i) % 2 != 0) ++odd;
-        i = j;
+    for (std::size_t v = 0; v < mesh.points.size(); ++v) {
+        const auto first = higher.begin() + start[v], last = higher.begin() + start[v + 1];
+        std::sort(first, last);
+        for (auto i = first; i != last;) {
+            auto j = i + 1;
+            while (j != last && *j == *i) ++j;
+            if ((j - i) % 2 != 0) ++odd;
+            i = j;
+        }
     }
     return odd;
 }
