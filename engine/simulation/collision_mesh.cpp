@@ -34,6 +34,9 @@ void CollisionMesh::Move(Vector3& p, Vector3& v, double elasticity, double frict
         const double along = Dot(v, n);
         const Vector3 across = v - n * along;
         v = across * (1.0 - friction) + n * (-along * elasticity);
+        // An elasticity far above 1 can overflow the speed: the particle stops searching here, and
+        // its next keys carry the overflow to the generation's check.
+        if (!std::isfinite(Dot(v, v))) return;
         remaining = remaining * (1.0 - t);
         // Off the surface on the particle's side. The way there, from a point of the path just
         // before the hit, must cross nothing (another face near a corner, or a point the rounding
