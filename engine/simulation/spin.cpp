@@ -1,0 +1,68 @@
+#include "engine/simulation/spin.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <numbers>
+
+#include "engine/motion/world_channels.hpp"
+#include "engine/writers/gltf_tracks.hpp"
+
+namespace vexo {
+
+void DrawSpin(Random& random, double spin, double fps, Particle& child) {
+    const double rate = random.rnd() * spin;
+    const double u = random.rndbetween(-1.0, 1.0);
+    const double around = random.rnd() * (2.0 * std::numbers::pi);
+    const double r = std::sqrt(1.0 - u * u);
+    // One frame's turn, moved by whole turns into [-180, 180]: the keys of a frame can show no more.
+    double degrees = rate / fps;
+    degrees -= 360.0 * std::round(degrees / 360.0);
+    const double s = std::sin(degrees * (std::numbers::pi / 360.0));
+    child.turn_x = (r * std::cos(around)) * s;
+    child.turn_y = u * s;
+    child.turn_z = (r * std::sin(around)) * s;
+}
+
+void TurnChildObject(Particle& child) {
+    const double sx = child.turn_x, sy = child.turn_y, sz = child.turn_z;
+    if (sx == 0.0 && sy == 0.0 && sz == 0.0) return;
+    const double sw = std::sqrt(std::max(0.0, 1.0 - ((sx * sx + sy * sy) + sz * sz)));
+    // The frame's turn after the particle's rotation: a turn about an axis fixed in the world.
+    const auto q = GltfRotation(child.heading, child.pitch, child.bank);
+    const Quaternion turned{
+        sw * q[0] + sx * q[3] + sy * q[2] - sz * q[1], sw * q[1] - sx * q[2] + sy * q[3] + sz * q[0],
+        sw * q[2] + sx * q[1] - sy * q[0] + sz * q[3], sw * q[3] - sx * q[0] - sy * q[1] - sz * q[2]};
+    std::array<double, 3> hpb = HeadingPitchBank(RotationMatrix(turned));
+    if (std::abs(hpb[1]) == 90.0) {
+        // Pitched straight up or down only heading - bank (up) or heading + bank (down) is
+        // known: the bank stays where it was.
+        hpb[0] += hpb[1] > 0 ? child.bank : -child.bank;
+        hpb[2] = child.bank;
+    }
+    hpb = ContinuousAngles(hpb, {child.heading, child.pitch, child.bank});
+    child.heading = hpb[0];
+    child.pitch = hpb[1];
+    child.bank = hpb[2];
+}
+
+std::array<double, 3> ContinuousAngles(const std::array<double, 3>& hpb,
+                                       const std::array<double, 3>& previous) {
+    const std::array<std::array<double, 3>, 2> names{hpb, {hpb[0] + 180.0, 180.0 - hpb[1], hpb[2] + 180.0}};
+    std::array<double, 3> nearest = hpb;
+    double nearest_distance = std::numeric_limits<double>::infinity();
+    for (std::array<double, 3> name : names) {
+        double distance = 0.0;
+        for (int i = 0; i < 3; ++i) {
+            name[i] -= 360.0 * std::round((name[i] - previous[i]) / 360.0);
+            distance += std::abs(name[i] - previous[i]);
+        }
+        if (distance < nearest_distance) {
+            nearest = name;
+            nearest_distance = distance;
+        }
+    }
+    return nearest;
+}
+
+}  // namespace vexo
