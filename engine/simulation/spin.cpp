@@ -9,6 +9,12 @@
 #include "engine/writers/gltf_tracks.hpp"
 
 namespace vexo {
+namespace {
+
+// Degrees from straight up or down within which heading and bank each rest on rounding alone.
+constexpr double kStraightUp = 1e-6;
+
+}  // namespace
 
 void DrawSpin(Random& random, double spin, double fps, Particle& child) {
     const double rate = random.rnd() * spin;
@@ -34,10 +40,11 @@ void TurnChildObject(Particle& child) {
         sw * q[0] + sx * q[3] + sy * q[2] - sz * q[1], sw * q[1] - sx * q[2] + sy * q[3] + sz * q[0],
         sw * q[2] + sx * q[1] - sy * q[0] + sz * q[3], sw * q[3] - sx * q[0] - sy * q[1] - sz * q[2]};
     std::array<double, 3> hpb = HeadingPitchBank(RotationMatrix(turned));
-    if (std::abs(hpb[1]) == 90.0) {
-        // Pitched straight up or down only heading - bank (up) or heading + bank (down) is
-        // known: the bank stays where it was.
-        hpb[0] += hpb[1] > 0 ? child.bank : -child.bank;
+    if (std::abs(std::abs(hpb[1]) - 90.0) < kStraightUp) {
+        // Pitched straight up only heading - bank is known, straight down only heading + bank:
+        // the bank stays where it was and the heading takes the rest.
+        const double up = hpb[1] > 0 ? 1.0 : -1.0;
+        hpb[0] = (hpb[0] - up * hpb[2]) + up * child.bank;
         hpb[2] = child.bank;
     }
     hpb = ContinuousAngles(hpb, {child.heading, child.pitch, child.bank});
