@@ -1,6 +1,7 @@
 // The scheduled path against the reference: several generations in one program run, with random
-// settings (in the ranges of tests/data/random_settings.txt) and a random stop each time; both
-// must write the same bytes, report the same and leave the same engine state for the next.
+// settings (in the ranges of tests/data/random_settings.txt, forces and spin included) and a
+// random stop each time; both must write the same bytes, report the same and leave the same
+// engine state for the next.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -75,6 +76,27 @@ TEST(ScheduledPasses, MatchTheReferenceByteForByte) {
                 Generate(s, dir, "r.lws", reference_state, {GenerationPath::Reference, 1}, stop1);
             ASSERT_EQ(a, Generate(s, dir, "s.lws", scheduled_state, scheduled, stop2))
                 << "run " << run << " generation " << generation;
+        }
+    }
+}
+
+// A vertical wind of -g moves every particle exactly as a gravity of g does, bounces included, on
+// both paths, whatever the other settings and forces.
+TEST(ScheduledPasses, WindDownwardsIsGravityByteForByte) {
+    std::mt19937 gen(1712);
+    for (int run = 0; run < 60; ++run) {
+        TempDir dir;
+        Settings gravity = RandomSettings(gen, dir);
+        gravity.wind_y = 0.0;
+        Settings wind = gravity;
+        wind.gravity = 0.0;
+        wind.wind_y = -gravity.gravity;
+        for (const GenerationPath path : {GenerationPath::Reference, GenerationPath::Scheduled}) {
+            EngineState gravity_state, wind_state;
+            testing::ScriptedHook hook1, hook2;
+            ASSERT_EQ(Generate(gravity, dir, "g.lws", gravity_state, {path, 2}, hook1),
+                      Generate(wind, dir, "w.lws", wind_state, {path, 2}, hook2))
+                << "run " << run << " gravity " << gravity.gravity;
         }
     }
 }
