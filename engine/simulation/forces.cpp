@@ -7,7 +7,8 @@ namespace {
 
 // One wave of the turbulence: it runs along the integer direction d and flows across it, along
 // e where its phase is 0 and along f a quarter turn later (e, d and f are orthogonal, so the
-// wave has no divergence). w is its wave number per turbulence size along d, p its phase.
+// wave has no divergence). w is its wave number in turns per turbulence size along d, p its
+// phase in turns.
 struct Wave {
     double dx, dy, dz;
     double ex, ey, ez;
@@ -15,18 +16,26 @@ struct Wave {
     double w, p;
 };
 
-// The four diagonals of a cube, at four wave numbers whose ratios repeat only far away: the
-// longest wave is about 2 sizes long, the shortest 1.
+// The four diagonals of a cube, at wave numbers whose ratios repeat only far away: the longest
+// wave is about 2 sizes long, the shortest 1.
 constexpr Wave kWaves[4] = {
-    {1, 1, 1, 1, -1, 0, 1, 1, -2, 1.8, 0.5},
-    {1, -1, -1, 0, 1, -1, 2, 1, 1, 2.3, 1.7},
-    {-1, 1, -1, 1, 0, -1, -1, -2, -1, 2.9, 2.9},
-    {-1, -1, 1, 1, -1, 0, 1, 1, 2, 3.7, 4.3},
+    {1, 1, 1, 1, -1, 0, 1, 1, -2, 0.29, 0.08},
+    {1, -1, -1, 0, 1, -1, 2, 1, 1, 0.37, 0.27},
+    {-1, 1, -1, 1, 0, -1, -1, -2, -1, 0.47, 0.46},
+    {-1, -1, 1, 1, -1, 0, 1, 1, 2, 0.59, 0.69},
 };
-// 1 / (2 sqrt 2) and 1 / (2 sqrt 6): e and f to unit length, and the sum of four unit waves to a
-// root mean square of 1.
-constexpr double kAlong = 0.3535533905932738;
-constexpr double kAcross = 0.2041241452319315;
+// sqrt(231 / 2560) and sqrt(231 / 7680): e and f to unit length, each shape to a root mean
+// square of 1 / sqrt 2 and the sum of four waves to a root mean square of 1.
+constexpr double kScaleE = 0.3003903710174479;
+constexpr double kScaleF = 0.1734304615688951;
+
+// The wave's shape over one turn, y in [-1/2, 1/2): odd like a sine, 0 at the ends of the turn,
+// and continuous from turn to turn with its first two derivatives. Plain arithmetic, the same
+// bits on every machine.
+double Shape(double y) {
+    const double y2 = y * y;
+    return (y * (1.0 - 4.0 * y2)) * (7.0 - 12.0 * y2);
+}
 
 }  // namespace
 
@@ -39,8 +48,11 @@ std::array<double, 3> TurbulenceField(double x, double y, double z, double size)
     std::array<double, 3> n{0.0, 0.0, 0.0};
     for (const Wave& wave : kWaves) {
         const double t = wave.w * ((wave.dx * ax + wave.dy * ay) + wave.dz * az) + wave.p;
-        const double c = std::cos(t) * kAlong;
-        const double s = std::sin(t) * kAcross;
+        const double phase = t - std::floor(t + 0.5);  // within its turn
+        double quarter_on = phase + 0.25;
+        if (quarter_on >= 0.5) quarter_on -= 1.0;
+        const double c = Shape(quarter_on) * kScaleE;
+        const double s = Shape(phase) * kScaleF;
         n[0] += wave.ex * c + wave.fx * s;
         n[1] += wave.ey * c + wave.fy * s;
         n[2] += wave.ez * c + wave.fz * s;

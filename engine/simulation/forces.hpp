@@ -14,9 +14,9 @@ namespace vexo {
 double DragFactor(double drag, double fps);
 
 // The turbulence field at a point of the world (scene units), for swirls of `size` scene units:
-// a sum of four circularly polarised waves, each flowing across its own direction, so the field
-// is smooth and free of divergence. Its root mean square over space is 1 and it is never longer
-// than 2. docs/formats.md gives the formula and its constants.
+// a sum of four waves, each turning round its own direction as it runs along it, so the field
+// is smooth (its second derivatives are continuous) and free of divergence. Its root mean
+// square over space is 1 and it is never longer than 2.1. docs/formats.md gives the formula.
 std::array<double, 3> TurbulenceField(double x, double y, double z, double size);
 
 // Drag, gravity, the wind and the turbulence at the particle's position, in that order, on its

@@ -4,7 +4,7 @@ from the formulas of docs/formats.md, independently of the engine: closed forms 
 turbulence sum term by term, and spin by Rodrigues' rotation matrix about the drawn axis."""
 import struct
 
-from mpmath import atan2, cos, hypot, matrix, mp, mpf, nint, pi, power, sin, sqrt
+from mpmath import atan2, cos, floor, hypot, matrix, mp, mpf, nint, pi, power, sin, sqrt
 
 mp.dps = 40
 
@@ -16,18 +16,24 @@ for fps in (24, 30):
 f = power(mpf('0.5'), mpf(1) / 24)
 print('terminal speed, wind 12, drag 0.5, 24 fps:', (mpf(12) / 24) / (1 - f))
 
-# Turbulence: direction d, flow e and f (integers), wave number, phase.
-WAVES = [((1, 1, 1), (1, -1, 0), (1, 1, -2), 1.8, 0.5), ((1, -1, -1), (0, 1, -1), (2, 1, 1), 2.3, 1.7),
-         ((-1, 1, -1), (1, 0, -1), (-1, -2, -1), 2.9, 2.9), ((-1, -1, 1), (1, -1, 0), (1, 1, 2), 3.7, 4.3)]
+# Turbulence: direction d, flow e and f (integers), wave number and phase in turns.
+WAVES = [((1, 1, 1), (1, -1, 0), (1, 1, -2), 0.29, 0.08), ((1, -1, -1), (0, 1, -1), (2, 1, 1), 0.37, 0.27),
+         ((-1, 1, -1), (1, 0, -1), (-1, -2, -1), 0.47, 0.46), ((-1, -1, 1), (1, -1, 0), (1, 1, 2), 0.59, 0.69)]
+
+
+def shape(u):
+    """The wave over a turn: y (1 - 4 y^2)(7 - 12 y^2), y = u - floor(u + 1/2)."""
+    y = u - floor(u + mpf('0.5'))
+    return y * (1 - 4 * y * y) * (7 - 12 * y * y)
 
 
 def field(p, size):
     a = [mpf(c) / mpf(size) for c in p]
     n = [mpf(0)] * 3
-    for d, e, g, w, phase in WAVES:
+    for d, e, f, w, phase in WAVES:
         t = mpf(w) * sum(d[i] * a[i] for i in range(3)) + mpf(phase)
         for i in range(3):
-            n[i] += e[i] * cos(t) / (2 * sqrt(2)) + g[i] * sin(t) / (2 * sqrt(6))
+            n[i] += e[i] * shape(t + mpf('0.25')) * sqrt(mpf(231) / 2560) + f[i] * shape(t) * sqrt(mpf(231) / 7680)
     return n
 
 
