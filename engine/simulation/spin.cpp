@@ -11,8 +11,30 @@
 namespace vexo {
 namespace {
 
-// Degrees from straight up or down within which heading and bank each rest on rounding alone.
-constexpr double kStraightUp = 1e-6;
+constexpr double kDegrees = 180.0 / std::numbers::pi;
+// The cosine of the pitch (relative to the quaternion's squared length) below which a particle
+// points straight up or down, a millionth of a degree or less from it, where heading and bank
+// each rest on rounding alone.
+constexpr double kStraightUp = 1.7453292519943296e-8;
+
+// Heading, pitch and bank of the rotation q (of any length), with the formulas of
+// HeadingPitchBank on q's matrix times its squared length (the ratios are the same). Straight up
+// only heading - bank is known, straight down only heading + bank: the bank stays `bank_before`
+// and the heading takes the rest.
+std::array<double, 3> AnglesOf(const Quaternion& q, double bank_before) {
+    const double x = q[0], y = q[1], z = q[2], w = q[3];
+    const double xx = x * x, yy = y * y, zz = z * z, ww = w * w;
+    const double r10 = 2.0 * (x * y + z * w), r11 = (ww - xx) + (yy - zz), r12 = 2.0 * (y * z - x * w);
+    const double cos_pitch = std::sqrt(r10 * r10 + r11 * r11);
+    const double pitch = std::atan2(r12, cos_pitch) * kDegrees;
+    if (cos_pitch < kStraightUp * ((xx + yy) + (zz + ww))) {
+        const double up = r12 > 0 ? 1.0 : -1.0;
+        const double r00 = (ww + xx) - (yy + zz), r01 = 2.0 * (x * y - z * w);
+        return {-std::atan2(-up * r01, r00) * kDegrees + up * bank_before, pitch, bank_before};
+    }
+    const double r02 = 2.0 * (x * z + y * w), r22 = (ww - xx) - (yy - zz);
+    return {-std::atan2(r02, r22) * kDegrees, pitch, std::atan2(r10, r11) * kDegrees};
+}
 
 }  // namespace
 
@@ -39,14 +61,7 @@ void TurnChildObject(Particle& child) {
     const Quaternion turned{
         sw * q[0] + sx * q[3] + sy * q[2] - sz * q[1], sw * q[1] - sx * q[2] + sy * q[3] + sz * q[0],
         sw * q[2] + sx * q[1] - sy * q[0] + sz * q[3], sw * q[3] - sx * q[0] - sy * q[1] - sz * q[2]};
-    std::array<double, 3> hpb = HeadingPitchBank(RotationMatrix(turned));
-    if (std::abs(std::abs(hpb[1]) - 90.0) < kStraightUp) {
-        // Pitched straight up only heading - bank is known, straight down only heading + bank:
-        // the bank stays where it was and the heading takes the rest.
-        const double up = hpb[1] > 0 ? 1.0 : -1.0;
-        hpb[0] = (hpb[0] - up * hpb[2]) + up * child.bank;
-        hpb[2] = child.bank;
-    }
+    std::array<double, 3> hpb = AnglesOf(turned, child.bank);
     hpb = ContinuousAngles(hpb, {child.heading, child.pitch, child.bank});
     child.heading = hpb[0];
     child.pitch = hpb[1];
