@@ -156,7 +156,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t record = size < kSettingsImageSize ? size : kSettingsImageSize;
     std::string file(reinterpret_cast<const char*>(data), record);
     if (size > kSettingsImageSize + kKnobs)
-        file.append(reinterpret_cast<const char*>(data) + kSettingsImageSize + kKnobs, size - kSettingsImageSize - kKnobs);
+        file.append(reinterpret_cast<const char*>(data) + kSettingsImageSize + kKnobs,
+                    size - kSettingsImageSize - kKnobs);
     std::istringstream in(file);
     Settings s = DefaultSettings();
     if (LoadPrefs(in, s) != PrefsLoadResult::Loaded) return 0;

@@ -1,5 +1,7 @@
 // Wind, drag, turbulence and spin: worked examples (tests/data/forces_cases.txt, values kept in
 // golden/forces_examples.txt) and properties over many random particles and points.
+#include "engine/simulation/forces.hpp"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -12,7 +14,6 @@
 #include "engine/motion/world_channels.hpp"
 #include "engine/simulation/dynamics.hpp"
 #include "engine/simulation/emission.hpp"
-#include "engine/simulation/forces.hpp"
 #include "engine/writers/gltf_tracks.hpp"
 #include "prefs/settings_text.hpp"
 #include "tests/engine/case_file.hpp"
@@ -52,11 +53,18 @@ struct OneParticle {
         }
     }
     double Value(const std::string& name) {
-        const std::pair<const char*, double Particle::*> fields[] = {
-            {"x", &Particle::x},           {"y", &Particle::y},           {"z", &Particle::z},
-            {"vx", &Particle::vx},         {"vy", &Particle::vy},         {"vz", &Particle::vz},
-            {"heading", &Particle::heading}, {"pitch", &Particle::pitch}, {"bank", &Particle::bank},
-            {"turn_x", &Particle::turn_x}, {"turn_y", &Particle::turn_y}, {"turn_z", &Particle::turn_z}};
+        const std::pair<const char*, double Particle::*> fields[] = {{"x", &Particle::x},
+                                                                     {"y", &Particle::y},
+                                                                     {"z", &Particle::z},
+                                                                     {"vx", &Particle::vx},
+                                                                     {"vy", &Particle::vy},
+                                                                     {"vz", &Particle::vz},
+                                                                     {"heading", &Particle::heading},
+                                                                     {"pitch", &Particle::pitch},
+                                                                     {"bank", &Particle::bank},
+                                                                     {"turn_x", &Particle::turn_x},
+                                                                     {"turn_y", &Particle::turn_y},
+                                                                     {"turn_z", &Particle::turn_z}};
         for (const auto& [field, member] : fields) {
             if (name == field) return p().*member;
         }
@@ -110,13 +118,15 @@ TEST(Forces, WorkedExamples) {
             }
         }
         all += c.name + "\npos " + Num(p.x) + " " + Num(p.y) + " " + Num(p.z) + " v " + Num(p.vx) + " " +
-               Num(p.vy) + " " + Num(p.vz) + "\nhpb " + Num(p.heading) + " " + Num(p.pitch) + " " + Num(p.bank) +
-               " turn " + Num(p.turn_x) + " " + Num(p.turn_y) + " " + Num(p.turn_z) + "\n";
+               Num(p.vy) + " " + Num(p.vz) + "\nhpb " + Num(p.heading) + " " + Num(p.pitch) + " " +
+               Num(p.bank) + " turn " + Num(p.turn_x) + " " + Num(p.turn_y) + " " + Num(p.turn_z) + "\n";
     }
     EXPECT_TRUE(testing::MatchesGolden(all, "forces_examples.txt"));
 }
 
-double Length(const std::array<double, 3>& v) { return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]); }
+double Length(const std::array<double, 3>& v) {
+    return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
+}
 
 // The field's divergence by central differences, its length, its smoothness and its scaling, at
 // random points of random sizes. A wave changes by at most 3.41 per turn of its phase (worked
@@ -146,7 +156,8 @@ TEST(Forces, TurbulenceIsFreeOfDivergenceBoundedAndSmooth) {
             divergence += (a[axis] - b[axis]) / (2 * h);
         }
         // Next to derivatives of up to 10.16 / size, the rounding of a difference quotient.
-        ASSERT_LT(std::abs(divergence) * size, 1e-6) << "at " << p[0] << " " << p[1] << " " << p[2] << " size " << size;
+        ASSERT_LT(std::abs(divergence) * size, 1e-6)
+            << "at " << p[0] << " " << p[1] << " " << p[2] << " size " << size;
 
         const std::array<double, 3> step{unit(gen) * size, unit(gen) * size, unit(gen) * size};
         const auto q = TurbulenceField(p[0] + step[0], p[1] + step[1], p[2] + step[2], size);
@@ -188,7 +199,9 @@ TEST(Forces, DragNeverReversesAndLeavesTheSameShareOfASecondAtAnyFrameRate) {
     }
 }
 
-Matrix Rotation(const Particle& p) { return RotationMatrix(GltfRotation(p.heading, p.pitch, p.bank)); }
+Matrix Rotation(const Particle& p) {
+    return RotationMatrix(GltfRotation(p.heading, p.pitch, p.bank));
+}
 
 Matrix TimesTransposed(const Matrix& a, const Matrix& b) {
     Matrix m{};
@@ -231,10 +244,12 @@ TEST(Spin, EveryParticleTurnsAboutItsOwnFixedAxisAtItsOwnSteadyRate) {
         one.Frames(1);
         // The first frame's turn: its angle from the trace, its axis from the skew part.
         const Matrix first = TimesTransposed(Rotation(one.p()), Rotation(born));
-        const double angle = std::acos(std::clamp((first[0][0] + first[1][1] + first[2][2] - 1) / 2, -1.0, 1.0));
+        const double angle =
+            std::acos(std::clamp((first[0][0] + first[1][1] + first[2][2] - 1) / 2, -1.0, 1.0));
         ASSERT_LE(angle, 1440.0 / 24 * std::numbers::pi / 180 + 1e-12);
         rate_sum += angle;
-        std::array<double, 3> axis{first[2][1] - first[1][2], first[0][2] - first[2][0], first[1][0] - first[0][1]};
+        std::array<double, 3> axis{first[2][1] - first[1][2], first[0][2] - first[2][0],
+                                   first[1][0] - first[0][1]};
         const double length = Length(axis);
         if (length < 1e-6) continue;  // a particle that hardly turns has no axis to speak of
         for (double& a : axis) a /= length;

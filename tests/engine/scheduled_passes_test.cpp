@@ -82,7 +82,7 @@ TEST(ScheduledPasses, MatchTheReferenceByteForByte) {
 
 // Every key value of every object, bit for bit.
 class KeyBits : public KeyReceiver {
-public:
+  public:
     void Motion(const MotionTable&, const EngineState&) override {}
     void Object(std::uint32_t p, ObjectKeys& keys) override {
         bits += "object " + std::to_string(p) + "\n";
@@ -112,7 +112,8 @@ TEST(ScheduledPasses, WindDownwardsIsGravityBitForBit) {
                 EngineState state;
                 testing::RecordingSink sink;
                 testing::ScriptedHook hook;
-                ASSERT_EQ(CollectSceneKeys(*s, state, sink, hook, *keys, {path, 2}).outcome, WriteOutcome::Complete);
+                ASSERT_EQ(CollectSceneKeys(*s, state, sink, hook, *keys, {path, 2}).outcome,
+                          WriteOutcome::Complete);
             }
             ASSERT_EQ(by_gravity.bits, by_wind.bits) << "run " << run << " gravity " << gravity.gravity;
         }
