@@ -53,20 +53,14 @@ struct OneParticle {
         }
     }
     double Value(const std::string& name) {
-        const std::pair<const char*, double Particle::*> fields[] = {{"x", &Particle::x},
-                                                                     {"y", &Particle::y},
-                                                                     {"z", &Particle::z},
-                                                                     {"vx", &Particle::vx},
-                                                                     {"vy", &Particle::vy},
-                                                                     {"vz", &Particle::vz},
-                                                                     {"heading", &Particle::heading},
-                                                                     {"pitch", &Particle::pitch},
-                                                                     {"bank", &Particle::bank},
-                                                                     {"turn_x", &Particle::turn_x},
-                                                                     {"turn_y", &Particle::turn_y},
-                                                                     {"turn_z", &Particle::turn_z}};
-        for (const auto& [field, member] : fields) {
-            if (name == field) return p().*member;
+        constexpr std::string_view kNames[] = {"x",       "y",     "z",    "vx",     "vy",     "vz",
+                                               "heading", "pitch", "bank", "turn_x", "turn_y", "turn_z"};
+        constexpr double Particle::*kMembers[] = {&Particle::x,       &Particle::y,      &Particle::z,
+                                                  &Particle::vx,      &Particle::vy,     &Particle::vz,
+                                                  &Particle::heading, &Particle::pitch,  &Particle::bank,
+                                                  &Particle::turn_x,  &Particle::turn_y, &Particle::turn_z};
+        for (std::size_t i = 0; i < std::size(kNames); ++i) {
+            if (name == kNames[i]) return p().*kMembers[i];
         }
         ADD_FAILURE() << "no value " << name;
         return 0;
