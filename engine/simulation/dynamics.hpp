@@ -6,8 +6,8 @@
 
 #include <cstdint>
 
-#include "engine/settings/settings.hpp"
 #include "engine/simulation/particle.hpp"
+#include "engine/settings/settings.hpp"
 
 namespace vexo {
 

@@ -1,13 +1,13 @@
 // Emission: one attempt to create a particle in the lowest free slot, drawing 3, 4 or 6
-// random numbers in a fixed order, and 3 more for spin. Changes one slot, NumChilds, the generator and, with
-// radial creation, the radial angle and the parent's x and z.
+// random numbers in a fixed order, and 3 more for spin. Changes one slot, NumChilds, the
+// generator and, with radial creation, the radial angle and the parent's x and z.
 #pragma once
 
 #include <cstdint>
 
 #include "engine/engine_state.hpp"
-#include "engine/settings/settings.hpp"
 #include "engine/simulation/particle.hpp"
+#include "engine/settings/settings.hpp"
 
 namespace vexo {
 
