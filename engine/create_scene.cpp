@@ -341,22 +341,6 @@ std::optional<std::string> RefuseSceneSize(const Settings& settings) {
         frames.count + 1 > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) {
         return scene_text::TooManyFrames(frames.count);
     }
-    // Until each shape and force is simulated, a scene that asks for one is refused rather than
-    // made without it.
-    Settings plain = settings;
-    ResetExtension(plain);
-    constexpr std::string_view kSimulated[] = {"emitter_object", "emit_from", "emit_along_normal",
-                                               "collision_object", "friction"};
-    for (const FieldInfo& field : SettingsFields()) {
-        if (!field.InExtension()) continue;
-        const auto simulated = std::find(std::begin(kSimulated), std::end(kSimulated), field.name);
-        if (simulated != std::end(kSimulated)) continue;
-        Settings one = plain;
-        std::visit([&](auto member) { one.*member = settings.*member; }, field.member);
-        if (EncodeExtension(one) != EncodeExtension(plain)) {
-            return "Cannot create a scene:\n" + std::string(field.name) + " is not simulated yet.";
-        }
-    }
     return std::nullopt;
 }
 

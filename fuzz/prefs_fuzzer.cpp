@@ -1,11 +1,13 @@
 // A preferences record followed by a small generation. The record is loaded as a file would be
-// (up to 880 bytes over the defaults); up to eight bytes after it pick the parent motion, the
-// scene format, the generation path and the emitter and collision meshes. Counts and the frame
-// range are folded into small bounds so every run stays short; the scene goes to a scratch
-// folder in memory when there is one. A complete version 1 scene must have exactly the shape the
-// format promises, and both generation paths must write the same bytes.
+// (up to 880 bytes over the defaults); up to three bytes after it pick the parent motion, the
+// scene format and the generation path, and whatever follows them is the file's extension after
+// the record (the shapes and forces; a mesh path picks one of three small meshes). Counts, the
+// frame range and the forces are folded into small bounds so every run stays short; the scene goes to a scratch folder in memory when there
+// is one. A complete version 1 scene must have exactly the shape the format promises, and both
+// generation paths must write the same bytes.
 #include <unistd.h>
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -55,6 +57,12 @@ std::string ReadAll(const std::string& path) {
 std::int32_t Fold(std::int32_t value, std::uint32_t limit) {
     if (value >= 0 && static_cast<std::uint32_t>(value) <= limit) return value;
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(value) % (limit + 1));
+}
+
+// Keeps reals in lo..hi as they are and folds the others into that range.
+double Fold(double value, double lo, double hi) {
+    if (value >= lo && value <= hi) return value;
+    return lo + std::fmod(std::abs(value), hi - lo);
 }
 
 bool Starts(std::string_view text, std::size_t& at, std::string_view part) {
@@ -156,8 +164,13 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    constexpr std::size_t kKnobs = 3;
     const std::size_t record = size < kSettingsImageSize ? size : kSettingsImageSize;
-    std::istringstream in(std::string(reinterpret_cast<const char*>(data), record));
+    std::string file(reinterpret_cast<const char*>(data), record);
+    if (size > kSettingsImageSize + kKnobs)
+        file.append(reinterpret_cast<const char*>(data) + kSettingsImageSize + kKnobs,
+                    size - kSettingsImageSize - kKnobs);
+    std::istringstream in(file);
     Settings s = DefaultSettings();
     if (LoadPrefs(in, s) != PrefsLoadResult::Loaded) return 0;
     auto knob = [&](std::size_t i) {
@@ -171,6 +184,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // A last frame before the first is refused; keep that case, but only where it is refused.
     s.last_frame =
         (s.last_frame < 0 && s.first_frame > 0) ? s.first_frame - 1 : s.first_frame + Fold(s.last_frame, 64);
+    s.wind_x = Fold(s.wind_x, -100.0, 100.0);
+    s.wind_y = Fold(s.wind_y, -100.0, 100.0);
+    s.wind_z = Fold(s.wind_z, -100.0, 100.0);
+    s.drag = Fold(s.drag, 0.0, 1.0);
+    s.turbulence = Fold(s.turbulence, -100.0, 100.0);
+    s.turbulence_size = Fold(s.turbulence_size, 0.001, 100.0);
+    s.spin = Fold(s.spin, 0.0, 100000.0);
+    // A record never names a file to read: a mesh path it holds stands for one of the meshes
+    // written at start, chosen by its first byte (none for an empty path).
+    auto mesh = [&](PathField& path) {
+        if (path[0] == 0) return;
+        SetPathText(path, scratch + "/mesh" + std::to_string(static_cast<unsigned char>(path[0]) % kMeshCount) + ".obj");
+    };
+    mesh(s.emitter_object);
+    mesh(s.collision_object);
+    s.emit_from = Fold(s.emit_from, 3);
+    s.friction = Fold(s.friction, 0.0, 1.0);
 
     const SceneFormat formats[] = {SceneFormat::Lwsc1, SceneFormat::Lwsc3, SceneFormat::Gltf,
                                    SceneFormat::Glb};
@@ -180,18 +210,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // glTF reads the particle object: never let the record name a file to read.
     if (format == SceneFormat::Gltf || format == SceneFormat::Glb)
         SetPathText(s.particle_object, scratch + "/none");
-
-    // Shapes from the bytes after the knobs, with the meshes written at start only (a record
-    // never names a file to read): emission from a mesh or the point, along the normal or not,
-    // and a collision mesh or none.
-    s.emit_from = knob(3) % 4;
-    if (s.emit_from != 0) {
-        SetPathText(s.emitter_object, scratch + "/mesh" + std::to_string(knob(4) % kMeshCount) + ".obj");
-    }
-    s.emit_along_normal = knob(5) % 2 == 0 ? 0 : kFlagTicked;
-    if (knob(6) % (kMeshCount + 1) != kMeshCount)
-        SetPathText(s.collision_object, scratch + "/mesh" + std::to_string(knob(6) % (kMeshCount + 1)) + ".obj");
-    s.friction = knob(7) / 255.0;
 
     const GenerationPath path = knob(2) % 2 == 0 ? GenerationPath::Scheduled : GenerationPath::Reference;
     const Run run = Generate(s, path, format);

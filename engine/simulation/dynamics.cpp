@@ -3,6 +3,8 @@
 #include <cmath>
 
 #include "engine/simulation/collision_mesh.hpp"
+#include "engine/simulation/forces.hpp"
+#include "engine/simulation/spin.hpp"
 
 namespace vexo {
 namespace {
@@ -23,15 +25,18 @@ double GrowthStep(const Particle& child, const Settings& prefs) {
 
 void MoveChildObject(Simulation& sim, std::uint32_t index) {
     Particle& child = sim.ChildArray[index];
-    if (child.alive == 1 && sim.collision != nullptr) {
-        Vector3 position{child.x, child.y, child.z}, velocity{child.vx, child.vy, child.vz};
-        sim.collision->Move(position, velocity, sim.collision_elasticity, sim.collision_friction);
-        child.x = position.x, child.y = position.y, child.z = position.z;
-        child.vx = velocity.x, child.vy = velocity.y, child.vz = velocity.z;
-    } else if (child.alive == 1) {
-        child.x += child.vx;
-        child.y += child.vy;
-        child.z += child.vz;
+    if (child.alive == 1) {
+        if (sim.collision != nullptr) {
+            Vector3 position{child.x, child.y, child.z}, velocity{child.vx, child.vy, child.vz};
+            sim.collision->Move(position, velocity, sim.collision_elasticity, sim.collision_friction);
+            child.x = position.x, child.y = position.y, child.z = position.z;
+            child.vx = velocity.x, child.vy = velocity.y, child.vz = velocity.z;
+        } else {
+            child.x += child.vx;
+            child.y += child.vy;
+            child.z += child.vz;
+        }
+        TurnChildObject(child);
     } else {
         // A free slot rides along with the parent; its velocity is left alone.
         child.x = sim.Parent.x;
@@ -44,12 +49,11 @@ void EffectChildObject(Simulation& sim, std::uint32_t index, const Settings& pre
     Particle& child = sim.ChildArray[index];
     if (child.alive == 0) return;
 
-    const double g = prefs.gravity;
-    const double e = prefs.elasticity;
-    const double fps = sim.frames_per_second;
-    if (g != 0.0) child.vy = child.vy - g / fps;
+    ApplyForces(sim, child, prefs);
     if (IsOn(prefs.ground_bounce) && !(child.y + child.vy >= 0.0)) {
-        child.vy = -std::fma(child.vy, e, (g / fps) * e);
+        // Reflects the vertical speed the particle had before this frame's gravity and wind.
+        const double e = prefs.elasticity;
+        child.vy = -std::fma(child.vy, e, VerticalPullPerFrame(prefs, sim.frames_per_second) * e);
     }
 
     if (child.delay == -1) {

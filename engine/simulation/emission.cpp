@@ -4,6 +4,7 @@
 
 #include "engine/simulation/mesh_emitter.hpp"
 #include "engine/simulation/random.hpp"
+#include "engine/simulation/spin.hpp"
 
 namespace vexo {
 namespace {
@@ -35,7 +36,8 @@ EmitterPose PoseAt(const Particle& last, const Particle& parent, double t) {
 std::uint32_t DrawsPerEmission(const Settings& prefs) {
     const std::uint32_t placement = IsOn(prefs.radial_creation) ? 1 : IsOn(prefs.oversampling) ? 3 : 0;
     const std::uint32_t mesh = prefs.emit_from != static_cast<std::int32_t>(EmitFrom::Point) ? 1 : 0;
-    return 3 + placement + mesh;
+    const std::uint32_t spin = prefs.spin != 0.0 ? 3 : 0;
+    return 3 + placement + mesh + spin;
 }
 
 Vector3 AlongNormal(const Vector3& normal, double heading_offset, double pitch_offset) {
@@ -145,6 +147,12 @@ void CreateChildObject(Simulation& sim, EngineState& state, std::uint32_t /*fram
         child.state = kStateShown;
         child.delay = -1;
         child.shown = 1;
+    }
+    // Spin draws last, after every other number of the emission.
+    if (prefs.spin != 0.0) {
+        DrawSpin(random, prefs.spin, sim.frames_per_second, child);
+    } else {
+        child.turn_x = child.turn_y = child.turn_z = 0.0;
     }
     ++sim.NumChilds;
 }

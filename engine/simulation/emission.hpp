@@ -1,7 +1,7 @@
 // Emission: one attempt to create a particle in the lowest free slot, drawing a fixed count of
 // random numbers (DrawsPerEmission) in a fixed order, from the parent's point or a place on the
-// emitter mesh. Changes one slot, NumChilds, the generator and, with
-// radial creation, the radial angle and the parent's x and z.
+// emitter mesh, and 3 more for spin. Changes one slot, NumChilds, the generator and, with radial
+// creation, the radial angle and the parent's x and z.
 #pragma once
 
 #include <cstdint>
@@ -20,7 +20,7 @@ void MoveParentRadially(Particle& parent, const double* parent_start, EngineStat
 
 // Random numbers every emission of these settings draws, in this order: speed, pitch and
 // heading; then the radial angle, or the three oversampled coordinates; then one that seeds the
-// place on the emitter mesh when emit_from is not point; then any a force adds. The scheduled
+// place on the emitter mesh when emit_from is not point; then three for spin. The scheduled
 // path jumps the generator by this many per emission.
 std::uint32_t DrawsPerEmission(const Settings& prefs);
 
