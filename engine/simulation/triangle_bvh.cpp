@@ -150,16 +150,6 @@ void TriangleBvh::Walk(const Vector3& p, const Vector3& d, double& t_max, Leaf l
     }
 }
 
-std::optional<SegmentHit> TriangleBvh::FirstHit(const Vector3& p, const Vector3& d) const {
-    double t_max = 1.0 + kEndSlack;
-    std::optional<SegmentHit> best;
-    Walk(p, d, t_max, [&](std::uint32_t t) {
-        KeepNearerHit(mesh_, p, d, t, best);
-        if (best) t_max = best->t;
-    });
-    return best;
-}
-
 std::uint64_t TriangleBvh::Crossings(const Vector3& p, const Vector3& d) const {
     double t_max = kInfinity;
     std::uint64_t crossings = 0;

@@ -1,6 +1,6 @@
 // A bounding-volume hierarchy over a mesh's triangles, built once: the number of triangles a ray
-// crosses (inside or outside a closed mesh) and the first a segment crosses, in time that grows
-// with the logarithm of the triangle count.
+// crosses (inside or outside a closed mesh), in time that grows with the logarithm of the
+// triangle count. (Short segments are searched through a grid: triangle_grid.hpp.)
 #pragma once
 
 #include <cstdint>
@@ -16,9 +16,6 @@ class TriangleBvh {
   public:
     // `mesh` must outlive the hierarchy.
     explicit TriangleBvh(const TriangleMesh& mesh);
-
-    // The first triangle the segment from p to p + d crosses (segment_hit.hpp).
-    std::optional<SegmentHit> FirstHit(const Vector3& p, const Vector3& d) const;
 
     // The number of triangles the ray from p along d crosses (no slack, t > 0).
     std::uint64_t Crossings(const Vector3& p, const Vector3& d) const;

@@ -1,9 +1,7 @@
-# Blender makes a scene: a long box as the emitter mesh, an empty that carries it (moving,
-# turning, stretching), and a tilted plane to bounce off; its own exporters write the box and
-# the plane as OBJ and the empty's motion as glTF. Vexo emits from the box's surface and bounces
-# off the plane with those files as they are; its glTF scene, imported back, must show every
-# particle born on the box as it stood one frame before its birth, and no particle ever below
-# the plane, both judged in Blender's own coordinates.
+# Blender makes a long box (the emitter mesh), an empty that carries it (moving, turning,
+# stretching) and a tilted plane, and exports them (OBJ, OBJ, glTF). Vexo uses the files as they
+# are; its glTF scene, imported back, must show every particle born on the box as it stood the
+# frame before, and none ever below the plane, both judged in Blender's own coordinates.
 import math
 import os
 import sys
@@ -57,10 +55,9 @@ into_plane = plane.matrix_world.inverted()
 target = os.path.join(work, "scene.glb")
 command = [vexo_cli, "-q", "--object", os.path.join(data, "simple_cube.lwo"), "--motion", motion + "#Mover",
            "--scene", target]
-for setting in ("num_particles=40", "particles_per_frame=2", "velocity=0", "gravity=4", "elasticity=0.6",
-                "friction=0.2", "linear_path=off", "first_frame=1", "last_frame=48", "start_size=0.05",
-                "end_size=0.05", "emit_from=surface", "emitter_object=" + os.path.join(work, "box.obj"),
-                "collision_object=" + os.path.join(work, "plane.obj")):
+for setting in ("num_particles=40 particles_per_frame=2 velocity=0 gravity=4 elasticity=0.6 friction=0.2 "
+                "linear_path=off first_frame=1 last_frame=48 start_size=0.05 end_size=0.05 emit_from=surface").split() + [
+        "emitter_object=" + os.path.join(work, "box.obj"), "collision_object=" + os.path.join(work, "plane.obj")]:
     command += ["--set", setting]
 vb.run(command)
 
@@ -82,8 +79,7 @@ for half_frames in range(2 * FIRST, 2 * LAST + 1):
             near += 1 if on_plane.z < 0.05 else 0
         if p.name not in born and frame == int(frame):
             born[p.name] = True
-            # Born still (velocity 0): where it appears is where it left the box, on the box as the
-            # empty carried it in the frame before.
+            # Born still (velocity 0): it appears where it left the box, as carried the frame before.
             local = carried[max(int(frame) - 1, FIRST)] @ location
             extent = max(abs(local.x) / 1.0, abs(local.y) / 0.1, abs(local.z) / 0.1)
             vb.check(abs(extent - 1) <= 1e-4, "%s born at frame %d off the box: %s" % (p.name, int(frame), local))

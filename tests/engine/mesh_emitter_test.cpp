@@ -2,14 +2,16 @@
 // (mesh_geometry.hpp): every surface place lies on a face, each face gets its share of the
 // area, volume places lie inside and fill it evenly, vertices are chosen evenly, and emission
 // along the normal leaves within the spreads round the face's outward normal.
+#include "engine/simulation/mesh_emitter.hpp"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <numbers>
 
 #include "engine/simulation/emission.hpp"
-#include "engine/simulation/mesh_emitter.hpp"
 #include "engine/simulation/scene_meshes.hpp"
 #include "tests/engine/mesh_geometry.hpp"
 
@@ -74,11 +76,13 @@ TEST(MeshEmitter, SurfacePlacesLieOnFacesInProportionToTheirArea) {
             // The outward normal of the posed face (a mirroring pose turns the cross product round).
             const double det = Dot(Apply(m, {1, 0, 0}), Cross(Apply(m, {0, 1, 0}), Apply(m, {0, 0, 1})));
             const Vector3 normal =
-                Unit(Cross(Apply(m, f[1]) - Apply(m, f[0]), Apply(m, f[2]) - Apply(m, f[0]))) * (det < 0 ? -1 : 1);
+                Unit(Cross(Apply(m, f[1]) - Apply(m, f[0]), Apply(m, f[2]) - Apply(m, f[0]))) *
+                (det < 0 ? -1 : 1);
             ASSERT_LT(Length(place.normal - normal), 1e-9) << c.mesh << " face " << face;
         }
         for (std::size_t i = 0; i < count.size(); ++i) {
-            EXPECT_TRUE(Binomial(count[i], kDraws, share[i] / total)) << c.mesh << " face " << i << ": " << count[i];
+            EXPECT_TRUE(Binomial(count[i], kDraws, share[i] / total))
+                << c.mesh << " face " << i << ": " << count[i];
             EXPECT_TRUE(Binomial(near_first_corner[i], count[i], 0.25)) << c.mesh << " face " << i;
         }
     }
@@ -96,7 +100,8 @@ TEST(MeshEmitter, VolumePlacesLieInsideAndFillItEvenly) {
     const VolumeCase cases[] = {
         {"ell.obj",
          [](const Vector3& p) {
-             return p.z >= 0 && p.z <= 1 && p.x >= 0 && p.y >= 0 && ((p.x <= 2 && p.y <= 1) || (p.x <= 1 && p.y <= 2));
+             return p.z >= 0 && p.z <= 1 && p.x >= 0 && p.y >= 0 &&
+                    ((p.x <= 2 && p.y <= 1) || (p.x <= 1 && p.y <= 2));
          },
          {{[](const Vector3& p) { return p.x > 1; }, 1 / 3.0},
           {[](const Vector3& p) { return p.y > 1; }, 1 / 3.0},
@@ -107,7 +112,9 @@ TEST(MeshEmitter, VolumePlacesLieInsideAndFillItEvenly) {
              return m <= 1 && m >= 0.5;
          },
          {{[](const Vector3& p) { return p.x > 0 && p.y > 0 && p.z > 0; }, 1 / 8.0},
-          {[](const Vector3& p) { return std::max({std::fabs(p.x), std::fabs(p.y), std::fabs(p.z)}) < 0.75; },
+          {[](const Vector3& p) {
+               return std::max({std::fabs(p.x), std::fabs(p.y), std::fabs(p.z)}) < 0.75;
+           },
            (1.5 * 1.5 * 1.5 - 1) / 7}}},
     };
     const EmitterPose poses[] = {{}, {{1, 2, 3}, -40, 25, 100, {2, 0.5, 1.5}}};
@@ -119,12 +126,14 @@ TEST(MeshEmitter, VolumePlacesLieInsideAndFillItEvenly) {
                 const MeshPlace place = emitter->Pick(seed * 2654435761u, pose);
                 Vector3 p = Local(pose, place.point);
                 p.z = -p.z;  // back into the file's axes
-                ASSERT_TRUE(c.inside({p.x, p.y, p.z}) || c.inside({p.x * (1 - 1e-12), p.y * (1 - 1e-12), p.z}))
+                ASSERT_TRUE(c.inside({p.x, p.y, p.z}) ||
+                            c.inside({p.x * (1 - 1e-12), p.y * (1 - 1e-12), p.z}))
                     << c.mesh << " seed " << seed << ": " << p.x << " " << p.y << " " << p.z;
                 for (std::size_t i = 0; i < c.parts.size(); ++i) counts[i] += c.parts[i].first(p) ? 1 : 0;
             }
             for (std::size_t i = 0; i < c.parts.size(); ++i) {
-                EXPECT_TRUE(Binomial(counts[i], kDraws, c.parts[i].second)) << c.mesh << " part " << i << ": " << counts[i];
+                EXPECT_TRUE(Binomial(counts[i], kDraws, c.parts[i].second))
+                    << c.mesh << " part " << i << ": " << counts[i];
             }
         }
     }
@@ -134,15 +143,13 @@ TEST(MeshEmitter, VerticesAreChosenEvenly) {
     const ObjFaces obj = ReadObj("ell.obj");
     const auto emitter = Emitter("ell.obj", EmitFrom::Vertices);
     const EmitterPose pose{{1, 0, 0}, 45, 0, 0, {2, 2, 2}};
-    std::map<std::size_t, double> counts;
+    std::map<std::ptrdiff_t, double> counts;
     for (std::uint32_t seed = 0; seed < kDraws; ++seed) {
         const Vector3 p = Local(pose, emitter->Pick(seed * 2654435761u, pose).point);
-        std::size_t found = obj.points.size();
-        for (std::size_t i = 0; i < obj.points.size(); ++i) {
-            if (Length(obj.points[i] - p) < 1e-12) found = i;
-        }
-        ASSERT_LT(found, obj.points.size()) << p.x << " " << p.y << " " << p.z;
-        ++counts[found];
+        const auto at = std::find_if(obj.points.begin(), obj.points.end(),
+                                     [&](const Vector3& q) { return Length(q - p) < 1e-12; });
+        ASSERT_NE(at, obj.points.end()) << p.x << " " << p.y << " " << p.z;
+        ++counts[at - obj.points.begin()];
     }
     ASSERT_EQ(counts.size(), obj.points.size());
     for (const auto& [point, count] : counts) EXPECT_TRUE(Binomial(count, kDraws, 1.0 / 12)) << point;
@@ -159,8 +166,7 @@ TEST(MeshEmitter, AlongTheNormalLeavesWithinTheSpreadsRoundIt) {
         prefs.velocity = 2;
         prefs.emit_from = static_cast<std::int32_t>(EmitFrom::Surface);
         prefs.emit_along_normal = kFlagTicked;
-        prefs.heading_spread = heading_spread;
-        prefs.pitch_spread = pitch_spread;
+        prefs.heading_spread = heading_spread, prefs.pitch_spread = pitch_spread;
         prefs.heading_angle = 90;  // plays no part along the normal
         const double widest =
             std::acos(std::cos(heading_spread / 2.0 * K) * std::cos(pitch_spread / 2.0 * K));
@@ -178,13 +184,12 @@ TEST(MeshEmitter, AlongTheNormalLeavesWithinTheSpreadsRoundIt) {
             ASSERT_GE(face, 0);
             const Vector3 v{p.vx, p.vy, p.vz};
             ASSERT_NEAR(Length(v), 2, 1e-12);
-            const Vector3 n = OutwardNormal(obj.faces[face]);
-            const double angle = std::acos(std::min(1.0, Dot(v, n) / 2));
+            const double angle = std::acos(std::min(1.0, Dot(v, OutwardNormal(obj.faces[face])) / 2));
             ASSERT_LE(angle, widest + 1e-9) << "face " << face;
             largest = std::max(largest, angle);
             if (face == 3) mean = mean + v;
         }
-        EXPECT_GE(largest, widest * 0.95);  // the spreads are used to their ends
+        EXPECT_GE(largest, widest * 0.95);                              // the spreads are used to their ends
         EXPECT_GT(Dot(Unit(mean), OutwardNormal(obj.faces[3])), 0.99);  // and centred on the normal
     }
 }

@@ -27,21 +27,18 @@ struct ObjFaces {
 inline ObjFaces ReadObj(const std::string& name) {
     std::ifstream in(DataDir() / name);
     ObjFaces obj;
-    std::vector<Vector3> file;
     for (std::string line; std::getline(in, line);) {
         std::istringstream words(line);
         std::string kind;
         words >> kind;
-        if (kind == "v") {
-            double x, y, z;
-            words >> x >> y >> z;
-            file.push_back({x, y, z});
-            obj.points.push_back({x, y, -z});
-        } else if (kind == "f") {
+        double x, y, z;
+        if (kind == "v" && words >> x >> y >> z) obj.points.push_back({x, y, -z});
+        if (kind == "f") {
             std::vector<Vector3> corner;
-            for (int i; words >> i;) corner.push_back({file[i - 1].x, file[i - 1].y, -file[i - 1].z});
+            for (int i; words >> i;) corner.push_back(obj.points[static_cast<std::size_t>(i - 1)]);
             // Mirroring z turns the winding: fanned the other way round, fronts stay outside.
-            for (std::size_t k = 1; k + 1 < corner.size(); ++k) obj.faces.push_back({corner[0], corner[k + 1], corner[k]});
+            for (std::size_t k = 1; k + 1 < corner.size(); ++k)
+                obj.faces.push_back({corner[0], corner[k + 1], corner[k]});
         }
     }
     return obj;
@@ -50,7 +47,9 @@ inline ObjFaces ReadObj(const std::string& name) {
 inline Vector3 OutwardNormal(const std::array<Vector3, 3>& f) {
     return Unit(Cross(f[1] - f[0], f[2] - f[0]));
 }
-inline double Area(const std::array<Vector3, 3>& f) { return Length(Cross(f[1] - f[0], f[2] - f[0])) / 2; }
+inline double Area(const std::array<Vector3, 3>& f) {
+    return Length(Cross(f[1] - f[0], f[2] - f[0])) / 2;
+}
 
 inline Matrix3 Multiply(const Matrix3& a, const Matrix3& b) {
     Matrix3 m{};

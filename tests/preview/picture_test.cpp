@@ -60,7 +60,8 @@ TEST(Picture, EmitterAndCollisionMeshesAreOutlinedInEveryView) {
     s.collision_mesh = Outline("tilted_plane.obj");
     for (int f = 1; f <= 20; ++f) {
         s.path.push_back({0.2 * f, 3 + 0.1 * f, 0});
-        s.path_pose.push_back({10.0 * (f - 1), 0, 0, 1 + 0.05 * (f - 1), 1 + 0.05 * (f - 1), 1 + 0.05 * (f - 1)});
+        s.path_pose.push_back(
+            {10.0 * (f - 1), 0, 0, 1 + 0.05 * (f - 1), 1 + 0.05 * (f - 1), 1 + 0.05 * (f - 1)});
     }
     ComputeBounds(s);
     ParticleShape square = ParticleShape::Square();
