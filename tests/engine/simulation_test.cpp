@@ -43,7 +43,8 @@ TEST(Simulation, WorkedExamples) {
             meshes_read = true;
             testing::RecordingSink sink;
             std::string role;
-            if (LoadSceneMeshes(prefs, meshes, sink, role) == MeshLoad::Refused) refused = sink.messages.at(0) + "\n";
+            if (LoadSceneMeshes(prefs, meshes, sink, role) == MeshLoad::Refused)
+                refused = sink.messages.at(0) + "\n";
             meshes.Attach(sim);
         };
         for (const std::string& line : c.lines) {
@@ -85,10 +86,10 @@ TEST(Simulation, WorkedExamples) {
         }
         int draws = 0;
         for (Random replay; replay.state() != state.random.state(); replay.rand()) ++draws;
-        all += c.name + "\n" + refused + "pos " + Num(p.x) + Num(p.y) + Num(p.z) + "v " + Num(p.vx) + Num(p.vy) + Num(p.vz) +
-               "heading " + Num(p.heading) + "angle " + Num(state.angle) + "draws " + std::to_string(draws) +
-               "\nscale " + Num(p.scale_x) + "age " + std::to_string(p.age) + " state " +
-               std::to_string(p.state) + " shown " + std::to_string(p.shown) + " alive " +
+        all += c.name + "\n" + refused + "pos " + Num(p.x) + Num(p.y) + Num(p.z) + "v " + Num(p.vx) +
+               Num(p.vy) + Num(p.vz) + "heading " + Num(p.heading) + "angle " + Num(state.angle) + "draws " +
+               std::to_string(draws) + "\nscale " + Num(p.scale_x) + "age " + std::to_string(p.age) +
+               " state " + std::to_string(p.state) + " shown " + std::to_string(p.shown) + " alive " +
                std::to_string(p.alive) + " delay " + std::to_string(p.delay) + " max_age " +
                std::to_string(p.max_age) + " n " + std::to_string(sim.NumChilds) + "\n";
     }

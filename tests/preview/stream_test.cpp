@@ -6,8 +6,8 @@
 #include <cstring>
 #include <map>
 #include <set>
-#include <tuple>
 #include <sstream>
+#include <tuple>
 
 #include "engine/create_scene.hpp"
 #include "engine/writers/scene_format.hpp"
@@ -137,7 +137,8 @@ TEST(PreviewValues, InterpolateLinearlyInFrameBetweenKeys) {
 // frame (placed here with the tests' own matrices).
 TEST(PreviewMeshes, TheStreamCarriesTheMeshesAndItsBoxHoldsThem) {
     TempDir dir;
-    Settings s = SceneSettings(dir, "LWMO\n1\n9\n2\n0 1 0 0 0 0 1 1 1\n0 1 0 0 0\n4 3 -2 90 30 10 2 1 3\n20 1 0 0 0\n");
+    Settings s = SceneSettings(
+        dir, "LWMO\n1\n9\n2\n0 1 0 0 0 0 1 1 1\n0 1 0 0 0\n4 3 -2 90 30 10 2 1 3\n20 1 0 0 0\n");
     for (const char* a : {"num_particles=4", "particles_per_frame=1", "last_frame=20", "emit_from=vertices"})
         ASSERT_TRUE(AssignSetting(s, a).ok) << a;
     ASSERT_TRUE(SetPathText(s.emitter_object, (DataDir() / "wedge.obj").string()));
@@ -156,9 +157,10 @@ TEST(PreviewMeshes, TheStreamCarriesTheMeshesAndItsBoxHoldsThem) {
     for (std::int32_t f = 1; f <= 20; ++f) {
         const auto& m = (*motion->table)[static_cast<std::size_t>(f - 1)].value;
         const EmitterPose pose = EmitterPoseAt(stream, f);
-        EXPECT_EQ((std::array<double, 9>{pose.position.x, pose.position.y, pose.position.z, pose.heading, pose.pitch,
-                                         pose.bank, pose.scale.x, pose.scale.y, pose.scale.z}),
-                  m) << "frame " << f;
+        EXPECT_EQ((std::array<double, 9>{pose.position.x, pose.position.y, pose.position.z, pose.heading,
+                                         pose.pitch, pose.bank, pose.scale.x, pose.scale.y, pose.scale.z}),
+                  m)
+            << "frame " << f;
         const Matrix3 matrix = PoseMatrix(m[3], m[4], m[5], {m[6], m[7], m[8]});
         for (const Vector3& v : std::vector<Vector3>{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, -2}})
             EXPECT_TRUE(inside(Apply(matrix, v) + Vector3{m[0], m[1], m[2]})) << "frame " << f;
@@ -179,8 +181,9 @@ TEST(PreviewMeshes, OutlinesAreBordersBetweenFacesTowardsAndAway) {
     using Segments = std::set<std::array<double, 6>>;
     // Rounded to 1e-9 (and -0 to 0), each segment from its lesser end.
     auto add = [](Segments& out, Vector3 a, Vector3 b) {
-        for (Vector3* p : {&a, &b}) *p = {std::round(p->x * 1e9) / 1e9 + 0.0, std::round(p->y * 1e9) / 1e9 + 0.0,
-                                          std::round(p->z * 1e9) / 1e9 + 0.0};
+        for (Vector3* p : {&a, &b})
+            *p = {std::round(p->x * 1e9) / 1e9 + 0.0, std::round(p->y * 1e9) / 1e9 + 0.0,
+                  std::round(p->z * 1e9) / 1e9 + 0.0};
         if (std::tie(b.x, b.y, b.z) < std::tie(a.x, a.y, a.z)) std::swap(a, b);
         out.insert({a.x, a.y, a.z, b.x, b.y, b.z});
     };
@@ -205,7 +208,8 @@ TEST(PreviewMeshes, OutlinesAreBordersBetweenFacesTowardsAndAway) {
     for (const bool perspective : {false, true}) {
         Segments expected;
         for (const auto& s : segments({Solve(m, d), perspective, Solve(m, eye - pose.position)}, {})) {
-            add(expected, Apply(m, {s[0], s[1], s[2]}) + pose.position, Apply(m, {s[3], s[4], s[5]}) + pose.position);
+            add(expected, Apply(m, {s[0], s[1], s[2]}) + pose.position,
+                Apply(m, {s[3], s[4], s[5]}) + pose.position);
         }
         EXPECT_EQ(segments({d, perspective, eye}, pose), expected);
         EXPECT_GT(expected.size(), 6u);
