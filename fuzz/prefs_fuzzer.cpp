@@ -2,9 +2,9 @@
 // (up to 880 bytes over the defaults); up to three bytes after it pick the parent motion, the
 // scene format and the generation path, and whatever follows them is the file's extension after
 // the record (the shapes and forces; a mesh path picks one of three small meshes). Counts, the
-// frame range and the forces are folded into small bounds so every run stays short; the scene goes to a scratch folder in memory when there
-// is one. A complete version 1 scene must have exactly the shape the format promises, and both
-// generation paths must write the same bytes.
+// frame range and the forces are folded into small bounds so every run stays short; the scene
+// goes to a scratch folder in memory when there is one. A complete version 1 scene must have
+// exactly the shape the format promises, and both generation paths must write the same bytes.
 #include <unistd.h>
 
 #include <cmath>
@@ -195,7 +195,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // written at start, chosen by its first byte (none for an empty path).
     auto mesh = [&](PathField& path) {
         if (path[0] == 0) return;
-        SetPathText(path, scratch + "/mesh" + std::to_string(static_cast<unsigned char>(path[0]) % kMeshCount) + ".obj");
+        const auto pick = static_cast<unsigned char>(path[0]) % kMeshCount;
+        SetPathText(path, scratch + "/mesh" + std::to_string(pick) + ".obj");
     };
     mesh(s.emitter_object);
     mesh(s.collision_object);

@@ -53,7 +53,8 @@ public:
                 cursor.At(ParentEntry(settings_, state.LastMotionFrame, static_cast<std::uint32_t>(f)));
             stream_.path.push_back({m.value[0], m.value[1], m.value[2]});
             if (stream_.emitter_mesh) {
-                stream_.path_pose.push_back({m.value[3], m.value[4], m.value[5], m.value[6], m.value[7], m.value[8]});
+                const auto& v = m.value;
+                stream_.path_pose.push_back({v[3], v[4], v[5], v[6], v[7], v[8]});
             }
         }
     }
