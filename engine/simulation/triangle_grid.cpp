@@ -25,17 +25,23 @@ TriangleGrid::TriangleGrid(const TriangleMesh& mesh) : mesh_(mesh) {
         std::clamp(kCellsPerTriangle * static_cast<double>(mesh.triangles.size()), 1.0, kMaxCells);
     // Each triangle goes into every cell its box touches, the box widened by a share of a cell
     // so that a segment through a cell's edge or corner still finds what lies there.
-    auto range = [&](const Bounds& b, int a, std::int64_t& lo, std::int64_t& hi) {
-        const double o = Component(origin_, a), s = size_[a];
-        lo = static_cast<std::int64_t>(std::clamp(std::floor((Component(b.min, a) - o) / s - 1e-6), 0.0,
-                                                  static_cast<double>(cells_[a] - 1)));
-        hi = static_cast<std::int64_t>(std::clamp(std::floor((Component(b.max, a) - o) / s + 1e-6), 0.0,
-                                                  static_cast<double>(cells_[a] - 1)));
+    struct Range {
+        std::int32_t lo[3], hi[3];
     };
-    auto box = [&](std::uint32_t t) {
+    std::vector<Range> ranges(mesh.triangles.size());
+    auto list = [&](std::uint32_t t, Range& r) {
         Bounds b;
         for (int c = 0; c < 3; ++c) b.Add(mesh.Corner(t, c));
-        return b;
+        double listed = 1;
+        for (int a = 0; a < 3; ++a) {
+            const double o = Component(origin_, a), top = static_cast<double>(cells_[a] - 1);
+            r.lo[a] = static_cast<std::int32_t>(
+                std::clamp(std::floor((Component(b.min, a) - o) / size_[a] - 1e-6), 0.0, top));
+            r.hi[a] = static_cast<std::int32_t>(
+                std::clamp(std::floor((Component(b.max, a) - o) / size_[a] + 1e-6), 0.0, top));
+            listed *= r.hi[a] - r.lo[a] + 1.0;
+        }
+        return listed;
     };
     // Cubic cells, about `target` of them; larger when a flat box would need many more, or when
     // large triangles would be listed in too many cells (a few dozen a triangle on average).
@@ -49,33 +55,21 @@ TriangleGrid::TriangleGrid(const TriangleMesh& mesh) : mesh_(mesh) {
         }
         double entries = 0;
         for (std::uint32_t t = 0; t < mesh.triangles.size() && total <= 4 * target + 64; ++t) {
-            const Bounds b = box(t);
-            double listed = 1;
-            for (int a = 0; a < 3; ++a) {
-                std::int64_t lo, hi;
-                range(b, a, lo, hi);
-                listed *= static_cast<double>(hi - lo + 1);
-            }
-            entries += listed;
+            entries += list(t, ranges[t]);
         }
         if (total <= 4 * target + 64 && entries <= 32 * static_cast<double>(mesh.triangles.size()) + total)
             break;
         cell *= 1.25;
     }
     const std::size_t count = static_cast<std::size_t>(cells_[0] * cells_[1] * cells_[2]);
-    struct Range {
-        std::int64_t lo[3], hi[3];
+    auto at = [&](std::int64_t x, std::int64_t y, std::int64_t z) {
+        return static_cast<std::size_t>((z * cells_[1] + y) * cells_[0] + x);
     };
-    std::vector<Range> ranges(mesh.triangles.size());
     std::vector<std::uint32_t> fill(count + 1, 0);
-    for (std::uint32_t t = 0; t < mesh.triangles.size(); ++t) {
-        const Bounds b = box(t);
-        Range& r = ranges[t];
-        for (int a = 0; a < 3; ++a) range(b, a, r.lo[a], r.hi[a]);
+    for (const Range& r : ranges) {
         for (std::int64_t z = r.lo[2]; z <= r.hi[2]; ++z)
             for (std::int64_t y = r.lo[1]; y <= r.hi[1]; ++y)
-                for (std::int64_t x = r.lo[0]; x <= r.hi[0]; ++x)
-                    ++fill[static_cast<std::size_t>((z * cells_[1] + y) * cells_[0] + x) + 1];
+                for (std::int64_t x = r.lo[0]; x <= r.hi[0]; ++x) ++fill[at(x, y, z) + 1];
     }
     for (std::size_t c = 0; c < count; ++c) fill[c + 1] += fill[c];
     start_ = fill;
@@ -84,8 +78,7 @@ TriangleGrid::TriangleGrid(const TriangleMesh& mesh) : mesh_(mesh) {
         const Range& r = ranges[t];
         for (std::int64_t z = r.lo[2]; z <= r.hi[2]; ++z)
             for (std::int64_t y = r.lo[1]; y <= r.hi[1]; ++y)
-                for (std::int64_t x = r.lo[0]; x <= r.hi[0]; ++x)
-                    triangles_[fill[static_cast<std::size_t>((z * cells_[1] + y) * cells_[0] + x)]++] = t;
+                for (std::int64_t x = r.lo[0]; x <= r.hi[0]; ++x) triangles_[fill[at(x, y, z)]++] = t;
     }
 }
 
