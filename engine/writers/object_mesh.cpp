@@ -4,10 +4,13 @@
 #include <assimp/scene.h>
 
 #include <assimp/Importer.hpp>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+
+#include "engine/writers/obj_triangles.hpp"
 
 namespace vexo {
 namespace {
@@ -53,6 +56,19 @@ MeshFileRead ReadMeshTriangles(const std::string& path, Mesh& mesh, std::string&
     if (file == nullptr) {
         reason = std::strerror(errno != 0 ? errno : ENOENT);
         return MeshFileRead::CannotOpen;
+    }
+    // The plainest OBJ files are read here, several times faster than by the library.
+    std::string extension = std::filesystem::path(path).extension().string();
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (extension == ".obj") {
+        std::string text;
+        char buffer[1 << 16];
+        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, n);
+        if (ReadObjTriangles(text, mesh)) {
+            std::fclose(file);
+            return MeshFileRead::Read;
+        }
+        mesh = Mesh{};
     }
     std::fclose(file);
     // Vertices are not joined here: the library's joining costs more than the reading itself on

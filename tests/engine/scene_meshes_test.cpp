@@ -7,6 +7,7 @@
 
 #include "engine/create_scene.hpp"
 #include "engine/simulation/triangle_grid.hpp"
+#include "engine/writers/obj_triangles.hpp"
 #include "tests/support/test_support.hpp"
 
 namespace vexo {
@@ -34,6 +35,47 @@ TEST(SceneMeshes, PointsAreJoinedMirroredAndFacesKeepTheirFronts) {
     EXPECT_LT(mesh.FaceNormal(0).z, 0);
     EXPECT_EQ(mesh.bounds.max, (Vector3{2, 1, 0}));
     EXPECT_EQ(OddEdges(mesh), 5u);  // the quad's border and the triangle's two outer edges
+}
+
+// OBJ files of triangles are read without the library: the same points (to the float) in the same
+// order and the same triangles as the library gives for the text under a name it reads by content.
+TEST(SceneMeshes, PlainObjFilesReadAsTheLibraryReadsThem) {
+    TempDir dir;
+    std::string random = "# triangles in every corner form, a colour, negative indices\no soup\nusemtl a\n";
+    for (int i = 0; i < 300; ++i) {
+        random += "v " + std::to_string(i % 7 * 0.37) + " " + std::to_string(i % 11 * -1.13) + " " +
+                  std::to_string(i * 0.0123) + (i % 5 == 0 ? " 0.5 0.5 0.5\n" : "\n");
+        if (i >= 2)
+            random += i % 3 == 0 ? "f -1 -2 -3\n"
+                                 : "f " + std::to_string(i - 1) + "/1 " + std::to_string(i) + "//2 " +
+                                       std::to_string(i + 1) + "/3/4\n";
+    }
+    WriteFile(dir.path("soup.obj"),
+              "vt 0 0\nvt 1 0\nvt 0 1\nvn 0 0 1\nvn 1 0 0\nvn 0 1 0\nvn 0 0 -1\n" + random);
+    for (const std::string& name :
+         {std::string("soup.obj"), std::string("ell.obj"), std::string("hollow_cube.obj")}) {
+        const std::string text = name == "soup.obj" ? ReadFile(dir.path(name)) : ReadFile(DataDir() / name);
+        Mesh direct;
+        ASSERT_TRUE(ReadObjTriangles(text, direct)) << name;  // so the .obj name is read without the library
+        WriteFile(dir.path("plain.obj"), text);
+        WriteFile(dir.path("by_content.dat"), text);
+        TriangleMesh mesh[2];
+        for (int i = 0; i < 2; ++i) {
+            Mesh read;
+            std::string reason;
+            ASSERT_EQ(ReadMeshTriangles(dir.str(i == 0 ? "plain.obj" : "by_content.dat"), read, reason),
+                      MeshFileRead::Read)
+                << reason;
+            ASSERT_EQ(MakeTriangleMesh(read, mesh[i]), MeshProblem::None);
+        }
+        // The library rounds some decimals to the neighbouring float; this reader never does.
+        ASSERT_EQ(mesh[0].points.size(), mesh[1].points.size()) << name;
+        for (std::size_t i = 0; i < mesh[0].points.size(); ++i)
+            EXPECT_LE(Length(mesh[0].points[i] - mesh[1].points[i]), 1e-6 * Length(mesh[1].points[i]))
+                << name << i;
+        EXPECT_EQ(mesh[0].triangles, mesh[1].triangles) << name;
+        EXPECT_GT(mesh[0].triangles.size(), 10u);
+    }
 }
 
 // Every check of a file, as the settings windows make it, against what a generation with that
