@@ -1,5 +1,7 @@
 #include "engine/simulation/scene_meshes.hpp"
 
+#include <new>
+
 #include "engine/writers/object_mesh.hpp"
 
 namespace vexo {
@@ -159,15 +161,25 @@ MeshLoad LoadSceneMeshes(const Settings& settings, SceneMeshes& meshes, MessageS
 
 std::optional<std::string> CheckEmitterObject(const std::string& path, EmitFrom from) {
     if (from == EmitFrom::Point) from = EmitFrom::Vertices;  // any mesh with faces will do
-    std::shared_ptr<const MeshEmitter> emitter;
-    auto reason = MakeEmitter(path, from, emitter);
+    std::optional<std::string> reason;
+    try {
+        std::shared_ptr<const MeshEmitter> emitter;
+        reason = MakeEmitter(path, from, emitter);
+    } catch (const std::bad_alloc&) {
+        reason = mesh_text::kNoMemory;
+    }
     if (!reason) return std::nullopt;
     return mesh_text::CannotUse(mesh_text::kEmitterObject, path, *reason);
 }
 
 std::optional<std::string> CheckCollisionObject(const std::string& path) {
-    std::shared_ptr<const CollisionMesh> collision;
-    auto reason = MakeCollision(path, collision);
+    std::optional<std::string> reason;
+    try {
+        std::shared_ptr<const CollisionMesh> collision;
+        reason = MakeCollision(path, collision);
+    } catch (const std::bad_alloc&) {
+        reason = mesh_text::kNoMemory;
+    }
     if (!reason) return std::nullopt;
     return mesh_text::CannotUse(mesh_text::kCollisionObject, path, *reason);
 }

@@ -24,6 +24,7 @@ inline constexpr const char* kNoFaces = "it holds no faces";
 inline constexpr const char* kNotFinite = "it holds a point that is not a finite number";
 inline constexpr const char* kNoArea = "its faces have no area";
 inline constexpr const char* kNoVolume = "it encloses no volume";
+inline constexpr const char* kNoMemory = "there is not enough memory to read it";  // the windows' check
 // "Cannot use the emitter object\nrock.obj:\nit holds no faces."
 std::string CannotUse(std::string_view role, std::string_view path, std::string_view reason);
 // The library's reason, on one line and without control characters.
