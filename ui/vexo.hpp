@@ -77,6 +77,17 @@ void preview_window();
 int preview_menu();
 void ClosePreviewWindow();
 
+// What a gadget's tooltip explains: the setting it edits, in the words of the settings help
+// table, or else what the gadget does.
+struct GadgetHint {
+    const char* field;  // a settings field name, or null
+    const char* does;   // for a gadget that edits no setting
+};
+// The tooltip text of a hint: the setting's help (what, unit, range) or the gadget's action.
+std::string HintText(const GadgetHint& hint);
+// Gives the gadget its tooltip.
+void SetGadgetHint(Gadget* gadget, const GadgetHint& hint);
+
 // Copies the record into the gadgets of the main window (0) or an option window (1 scene,
 // 2 emission, 3 effect); the window must be open.
 void SetDialogueVals(int which);
@@ -114,6 +125,20 @@ inline constexpr const char* kNoObject = "Cannot create a scene\nwithout a parti
 inline constexpr const char* kNoMotion = "Cannot create a scene\nwithout a parent motion.\n\nPlease enter one.";
 inline constexpr const char* kNoTarget = "Cannot create a scene\nwithout a target scene.\n\nPlease enter one.";
 inline constexpr const char* kSelectNode = "Select emitter node";
+// What the main window's buttons do, as their tooltips say it.
+inline constexpr const char* kHintGetObject = "Opens a file requester to choose the particle object.";
+inline constexpr const char* kHintGetMotion =
+    "Opens a file requester to choose the parent motion: a motion file or an animated scene file.";
+inline constexpr const char* kHintGetScene = "Opens a file requester to choose the target scene.";
+inline constexpr const char* kHintSceneOptions = "Opens the scene options: first frame, last frame and frame step.";
+inline constexpr const char* kHintEmissionOptions =
+    "Opens the emission options: heading and pitch angles and spreads, and oversampling.";
+inline constexpr const char* kHintEffectOptions =
+    "Opens the effect options: gravity, ground bounce, radial creation, the path mode and elasticity.";
+inline constexpr const char* kHintGenerate =
+    "Writes the target scene from these settings; a progress window shows how far it is and can stop it.";
+inline constexpr const char* kHintPreview =
+    "Opens the preview: the particle stream these settings give, redrawn as they change (Ctrl+P).";
 inline constexpr const char* kSeveralNodes = "The scene file holds several\nanimated nodes. Which one\nis the emitter?";
 }  // namespace text
 

@@ -10,6 +10,7 @@ namespace {
 
 INSTANTIATE_TEST_SUITE_P(MainWindow, ScenarioTest,
                          ::testing::Values("startup", "startup_failures", "typed_numbers", "menu_commands",
+                                           "layout_fits",
                                            "refresh_and_zoom"),
                          ScriptName);
 

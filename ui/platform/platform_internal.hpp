@@ -61,6 +61,7 @@ struct GadgetData {
     std::vector<QPointer<QWidget>> decorations;  // label widgets
     bool pressed = false;                         // image buttons while held down
     bool edited = false;                          // text changed by the user and not yet entered
+    std::string hint;                             // GA_HintInfo: the tooltip of the gadget and its labels
 };
 
 // Pens 0 to 3 of the screen: background grey, black, white, blue.
@@ -77,6 +78,10 @@ bool PostIntuiMessage(Window* window, ULONG cls, UWORD code, void* address);
 void EnterGadgetText(Gadget* gadget);
 // Sets signals of the task, waking Wait.
 void Signal(ULONG signals);
+
+// Entry `i` of a radio choice, inside its widget: the entries are a font line apart (or the
+// gadget's height, if taller) plus the choice's spacing, so their labels never touch.
+QRect MxEntryRect(const Gadget* gadget, int i);
 
 // Creates the Qt widgets of a gadget inside the window's canvas.
 void CreateGadgetWidget(Gadget* gadget, Window* window);

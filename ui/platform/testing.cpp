@@ -156,8 +156,8 @@ int WindowPenAt(Window* window, int x, int y) {
 }
 
 void ClickMxEntry(Gadget* gadget, int entry) {
-    const int y = entry * (gadget->Height + gadget->data->spacing) + gadget->Height / 2;
-    QTest::mouseClick(gadget->data->widget.data(), Qt::LeftButton, Qt::NoModifier, QPoint(gadget->Width / 2, y));
+    QTest::mouseClick(gadget->data->widget.data(), Qt::LeftButton, Qt::NoModifier,
+                      MxEntryRect(gadget, entry).center());
 }
 
 void PostMessage(Window* window, ULONG cls, UWORD code, void* address) {
