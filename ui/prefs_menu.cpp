@@ -65,7 +65,10 @@ int save_prefs_menu() {
         return 0;
     }
     // Written beside the old file and renamed over it: a failed save never loses the old file.
-    if (!SavePrefsFile(whole_path, current_prefs, nullptr)) MyEasyRequest(text::kPrefsNotSaved, text::kOk);
+    std::string reason;
+    if (!SavePrefsFile(whole_path, current_prefs, &reason)) {
+        MyEasyRequest(FileMessage(text::kPrefsNotSaved, whole_path, reason).c_str(), text::kOk);
+    }
     return 0;
 }
 

@@ -57,6 +57,9 @@ int IsFolder(const char* path);
 void DropQueuedMessages(Window* window);
 // An overwrite question that names the file: the head, the path, then "Overwrite?".
 std::string OverwriteQuestion(const char* head, const std::string& path);
+// A message about a file: the head, the path (broken to fit the requester), then the tail (the
+// system's reason, say), each after an empty line.
+std::string FileMessage(const char* head, const std::string& path, const std::string& tail);
 
 // The parent motion's file pattern: motion files and every scene format the engine reads
 // (emitter_node.cpp).

@@ -254,8 +254,8 @@ std::map<const QWidget*, std::string> GadgetNames() {
 // is written out whole; a label that shows the same one says whose it is.
 void NoteTexts(const Args& x) {
     const std::map<const QWidget*, std::string> names = GadgetNames();
-    std::map<QString, std::string> tips;  // tooltip -> the first gadget with it
-    for (const auto& [widget, name] : names) tips.emplace(widget->toolTip(), name);
+    std::map<QString, std::string> tips;  // tooltip -> the first gadget with it, by id
+    ForEachGadget([&](const std::string& name, Gadget* g) { tips.emplace(pt::GadgetWidget(g)->toolTip(), name); });
     QWidgetList tops = QApplication::topLevelWidgets();
     std::sort(tops.begin(), tops.end(),
               [](QWidget* a, QWidget* b) { return a->windowTitle() < b->windowTitle(); });
@@ -535,8 +535,12 @@ void UiTest::Script(const std::string& name) {
         } else if (cmd == "file") {
             std::string drawer, file;
             in >> drawer >> file;
-            files.push_back(drawer == "cancel" ? pt::FileChoice{true, "", ""}
-                                               : pt::FileChoice{false, Expand(drawer), Expand(file)});
+            if (drawer == "typed") {
+                files.push_back(pt::FileChoice{false, "", "", Expand(rest.substr(rest.find(' ') + 1))});
+            } else {
+                files.push_back(drawer == "cancel" ? pt::FileChoice{true, "", "", ""}
+                                                   : pt::FileChoice{false, Expand(drawer), Expand(file), ""});
+            }
         } else if (cmd == "reset") {
             pt::Reset();
             std::fill(std::begin(noted), std::end(noted), 0);

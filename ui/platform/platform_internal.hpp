@@ -15,6 +15,7 @@
 
 #include "ui/platform/platform.hpp"
 
+class QFileDialog;
 class QMenuBar;
 class QSocketNotifier;
 
@@ -82,6 +83,10 @@ void Signal(ULONG signals);
 // Entry `i` of a radio choice, inside its widget: the entries are a font line apart (or the
 // gadget's height, if taller) plus the choice's spacing, so their labels never touch.
 QRect MxEntryRect(const Gadget* gadget, int i);
+
+// Shows the real file requester; `on_open`, if given, is called with the dialog once it is up
+// (the test interface types into it there).
+bool ShowFileRequester(FileRequester& request, const std::function<void(QFileDialog&)>& on_open = {});
 
 // Creates the Qt widgets of a gadget inside the window's canvas.
 void CreateGadgetWidget(Gadget* gadget, Window* window);
