@@ -129,6 +129,7 @@ const NewMenu VEXONewMenu[] = {
     {NM_TITLE, "Project", nullptr, 0, 0, nullptr},
     {NM_ITEM, "Load preferences...", nullptr, 0, 0, reinterpret_cast<APTR>(&load_prefs_menu)},
     {NM_ITEM, "Save preferances as...", nullptr, 0, 0, reinterpret_cast<APTR>(&save_prefs_menu)},
+    {NM_ITEM, "Reset to defaults", nullptr, 0, 0, reinterpret_cast<APTR>(&reset_prefs_menu)},
     {NM_ITEM, NM_BARLABEL, nullptr, 0, 0, nullptr},
     {NM_ITEM, "About...", nullptr, 0, 0, reinterpret_cast<APTR>(&about_menu)},
     {NM_ITEM, NM_BARLABEL, nullptr, 0, 0, nullptr},

@@ -1,5 +1,6 @@
-// "Load preferences..." and "Save preferances as...": the file requester with its memories,
-// the magic test and the overwrite question. The file rules are the preferences module's.
+// "Load preferences...", "Save preferances as..." and "Reset to defaults": the file requester
+// with its memories, the magic test and the overwrite question. The file rules are the
+// preferences module's.
 #include <string>
 #include <vector>
 
@@ -54,6 +55,13 @@ int load_prefs_menu() {
             MyEasyRequest(prefs_text::BadNumber(bad_field).c_str(), text::kOk);
         }
     }
+    SetDialogueVals(0);
+    return 0;
+}
+
+int reset_prefs_menu() {
+    if (MyEasyRequest(text::kReset, text::kOkCancel) == 0) return 0;
+    current_prefs = DefaultSettings();
     SetDialogueVals(0);
     return 0;
 }

@@ -75,6 +75,7 @@ void emission_options();
 void effect_options();
 int load_prefs_menu();
 int save_prefs_menu();
+int reset_prefs_menu();
 // The preview window (preview_window.cpp): opens it or brings it to the front; closes it.
 void preview_window();
 int preview_menu();
@@ -127,6 +128,10 @@ inline constexpr const char* kTargetIsFolder = "The target scene is a folder,\nn
 inline constexpr const char* kNoObject = "Cannot create a scene\nwithout a particle object.\n\nPlease enter one.";
 inline constexpr const char* kNoMotion = "Cannot create a scene\nwithout a parent motion.\n\nPlease enter one.";
 inline constexpr const char* kNoTarget = "Cannot create a scene\nwithout a target scene.\n\nPlease enter one.";
+inline constexpr const char* kSessionNotRead =
+    "The settings of the last session\ncould not be read; Vexo starts\nwith the defaults.";  // FileMessage's head
+inline constexpr const char* kSessionNotKept = "Could not keep the settings\nfor the next start.";  // FileMessage's head
+inline constexpr const char* kReset = "Set every setting back to\nits default?";
 inline constexpr const char* kSelectNode = "Select emitter node";
 // What the main window's buttons do, as their tooltips say it.
 inline constexpr const char* kHintGetObject = "Opens a file requester to choose the particle object.";

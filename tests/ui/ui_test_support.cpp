@@ -15,6 +15,7 @@
 #include <map>
 #include <sstream>
 
+#include "prefs/session_prefs.hpp"
 #include "prefs/settings_text.hpp"
 #include "ui/file_memory.hpp"
 #include "ui/platform/break_signal.hpp"
@@ -23,7 +24,7 @@
 namespace vexo::uitest {
 namespace {
 
-std::string transcript, folder;
+std::string transcript, folder, config_folder;
 std::map<std::string, std::string> last_seen;  // what the last snapshots showed
 std::size_t noted[5];  // the file, list and message requesters, activations and library calls noted
 
@@ -477,6 +478,9 @@ void Note(const std::string& line) {
     for (std::size_t at; !folder.empty() && (at = text.find(folder)) != std::string::npos;) {
         text.replace(at, folder.size(), "$DIR");
     }
+    for (std::size_t at; !config_folder.empty() && (at = text.find(config_folder)) != std::string::npos;) {
+        text.replace(at, config_folder.size(), "$CONFIG");
+    }
     transcript += text + "\n";
 }
 
@@ -492,6 +496,8 @@ void UiTest::SetUp() {
     last_seen.clear();
     std::fill(std::begin(noted), std::end(noted), 0);
     folder = dir.path("x").parent_path().string();
+    config_folder = config.path("x").parent_path().string();
+    setenv("XDG_CONFIG_HOME", config_folder.c_str(), 1);
 }
 
 void UiTest::TearDown() {
@@ -527,6 +533,7 @@ void UiTest::Script(const std::string& name) {
         if (line.empty() || line[0] == '#') continue;
         std::replace(line.begin(), line.end(), '\r', ' ');
         for (std::size_t at; (at = line.find("$DIR")) != std::string::npos;) line.replace(at, 4, folder);
+        for (std::size_t at; (at = line.find("$CONFIG")) != std::string::npos;) line.replace(at, 7, config_folder);
         const std::string cmd = line.substr(0, line.find(' '));
         const std::string rest = line.find(' ') == std::string::npos ? "" : line.substr(line.find(' ') + 1);
         std::istringstream in(rest);
@@ -542,6 +549,7 @@ void UiTest::Script(const std::string& name) {
                                                    : pt::FileChoice{false, Expand(drawer), Expand(file), ""});
             }
         } else if (cmd == "reset") {
+            std::filesystem::remove(SessionPrefsPath());  // as at the first start
             pt::Reset();
             std::fill(std::begin(noted), std::end(noted), 0);
             current_prefs = DefaultSettings();
