@@ -10,7 +10,6 @@
 #include <sstream>
 
 #include "engine/create_scene.hpp"
-#include "prefs/settings_text.hpp"
 #include "tests/support/test_support.hpp"
 
 namespace vexo {
@@ -18,31 +17,6 @@ namespace {
 
 using testing::ReadFile;
 using testing::TempDir;
-
-// Keys at rising frames from 0, the parent off the ground and turning.
-Settings RandomSettings(std::mt19937& gen, const TempDir& dir) {
-    std::uniform_real_distribution<double> coord(-5.0, 5.0), turn(-180.0, 180.0);
-    const int keys = 1 + static_cast<int>(gen() % 4);
-    std::ostringstream motion;
-    motion << "LWMO\n1\n9\n" << keys << '\n';
-    for (int k = 0, frame = 0; k < keys; ++k, frame += 1 + static_cast<int>(gen() % 15)) {
-        motion << coord(gen) << ' ' << coord(gen) << ' ' << coord(gen) << ' ' << turn(gen) << ' ' << turn(gen)
-               << ' ' << turn(gen) << " 1 1 1\n"
-               << frame << " 1 0 0 0\n";
-    }
-    Settings s = testing::SceneSettings(dir, motion.str());
-    std::istringstream ranges(ReadFile(testing::DataDir() / "random_settings.txt"));
-    std::string name;
-    for (int lo, hi; ranges >> name >> lo >> hi;) {
-        double scale = 1;
-        ranges >> scale;
-        std::ostringstream assignment;
-        assignment << name << '=' << std::uniform_int_distribution<int>(lo, hi)(gen) * scale;
-        EXPECT_TRUE(AssignSetting(s, assignment.str()).ok) << assignment.str();
-    }
-    if (s.last_frame < s.first_frame) std::swap(s.first_frame, s.last_frame);
-    return s;
-}
 
 // What a generation leaves behind: the scene, the generator, the angle and the report.
 std::string Generate(Settings s, const TempDir& dir, const std::string& name, EngineState& state,
@@ -64,7 +38,7 @@ TEST(ScheduledPasses, MatchTheReferenceByteForByte) {
         EngineState reference_state, scheduled_state;
         for (int generation = 0; generation < 5; ++generation) {
             TempDir dir;
-            const Settings s = RandomSettings(gen, dir);
+            const Settings s = testing::RandomSettings(gen, dir);
             // One generation in three stops at a random pass start, by a break or an abort.
             const auto action =
                 std::array{PassAction::Continue, PassAction::Break, PassAction::Abort}[gen() % 3];
