@@ -51,6 +51,7 @@ struct GadgetRow {
 constexpr GadgetHint Edits(const char* field) { return {field, nullptr}; }
 constexpr GadgetHint Does(const char* text) { return {nullptr, text}; }
 
+// clang-format off: one gadget a line reads as the table it is.
 const GadgetRow VEXOGadgetTable[VEXO_CNT] = {
     {STRING_KIND, {148, 22, 311, 16, "Particle object", nullptr, GD_particle_object, PLACETEXT_LEFT, nullptr, nullptr}, kPathTags, Edits("particle_object")},
     {STRING_KIND, {148, 39, 311, 16, "Parent motion", nullptr, GD_parent_motion, PLACETEXT_LEFT, nullptr, nullptr}, kPathTags, Edits("parent_motion")},
@@ -77,6 +78,7 @@ const GadgetRow VEXOGadgetTable[VEXO_CNT] = {
     {BUTTON_KIND, {12, 308, 90, 19, "Generate", nullptr, GD_generate, PLACETEXT_IN, nullptr, nullptr}, kNoTags, Does(text::kHintGenerate)},
     {BUTTON_KIND, {102, 308, 90, 19, "Preview", nullptr, GD_preview, PLACETEXT_IN, nullptr, nullptr}, kNoTags, Does(text::kHintPreview)},
 };
+// clang-format on
 
 // The gadgets fitted to the font in use; the decoration is drawn through the same layout.
 GadgetLayout VEXOLayout;
