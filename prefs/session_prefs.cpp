@@ -13,13 +13,16 @@
 namespace vexo {
 namespace {
 
-bool Absolute(const char* path) { return path != nullptr && path[0] == '/'; }
+bool Absolute(const char* path) {
+    return path != nullptr && path[0] == '/';
+}
 
 // Creates the folders of `path` that are missing, each with mode 0700 as the XDG rules ask.
 bool MakeFolders(const std::filesystem::path& folder, std::string* error) {
     std::error_code ec;
     if (std::filesystem::is_directory(folder, ec)) return true;
-    if (folder.has_parent_path() && folder.parent_path() != folder && !MakeFolders(folder.parent_path(), error)) {
+    if (folder.has_parent_path() && folder.parent_path() != folder &&
+        !MakeFolders(folder.parent_path(), error)) {
         return false;
     }
     if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
@@ -43,7 +46,9 @@ std::string SessionPrefsPath(const char* xdg_config_home, const char* home) {
     return (folder / "vexo" / "vexo.prefs").string();
 }
 
-std::string SessionPrefsPath() { return SessionPrefsPath(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME")); }
+std::string SessionPrefsPath() {
+    return SessionPrefsPath(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
+}
 
 bool LoadSessionPrefs(const std::string& path, Settings& settings, std::string* error) {
     std::string bad_field;
@@ -68,7 +73,8 @@ bool LoadSessionPrefs(const std::string& path, Settings& settings, std::string* 
 }
 
 bool SaveSessionPrefs(const std::string& path, const Settings& settings, std::string* error) {
-    return MakeFolders(std::filesystem::path(path).parent_path(), error) && SavePrefsFile(path, settings, error);
+    return MakeFolders(std::filesystem::path(path).parent_path(), error) &&
+           SavePrefsFile(path, settings, error);
 }
 
 }  // namespace vexo

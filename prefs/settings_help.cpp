@@ -13,8 +13,8 @@ constexpr std::string_view kOnOff = "on or off";
 // numbers, also where a window's label says otherwise (a velocity is applied once per frame).
 constexpr std::array<SettingHelp, 28> kHelp = {{
     {"particle_object",
-     "The LightWave object every particle loads. The scene refers to it; the preview draws its outline.",
-     "", "a file that can be read; at most 254 characters, no control characters"},
+     "The LightWave object every particle loads. The scene refers to it; the preview draws its outline.", "",
+     "a file that can be read; at most 254 characters, no control characters"},
     {"parent_motion",
      "The keyed motion of the emitter: a LightWave motion file, or an animated scene file (glTF, FBX, "
      "Collada, ...) as FILE or FILE#NODE.",
@@ -22,7 +22,8 @@ constexpr std::array<SettingHelp, 28> kHelp = {{
     {"target_scene",
      "The scene file Generate writes: a LightWave scene, or glTF when the name ends in .gltf or .glb.", "",
      "a file that can be created; at most 254 characters, no control characters"},
-    {"num_particles", "Particle slots: every slot becomes one object of the scene.", "particles", kWholeCount},
+    {"num_particles", "Particle slots: every slot becomes one object of the scene.", "particles",
+     kWholeCount},
     {"particles_per_frame", "Particles emitted in every simulated frame, while slots are free.",
      "particles per frame", kWholeCount},
     {"lifespan", "How long a particle lives when Limited lifespan is on.", "frames", kWholeCount},
@@ -48,7 +49,8 @@ constexpr std::array<SettingHelp, 28> kHelp = {{
      "scale factor of the particle object", kDecimal},
     {"gravity", "Pull towards the ground: a particle's vertical speed falls by gravity / 24 every frame.",
      "scene units per frame per second", "any decimal number; a negative one pulls upwards"},
-    {"limited_lifespan", "Particles end after their lifespan, as the end lifespan behavior says.", "", kOnOff},
+    {"limited_lifespan", "Particles end after their lifespan, as the end lifespan behavior says.", "",
+     kOnOff},
     {"use_creation_delay", "Particles appear only after the creation delay.", "", kOnOff},
     {"particle_grow", "Particles grow or shrink from the start size towards the end size.", "", kOnOff},
     {"ground_bounce", "Particles bounce off the ground plane (height 0) instead of falling through it.", "",
@@ -82,7 +84,9 @@ void AppendPart(std::string& text, std::string_view head, std::string_view part,
 
 }  // namespace
 
-std::span<const SettingHelp> SettingsHelp() { return kHelp; }
+std::span<const SettingHelp> SettingsHelp() {
+    return kHelp;
+}
 
 const SettingHelp* FindSettingHelp(std::string_view field) {
     for (const SettingHelp& help : kHelp) {

@@ -298,7 +298,8 @@ void DrawPicture(QPainter& painter, const QRect& area, const Stream& stream, Par
                 font_pixels);
 }
 
-std::vector<Camera> PictureCameras(const Stream& stream, double object_radius, const QRectF& views, Layout layout) {
+std::vector<Camera> PictureCameras(const Stream& stream, double object_radius, const QRectF& views,
+                                   Layout layout) {
     const Box box = FitBox(stream, object_radius);
     std::vector<std::pair<View, QRectF>> cells;
     if (layout == Layout::AllFour) {

@@ -30,10 +30,10 @@ const NewGadget VEXOeffect_optionsNGad[] = {
 };
 
 const GadgetHint VEXOeffect_optionsHints[] = {{"gravity", nullptr},
-                                               {"ground_bounce", nullptr},
-                                               {"radial_creation", nullptr},
-                                               {"linear_path", nullptr},
-                                               {"elasticity", nullptr}};
+                                              {"ground_bounce", nullptr},
+                                              {"radial_creation", nullptr},
+                                              {"linear_path", nullptr},
+                                              {"elasticity", nullptr}};
 
 const TagItem VEXOeffect_optionsGTags[] = {
     {GTST_MaxChars, 256}, {TAG_DONE, 0},
@@ -61,23 +61,24 @@ std::optional<double> EnterNumber(Gadget* g, double shown) {
 }  // namespace
 
 int OpenVEXOeffect_optionsWindow() {
-    const WindowSpec spec{&VEXOeffect_optionsWnd,
-                          &VEXOeffect_optionsGList,
-                          VEXOeffect_optionsGadgets,
-                          5,
-                          VEXOeffect_optionsGTypes,
-                          VEXOeffect_optionsNGad,
-                          VEXOeffect_optionsGTags,
-                          VEXOeffect_optionsLeft,
-                          VEXOeffect_optionsTop,
-                          VEXOeffect_optionsWidth,
-                          VEXOeffect_optionsHeight,
-                          VEXOeffect_optionsWdt,
-                          IDCMP_GADGETUP | IDCMP_GADGETDOWN | IDCMP_CLOSEWINDOW | IDCMP_REFRESHWINDOW,
-                          WFLG_DRAGBAR | WFLG_DEPTHGADGET | WFLG_CLOSEGADGET | WFLG_ACTIVATE | WFLG_SMART_REFRESH,
-                          kScreenTitle,
-                          VisualInfo,
-                          VEXOeffect_optionsHints};
+    const WindowSpec spec{
+        &VEXOeffect_optionsWnd,
+        &VEXOeffect_optionsGList,
+        VEXOeffect_optionsGadgets,
+        5,
+        VEXOeffect_optionsGTypes,
+        VEXOeffect_optionsNGad,
+        VEXOeffect_optionsGTags,
+        VEXOeffect_optionsLeft,
+        VEXOeffect_optionsTop,
+        VEXOeffect_optionsWidth,
+        VEXOeffect_optionsHeight,
+        VEXOeffect_optionsWdt,
+        IDCMP_GADGETUP | IDCMP_GADGETDOWN | IDCMP_CLOSEWINDOW | IDCMP_REFRESHWINDOW,
+        WFLG_DRAGBAR | WFLG_DEPTHGADGET | WFLG_CLOSEGADGET | WFLG_ACTIVATE | WFLG_SMART_REFRESH,
+        kScreenTitle,
+        VisualInfo,
+        VEXOeffect_optionsHints};
     return OpenSpecWindow(spec);
 }
 

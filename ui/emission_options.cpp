@@ -26,10 +26,10 @@ const NewGadget VEXOemission_optionsNGad[] = {
 };
 
 const GadgetHint VEXOemission_optionsHints[] = {{"heading_spread", nullptr},
-                                                 {"heading_angle", nullptr},
-                                                 {"pitch_spread", nullptr},
-                                                 {"pitch_angle", nullptr},
-                                                 {"oversampling", nullptr}};
+                                                {"heading_angle", nullptr},
+                                                {"pitch_spread", nullptr},
+                                                {"pitch_angle", nullptr},
+                                                {"oversampling", nullptr}};
 
 const TagItem VEXOemission_optionsGTags[] = {
     {GTIN_Number, 0}, {GTIN_MaxChars, 4}, {TAG_DONE, 0},

@@ -34,7 +34,8 @@ int Shift(const std::vector<std::pair<int, int>>& inserts, int designed) {
 // `margin` in and `gap` beyond the end of every earlier box that faces it; gadgets designed
 // closer than `gap` (buttons in a row) may stay as close as they were designed.
 std::vector<std::pair<int, int>> Spread(std::vector<Span> spans, int margin, int gap) {
-    std::stable_sort(spans.begin(), spans.end(), [](const Span& a, const Span& b) { return a.anchor < b.anchor; });
+    std::stable_sort(spans.begin(), spans.end(),
+                     [](const Span& a, const Span& b) { return a.anchor < b.anchor; });
     std::vector<std::pair<int, int>> inserts;
     for (std::size_t i = 0; i < spans.size(); ++i) {
         const Span& box = spans[i];
@@ -68,9 +69,12 @@ GadgetBox MeasureGadget(ULONG kind, const NewGadget& ng, const TagItem* tags) {
     return {designed, GadgetExtent(kind, &ng, tags)};
 }
 
-int GadgetLayout::Map(const Inserts& inserts, int designed) { return designed + Shift(inserts, designed); }
+int GadgetLayout::Map(const Inserts& inserts, int designed) {
+    return designed + Shift(inserts, designed);
+}
 
-GadgetLayout::GadgetLayout(std::span<const GadgetBox> boxes, int inner_width, int inner_height, int title_width) {
+GadgetLayout::GadgetLayout(std::span<const GadgetBox> boxes, int inner_width, int inner_height,
+                           int title_width) {
     // Across the window, against the boxes of gadgets designed on the same row.
     std::vector<Span> across;
     for (const GadgetBox& b : boxes) {
@@ -83,16 +87,19 @@ GadgetLayout::GadgetLayout(std::span<const GadgetBox> boxes, int inner_width, in
     std::vector<Span> down;
     for (const GadgetBox& b : boxes) {
         const int shift = Shift(x_inserts_, b.gadget.Left);
-        down.push_back({b.gadget.Top, b.gadget.Top + b.gadget.Height, b.extent.Top, b.extent.Top + b.extent.Height,
-                        b.extent.Left + shift, b.extent.Left + b.extent.Width + shift});
+        down.push_back({b.gadget.Top, b.gadget.Top + b.gadget.Height, b.extent.Top,
+                        b.extent.Top + b.extent.Height, b.extent.Left + shift,
+                        b.extent.Left + b.extent.Width + shift});
     }
     y_inserts_ = Spread(down, kLayoutMargin, kLayoutGapDown);
 
     width_ = std::max(X(inner_width), title_width);
     height_ = Y(inner_height);
     for (const GadgetBox& b : boxes) {
-        width_ = std::max(width_, X(b.gadget.Left) + b.extent.Left - b.gadget.Left + b.extent.Width + kLayoutMargin);
-        height_ = std::max(height_, Y(b.gadget.Top) + b.extent.Top - b.gadget.Top + b.extent.Height + kLayoutMargin);
+        width_ = std::max(width_,
+                          X(b.gadget.Left) + b.extent.Left - b.gadget.Left + b.extent.Width + kLayoutMargin);
+        height_ = std::max(height_,
+                           Y(b.gadget.Top) + b.extent.Top - b.gadget.Top + b.extent.Height + kLayoutMargin);
     }
 }
 

@@ -30,7 +30,7 @@ inline constexpr int kLayoutGapAcross = 6;  // between boxes side by side
 inline constexpr int kLayoutGapDown = 1;    // between boxes one above the other
 
 class GadgetLayout {
-public:
+  public:
     GadgetLayout() = default;  // places everything where it was designed
     // `inner_width` and `inner_height`: the window's designed inside; `title_width`: what its
     // title bar needs (TitleBarWidth), 0 for none.
@@ -44,7 +44,7 @@ public:
     int width() const { return width_; }
     int height() const { return height_; }
 
-private:
+  private:
     using Inserts = std::vector<std::pair<int, int>>;  // at a designed place, so many pixels
     static int Map(const Inserts& inserts, int designed);
 

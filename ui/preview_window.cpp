@@ -275,7 +275,8 @@ void PreviewWindow::SetPlaying(bool playing) {
 
 // The frame follows the clock, so that playback keeps 24 frames per second however late the
 // timer fires; it wraps to the first frame after the last.
-std::int32_t PlaybackFrame(std::int32_t first, std::int32_t last, std::int32_t start, std::int64_t elapsed_ms) {
+std::int32_t PlaybackFrame(std::int32_t first, std::int32_t last, std::int32_t start,
+                           std::int64_t elapsed_ms) {
     const std::int64_t span = std::int64_t{last} - first + 1;
     const std::int64_t advanced = elapsed_ms * kFramesPerSecond / 1000;
     return static_cast<std::int32_t>(first + (std::int64_t{start} - first + advanced) % span);

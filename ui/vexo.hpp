@@ -129,8 +129,10 @@ inline constexpr const char* kNoObject = "Cannot create a scene\nwithout a parti
 inline constexpr const char* kNoMotion = "Cannot create a scene\nwithout a parent motion.\n\nPlease enter one.";
 inline constexpr const char* kNoTarget = "Cannot create a scene\nwithout a target scene.\n\nPlease enter one.";
 inline constexpr const char* kSessionNotRead =
-    "The settings of the last session\ncould not be read; Vexo starts\nwith the defaults.";  // FileMessage's head
-inline constexpr const char* kSessionNotKept = "Could not keep the settings\nfor the next start.";  // FileMessage's head
+    "The settings of the last session\ncould not be read; Vexo starts\nwith the defaults.";  // FileMessage's
+                                                                                             // head
+inline constexpr const char* kSessionNotKept =
+    "Could not keep the settings\nfor the next start.";  // FileMessage's head
 inline constexpr const char* kReset = "Set every setting back to\nits default?";
 inline constexpr const char* kSelectNode = "Select emitter node";
 // What the main window's buttons do, as their tooltips say it.
@@ -138,7 +140,8 @@ inline constexpr const char* kHintGetObject = "Opens a file requester to choose 
 inline constexpr const char* kHintGetMotion =
     "Opens a file requester to choose the parent motion: a motion file or an animated scene file.";
 inline constexpr const char* kHintGetScene = "Opens a file requester to choose the target scene.";
-inline constexpr const char* kHintSceneOptions = "Opens the scene options: first frame, last frame and frame step.";
+inline constexpr const char* kHintSceneOptions =
+    "Opens the scene options: first frame, last frame and frame step.";
 inline constexpr const char* kHintEmissionOptions =
     "Opens the emission options: heading and pitch angles and spreads, and oversampling.";
 inline constexpr const char* kHintEffectOptions =

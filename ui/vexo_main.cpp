@@ -99,7 +99,8 @@ int VexoMain() {
     // straight to the teardown, which releases whatever was obtained.
     if (SetupScreen() == 0 && OpenVEXOWindow() == 0) {
         SetDialogueVals(0);
-        if (!unread.empty()) MyEasyRequest(FileMessage(text::kSessionNotRead, session, unread).c_str(), text::kOk);
+        if (!unread.empty())
+            MyEasyRequest(FileMessage(text::kSessionNotRead, session, unread).c_str(), text::kOk);
         WaitMessages(VEXOWnd);
         std::string reason;
         if (!session.empty() && !SaveSessionPrefs(session, current_prefs, &reason)) {

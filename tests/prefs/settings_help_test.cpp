@@ -52,7 +52,8 @@ TEST(SettingsHelp, WrapsBetweenWords) {
         {"no width no breaks at all", 0, "no width no breaks at all"},
         {"", 5, ""},
     };
-    for (const auto& c : cases) EXPECT_EQ(WrapWords(c.text, c.width), c.wrapped) << c.text << " / " << c.width;
+    for (const auto& c : cases)
+        EXPECT_EQ(WrapWords(c.text, c.width), c.wrapped) << c.text << " / " << c.width;
 }
 
 }  // namespace

@@ -33,7 +33,8 @@ Stream Stretched(const Vec3& far) {
     Stream s;
     s.first_frame = s.last_frame = 1;
     for (double t : {-1.0, 1.0, 0.5}) {
-        s.objects.push_back({SceneKey{{far[0] * t, far[1] * t + 1, far[2] * t, 30 * t, 0, 0, 0.4, 0.4, 0.4}, 1}});
+        s.objects.push_back(
+            {SceneKey{{far[0] * t, far[1] * t + 1, far[2] * t, 30 * t, 0, 0, 0.4, 0.4, 0.4}, 1}});
     }
     s.path = {{0, 1, 0}};
     ComputeBounds(s);
@@ -59,7 +60,8 @@ TEST(PictureViews, HoldEveryParticleThePathAndTheGround) {
             s.start_size *= 0.4 * (1 + gen() % 4);  // particles from small to larger than the path
             EngineState state;
             ScriptedHook hook;
-            ASSERT_EQ(ComputeStream(s, state, hook, stream).report.outcome, WriteOutcome::Complete) << "run " << run;
+            ASSERT_EQ(ComputeStream(s, state, hook, stream).report.outcome, WriteOutcome::Complete)
+                << "run " << run;
         }
         ParticleShape& shape = run % 2 == 0 ? wedge : square;
         for (const QRectF& area : areas) {
@@ -70,11 +72,13 @@ TEST(PictureViews, HoldEveryParticleThePathAndTheGround) {
                         const Camera::Point at = camera.Project(point);
                         const Camera::Point ground = camera.Project({point[0], 0, point[2]});
                         ASSERT_TRUE(at.visible && camera.area.contains(at.at)) << where << ": the path";
-                        ASSERT_TRUE(ground.visible && camera.area.contains(ground.at)) << where << ": the ground";
+                        ASSERT_TRUE(ground.visible && camera.area.contains(ground.at))
+                            << where << ": the ground";
                     }
                     for (std::int32_t f = stream.first_frame; f <= stream.last_frame; ++f) {
                         for (const ParticleAt& p : ParticlesAt(stream, f)) {
-                            ASSERT_EQ(Outside(camera, shape, p), "") << where << " frame " << f << " object " << p.object;
+                            ASSERT_EQ(Outside(camera, shape, p), "")
+                                << where << " frame " << f << " object " << p.object;
                             ++checked;
                         }
                     }

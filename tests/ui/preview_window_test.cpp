@@ -3,6 +3,9 @@
 // picture, and the main window opens it.
 #include "ui/preview_window.hpp"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -10,8 +13,6 @@
 #include <QSlider>
 #include <QTest>
 #include <QToolButton>
-#include <fcntl.h>
-#include <sys/stat.h>
 
 #include "tests/ui/ui_test_support.hpp"
 
@@ -179,10 +180,20 @@ TEST(PreviewPlayback, ShowsEveryFrameInTurnAtTwentyFourASecond) {
         std::int64_t ms;
         std::int32_t frame;
     } cases[] = {
-        {1, 12, 1, 0, 1},      {1, 12, 1, 41, 1},    {1, 12, 1, 42, 2},     {1, 12, 1, 458, 11},
-        {1, 12, 1, 459, 12},   {1, 12, 1, 499, 12},  {1, 12, 1, 500, 1},    {1, 12, 12, 0, 12},
-        {1, 12, 12, 42, 1},    {1, 12, 7, 250, 1},   {5, 5, 5, 100000, 5},  {0, 2, 0, 125, 0},
-        {0, 2147483647, 2147483647, 0, 2147483647},  {0, 2147483647, 2147483647, 42, 0},
+        {1, 12, 1, 0, 1},
+        {1, 12, 1, 41, 1},
+        {1, 12, 1, 42, 2},
+        {1, 12, 1, 458, 11},
+        {1, 12, 1, 459, 12},
+        {1, 12, 1, 499, 12},
+        {1, 12, 1, 500, 1},
+        {1, 12, 12, 0, 12},
+        {1, 12, 12, 42, 1},
+        {1, 12, 7, 250, 1},
+        {5, 5, 5, 100000, 5},
+        {0, 2, 0, 125, 0},
+        {0, 2147483647, 2147483647, 0, 2147483647},
+        {0, 2147483647, 2147483647, 42, 0},
         {0, 2147483647, 2147483646, 42, 2147483647},
     };
     for (const auto& c : cases) {

@@ -228,8 +228,8 @@ void NoteWindows() {
         s << "window \"" << top->windowTitle().toStdString() << "\" at " << top->pos().x() << ","
           << top->pos().y() << " size " << (*w.window)->Width << "x" << (*w.window)->Height << " owner \""
           << (owner != nullptr ? owner->windowTitle().toStdString() : "") << "\" modal "
-          << top->windowModality() << " screen title \"" << top->property("screenTitle").toString().toStdString()
-          << "\"";
+          << top->windowModality() << " screen title \""
+          << top->property("screenTitle").toString().toStdString() << "\"";
         Note(s.str());
     }
     Note("locks " + std::to_string(pt::ScreenLockCount()) + " visual infos " +
@@ -256,7 +256,8 @@ std::map<const QWidget*, std::string> GadgetNames() {
 void NoteTexts(const Args& x) {
     const std::map<const QWidget*, std::string> names = GadgetNames();
     std::map<QString, std::string> tips;  // tooltip -> the first gadget with it, by id
-    ForEachGadget([&](const std::string& name, Gadget* g) { tips.emplace(pt::GadgetWidget(g)->toolTip(), name); });
+    ForEachGadget(
+        [&](const std::string& name, Gadget* g) { tips.emplace(pt::GadgetWidget(g)->toolTip(), name); });
     QWidgetList tops = QApplication::topLevelWidgets();
     std::sort(tops.begin(), tops.end(),
               [](QWidget* a, QWidget* b) { return a->windowTitle() < b->windowTitle(); });
@@ -273,7 +274,8 @@ void NoteTexts(const Args& x) {
             const auto gadget = names.find(w);
             std::string line = where + " shows \"" + shown.toStdString() + "\"";
             if (gadget != names.end()) {
-                line = where + " " + gadget->second + (shown.isEmpty() ? "" : " shows \"" + shown.toStdString() + "\"");
+                line = where + " " + gadget->second +
+                       (shown.isEmpty() ? "" : " shows \"" + shown.toStdString() + "\"");
                 if (!tip.isEmpty()) line += ", tip: " + Lines(tip);
             } else if (!tip.isEmpty()) {
                 line += tips.count(tip) != 0 ? ", tip of " + tips[tip] : ", tip: " + Lines(tip);
@@ -302,7 +304,8 @@ void NoteLayout(const Args& x) {
     }
     std::string clashes;
     for (std::size_t i = 0; i < parts.size(); ++i) {
-        if (!canvas->rect().contains(parts[i].second)) clashes += " " + parts[i].first + " leaves the window;";
+        if (!canvas->rect().contains(parts[i].second))
+            clashes += " " + parts[i].first + " leaves the window;";
         for (std::size_t j = i + 1; j < parts.size(); ++j) {
             if (parts[i].second.intersects(parts[j].second))
                 clashes += " " + parts[i].first + " meets " + parts[j].first + ";";
@@ -533,7 +536,8 @@ void UiTest::Script(const std::string& name) {
         if (line.empty() || line[0] == '#') continue;
         std::replace(line.begin(), line.end(), '\r', ' ');
         for (std::size_t at; (at = line.find("$DIR")) != std::string::npos;) line.replace(at, 4, folder);
-        for (std::size_t at; (at = line.find("$CONFIG")) != std::string::npos;) line.replace(at, 7, config_folder);
+        for (std::size_t at; (at = line.find("$CONFIG")) != std::string::npos;)
+            line.replace(at, 7, config_folder);
         const std::string cmd = line.substr(0, line.find(' '));
         const std::string rest = line.find(' ') == std::string::npos ? "" : line.substr(line.find(' ') + 1);
         std::istringstream in(rest);

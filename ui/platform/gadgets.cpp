@@ -113,7 +113,9 @@ private:
     Gadget* gadget_;
 };
 
-int MxRowHeight(WORD height) { return std::max<int>(height, FixedFontHeight()); }
+int MxRowHeight(WORD height) {
+    return std::max<int>(height, FixedFontHeight());
+}
 
 int MxHeight(WORD height, int entries, int spacing) {
     return entries * MxRowHeight(height) + std::max(entries - 1, 0) * spacing;
@@ -131,7 +133,7 @@ public:
     MxGadget(QWidget* parent, Gadget* gadget) : QWidget(parent), gadget_(gadget) {}
     QRect Entry(int i) const { return MxEntryRect(gadget_, i); }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
         p.fillRect(rect(), PenColor(0));
@@ -216,7 +218,8 @@ QSize LabelSize(const std::string& text) {
 // centred on it.
 QRect LabelRect(QSize size, const QRect& r, ULONG placement) {
     const int y = r.top() + (r.height() - size.height()) / 2;
-    const int x = (placement & PLACETEXT_RIGHT) != 0 ? r.right() + 1 + kLabelGap : r.left() - kLabelGap - size.width();
+    const int x =
+        (placement & PLACETEXT_RIGHT) != 0 ? r.right() + 1 + kLabelGap : r.left() - kLabelGap - size.width();
     return QRect(QPoint(x, y), size);
 }
 
@@ -397,7 +400,9 @@ void CreateGadgetWidget(Gadget* g, Window* window) {
     widget->show();
 }
 
-QRect MxEntryRect(const Gadget* g, int i) { return MxEntry(g->Width, g->Height, g->data->spacing, i); }
+QRect MxEntryRect(const Gadget* g, int i) {
+    return MxEntry(g->Width, g->Height, g->data->spacing, i);
+}
 
 IBox GadgetExtent(ULONG kind, const NewGadget* ng, const TagItem* tags) {
     QRect r(ng->ng_LeftEdge, ng->ng_TopEdge, ng->ng_Width, ng->ng_Height);
@@ -414,17 +419,19 @@ IBox GadgetExtent(ULONG kind, const NewGadget* ng, const TagItem* tags) {
             extent |= LabelRect(LabelSize(labels[static_cast<std::size_t>(i)]), entry, side);
         }
     } else if (kind == TEXT_KIND) {
-        const QSize text = LabelSize(reinterpret_cast<const char*>(GetTagData(GTTX_Text, reinterpret_cast<IPTR>(""), tags)));
+        const QSize text =
+            LabelSize(reinterpret_cast<const char*>(GetTagData(GTTX_Text, reinterpret_cast<IPTR>(""), tags)));
         extent = QRect(r.topLeft(), QSize(std::max(r.width(), text.width()), text.height()));
     } else if (kind == BUTTON_KIND) {
         // The text is inside; a button too narrow for it grows to the right.
-        const int text = QFontMetrics(FixedFont()).horizontalAdvance(QString::fromUtf8(label.c_str())) + 2 * kLabelGap;
+        const int text =
+            QFontMetrics(FixedFont()).horizontalAdvance(QString::fromUtf8(label.c_str())) + 2 * kLabelGap;
         extent.setWidth(std::max(r.width(), text));
     } else if (!label.empty()) {
         extent |= LabelRect(LabelSize(label), r, ng->ng_Flags);
     }
-    return {static_cast<WORD>(extent.left()), static_cast<WORD>(extent.top()), static_cast<WORD>(extent.width()),
-            static_cast<WORD>(extent.height())};
+    return {static_cast<WORD>(extent.left()), static_cast<WORD>(extent.top()),
+            static_cast<WORD>(extent.width()), static_cast<WORD>(extent.height())};
 }
 
 void DestroyGadgetWidget(Gadget* g) {

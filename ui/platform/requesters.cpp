@@ -108,10 +108,10 @@ QString Globs(const std::string& pattern) {
 // (or pasted) replaces it whole, wherever the cursor is, so a typed name or path, absolute or
 // relative, is what is chosen. A key that edits it (an arrow, Backspace) keeps it for editing.
 class Suggestion : public QObject {
-public:
+  public:
     explicit Suggestion(QLineEdit* field) : QObject(field), field_(field) { field->installEventFilter(this); }
 
-protected:
+  protected:
     bool eventFilter(QObject*, QEvent* event) override {
         if (event->type() != QEvent::KeyPress) return false;
         const auto* key = static_cast<QKeyEvent*>(event);
@@ -123,7 +123,7 @@ protected:
         return false;
     }
 
-private:
+  private:
     QLineEdit* field_;
 };
 

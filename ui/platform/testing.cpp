@@ -72,7 +72,8 @@ void AnswerFileRequesters(std::deque<FileChoice> c) {
                 auto* field = dialog.findChild<QLineEdit*>("fileNameEdit");
                 if (field == nullptr) return dialog.reject();
                 QApplication::setActiveWindow(&dialog);  // as the window manager makes it
-                QTest::mouseClick(field, Qt::LeftButton, Qt::NoModifier, field->rect().center() + QPoint(field->width() / 2 - 2, 0));
+                QTest::mouseClick(field, Qt::LeftButton, Qt::NoModifier,
+                                  field->rect().center() + QPoint(field->width() / 2 - 2, 0));
                 QTest::keyClicks(field, QString::fromStdString(typed));
                 // What Return or the Save button does (Return may first go to the completion list);
                 // a requester that did not take the name is cancelled rather than left open.
