@@ -67,6 +67,9 @@ bool LoadSessionPrefs(const std::string& path, Settings& settings, std::string* 
         case PrefsLoadResult::BadNumber:
             why = OneLine(prefs_text::BadNumber(bad_field));
             break;
+        case PrefsLoadResult::Damaged:
+            why = OneLine(prefs_text::kDamaged);
+            break;
     }
     if (error != nullptr) *error = why;
     return false;

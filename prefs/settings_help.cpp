@@ -11,7 +11,7 @@ constexpr std::string_view kOnOff = "on or off";
 
 // The words of vexo-cli's help, said once per field. The units are what the engine does with the
 // numbers, also where a window's label says otherwise (a velocity is applied once per frame).
-constexpr std::array<SettingHelp, 28> kHelp = {{
+constexpr std::array<SettingHelp, 40> kHelp = {{
     {"particle_object",
      "The LightWave object every particle loads. The scene refers to it; the preview draws its outline.", "",
      "a file that can be read; at most 254 characters, no control characters"},
@@ -74,6 +74,35 @@ constexpr std::array<SettingHelp, 28> kHelp = {{
      "Particles of one frame start spread along the emitter's movement since the previous frame, not at one "
      "point.",
      "", kOnOff},
+    {"emitter_object",
+     "A mesh the particles leave (a LightWave object, OBJ, glTF, FBX, ...), riding on the parent motion.", "",
+     "a file that can be read, or empty for none; at most 254 characters, no control characters"},
+    {"emit_from",
+     "Where particles leave: the parent's position (point), or the vertices, surface or volume of the emitter "
+     "object.",
+     "", "point, vertices, surface or volume"},
+    {"emit_along_normal",
+     "The heading and pitch spreads make a cone around the normal of the vertex or face a particle leaves.", "",
+     kOnOff},
+    {"wind_x", "Wind along x: an acceleration like gravity's, towards +x (right) for a positive number.",
+     "scene units per frame per second", kDecimal},
+    {"wind_y", "Wind along y: an acceleration like gravity's, towards +y (up) for a positive number; -9.81 "
+     "acts as gravity 9.81.",
+     "scene units per frame per second", kDecimal},
+    {"wind_z", "Wind along z: an acceleration like gravity's, towards +z (away from the front view) for a "
+     "positive number.",
+     "scene units per frame per second", kDecimal},
+    {"drag", "The part of its speed a particle loses every second.", "fraction per second", "0 to 1"},
+    {"turbulence", "Strength of the random swirls that push particles about: an acceleration like gravity's.",
+     "scene units per frame per second", "any decimal number; 0 for none"},
+    {"turbulence_size", "Size of the turbulence's swirls.", "scene units", "more than 0"},
+    {"collision_object",
+     "A mesh that stands still in the world; particles bounce off it (a LightWave object, OBJ, glTF, FBX, "
+     "...).",
+     "", "a file that can be read, or empty for none; at most 254 characters, no control characters"},
+    {"friction", "The part of its sliding speed a particle loses at a bounce off the collision object.",
+     "fraction", "0 to 1"},
+    {"spin", "The fastest a particle turns.", "degrees per second", "0 or more"},
 }};
 
 void AppendPart(std::string& text, std::string_view head, std::string_view part, std::size_t width) {
