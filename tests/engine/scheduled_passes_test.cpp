@@ -11,7 +11,6 @@
 #include <sstream>
 
 #include "engine/create_scene.hpp"
-#include "prefs/settings_text.hpp"
 #include "tests/support/test_support.hpp"
 
 namespace vexo {
@@ -19,48 +18,6 @@ namespace {
 
 using testing::ReadFile;
 using testing::TempDir;
-
-// Keys at rising frames from 0, the parent off the ground and turning.
-Settings RandomSettings(std::mt19937& gen, const TempDir& dir) {
-    std::uniform_real_distribution<double> coord(-5.0, 5.0), turn(-180.0, 180.0);
-    const int keys = 1 + static_cast<int>(gen() % 4);
-    std::ostringstream motion;
-    motion << "LWMO\n1\n9\n" << keys << '\n';
-    for (int k = 0, frame = 0; k < keys; ++k, frame += 1 + static_cast<int>(gen() % 15)) {
-        motion << coord(gen) << ' ' << coord(gen) << ' ' << coord(gen) << ' ' << turn(gen) << ' ' << turn(gen)
-               << ' ' << turn(gen) << " 1 1 1\n"
-               << frame << " 1 0 0 0\n";
-    }
-    Settings s = testing::SceneSettings(dir, motion.str());
-    std::istringstream lines(ReadFile(testing::DataDir() / "random_settings.txt"));
-    for (std::string line; std::getline(lines, line);) {
-        std::istringstream words(line);
-        std::string name, first;
-        if (!(words >> name >> first)) continue;
-        std::ostringstream assignment;
-        assignment << name << '=';
-        if (first.find_first_not_of("-0123456789") == std::string::npos && first != "-") {
-            int hi = 0;
-            double scale = 1;
-            words >> hi >> scale;
-            assignment << std::uniform_int_distribution<int>(std::stoi(first), hi)(gen) * scale;
-        } else {
-            // One of the words, "-" for nothing; "DATA/" is the test data folder.
-            std::vector<std::string> choices{first};
-            for (std::string w; words >> w;) choices.push_back(w);
-            std::string pick = choices[gen() % choices.size()];
-            if (pick == "-") pick.clear();
-            if (pick.starts_with("DATA/")) pick = (testing::DataDir() / pick.substr(5)).string();
-            assignment << pick;
-        }
-        EXPECT_TRUE(AssignSetting(s, assignment.str()).ok) << assignment.str();
-    }
-    if (s.last_frame < s.first_frame) std::swap(s.first_frame, s.last_frame);
-    // A point or a volume has no normal: that refusal has tests of its own.
-    const auto from = static_cast<EmitFrom>(s.emit_from);
-    if (from == EmitFrom::Point || from == EmitFrom::Volume) s.emit_along_normal = 0;
-    return s;
-}
 
 // What a generation leaves behind: the scene, the generator, the angle and the report.
 std::string Generate(Settings s, const TempDir& dir, const std::string& name, EngineState& state,
@@ -82,7 +39,7 @@ TEST(ScheduledPasses, MatchTheReferenceByteForByte) {
         EngineState reference_state, scheduled_state;
         for (int generation = 0; generation < 5; ++generation) {
             TempDir dir;
-            const Settings s = RandomSettings(gen, dir);
+            const Settings s = testing::RandomSettings(gen, dir);
             // One generation in three stops at a random pass start, by a break or an abort.
             const auto action =
                 std::array{PassAction::Continue, PassAction::Break, PassAction::Abort}[gen() % 3];
