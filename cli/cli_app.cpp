@@ -13,6 +13,7 @@
 #include "engine/create_scene.hpp"
 #include "engine/settings/settings.hpp"
 #include "engine/settings/settings_fields.hpp"
+#include "engine/writers/point_cache.hpp"
 #include "prefs/prefs_file.hpp"
 #include "prefs/settings_text.hpp"
 
@@ -157,6 +158,8 @@ int Generate(const Options& options, const Settings& settings, CliStreams& s, En
                       : options.format == "gltf" ? SceneFormat::Gltf
                       : options.format == "glb"  ? SceneFormat::Glb
                       : options.format == "lwsc" ? SceneFormat::Lwsc1
+                      : options.format == "pc2"  ? SceneFormat::Pc2
+                      : options.format == "mdd"  ? SceneFormat::Mdd
                                                  : FormatForTarget(target, SceneFormat::Lwsc1);
     InstallBreakHandler();
     const SceneReport report = CreateScene(settings, state, sink, hook, generate);
@@ -172,28 +175,37 @@ int Generate(const Options& options, const Settings& settings, CliStreams& s, En
             break;
     }
     const std::string of = std::to_string(report.objects_written) + " of " + std::to_string(report.objects_total);
+    // A point cache is two files, kept or dropped together.
+    const bool cache = IsPointCache(generate.format);
+    const std::string files = cache ? target + " and " + CompanionPath(target, generate.format) : target;
+    const std::string failed = report.failed_file.empty() ? "target scene " + target : report.failed_file;
     switch (report.outcome) {
         case WriteOutcome::Complete:
-            if (!options.quiet) {
+            if (!options.quiet && cache) {
+                s.err << kProgram << ": wrote " << report.objects_total << " particles, " << settings.last_frame + 1
+                      << " frames, to " << files << '\n';
+            } else if (!options.quiet) {
                 s.err << kProgram << ": wrote " << report.objects_total << " objects to " << target << '\n';
             }
             return kExitOk;
         case WriteOutcome::Interrupted:
             if (report.objects_written == 0) {
-                return Fail(s, kExitInterrupted, "interrupted before the first object: " + target + " was not touched");
+                return Fail(s, kExitInterrupted,
+                            (cache ? "interrupted: " : "interrupted before the first object: ") + files +
+                                (cache ? " were not touched" : " was not touched"));
             }
             return Fail(s, kExitInterrupted, "interrupted: " + target + " holds " + of + " objects");
         case WriteOutcome::Aborted:
-            return Fail(s, kExitInterrupted, "aborted: " + target + " was not touched");
+            return Fail(s, kExitInterrupted, "aborted: " + files + (cache ? " were" : " was") + " not touched");
         case WriteOutcome::Refused:
             return kExitUsage;  // the engine has said why
         case WriteOutcome::CannotOpen:
-            return Fail(s, kExitFailure, "cannot create target scene " + target + ": " + report.error);
+            return Fail(s, kExitFailure, "cannot create " + failed + ": " + report.error);
         case WriteOutcome::WriteFailed:
-            return Fail(s, kExitFailure,
-                        "writing target scene " + target + " failed: " + report.error);
+            return Fail(s, kExitFailure, "writing " + failed + " failed: " + report.error);
         case WriteOutcome::NotFinite:
-            return Fail(s, kExitFailure, "could not create scene: " + target + " was not written");
+            return Fail(s, kExitFailure,
+                        "could not create scene: " + files + (cache ? " were" : " was") + " not written");
         case WriteOutcome::NotStarted:
             break;
     }
@@ -227,9 +239,10 @@ int RunCli(int argc, const char* const* argv, CliStreams& streams, EngineState& 
         ->check(CLI::IsMember({"scheduled", "reference"}));
     app.add_option("--format", options.format,
                    "Scene format: lwsc (LightWave scene version 1, the default), lwsc3 (version 3, LightWave 6 "
-                   "and later), gltf or glb (glTF 2.0); auto (the default) picks glTF for a target ending in "
-                   ".gltf or .glb")
-        ->check(CLI::IsMember({"auto", "lwsc", "lwsc3", "gltf", "glb"}));
+                   "and later), gltf or glb (glTF 2.0), pc2 (a point cache with NAME.obj beside it: Blender, "
+                   "3ds Max, Maya) or mdd (a point cache with NAME.lwo beside it: LightWave); auto (the default) "
+                   "picks by the target's ending: .gltf, .glb, .pc2, .mdd, else lwsc")
+        ->check(CLI::IsMember({"auto", "lwsc", "lwsc3", "gltf", "glb", "pc2", "mdd"}));
     app.add_option("--fps", options.fps,
                    "The scene's frames per second (default 24): the time base of gravity, the sampling of "
                    "timed motion files (version 3, glTF, FBX, ...), the scene header and glTF key times")

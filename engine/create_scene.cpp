@@ -10,6 +10,9 @@
 #include <thread>
 
 #include "engine/generation/block_pipeline.hpp"
+#include "engine/generation/cache_passes.hpp"
+#include "engine/writers/cache_files.hpp"
+#include "engine/writers/point_cache.hpp"
 #include "engine/generation/frame_loop.hpp"
 #include "engine/generation/pass_poll.hpp"
 #include "engine/writers/gltf_scene.hpp"
@@ -58,8 +61,8 @@ public:
           keys_only_(keys_only) {}
     template <class Passes>
     void Make(Passes& passes, std::uint32_t p, Block& block) const {
-        // glTF keeps its keys as single-precision floats.
-        const double limit = format_ == SceneFormat::Gltf || format_ == SceneFormat::Glb
+        // glTF and the point caches keep their numbers as single-precision floats.
+        const double limit = format_ == SceneFormat::Gltf || format_ == SceneFormat::Glb || IsPointCache(format_)
                                  ? static_cast<double>(std::numeric_limits<float>::max())
                                  : std::numeric_limits<double>::max();
         BlockBuilder builder(block, !keys_only_ && format_ == SceneFormat::Lwsc1, object_, channels_, limit);
@@ -159,6 +162,12 @@ public:
     // Drops what was written; the target stays as it was.
     virtual void Remove() = 0;
     virtual std::string error() const = 0;
+    // The file error() is about when it is not the target.
+    virtual std::string failed_file() const { return {}; }
+    // After a failed Add: the frame of a value the format cannot hold, if that was the failure.
+    virtual std::optional<std::int32_t> bad_frame() const { return std::nullopt; }
+    // A break keeps the complete blocks (scenes), or drops everything (point caches).
+    virtual bool KeepsCompleteBlocks() const { return true; }
 };
 
 // Version 1 or 3 text: the header, then each block's text, handed to the file in large pieces.
@@ -216,6 +225,7 @@ void WriteToFile(const Settings& settings, BlockSource& source, PassHook& hook, 
     if (!output.Open(PathText(settings.target_scene))) {
         report.outcome = WriteOutcome::CannotOpen;
         report.error = output.error();
+        report.failed_file = output.failed_file();
         return;
     }
     const auto passes = static_cast<std::uint32_t>(settings.num_particles);
@@ -259,7 +269,8 @@ void WriteToFile(const Settings& settings, BlockSource& source, PassHook& hook, 
                 break;
             }
             if (!output.Add(block)) {
-                stop = Stop::WriteFailed;
+                stop = output.bad_frame() ? Stop::NotFinite : Stop::WriteFailed;
+                if (output.bad_frame()) sink.Message(scene_text::NotFinite(p, *output.bad_frame()));
                 break;
             }
             report.objects_written = p + 1;
@@ -273,9 +284,11 @@ void WriteToFile(const Settings& settings, BlockSource& source, PassHook& hook, 
         stop = Stop::NoMemory;
     }
     // A break before the first block has generated nothing: the old target stays as it was.
-    if (report.outcome == WriteOutcome::Interrupted && report.objects_written == 0) {
+    if (report.outcome == WriteOutcome::Interrupted &&
+        (report.objects_written == 0 || !output.KeepsCompleteBlocks())) {
         output.Remove();
         report.error.clear();
+        report.objects_written = 0;
         return;
     }
     if (stop == Stop::None || stop == Stop::WriteFailed) {
@@ -284,6 +297,7 @@ void WriteToFile(const Settings& settings, BlockSource& source, PassHook& hook, 
         output.Remove();
         report.outcome = WriteOutcome::WriteFailed;
         report.error = output.error();
+        report.failed_file = output.failed_file();
         return;
     }
     output.Remove();
@@ -295,9 +309,150 @@ void WriteToFile(const Settings& settings, BlockSource& source, PassHook& hook, 
     }
 }
 
+// What a generation hands its writer: the parent's motion, and the object blocks of the chosen
+// path, or (for a scheduled point cache, which replays the slots itself) the scheduled passes.
+struct Generated {
+    const MotionTable& table;
+    BlockSource* blocks;            // null for a scheduled point cache
+    const ScheduledPasses* passes;  // the scheduled path's, else null
+};
+
 unsigned ThreadCount(const GenerateOptions& options) {
     if (options.threads != 0) return options.threads;
     return std::max(1u, std::thread::hardware_concurrency());
+}
+
+// The reference path's point cache: each block's keys put in place at every frame.
+class CacheColumnsOutput : public SceneOutput {
+public:
+    CacheColumnsOutput(const Mesh& mesh, const CacheLayout& layout, std::uint32_t particles, double fps)
+        : mesh_(mesh), layout_(layout), particles_(particles), fps_(fps), columns_(mesh, layout, particles) {}
+    bool Open(const std::string& target) override {
+        if (!files_.Open(target, layout_.format)) return false;
+        // Positioned from the start, so that a target that takes none gets nothing.
+        if (!files_.WriteHeader(layout_, fps_, true) || !files_.WriteObject(mesh_, particles_)) {
+            files_.Discard();
+            return false;
+        }
+        return true;
+    }
+    bool Add(const Block& block) override {
+        std::int32_t bad = -1;
+        const bool written = columns_.Write(
+            next_++, block.keys, [this](std::uint64_t at, std::string_view bytes) { return files_.WriteAt(at, bytes); },
+            bad);
+        if (bad >= 0) bad_frame_ = bad;
+        return written && bad < 0;
+    }
+    bool Finish() override { return files_.Commit(); }
+    void Remove() override { files_.Discard(); }
+    std::string error() const override { return files_.error(); }
+    std::string failed_file() const override {
+        return files_.failed_file() == files_.object_path() ? files_.failed_file() : std::string();
+    }
+    std::optional<std::int32_t> bad_frame() const override { return bad_frame_; }
+    bool KeepsCompleteBlocks() const override { return false; }
+
+private:
+    const Mesh& mesh_;
+    CacheLayout layout_;
+    std::uint32_t particles_;
+    double fps_;
+    CacheColumns columns_;
+    CacheFiles files_;
+    std::uint32_t next_ = 0;
+    std::optional<std::int32_t> bad_frame_;
+};
+
+// The scheduled path's point cache: every particle's track read a chunk of frames at a time.
+void WriteCacheRows(const Settings& settings, EngineState& state, MessageSink& sink, PassHook& hook,
+                    const GenerateOptions& options, const ScheduledPasses& passes, const MotionTable& table,
+                    const Mesh& mesh, const CacheLayout& layout, SceneReport& report) {
+    std::optional<CacheRows> rows;
+    try {
+        rows.emplace(passes, table, settings, state.LastMotionFrame, options.fps, mesh, options.format,
+                     ThreadCount(options), options.cache_buffer);
+    } catch (const std::bad_alloc&) {
+        report.result = SceneResult::NoMemory;
+        report.error = scene_text::ParticleRecords(report.objects_total);
+        return;
+    } catch (const std::length_error&) {
+        report.result = SceneResult::NoMemory;
+        report.error = scene_text::ParticleRecords(report.objects_total);
+        return;
+    }
+    CacheFiles files;
+    const auto failed = [&](WriteOutcome outcome) {
+        files.Discard();
+        report.outcome = outcome;
+        report.error = files.error();
+        if (files.failed_file() == files.object_path()) report.failed_file = files.failed_file();
+    };
+    if (!files.Open(PathText(settings.target_scene), options.format)) return failed(WriteOutcome::CannotOpen);
+    if (!files.WriteHeader(layout, options.fps, false) || !files.WriteObject(mesh, report.objects_total)) {
+        return failed(WriteOutcome::WriteFailed);
+    }
+    const CacheRun run = rows->Write(hook, [&](std::string_view bytes) { return files.Write(bytes); });
+    switch (run.end) {
+        case CacheRun::End::Complete:
+            if (!files.Commit()) return failed(WriteOutcome::WriteFailed);
+            report.outcome = WriteOutcome::Complete;
+            report.objects_written = report.objects_total;
+            passes.FinishState(report.objects_total, state);
+            return;
+        case CacheRun::End::Stopped:
+            files.Discard();
+            report.outcome = run.action == PassAction::Abort ? WriteOutcome::Aborted : WriteOutcome::Interrupted;
+            return;
+        case CacheRun::End::NotFinite:
+            files.Discard();
+            sink.Message(scene_text::NotFinite(run.object, run.frame));
+            report.outcome = WriteOutcome::NotFinite;
+            return;
+        case CacheRun::End::WriteFailed:
+            return failed(WriteOutcome::WriteFailed);
+        case CacheRun::End::Failed:
+            files.Discard();
+            report.result = SceneResult::NoMemory;
+            report.error = scene_text::kPointCache;
+            return;
+    }
+}
+
+// A point cache and its object, on either path. A stopped or failed cache writes nothing and
+// leaves the engine state as it was.
+void WriteCache(const Settings& settings, EngineState& state, MessageSink& sink, PassHook& hook,
+                const GenerateOptions& options, const Generated& g, SceneReport& report) {
+    std::optional<Mesh> mesh;
+    try {
+        mesh = LoadObjectMesh(PathText(settings.particle_object));
+        if (!mesh) {
+            sink.Message(scene_text::kUnitCubeCache);
+            mesh = UnitCube();
+        }
+        mesh = WeldedPoints(*mesh);
+    } catch (const std::bad_alloc&) {
+        report.result = SceneResult::NoMemory;
+        report.error = scene_text::kParticleMesh;
+        return;
+    }
+    const std::uint64_t vertices = mesh->positions.size() / 3;
+    if (const auto refusal = RefuseCache(options.format, report.objects_total, {vertices, mesh->indices.size() / 3},
+                                         settings.last_frame)) {
+        sink.Message(*refusal);
+        report.outcome = WriteOutcome::Refused;
+        return;
+    }
+    const CacheLayout layout{options.format, report.objects_total * vertices,
+                             static_cast<std::uint64_t>(settings.last_frame) + 1};
+    const EngineState before = state;
+    if (g.blocks == nullptr) {
+        WriteCacheRows(settings, state, sink, hook, options, *g.passes, g.table, *mesh, layout, report);
+    } else {
+        CacheColumnsOutput output(*mesh, layout, report.objects_total, options.fps);
+        WriteToFile(settings, *g.blocks, hook, sink, output, report);
+    }
+    if (report.outcome != WriteOutcome::Complete || report.result != SceneResult::Done) state = before;
 }
 
 }  // namespace
@@ -326,7 +481,7 @@ std::optional<std::string> RefuseSceneSize(const Settings& settings) {
 namespace {
 
 // What CreateScene and CollectSceneKeys share: the refusals, the records, the motion read and the
-// block source of the chosen path. `deliver(source, table, report)` consumes the blocks.
+// block source of the chosen path. `deliver(generated, report)` consumes the blocks.
 template <class Deliver>
 SceneReport RunGeneration(const Settings& settings, EngineState& state, MessageSink& sink,
                           const GenerateOptions& options, bool keys_only, Deliver deliver) {
@@ -377,7 +532,7 @@ SceneReport RunGeneration(const Settings& settings, EngineState& state, MessageS
 
     if (options.path == GenerationPath::Reference) {
         ReferenceSource source(*table, settings, state, sim, maker);
-        deliver(source, *table, report);
+        deliver(Generated{*table, &source, nullptr}, report);
         return report;
     }
     std::vector<Particle>().swap(sim.ChildArray);  // the scheduled path keeps one record per block
@@ -390,8 +545,12 @@ SceneReport RunGeneration(const Settings& settings, EngineState& state, MessageS
     } catch (const std::length_error&) {
         return no_memory(scene_text::kSchedule);
     }
+    if (IsPointCache(options.format) && !keys_only) {
+        deliver(Generated{*table, nullptr, &*passes}, report);
+        return report;
+    }
     ScheduledSource source(*passes, state, report.objects_total, ThreadCount(options), maker);
-    deliver(source, *table, report);
+    deliver(Generated{*table, &source, &*passes}, report);
     return report;
 }
 
@@ -438,37 +597,38 @@ void CollectBlocks(const Settings& settings, BlockSource& source, PassHook& hook
 
 SceneReport CreateScene(const Settings& settings, EngineState& state, MessageSink& sink, PassHook& hook,
                         const GenerateOptions& options) {
-    return RunGeneration(settings, state, sink, options, false,
-                         [&](BlockSource& source, const MotionTable&, SceneReport& report) {
-                             std::unique_ptr<SceneOutput> output;
-                             if (IsGltf(options.format)) {
-                                 try {
-                                     std::optional<Mesh> mesh = LoadObjectMesh(PathText(settings.particle_object));
-                                     if (!mesh) {
-                                         sink.Message(scene_text::kUnitCube);
-                                         mesh = UnitCube();
-                                     }
-                                     output = std::make_unique<GltfOutput>(std::move(*mesh), report.objects_total,
-                                                                           options);
-                                 } catch (const std::bad_alloc&) {
-                                     report.result = SceneResult::NoMemory;
-                                     report.error = scene_text::kParticleMesh;
-                                     return;
-                                 }
-                             } else {
-                                 output = std::make_unique<TextOutput>(settings, options);
-                             }
-                             WriteToFile(settings, source, hook, sink, *output, report);
-                         });
+    return RunGeneration(settings, state, sink, options, false, [&](const Generated& g, SceneReport& report) {
+        if (IsPointCache(options.format)) {
+            WriteCache(settings, state, sink, hook, options, g, report);
+            return;
+        }
+        std::unique_ptr<SceneOutput> output;
+        if (IsGltf(options.format)) {
+            try {
+                std::optional<Mesh> mesh = LoadObjectMesh(PathText(settings.particle_object));
+                if (!mesh) {
+                    sink.Message(scene_text::kUnitCube);
+                    mesh = UnitCube();
+                }
+                output = std::make_unique<GltfOutput>(std::move(*mesh), report.objects_total, options);
+            } catch (const std::bad_alloc&) {
+                report.result = SceneResult::NoMemory;
+                report.error = scene_text::kParticleMesh;
+                return;
+            }
+        } else {
+            output = std::make_unique<TextOutput>(settings, options);
+        }
+        WriteToFile(settings, *g.blocks, hook, sink, *output, report);
+    });
 }
 
 SceneReport CollectSceneKeys(const Settings& settings, EngineState& state, MessageSink& sink, PassHook& hook,
                              KeyReceiver& receiver, const GenerateOptions& options) {
-    return RunGeneration(settings, state, sink, options, true,
-                         [&](BlockSource& source, const MotionTable& table, SceneReport& report) {
-                             receiver.Motion(table, state);
-                             CollectBlocks(settings, source, hook, sink, receiver, report);
-                         });
+    return RunGeneration(settings, state, sink, options, true, [&](const Generated& g, SceneReport& report) {
+        receiver.Motion(g.table, state);
+        CollectBlocks(settings, *g.blocks, hook, sink, receiver, report);
+    });
 }
 
 }  // namespace vexo
