@@ -315,6 +315,7 @@ struct Generated {
     const MotionTable& table;
     BlockSource* blocks;            // null for a scheduled point cache
     const ScheduledPasses* passes;  // the scheduled path's, else null
+    const Mesh* mesh;               // a point cache's particle object, its points welded
 };
 
 unsigned ThreadCount(const GenerateOptions& options) {
@@ -329,8 +330,12 @@ public:
         : mesh_(mesh), layout_(layout), particles_(particles), fps_(fps), columns_(mesh, layout, particles) {}
     bool Open(const std::string& target) override {
         if (!files_.Open(target, layout_.format)) return false;
-        // Positioned from the start, so that a target that takes none gets nothing.
-        if (!files_.WriteHeader(layout_, fps_, true) || !files_.WriteObject(mesh_, particles_)) {
+        if (files_.in_order()) {  // a pipe or device takes no columns
+            files_.Discard();
+            error_ = scene_text::kNotSeekable;
+            return false;
+        }
+        if (!files_.WriteHeader(layout_, fps_) || !files_.WriteObject(mesh_, particles_)) {
             files_.Discard();
             return false;
         }
@@ -346,7 +351,7 @@ public:
     }
     bool Finish() override { return files_.Commit(); }
     void Remove() override { files_.Discard(); }
-    std::string error() const override { return files_.error(); }
+    std::string error() const override { return error_.empty() ? files_.error() : error_; }
     std::string failed_file() const override {
         return files_.failed_file() == files_.object_path() ? files_.failed_file() : std::string();
     }
@@ -362,25 +367,13 @@ private:
     CacheFiles files_;
     std::uint32_t next_ = 0;
     std::optional<std::int32_t> bad_frame_;
+    std::string error_;
 };
 
 // The scheduled path's point cache: every particle's track read a chunk of frames at a time.
 void WriteCacheRows(const Settings& settings, EngineState& state, MessageSink& sink, PassHook& hook,
                     const GenerateOptions& options, const ScheduledPasses& passes, const MotionTable& table,
                     const Mesh& mesh, const CacheLayout& layout, SceneReport& report) {
-    std::optional<CacheRows> rows;
-    try {
-        rows.emplace(passes, table, settings, state.LastMotionFrame, options.fps, mesh, options.format,
-                     ThreadCount(options), options.cache_buffer);
-    } catch (const std::bad_alloc&) {
-        report.result = SceneResult::NoMemory;
-        report.error = scene_text::ParticleRecords(report.objects_total);
-        return;
-    } catch (const std::length_error&) {
-        report.result = SceneResult::NoMemory;
-        report.error = scene_text::ParticleRecords(report.objects_total);
-        return;
-    }
     CacheFiles files;
     const auto failed = [&](WriteOutcome outcome) {
         files.Discard();
@@ -389,10 +382,27 @@ void WriteCacheRows(const Settings& settings, EngineState& state, MessageSink& s
         if (files.failed_file() == files.object_path()) report.failed_file = files.failed_file();
     };
     if (!files.Open(PathText(settings.target_scene), options.format)) return failed(WriteOutcome::CannotOpen);
-    if (!files.WriteHeader(layout, options.fps, false) || !files.WriteObject(mesh, report.objects_total)) {
+    const bool in_order = files.in_order();
+    std::optional<CacheRows> rows;
+    try {
+        rows.emplace(passes, table, settings, state.LastMotionFrame, options.fps, mesh, options.format,
+                     ThreadCount(options), options.cache_buffer, in_order);
+    } catch (const std::bad_alloc&) {
+        files.Discard();
+        report.result = SceneResult::NoMemory;
+        report.error = scene_text::ParticleRecords(report.objects_total);
+        return;
+    } catch (const std::length_error&) {
+        files.Discard();
+        report.result = SceneResult::NoMemory;
+        report.error = scene_text::ParticleRecords(report.objects_total);
+        return;
+    }
+    if (!files.WriteHeader(layout, options.fps) || !files.WriteObject(mesh, report.objects_total)) {
         return failed(WriteOutcome::WriteFailed);
     }
-    const CacheRun run = rows->Write(hook, [&](std::string_view bytes) { return files.Write(bytes); });
+    const CacheRun run =
+        rows->Write(hook, [&](std::uint64_t at, std::string_view bytes) { return files.WriteAt(at, bytes); });
     switch (run.end) {
         case CacheRun::End::Complete:
             if (!files.Commit()) return failed(WriteOutcome::WriteFailed);
@@ -423,33 +433,15 @@ void WriteCacheRows(const Settings& settings, EngineState& state, MessageSink& s
 // leaves the engine state as it was.
 void WriteCache(const Settings& settings, EngineState& state, MessageSink& sink, PassHook& hook,
                 const GenerateOptions& options, const Generated& g, SceneReport& report) {
-    std::optional<Mesh> mesh;
-    try {
-        mesh = LoadObjectMesh(PathText(settings.particle_object));
-        if (!mesh) {
-            sink.Message(scene_text::kUnitCubeCache);
-            mesh = UnitCube();
-        }
-        mesh = WeldedPoints(*mesh);
-    } catch (const std::bad_alloc&) {
-        report.result = SceneResult::NoMemory;
-        report.error = scene_text::kParticleMesh;
-        return;
-    }
-    const std::uint64_t vertices = mesh->positions.size() / 3;
-    if (const auto refusal = RefuseCache(options.format, report.objects_total, {vertices, mesh->indices.size() / 3},
-                                         settings.last_frame)) {
-        sink.Message(*refusal);
-        report.outcome = WriteOutcome::Refused;
-        return;
-    }
+    const Mesh& mesh = *g.mesh;
+    const std::uint64_t vertices = mesh.positions.size() / 3;
     const CacheLayout layout{options.format, report.objects_total * vertices,
                              static_cast<std::uint64_t>(settings.last_frame) + 1};
     const EngineState before = state;
     if (g.blocks == nullptr) {
-        WriteCacheRows(settings, state, sink, hook, options, *g.passes, g.table, *mesh, layout, report);
+        WriteCacheRows(settings, state, sink, hook, options, *g.passes, g.table, mesh, layout, report);
     } else {
-        CacheColumnsOutput output(*mesh, layout, report.objects_total, options.fps);
+        CacheColumnsOutput output(mesh, layout, report.objects_total, options.fps);
         WriteToFile(settings, *g.blocks, hook, sink, output, report);
     }
     if (report.outcome != WriteOutcome::Complete || report.result != SceneResult::Done) state = before;
@@ -492,7 +484,8 @@ SceneReport RunGeneration(const Settings& settings, EngineState& state, MessageS
         report.outcome = WriteOutcome::Refused;
         return report;
     }
-    if (const auto refusal = RefuseSceneSize(settings)) {
+    const bool cache = IsPointCache(options.format) && !keys_only;
+    if (const auto refusal = cache ? std::nullopt : RefuseSceneSize(settings)) {
         sink.Message(*refusal);
         report.outcome = WriteOutcome::Refused;
         return report;
@@ -502,6 +495,28 @@ SceneReport RunGeneration(const Settings& settings, EngineState& state, MessageS
         report.error = std::move(what);
         return report;
     };
+    // A point cache's sizes depend on the particle object: they are refused before anything else.
+    std::optional<Mesh> mesh;
+    if (cache) {
+        try {
+            mesh = LoadObjectMesh(PathText(settings.particle_object));
+            if (!mesh) {
+                sink.Message(scene_text::kUnitCubeCache);
+                mesh = UnitCube();
+            }
+            mesh = WeldedPoints(*mesh);
+        } catch (const std::bad_alloc&) {
+            return no_memory(scene_text::kParticleMesh);
+        }
+        if (const auto refusal = RefuseCache(options.format, report.objects_total,
+                                             {mesh->positions.size() / 3, mesh->indices.size() / 3},
+                                             settings.last_frame)) {
+            sink.Message(*refusal);
+            report.outcome = WriteOutcome::Refused;
+            return report;
+        }
+    }
+    const Mesh* cache_mesh = mesh ? &*mesh : nullptr;
 
     // Both paths take the particle records first, so that too many particles is the same memory
     // error, before the motion file is read, whichever path runs.
@@ -532,7 +547,7 @@ SceneReport RunGeneration(const Settings& settings, EngineState& state, MessageS
 
     if (options.path == GenerationPath::Reference) {
         ReferenceSource source(*table, settings, state, sim, maker);
-        deliver(Generated{*table, &source, nullptr}, report);
+        deliver(Generated{*table, &source, nullptr, cache_mesh}, report);
         return report;
     }
     std::vector<Particle>().swap(sim.ChildArray);  // the scheduled path keeps one record per block
@@ -546,11 +561,11 @@ SceneReport RunGeneration(const Settings& settings, EngineState& state, MessageS
         return no_memory(scene_text::kSchedule);
     }
     if (IsPointCache(options.format) && !keys_only) {
-        deliver(Generated{*table, nullptr, &*passes}, report);
+        deliver(Generated{*table, nullptr, &*passes, cache_mesh}, report);
         return report;
     }
     ScheduledSource source(*passes, state, report.objects_total, ThreadCount(options), maker);
-    deliver(Generated{*table, &source, &*passes}, report);
+    deliver(Generated{*table, &source, &*passes, cache_mesh}, report);
     return report;
 }
 

@@ -10,6 +10,8 @@ namespace {
 
 // A chunk's shared samples stay small whatever the buffer holds.
 constexpr std::int64_t kMaxChunkFrames = 4096;
+// Frames of a tile that holds only some of the particles.
+constexpr std::uint64_t kTileFrames = 32;
 // Particles a worker takes at a time.
 constexpr std::uint64_t kBlock = 256;
 // A tile's bytes reach the file in pieces this large, the hook asked between them.
@@ -82,7 +84,7 @@ private:
 
 CacheRows::CacheRows(const ScheduledPasses& passes, const MotionTable& table, const Settings& settings,
                      std::int32_t last_motion_frame, double fps, const Mesh& mesh, SceneFormat format,
-                     unsigned threads, std::size_t buffer_bytes)
+                     unsigned threads, std::size_t buffer_bytes, bool in_order)
     : passes_(passes),
       table_(table),
       settings_(settings),
@@ -95,16 +97,24 @@ CacheRows::CacheRows(const ScheduledPasses& passes, const MotionTable& table, co
       tracks_(particles_),
       pool_(threads),
       window_cursor_(table) {
+    // A tile is a few frames of a range of particles, so that each track is visited once for
+    // several frames; when every particle fits, more frames. In file order, a tile holds whole
+    // rows (every particle of its frames).
     const std::uint64_t point_bytes = 12 * (vertices_.size() / 3);
     const std::uint64_t row = point_bytes * particles_;
-    if (row != 0 && row <= buffer_bytes) {
+    const std::uint64_t frames = std::min<std::uint64_t>(samples_, kTileFrames);
+    if (row != 0 && (row * frames <= buffer_bytes || (in_order && row <= buffer_bytes))) {
         chunk_frames_ = static_cast<std::int64_t>(
             std::min<std::uint64_t>({buffer_bytes / row, samples_, std::uint64_t{kMaxChunkFrames}}));
         range_particles_ = particles_;
-    } else {
+    } else if (in_order) {
         chunk_frames_ = 1;
-        range_particles_ =
-            static_cast<std::uint32_t>(std::clamp<std::uint64_t>(buffer_bytes / std::max<std::uint64_t>(point_bytes, 1), 1, particles_));
+        range_particles_ = static_cast<std::uint32_t>(
+            std::clamp<std::uint64_t>(buffer_bytes / std::max<std::uint64_t>(point_bytes, 1), 1, particles_));
+    } else {
+        chunk_frames_ = static_cast<std::int64_t>(frames);
+        range_particles_ = static_cast<std::uint32_t>(
+            std::clamp<std::uint64_t>(buffer_bytes / (frames * std::max<std::uint64_t>(point_bytes, 1)), 1, particles_));
     }
     for (auto& buffer : buffers_) buffer.resize(static_cast<std::size_t>(chunk_frames_) * range_particles_ * point_bytes);
     for (unsigned w = 0; w < pool_.size(); ++w) {
@@ -180,7 +190,7 @@ bool CacheRows::FindBad(std::uint32_t p0, std::uint32_t p1, CacheRun& run) const
     return false;
 }
 
-CacheRun CacheRows::Write(PassHook& hook, const std::function<bool(std::string_view)>& write) {
+CacheRun CacheRows::Write(PassHook& hook, const WriteAt& write_at) {
     CacheRun run;
     if (particles_ == 0 || vertices_.empty()) return run;  // every row is empty
 
@@ -213,47 +223,56 @@ CacheRun CacheRows::Write(PassHook& hook, const std::function<bool(std::string_v
         }
         return outcome == WorkerPool::Outcome::Done;
     };
-
-    std::vector<Tile> tiles;
-    for (std::int64_t k0 = 0; k0 < static_cast<std::int64_t>(samples_); k0 += chunk_frames_) {
-        const std::int64_t k1 = std::min<std::int64_t>(k0 + chunk_frames_, static_cast<std::int64_t>(samples_));
-        for (std::uint32_t p0 = 0; p0 < particles_; p0 += std::min(range_particles_, particles_ - p0)) {
-            tiles.push_back(Tile{k0, k1, p0, p0 + std::min(range_particles_, particles_ - p0)});
-        }
-    }
     if (ask(true)) {
         run.end = CacheRun::End::Stopped;
         return run;
     }
-    ReadWindow(tiles.front());
+    const auto next = [&](Tile t) {
+        t.p0 = t.p1;
+        if (t.p0 == particles_) {
+            t.p0 = 0;
+            t.k0 = t.k1;
+            t.k1 = std::min<std::int64_t>(t.k0 + chunk_frames_, static_cast<std::int64_t>(samples_));
+        }
+        t.p1 = t.p0 + std::min(range_particles_, particles_ - t.p0);
+        return t;
+    };
+    const Tile first = next(Tile{-chunk_frames_, 0, 0, particles_});
+    ReadWindow(first);
     pool_.Start(particles_, kBlock, [this](unsigned w, std::uint64_t b, std::uint64_t e) { StartTracks(w, b, e); });
     if (!waited(pool_.Wait(poll)) || FindBad(0, particles_, run)) return run;
     done = start_weight * particles_;
 
+    // Writes a tile's rows, a frame's piece of the file at a time (whole tiles in one piece when
+    // they hold whole rows), polling between pieces; a failure stops the work in flight.
     const std::uint64_t point_bytes = 12 * (vertices_.size() / 3);
-    const auto bytes_of = [&](const Tile& t) {
-        return static_cast<std::size_t>(static_cast<std::uint64_t>(t.k1 - t.k0) * (t.p1 - t.p0) * point_bytes);
-    };
+    const std::uint64_t header = CacheLayout{format_, particles_ * (vertices_.size() / 3), samples_}.header_size();
     bool write_failed = false;
-    // Writes a tile's rows in pieces, polling between them; a failure stops the work in flight.
     const auto put = [&](const Tile& t, const unsigned char* bytes) {
-        const std::size_t size = bytes_of(t);
-        for (std::size_t at = 0; at < size && !write_failed; at += kWritePiece) {
-            const std::size_t n = std::min(kWritePiece, size - at);
-            write_failed = !write(std::string_view(reinterpret_cast<const char*>(bytes) + at, n));
-            if (!write_failed) poll();
+        const std::uint64_t piece = (t.p1 - t.p0) * point_bytes;
+        const std::int64_t frames = t.p1 - t.p0 == particles_ ? 1 : t.k1 - t.k0;
+        const std::uint64_t size = t.p1 - t.p0 == particles_ ? piece * static_cast<std::uint64_t>(t.k1 - t.k0) : piece;
+        for (std::int64_t f = 0; f < frames && !write_failed; ++f) {
+            const std::uint64_t at = header + (static_cast<std::uint64_t>(t.k0 + f) * particles_ + t.p0) * point_bytes;
+            for (std::uint64_t done_bytes = 0; done_bytes < size && !write_failed; done_bytes += kWritePiece) {
+                const std::uint64_t n = std::min<std::uint64_t>(kWritePiece, size - done_bytes);
+                write_failed = !write_at(at + done_bytes, std::string_view(reinterpret_cast<const char*>(bytes) +
+                                                                              f * size + done_bytes, n));
+                if (!write_failed) poll();
+            }
         }
         return !write_failed;
     };
-    for (std::size_t i = 0; i < tiles.size(); ++i) {
-        const Tile& tile = tiles[i];
-        if (i > 0 && tile.k0 != tiles[i - 1].k0) ReadWindow(tile);
-        unsigned char* out = buffers_[i % 2].data();
+    Tile previous{};
+    std::uint64_t n = 0;  // tiles started; tile n fills buffer n % 2 while tile n - 1's is written
+    for (Tile tile = first; tile.k0 < static_cast<std::int64_t>(samples_); tile = next(tile), ++n) {
+        if (n > 0 && tile.k0 != previous.k0) ReadWindow(tile);
+        unsigned char* out = buffers_[n % 2].data();
         item_weight = static_cast<double>(tile.k1 - tile.k0);
         pool_.Start(tile.p1 - tile.p0, kBlock, [this, tile, out](unsigned w, std::uint64_t b, std::uint64_t e) {
             RunTile(tile, out, w, b, e);
         });
-        const bool written = i == 0 || put(tiles[i - 1], buffers_[(i - 1) % 2].data());
+        const bool written = n == 0 || put(previous, buffers_[(n + 1) % 2].data());
         const WorkerPool::Outcome outcome = pool_.Wait([&] { return !written || poll(); });
         if (!written) {
             run.end = CacheRun::End::WriteFailed;
@@ -262,8 +281,9 @@ CacheRun CacheRows::Write(PassHook& hook, const std::function<bool(std::string_v
         if (!waited(outcome) || FindBad(tile.p0, tile.p1, run)) return run;
         done += item_weight * (tile.p1 - tile.p0);
         item_weight = 0;
+        previous = tile;
     }
-    if (!put(tiles.back(), buffers_[(tiles.size() - 1) % 2].data())) run.end = CacheRun::End::WriteFailed;
+    if (!put(previous, buffers_[(n + 1) % 2].data())) run.end = CacheRun::End::WriteFailed;
     return run;
 }
 

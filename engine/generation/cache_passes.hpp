@@ -35,14 +35,17 @@ struct CacheRun {
 class CacheRows {
 public:
     // Takes memory for every particle's track (throws std::bad_alloc). `buffer_bytes` is the size
-    // of each of the two buffers.
+    // of each of the two buffers. With `in_order` the rows are written in file order (for a target
+    // that cannot take positioned writes, such as a pipe); else each tile's frames where they go.
     CacheRows(const ScheduledPasses& passes, const MotionTable& table, const Settings& settings,
               std::int32_t last_motion_frame, double fps, const Mesh& mesh, SceneFormat format, unsigned threads,
-              std::size_t buffer_bytes);
+              std::size_t buffer_bytes, bool in_order);
     ~CacheRows();
 
-    // Hands the rows to `write` in file order, asking `hook` about progress and stops.
-    CacheRun Write(PassHook& hook, const std::function<bool(std::string_view)>& write);
+    // Puts the bytes at a file offset (after the header); false when the write failed.
+    using WriteAt = std::function<bool(std::uint64_t offset, std::string_view bytes)>;
+    // Hands the rows to `write_at`, asking `hook` about progress and stops.
+    CacheRun Write(PassHook& hook, const WriteAt& write_at);
 
     static constexpr std::size_t kBufferBytes = std::size_t{16} << 20;
 

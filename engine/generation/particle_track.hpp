@@ -46,13 +46,15 @@ Pose PoseBetween(const TrackKey& a, const TrackKey* b, const TrackKey* after_b, 
 // What a particle keeps between frames: its record and replay, the last key at or before the
 // current frame and the keys the replay has made beyond it (at most five are ever pending).
 struct ParticleTrack {
-    Particle record;
-    SlotReplay replay;
-    TrackKey before;                 // the latest key at or before the current frame
-    std::array<TrackKey, 5> ahead;   // later keys, rising; the last may still be replaced
+    // What every frame reads first, together.
     std::uint8_t count = 0;          // keys in `ahead`
     bool done = false;               // the replay has run the whole pass
     std::int32_t bad_frame = -1;     // the first key a cache cannot hold, or -1
+    TrackKey before;                 // the latest key at or before the current frame
+    std::array<TrackKey, 5> ahead;   // later keys, rising; the last may still be replaced
+    // What only a step of the replay reads.
+    SlotReplay replay;
+    Particle record;
 };
 
 // Reads tracks for one thread at a time.

@@ -50,11 +50,11 @@ bool CacheFiles::WriteObject(const Mesh& mesh, std::uint64_t copies) {
     return ok || Fail(object_path_, object_.error());
 }
 
-bool CacheFiles::WriteHeader(const CacheLayout& layout, double fps, bool positioned) {
+bool CacheFiles::WriteHeader(const CacheLayout& layout, double fps) {
     std::uint64_t at = 0;
     const auto put = [&](std::string_view bytes) {
         at += bytes.size();
-        return positioned ? WriteAt(at - bytes.size(), bytes) : Write(bytes);
+        return WriteAt(at - bytes.size(), bytes);
     };
     if (!put(CacheHeaderStart(layout))) return false;
     if (layout.format != SceneFormat::Mdd) return true;
@@ -68,15 +68,16 @@ bool CacheFiles::WriteHeader(const CacheLayout& layout, double fps, bool positio
     return true;
 }
 
-bool CacheFiles::Write(std::string_view bytes) { return cache_.Write(bytes) || Fail(target_, cache_.error()); }
-
 bool CacheFiles::WriteAt(std::uint64_t offset, std::string_view bytes) {
+    if (in_order()) {
+        if (offset != written_) return Fail(target_, scene_text::kNotSeekable);
+        written_ += bytes.size();
+        return cache_.Write(bytes) || Fail(target_, cache_.error());
+    }
     while (!bytes.empty()) {
         const ssize_t put = ::pwrite(cache_.descriptor(), bytes.data(), bytes.size(), static_cast<off_t>(offset));
         if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) {
-            return Fail(target_, errno == ESPIPE ? scene_text::kNotSeekable : std::strerror(put < 0 ? errno : ENOSPC));
-        }
+        if (put <= 0) return Fail(target_, std::strerror(put < 0 ? errno : ENOSPC));
         bytes.remove_prefix(static_cast<std::size_t>(put));
         offset += static_cast<std::uint64_t>(put);
     }

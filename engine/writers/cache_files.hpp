@@ -26,12 +26,13 @@ public:
     bool Open(const std::string& target, SceneFormat format);
     // The object: `copies` copies of the mesh.
     bool WriteObject(const Mesh& mesh, std::uint64_t copies);
-    // The cache's header (MDD's frame times included), written in order or at its offsets.
-    bool WriteHeader(const CacheLayout& layout, double fps, bool positioned);
-    // The next bytes of the cache.
-    bool Write(std::string_view bytes);
-    // Bytes of the cache at an offset (a regular file only; false with the reason otherwise).
+    // The cache's header (MDD's frame times included).
+    bool WriteHeader(const CacheLayout& layout, double fps);
+    // Bytes of the cache at an offset. A cache written in order (to a pipe or device) takes only
+    // the offset where the bytes before end (false with the reason otherwise).
     bool WriteAt(std::uint64_t offset, std::string_view bytes);
+    // The cache's target is a pipe or device: its bytes must come in file order.
+    bool in_order() const { return cache_.writes_through(); }
     // Puts both files in place; false, keeping both old files, when that fails.
     bool Commit();
     // Drops both new files; both names keep what they held.
@@ -47,6 +48,7 @@ private:
 
     ReplacementFile cache_, object_;
     SceneFormat format_ = SceneFormat::Pc2;
+    std::uint64_t written_ = 0;  // in order: the bytes written so far
     std::string target_, object_path_;
     std::string failed_file_, error_;
 };

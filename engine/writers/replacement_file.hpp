@@ -51,6 +51,8 @@ class ReplacementFile {
     // or by copies inside the kernel); -1 when none is open.
     int descriptor() const { return fd_; }
 
+    // True when the path is a FIFO or device written directly (no positioned writes).
+    bool writes_through() const { return through_; }
     bool failed() const { return failed_; }
     // The reason for the first failure, in the system's words, e.g. "No space left on device".
     const std::string& error() const { return error_; }
