@@ -195,33 +195,35 @@ CacheRun CacheRows::Write(PassHook& hook, const WriteAt& write_at) {
     if (particles_ == 0 || vertices_.empty()) return run;  // every row is empty
 
     // Progress in work done: a particle's start (a whole pass when it replays the pass before),
-    // then one unit per particle and frame. Told to the hook as the pass it amounts to.
+    // then one unit per particle and frame; told to the hook as the pass it amounts to, at the
+    // start of every such pass, and polled in between. While the tracks start, the work finished
+    // so far counts; after that whole tiles, so that the same settings stop at the same place.
     const double start_weight = leftover_ ? static_cast<double>(passes_.frames().count) : 1.0;
     const double total = start_weight * particles_ + static_cast<double>(samples_) * particles_;
-    double done = 0, item_weight = start_weight;
+    double done = 0;
+    bool starting = true;
     std::uint32_t told = 0;
-    const auto ask = [&](bool start) {
-        const double now = done + item_weight * static_cast<double>(pool_.finished());
+    const auto ask = [&](bool first) {
+        const double now = done + (starting ? start_weight * static_cast<double>(pool_.finished()) : 0.0);
         const auto pass = static_cast<std::uint32_t>(
             std::min<double>(particles_ - 1, std::floor(now / total * particles_)));
-        PassAction action;
-        if (start || pass > told) {
+        PassAction action = PassAction::Continue;
+        if (first || pass > told) {
             told = pass;
             action = hook.OnPassStart(pass, particles_);
-        } else {
-            action = hook.OnPassPoll(pass, particles_);
         }
+        if (action == PassAction::Continue) action = hook.OnPassPoll(pass, particles_);
         if (action != PassAction::Continue && run.action == PassAction::Continue) run.action = action;
         return run.action != PassAction::Continue;
     };
     const auto poll = [&] { return ask(false); };
-    // Ends the run when the work stopped or failed; true when it goes on.
+    // Ends the run when the work stopped or failed, or the hook said stop; true when it goes on.
     const auto waited = [&](WorkerPool::Outcome outcome) {
         if (outcome == WorkerPool::Outcome::Failed) run.end = CacheRun::End::Failed;
-        if (outcome == WorkerPool::Outcome::Stopped && run.end == CacheRun::End::Complete) {
+        if (outcome != WorkerPool::Outcome::Failed && run.action != PassAction::Continue) {
             run.end = CacheRun::End::Stopped;
         }
-        return outcome == WorkerPool::Outcome::Done;
+        return run.end == CacheRun::End::Complete;
     };
     if (ask(true)) {
         run.end = CacheRun::End::Stopped;
@@ -240,8 +242,9 @@ CacheRun CacheRows::Write(PassHook& hook, const WriteAt& write_at) {
     const Tile first = next(Tile{-chunk_frames_, 0, 0, particles_});
     ReadWindow(first);
     pool_.Start(particles_, kBlock, [this](unsigned w, std::uint64_t b, std::uint64_t e) { StartTracks(w, b, e); });
-    if (!waited(pool_.Wait(poll)) || FindBad(0, particles_, run)) return run;
+    if (!waited(pool_.Wait(poll))) return run;
     done = start_weight * particles_;
+    starting = false;
 
     // Writes a tile's rows, a frame's piece of the file at a time (whole tiles in one piece when
     // they hold whole rows), polling between pieces; a failure stops the work in flight.
@@ -268,7 +271,6 @@ CacheRun CacheRows::Write(PassHook& hook, const WriteAt& write_at) {
     for (Tile tile = first; tile.k0 < static_cast<std::int64_t>(samples_); tile = next(tile), ++n) {
         if (n > 0 && tile.k0 != previous.k0) ReadWindow(tile);
         unsigned char* out = buffers_[n % 2].data();
-        item_weight = static_cast<double>(tile.k1 - tile.k0);
         pool_.Start(tile.p1 - tile.p0, kBlock, [this, tile, out](unsigned w, std::uint64_t b, std::uint64_t e) {
             RunTile(tile, out, w, b, e);
         });
@@ -279,11 +281,11 @@ CacheRun CacheRows::Write(PassHook& hook, const WriteAt& write_at) {
             return run;
         }
         if (!waited(outcome) || FindBad(tile.p0, tile.p1, run)) return run;
-        done += item_weight * (tile.p1 - tile.p0);
-        item_weight = 0;
+        done += static_cast<double>(tile.k1 - tile.k0) * (tile.p1 - tile.p0);
         previous = tile;
     }
     if (!put(previous, buffers_[(n + 1) % 2].data())) run.end = CacheRun::End::WriteFailed;
+    if (run.end == CacheRun::End::Complete && run.action != PassAction::Continue) run.end = CacheRun::End::Stopped;
     return run;
 }
 

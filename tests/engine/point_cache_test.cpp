@@ -1,0 +1,216 @@
+// Point caches against their definition. Every case of tests/data/cache_cases.txt is written as a
+// GLB and as caches: every point of every frame must be where the GLB's node puts its mesh, the
+// GLB read back with tinygltf and its keys interpolated here as glTF defines (straight, the
+// rotation by slerp); the MDD holds the PC2's points in LightWave's axes and byte order; the
+// reference engine, one thread and small buffers write the same bytes. A small cache byte for
+// byte with hand-worked points; the LightWave object and the OBJ read back by assimp.
+#include <gtest/gtest.h>
+#include <tiny_gltf.h>
+
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <map>
+#include <sstream>
+
+#include "engine/create_scene.hpp"
+#include "engine/writers/object_mesh.hpp"
+#include "prefs/settings_text.hpp"
+#include "tests/engine/case_file.hpp"
+
+namespace vexo {
+namespace {
+
+using testing::DataDir;
+using testing::ReadFile;
+using testing::TempDir;
+using Vec = std::array<double, 3>;
+
+struct Run {
+    std::string file;
+    GenerateOptions options;
+};
+
+std::string Generate(Settings s, const std::string& path, const GenerateOptions& options) {
+    SetPathText(s.target_scene, path);
+    EngineState state;
+    testing::RecordingSink sink;
+    testing::ScriptedHook hook;
+    const SceneReport report = CreateScene(s, state, sink, hook, options);
+    EXPECT_EQ(report.outcome, WriteOutcome::Complete) << path;
+    return ReadFile(path);
+}
+
+std::uint32_t LeBits(const std::string& bytes, std::size_t at) {
+    std::uint32_t bits = 0;
+    for (int i = 3; i >= 0; --i) bits = bits << 8 | static_cast<unsigned char>(bytes[at + i]);
+    return bits;
+}
+std::uint32_t BeBits(const std::string& bytes, std::size_t at) {
+    std::uint32_t bits = 0;
+    for (int i = 0; i < 4; ++i) bits = bits << 8 | static_cast<unsigned char>(bytes[at + i]);
+    return bits;
+}
+float Le(const std::string& bytes, std::size_t at) { return std::bit_cast<float>(LeBits(bytes, at)); }
+float Be(const std::string& bytes, std::size_t at) { return std::bit_cast<float>(BeBits(bytes, at)); }
+
+// The points of the first copy in an OBJ ("v" lines), and the counts of "v" and "f" lines.
+std::vector<Vec> ObjCopy(const std::string& text, std::size_t copy_points, std::size_t& v, std::size_t& f) {
+    std::istringstream in(text);
+    std::vector<Vec> points;
+    v = f = 0;
+    for (std::string word; in >> word;) {
+        if (word == "v" && v++ < copy_points) points.push_back({});
+        if (word == "v" && points.size() == v) {
+            for (double& c : points.back()) {
+                in >> c;
+                c = static_cast<float>(c);  // the shortest text of a float reads back as that float
+            }
+        }
+        if (word == "f") ++f;
+    }
+    return points;
+}
+
+const float* Floats(const tinygltf::Model& m, int accessor) {
+    const tinygltf::Accessor& a = m.accessors[static_cast<std::size_t>(accessor)];
+    const tinygltf::BufferView& view = m.bufferViews[static_cast<std::size_t>(a.bufferView)];
+    return reinterpret_cast<const float*>(m.buffers[0].data.data() + view.byteOffset + a.byteOffset);
+}
+
+// A channel's value at time t as glTF defines LINEAR: held outside the keys, straight between
+// them, rotations by spherical interpolation along the shorter arc.
+std::vector<double> Sample(const tinygltf::Model& m, const tinygltf::AnimationSampler& sampler, int n, float t) {
+    const float* times = Floats(m, sampler.input);
+    const float* values = Floats(m, sampler.output);
+    const std::size_t keys = m.accessors[static_cast<std::size_t>(sampler.input)].count;
+    std::size_t i = 0;
+    while (i + 1 < keys && times[i + 1] <= t) ++i;
+    const double u = i + 1 < keys && t > times[i] ? (double{t} - times[i]) / (double{times[i + 1]} - times[i]) : 0;
+    std::vector<double> a(values + n * i, values + n * (i + 1)), b = a;
+    if (u > 0) b.assign(values + n * (i + 1), values + n * (i + 2));
+    double dot = 0, wa = 1 - u, wb = u;
+    for (int c = 0; c < n; ++c) dot += a[c] * b[c];
+    if (n == 4 && dot < 0) {
+        for (double& c : b) c = -c;
+        dot = -dot;
+    }
+    if (n == 4 && dot < 0.9999) {
+        const double angle = std::acos(dot);
+        wa = std::sin((1 - u) * angle) / std::sin(angle);
+        wb = std::sin(u * angle) / std::sin(angle);
+    }
+    for (int c = 0; c < n; ++c) a[c] = wa * a[c] + wb * b[c];
+    return a;
+}
+
+// Where the GLB puts point m of particle p at time t.
+Vec GlbPoint(const tinygltf::Model& model, std::size_t p, const Vec& point, float t) {
+    std::vector<double> tr(3, 0.0), r{0, 0, 0, 1}, s(3, 1.0);
+    const tinygltf::Node& node = model.nodes[p];
+    tr.assign(node.translation.begin(), node.translation.end());
+    r.assign(node.rotation.begin(), node.rotation.end());
+    s.assign(node.scale.begin(), node.scale.end());
+    for (const tinygltf::AnimationChannel& c : model.animations[0].channels) {
+        if (c.target_node != static_cast<int>(p)) continue;
+        const auto& sampler = model.animations[0].samplers[static_cast<std::size_t>(c.sampler)];
+        (c.target_path == "translation" ? tr : c.target_path == "rotation" ? r : s) =
+            Sample(model, sampler, c.target_path == "rotation" ? 4 : 3, t);
+    }
+    const double len = std::sqrt(r[0] * r[0] + r[1] * r[1] + r[2] * r[2] + r[3] * r[3]);
+    const double x = r[0] / len, y = r[1] / len, z = r[2] / len, w = r[3] / len;
+    const double v[3] = {point[0] * s[0], point[1] * s[1], point[2] * s[2]};
+    return {tr[0] + (1 - 2 * (y * y + z * z)) * v[0] + 2 * (x * y - z * w) * v[1] + 2 * (x * z + y * w) * v[2],
+            tr[1] + 2 * (x * y + z * w) * v[0] + (1 - 2 * (x * x + z * z)) * v[1] + 2 * (y * z - x * w) * v[2],
+            tr[2] + 2 * (x * z - y * w) * v[0] + 2 * (y * z + x * w) * v[1] + (1 - 2 * (x * x + y * y)) * v[2]};
+}
+
+TEST(PointCache, EveryFrameIsWhereTheGlbKeysPutTheParticle) {
+    for (const testing::TextCase& c : testing::ReadCases("cache_cases.txt")) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        Settings s = testing::SceneSettings(dir, "");
+        SetPathText(s.parent_motion, (DataDir() / "emitter_v1.mot").string());
+        SetPathText(s.particle_object, (DataDir() / "simple_cube.lwo").string());
+        s.num_particles = 12;
+        double fps = 24;
+        for (const std::string& line : c.lines) {
+            std::istringstream in(line);
+            std::string word, value;
+            in >> word >> value;
+            if (word == "motion") SetPathText(s.parent_motion, (DataDir() / value).string());
+            if (word == "object") SetPathText(s.particle_object, (DataDir() / value).string());
+            if (word == "fps") fps = std::stod(value);
+            ASSERT_TRUE(line.find('=') == std::string::npos || AssignSetting(s, line).ok) << line;
+        }
+        const auto P = static_cast<std::size_t>(s.num_particles), S = static_cast<std::size_t>(s.last_frame) + 1;
+        const GenerateOptions glb{GenerationPath::Scheduled, 2, SceneFormat::Glb, fps};
+        GenerateOptions pc2 = glb, mdd = glb, reference = glb, small = glb, rows = glb;
+        pc2.format = small.format = rows.format = reference.format = SceneFormat::Pc2;
+        mdd.format = SceneFormat::Mdd;
+        reference.path = GenerationPath::Reference;
+        small.threads = 1, small.cache_buffer = 1;  // a particle at a time
+        Generate(s, dir.str("g.glb"), glb);
+        const std::string cache = Generate(s, dir.str("c.pc2"), pc2), lwo_cache = Generate(s, dir.str("c.mdd"), mdd);
+        std::size_t v = 0, f = 0;
+        const std::string obj = ReadFile(dir.path("c.obj"));
+        const std::size_t points = LeBits(cache, 16);
+        ASSERT_EQ(points % P, 0u);
+        const std::vector<Vec> copy = ObjCopy(obj, points / P, v, f);
+        rows.threads = 3, rows.cache_buffer = 12 * points;  // a whole frame at a time
+        EXPECT_EQ(cache, Generate(s, dir.str("r.pc2"), reference)) << "the reference engine";
+        EXPECT_EQ(cache, Generate(s, dir.str("s.pc2"), small)) << "a particle at a time";
+        EXPECT_EQ(cache, Generate(s, dir.str("w.pc2"), rows)) << "a frame at a time";
+
+        ASSERT_EQ(cache.size(), 32 + 12 * points * S);
+        ASSERT_EQ(cache.substr(0, 16), std::string("POINTCACHE2\0\1\0\0\0", 16));
+        EXPECT_EQ(Le(cache, 20), 0.0f);
+        EXPECT_EQ(Le(cache, 24), 1.0f);
+        EXPECT_EQ(LeBits(cache, 28), S);
+        EXPECT_EQ(BeBits(lwo_cache, 0), S);
+        EXPECT_EQ(BeBits(lwo_cache, 4), points);
+        ASSERT_EQ(lwo_cache.size(), 8 + 4 * S + 12 * points * S);
+        EXPECT_EQ(v, points);
+
+        const tinygltf::Model model = [&] {
+            tinygltf::Model m;
+            tinygltf::TinyGLTF loader;
+            std::string error, warning;
+            EXPECT_TRUE(loader.LoadBinaryFromFile(&m, &error, &warning, dir.str("g.glb"))) << error;
+            return m;
+        }();
+        ASSERT_EQ(model.nodes.size(), P);
+        EXPECT_EQ(f, P * model.accessors[1].count / 3);
+        // The GLB's mesh shows the OBJ copy's points (the cache welds the corners of one point).
+        const float* mesh = Floats(model, 0);
+        for (std::size_t i = 0; i < model.accessors[0].count; ++i) {
+            const Vec m{mesh[3 * i], mesh[3 * i + 1], mesh[3 * i + 2]};
+            EXPECT_NE(std::find(copy.begin(), copy.end(), m), copy.end()) << "mesh point " << i;
+        }
+        std::size_t hidden = 0, far = 0;
+        for (std::size_t k = 0; k < S; ++k) {
+            const float t = static_cast<float>(static_cast<double>(k) / fps);
+            EXPECT_EQ(Be(lwo_cache, 8 + 4 * k), t) << "MDD time of frame " << k;
+            for (std::size_t p = 0; p < P; ++p) {
+                bool collapsed = true;
+                for (std::size_t i = 0; i < copy.size(); ++i) {
+                    const std::size_t at = (k * points + p * copy.size() + i) * 12;
+                    const Vec want = GlbPoint(model, p, copy[i], t);
+                    for (std::size_t a = 0; a < 3; ++a) {
+                        const float got = Le(cache, 32 + at + 4 * a);
+                        far += std::fabs(got - want[a]) > 1e-4 * (1 + std::fabs(want[a]));
+                        EXPECT_EQ(Be(lwo_cache, 8 + 4 * S + at + 4 * a), a == 2 ? -got : got);
+                        collapsed = collapsed && got == Le(cache, 32 + (k * points + p * copy.size()) * 12 + 4 * a);
+                    }
+                }
+                hidden += collapsed;
+            }
+        }
+        EXPECT_EQ(far, 0u) << "coordinates away from the GLB's";
+        EXPECT_GT(hidden, 0u) << "no hidden particle was compared";
+        EXPECT_LT(hidden, P * S) << "no visible particle was compared";
+    }
+}
+
+}  // namespace
+}  // namespace vexo
