@@ -170,14 +170,15 @@ bool WriteLwoCopies(const Mesh& mesh, std::uint64_t copies, const PieceWriter& w
     for (const float v : lo) PutF4(out, v);
     for (const float v : hi) PutF4(out, v);
 
-    // Mirroring z turns the mesh's counter-clockwise triangles clockwise, as LightWave wants them.
+    // Each triangle the other way round: the reader, which mirrors z, also reverses every polygon
+    // of a LightWave object (a test reads this one back into the mesh it was made from).
     PutChunk(out, "POLS", sizes.pols);
     out += "FACE";
     for (std::uint64_t c = 0; c < copies; ++c) {
         const std::uint64_t base = c * vertices;
         for (std::size_t i = 0; i < mesh.indices.size(); i += 3) {
             PutU2(out, 3);
-            for (std::size_t k = 0; k < 3; ++k) PutVx(out, base + mesh.indices[i + k]);
+            for (const std::size_t k : {0, 2, 1}) PutVx(out, base + mesh.indices[i + k]);
         }
         if (!pieces.Flush()) return false;
     }

@@ -21,8 +21,8 @@ using PieceWriter = std::function<bool(std::string_view piece)>;
 // counted from 1, counter-clockwise seen from outside).
 bool WriteObjCopies(const Mesh& mesh, std::uint64_t copies, std::string_view cache_name, const PieceWriter& write);
 
-// LWO2: one layer, the points (z mirrored), a bounding box, the triangles (clockwise seen from
-// outside, as LightWave lists them) and one surface, "Default".
+// LWO2: one layer, the points (z mirrored), a bounding box, the triangles (their points in the
+// order LightWave lists them, the reverse of the mesh's) and one surface, "Default".
 bool WriteLwoCopies(const Mesh& mesh, std::uint64_t copies, const PieceWriter& write);
 // The size of that file in bytes (index widths vary, so this is counted, not multiplied).
 std::uint64_t LwoCopiesSize(const Mesh& mesh, std::uint64_t copies);

@@ -7,13 +7,19 @@
 #include <gtest/gtest.h>
 #include <tiny_gltf.h>
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
 #include <map>
+#include <set>
 #include <sstream>
+#include <thread>
 
 #include "engine/create_scene.hpp"
+#include "engine/writers/cache_files.hpp"
 #include "engine/writers/object_mesh.hpp"
 #include "prefs/settings_text.hpp"
 #include "tests/engine/case_file.hpp"
@@ -209,6 +215,147 @@ TEST(PointCache, EveryFrameIsWhereTheGlbKeysPutTheParticle) {
         EXPECT_EQ(far, 0u) << "coordinates away from the GLB's";
         EXPECT_GT(hidden, 0u) << "no hidden particle was compared";
         EXPECT_LT(hidden, P * S) << "no visible particle was compared";
+    }
+}
+
+// Two particles worked by hand (tests/data/cache_worked.txt) in both path modes; the four files of
+// the key-every-frame cache byte for byte.
+TEST(PointCache, SmallCachesHoldTheWorkedPoints) {
+    TempDir dir;
+    Settings s = testing::SceneSettings(dir, "LWMO\n1\n9\n1\n0 0 0 0 0 0 1 1 1\n0 1 0 0 0\n");
+    for (const char* line : {"num_particles=2", "particles_per_frame=1", "velocity=1", "heading_angle=-90",
+                             "last_frame=3"}) {
+        ASSERT_TRUE(AssignSetting(s, line).ok) << line;
+    }
+    std::map<std::string, std::pair<std::string, std::string>> caches;
+    for (const std::string mode : {"off", "on"}) {
+        ASSERT_TRUE(AssignSetting(s, "linear_path=" + mode).ok);
+        const GenerateOptions options{GenerationPath::Scheduled, 2, SceneFormat::Pc2};
+        caches[mode].first = Generate(s, dir.str(mode + ".pc2"), options);
+        caches[mode].second = Generate(s, dir.str(mode + ".mdd"), {GenerationPath::Scheduled, 2, SceneFormat::Mdd});
+    }
+    const std::string& pc2 = caches["off"].first;
+    const std::string& mdd = caches["off"].second;
+    EXPECT_EQ(pc2.substr(0, 32), std::string("POINTCACHE2\0\1\0\0\0\x10\0\0\0\0\0\0\0\0\0\x80\x3f\4\0\0\0", 32));
+    EXPECT_EQ(mdd.substr(0, 24), std::string("\0\0\0\4\0\0\0\x10\0\0\0\0\x3d\x2a\xaa\xab\x3d\xaa\xaa\xab\x3e\0\0\0", 24));
+    std::istringstream worked(ReadFile(DataDir() / "cache_worked.txt"));
+    int checked = 0;
+    for (std::string line; std::getline(worked, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        std::istringstream in(line);
+        std::string mode;
+        std::size_t k, p, i;
+        double x, y, z;
+        in >> mode >> k >> p >> i >> x >> y >> z;
+        const std::size_t at = (k * 16 + p * 8 + i) * 12;
+        const auto& [cache, lightwave] = caches.at(mode);
+        EXPECT_EQ(Vec({Le(cache, 32 + at), Le(cache, 36 + at), Le(cache, 40 + at)}), Vec({x, y, z})) << line;
+        EXPECT_EQ(Vec({Be(lightwave, 24 + at), Be(lightwave, 28 + at), Be(lightwave, 32 + at)}), Vec({x, y, -z}))
+            << line;
+        ++checked;
+    }
+    EXPECT_EQ(checked, 15);
+    EXPECT_TRUE(testing::MatchesGolden(pc2, "cache_small.pc2"));
+    EXPECT_TRUE(testing::MatchesGolden(mdd, "cache_small.mdd"));
+    EXPECT_TRUE(testing::MatchesGolden(ReadFile(dir.path("off.obj")), "cache_small.obj"));
+    EXPECT_TRUE(testing::MatchesGolden(ReadFile(dir.path("off.lwo")), "cache_small.lwo"));
+}
+
+// The objects beside the caches, read back by the Open Asset Import Library: the OBJ in glTF's
+// axes and the LightWave object in LightWave's both come back as copies of the particle object's
+// triangles, turned the same way round (each triangle compared as its points from its lowest).
+// 9,000 cubes take point and polygon numbers past 65,279, where a LightWave index takes 4 bytes.
+TEST(PointCache, ObjectsReadBackAsCopiesOfTheParticleObject) {
+    const auto triangles = [](const Mesh& mesh, std::size_t copies) {
+        std::multiset<std::array<Vec, 3>> out;
+        for (std::size_t t = 0; t < mesh.indices.size(); t += 3) {
+            std::array<Vec, 3> corners;
+            for (std::size_t c = 0; c < 3; ++c) {
+                const float* p = &mesh.positions[3 * mesh.indices[t + c]];
+                corners[c] = {p[0], p[1], p[2]};
+            }
+            std::rotate(corners.begin(), std::min_element(corners.begin(), corners.end()), corners.end());
+            for (std::size_t n = 0; n < copies; ++n) out.insert(corners);
+        }
+        return out;
+    };
+    for (const auto& [object, copies] : {std::pair{"simple_cube.lwo", 9000}, std::pair{"wedge.obj", 3}}) {
+        SCOPED_TRACE(object);
+        TempDir dir;
+        Settings s = testing::SceneSettings(dir, ReadFile(DataDir() / "emitter_v1.mot"));
+        SetPathText(s.particle_object, (DataDir() / object).string());
+        s.num_particles = copies;
+        s.last_frame = 1;
+        const std::optional<Mesh> source = LoadObjectMesh((DataDir() / object).string());
+        ASSERT_TRUE(source);
+        for (const SceneFormat format : {SceneFormat::Pc2, SceneFormat::Mdd}) {
+            SCOPED_TRACE(format == SceneFormat::Pc2 ? "OBJ" : "LWO");
+            Generate(s, dir.str("c.cache"), {GenerationPath::Scheduled, 2, format});
+            const std::string name = dir.str(format == SceneFormat::Pc2 ? "c.cache.obj" : "c.cache.lwo");
+            const std::optional<Mesh> back = LoadObjectMesh(name);
+            ASSERT_TRUE(back);
+            if (format == SceneFormat::Mdd) {  // every chunk where its length says, the last at the end
+                const std::string lwo = ReadFile(name);
+                std::string ids;
+                std::size_t at = 12;
+                for (; at + 8 <= lwo.size(); at += 8 + (BeBits(lwo, at + 4) + 1) / 2 * 2) ids += lwo.substr(at, 4) + " ";
+                EXPECT_EQ(ids, "TAGS LAYR PNTS BBOX POLS PTAG SURF ");
+                EXPECT_EQ(at, lwo.size());
+                EXPECT_EQ(BeBits(lwo, 4) + 8, lwo.size());
+            }
+            EXPECT_EQ(triangles(*back, 1), triangles(*source, static_cast<std::size_t>(copies)));
+        }
+    }
+}
+
+// The two files are put in place together: when the second cannot be (its new file is gone), the
+// first is put back, and both names keep their old bytes.
+TEST(PointCache, TwoFilesOrNeither) {
+    TempDir dir;
+    testing::WriteFile(dir.path("c.pc2"), "old cache");
+    testing::WriteFile(dir.path("c.obj"), "old object");
+    CacheFiles files;
+    ASSERT_TRUE(files.Open(dir.str("c.pc2"), SceneFormat::Pc2));
+    ASSERT_TRUE(files.WriteHeader({SceneFormat::Pc2, 8, 2}, 24) && files.WriteObject(UnitCube(), 1));
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path(""))) {
+        if (entry.path().filename().string().starts_with(".c.obj.")) std::filesystem::remove(entry.path());
+    }
+    EXPECT_FALSE(files.Commit());
+    EXPECT_EQ(files.failed_file(), dir.str("c.obj"));
+    EXPECT_EQ(dir.Listing(), (std::vector<std::string>{"c.obj", "c.pc2"}));
+    EXPECT_EQ(ReadFile(dir.path("c.pc2")), "old cache");
+    EXPECT_EQ(ReadFile(dir.path("c.obj")), "old object");
+}
+
+// A pipe takes the scheduled cache in file order, the same bytes as a file; the reference engine,
+// which puts each particle's frames in place, refuses it before writing to it.
+TEST(PointCache, APipeTakesTheCacheInFileOrder) {
+    TempDir dir;
+    Settings s = testing::SceneSettings(dir, ReadFile(DataDir() / "emitter_v1.mot"));
+    for (const char* line : {"num_particles=7", "particles_per_frame=2", "velocity=0.5", "heading_spread=360"}) {
+        ASSERT_TRUE(AssignSetting(s, line).ok);
+    }
+    const std::string file = Generate(s, dir.str("file.pc2"), {GenerationPath::Scheduled, 2, SceneFormat::Pc2});
+    ASSERT_EQ(::mkfifo(dir.str("pipe.pc2").c_str(), 0600), 0);
+    for (const GenerationPath path : {GenerationPath::Scheduled, GenerationPath::Reference}) {
+        std::string piped;
+        std::thread reader([&] { piped = ReadFile(dir.path("pipe.pc2")); });
+        SetPathText(s.target_scene, dir.str("pipe.pc2"));
+        EngineState state;
+        testing::RecordingSink sink;
+        testing::ScriptedHook hook;
+        GenerateOptions options{path, 2, SceneFormat::Pc2};
+        options.cache_buffer = 12 * 8 * 7;  // a frame at a time
+        const SceneReport report = CreateScene(s, state, sink, hook, options);
+        reader.join();
+        if (path == GenerationPath::Scheduled) {
+            EXPECT_EQ(report.outcome, WriteOutcome::Complete);
+            EXPECT_EQ(piped, file);
+        } else {
+            EXPECT_EQ(report.outcome, WriteOutcome::CannotOpen);
+            EXPECT_EQ(report.error, "the reference engine writes a point cache only to a regular file");
+            EXPECT_EQ(piped, "");
+        }
     }
 }
 
