@@ -25,7 +25,8 @@ constexpr const char* kProgram = "vexo-cli";
 constexpr const char* kDescription =
     "Generates a LightWave scene (LWSC) of particles emitted from the keyed motion of a parent\n"
     "(a LightWave LWMO motion file or an animated scene file). Every particle becomes one object that loads the particle\n"
-    "object and carries its own keyed motion.\n\n"
+    "object and carries its own keyed motion. A point cache (.pc2, .mdd) instead holds every particle as a copy of the\n"
+    "particle object in one mesh, written beside it (NAME.obj, NAME.lwo), and moves its points frame by frame.\n\n"
     "Settings start from the defaults, or from PREFS_FILE (a preferences file saved by vexo or\n"
     "by --write-prefs); --object, --motion, --scene and --set then override single fields.";
 
@@ -54,7 +55,8 @@ constexpr const char* kFooter =
     "emitter node; without a name the file must hold exactly one animated node.\n\n"
     "Exit status: 0 done; 1 the scene or a file could not be written, or the motion file was\n"
     "refused; 2 bad arguments or settings (nothing written); 130 interrupted by Ctrl-C (the\n"
-    "scene keeps its header and every complete object block).\n\n"
+    "scene keeps its header and every complete object block; a point cache and its object are\n"
+    "not written, and files at their names keep their bytes).\n\n"
     "Example:\n"
     "  vexo-cli samples/fountain.prefs --scene fountain.lws --set num_particles=200\n";
 
@@ -161,6 +163,7 @@ int Generate(const Options& options, const Settings& settings, CliStreams& s, En
                       : options.format == "pc2"  ? SceneFormat::Pc2
                       : options.format == "mdd"  ? SceneFormat::Mdd
                                                  : FormatForTarget(target, SceneFormat::Lwsc1);
+    bar.counts_objects = !IsPointCache(generate.format);  // a cache is made frame by frame, not object by object
     InstallBreakHandler();
     const SceneReport report = CreateScene(settings, state, sink, hook, generate);
     RemoveBreakHandler();
@@ -224,7 +227,8 @@ int RunCli(int argc, const char* const* argv, CliStreams& streams, EngineState& 
     app.add_option("--motion", options.motion,
                    "Parent motion: a LWMO file, or an animated scene file (glTF, FBX, Collada, ...) as FILE or "
                    "FILE#NODE (sets parent_motion)");
-    app.add_option("--scene", options.scene, "Target scene file to write, LWSC (sets target_scene)");
+    app.add_option("--scene", options.scene,
+                   "Target scene file to write, LWSC, glTF or a point cache (sets target_scene)");
     app.add_option("--set", options.sets, "Set one field: field=value (repeatable, applied in order)")
         ->take_all()
         ->allow_extra_args(false);
@@ -235,7 +239,8 @@ int RunCli(int argc, const char* const* argv, CliStreams& streams, EngineState& 
     app.add_flag("-q,--quiet", options.quiet, "No progress bar and no summary line");
     app.add_option("--engine", options.engine,
                    "How object blocks are computed: scheduled (default; linear time, all cores) or reference "
-                   "(the whole simulation once per object); both write the same bytes")
+                   "(the whole simulation once per object); both write the same bytes (a point cache, only to a "
+                   "regular file with the reference engine)")
         ->check(CLI::IsMember({"scheduled", "reference"}));
     app.add_option("--format", options.format,
                    "Scene format: lwsc (LightWave scene version 1, the default), lwsc3 (version 3, LightWave 6 "

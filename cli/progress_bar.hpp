@@ -15,6 +15,8 @@ public:
     // Clears the bar's line, if one was drawn.
     void Finish();
 
+    bool counts_objects = true;  // says "object N of M" after the percentage
+
 private:
     std::ostream& out_;
     bool drawn_ = false;
