@@ -48,7 +48,25 @@ constexpr const char* kFooter =
     "  ground_bounce, radial_creation, oversampling   on or off\n"
     "  linear_path                                    on (keys at births and ends) or off\n"
     "                                                 (a key every frame)\n"
-    "  end_behavior                                   Recycle, Stop or Destroy (or 0, 1, 2)\n\n"
+    "  end_behavior                                   Recycle, Stop or Destroy (or 0, 1, 2)\n"
+    "  emitter_object, collision_object               meshes (LightWave objects, OBJ, glTF, FBX,\n"
+    "                                                 ...): the emitter rides on the parent\n"
+    "                                                 motion; the collision object stands still\n"
+    "                                                 in the world and particles bounce off it\n"
+    "  emit_from                                      point (the parent's position), or the\n"
+    "                                                 vertices, surface or volume of the emitter\n"
+    "  emit_along_normal                              on: the heading and pitch spreads are a\n"
+    "                                                 cone around the vertex or face normal\n"
+    "  wind_x, wind_y, wind_z, turbulence             accelerations in the units of gravity;\n"
+    "                                                 wind_y=-9.81 acts as gravity=9.81\n"
+    "  turbulence_size                                scene units, more than 0: the size of the\n"
+    "                                                 turbulence's swirls\n"
+    "  drag, friction                                 fractions from 0 to 1: the part of the\n"
+    "                                                 speed lost every second, and the part of\n"
+    "                                                 the sliding speed lost at a bounce off the\n"
+    "                                                 collision object\n"
+    "  spin                                           degrees per second, 0 or more: the fastest\n"
+    "                                                 a particle turns\n\n"
     "The motion file may be a version 1 file (LightWave 5) or a version 3 file of envelopes\n"
     "(LightWave 6 and later), or any animated scene file the Open Asset Import Library reads\n"
     "(glTF .gltf/.glb, FBX, Collada .dae, ...), recognised by its content. FILE#NODE names the\n"
@@ -124,6 +142,8 @@ int BuildSettings(const Options& options, CliStreams& s, Settings& settings) {
                 return Fail(s, kExitUsage, options.prefs_file + ": " + OneLine(prefs_text::kNotPrefs));
             case PrefsLoadResult::BadNumber:
                 return Fail(s, kExitUsage, options.prefs_file + ": " + OneLine(prefs_text::BadNumber(bad_field)));
+            case PrefsLoadResult::Damaged:
+                return Fail(s, kExitUsage, options.prefs_file + ": " + OneLine(prefs_text::kDamaged));
         }
     }
     const std::pair<const std::string*, const char*> paths[] = {

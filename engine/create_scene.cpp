@@ -1,6 +1,7 @@
 #include "engine/create_scene.hpp"
 
 #include <algorithm>
+#include <charconv>
 #include <limits>
 #include <memory>
 #include <new>
@@ -24,6 +25,7 @@
 #include "engine/writers/scene_file.hpp"
 #include "engine/writers/scene_format.hpp"
 #include "engine/generation/scheduled_passes.hpp"
+#include "engine/settings/settings_fields.hpp"
 
 namespace vexo {
 namespace scene_text {
@@ -35,6 +37,10 @@ std::string NotFinite(std::uint32_t object, std::int32_t frame) {
 std::string TooManyFrames(std::uint64_t frames) {
     return "Cannot create a scene of " + std::to_string(frames) +
            " frames\nwith a key on every frame: an object\nholds at most 2147483646 frames.";
+}
+std::string OutOfRange(std::string_view field, std::string_view value, std::string_view range) {
+    return "Cannot create a scene:\n" + std::string(field) + " holds " + std::string(value) + ";\nit must be " +
+           std::string(range) + ".";
 }
 std::string ParticleRecords(std::uint32_t count) { return std::to_string(count) + " particle records"; }
 std::string ObjectKeys(std::uint32_t object) { return "the keys of object " + std::to_string(object + 1); }
@@ -449,14 +455,28 @@ void WriteCache(const Settings& settings, EngineState& state, MessageSink& sink,
 
 }  // namespace
 
-const char* RefuseSettings(const Settings& settings) {
+std::optional<std::string> RefuseSettings(const Settings& settings) {
     // Such a path would put lines of its own into the scene, or name a file nobody meant.
     if (AnyPathHasControlCharacter(settings)) return scene_text::kControlCharacterInPath;
     if (settings.frame_step == 0) return scene_text::kZeroFrameStep;
     if (static_cast<std::uint32_t>(settings.last_frame) < static_cast<std::uint32_t>(settings.first_frame)) {
         return scene_text::kLastBeforeFirst;
     }
-    return nullptr;
+    // A preferences file is loaded without range checks; typed values never get this far.
+    if (settings.emit_from < 0 || settings.emit_from > static_cast<std::int32_t>(EmitFrom::Volume)) {
+        return scene_text::OutOfRange("emit_from", std::to_string(settings.emit_from),
+                                      "point, vertices, surface or volume");
+    }
+    for (const FieldInfo& field : SettingsFields()) {
+        if (field.kind != FieldKind::Real) continue;
+        const double value = settings.*std::get<double Settings::*>(field.member);
+        if (field.range.Holds(value)) continue;
+        char number[32];
+        const auto end = std::to_chars(number, number + sizeof number, value).ptr;
+        const char* range = field.range.max == 1.0 ? "from 0 to 1" : field.range.min_excluded ? "more than 0" : "0 or more";
+        return scene_text::OutOfRange(field.name, std::string_view(number, static_cast<std::size_t>(end - number)), range);
+    }
+    return std::nullopt;
 }
 
 std::optional<std::string> RefuseSceneSize(const Settings& settings) {
@@ -466,6 +486,18 @@ std::optional<std::string> RefuseSceneSize(const Settings& settings) {
     if (!IsOn(settings.linear_path) && settings.num_particles != 0 &&
         frames.count + 1 > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) {
         return scene_text::TooManyFrames(frames.count);
+    }
+    // Until each shape and force is simulated, a scene that asks for one is refused rather than
+    // made without it.
+    Settings plain = settings;
+    ResetExtension(plain);
+    for (const FieldInfo& field : SettingsFields()) {
+        if (!field.InExtension()) continue;
+        Settings one = plain;
+        std::visit([&](auto member) { one.*member = settings.*member; }, field.member);
+        if (EncodeExtension(one) != EncodeExtension(plain)) {
+            return "Cannot create a scene:\n" + std::string(field.name) + " is not simulated yet.";
+        }
     }
     return std::nullopt;
 }
@@ -479,8 +511,8 @@ SceneReport RunGeneration(const Settings& settings, EngineState& state, MessageS
                           const GenerateOptions& options, bool keys_only, Deliver deliver) {
     SceneReport report;
     report.objects_total = static_cast<std::uint32_t>(settings.num_particles);
-    if (const char* refusal = RefuseSettings(settings)) {
-        sink.Message(refusal);
+    if (const auto refusal = RefuseSettings(settings)) {
+        sink.Message(*refusal);
         report.outcome = WriteOutcome::Refused;
         return report;
     }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "engine/engine_state.hpp"
 #include "engine/reporting.hpp"
@@ -90,14 +91,18 @@ std::string ObjectKeys(std::uint32_t object);  // object counts from 0, named fr
 std::string NotFinite(std::uint32_t object, std::int32_t frame);
 // Refuses a frame range whose objects would have more keys than a scene can count.
 std::string TooManyFrames(std::uint64_t frames);
+// Refuses a shape or force setting a loaded file holds outside its range: "drag holds 2;
+// it must be from 0 to 1".
+std::string OutOfRange(std::string_view field, std::string_view value, std::string_view range);
 }  // namespace scene_text
 
 SceneReport CreateScene(const Settings& settings, EngineState& state, MessageSink& sink, PassHook& hook,
                         const GenerateOptions& options = {});
 
-// Null when the frame loop can run these settings, else the text that refuses them: a path
-// with a control character, a frame step of 0 or a last frame before the first.
-const char* RefuseSettings(const Settings& settings);
+// Nothing when the frame loop can run these settings, else the text that refuses them: a path
+// with a control character, a frame step of 0, a last frame before the first, or a shape or
+// force outside its range.
+std::optional<std::string> RefuseSettings(const Settings& settings);
 // Nothing when the scene can be made at all, else the text that says what is too large.
 std::optional<std::string> RefuseSceneSize(const Settings& settings);
 

@@ -28,7 +28,14 @@ PrefsLoadResult LoadPrefs(std::istream& in, Settings& settings, std::string* bad
     const auto got = static_cast<std::size_t>(in.gcount());
     if (got < 4 || std::memcmp(buffer, "VEXO", 4) != 0) return PrefsLoadResult::NotPrefs;
     std::memcpy(image.data(), buffer, got);
-    const Settings loaded = DecodeSettings(image);
+    Settings loaded = DecodeSettings(image);
+    // Only as much of the extension as this version reads; anything past it is ignored.
+    ExtensionImage extension{};
+    in.read(reinterpret_cast<char*>(extension.data()), static_cast<std::streamsize>(extension.size()));
+    const auto extension_size = static_cast<std::size_t>(in.gcount());
+    if (DecodeExtension(extension.data(), extension_size, loaded) == ExtensionRead::Damaged) {
+        return PrefsLoadResult::Damaged;
+    }
     // An infinity or a not-a-number would reach the scene; no window can type one.
     for (const FieldInfo& field : SettingsFields()) {
         if (field.kind == FieldKind::Real &&
@@ -47,12 +54,20 @@ PrefsLoadResult LoadPrefsFile(const std::string& path, Settings& settings, std::
     return LoadPrefs(in, settings, bad_field);
 }
 
-bool SavePrefsFile(const std::string& path, const Settings& settings, std::string* error) {
+std::string PrefsFileBytes(const Settings& settings) {
     const SettingsImage image = EncodeSettings(settings);
+    std::string bytes(reinterpret_cast<const char*>(image.data()), image.size());
+    // A file of defaults stays the 880 bytes every earlier version wrote and reads.
+    if (!ExtensionIsDefault(settings)) {
+        const ExtensionImage extension = EncodeExtension(settings);
+        bytes.append(reinterpret_cast<const char*>(extension.data()), extension.size());
+    }
+    return bytes;
+}
+
+bool SavePrefsFile(const std::string& path, const Settings& settings, std::string* error) {
     ReplacementFile file;
-    const bool saved = file.Open(path, SpecialFiles::Refuse) &&
-                       file.Write(std::string_view(reinterpret_cast<const char*>(image.data()), image.size())) &&
-                       file.Commit();
+    const bool saved = file.Open(path, SpecialFiles::Refuse) && file.Write(PrefsFileBytes(settings)) && file.Commit();
     if (!saved && error != nullptr) *error = file.error();
     return saved;
 }

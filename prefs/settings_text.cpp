@@ -13,6 +13,7 @@ namespace vexo {
 namespace {
 
 constexpr const char* kEndBehaviorLabels[] = {"Recycle", "Stop", "Destroy"};
+constexpr const char* kEmitFromLabels[] = {"point", "vertices", "surface", "volume"};
 
 std::string Lower(std::string_view text) {
     std::string lower(text);
@@ -46,6 +47,11 @@ std::string FormatValue(const Settings& s, const FieldInfo& field) {
             if (v >= 0 && v <= 2) return kEndBehaviorLabels[v];
             return std::to_string(v);
         }
+        case FieldKind::EmitFrom: {
+            const std::int32_t v = s.*std::get<std::int32_t Settings::*>(field.member);
+            if (v >= 0 && v <= 3) return kEmitFromLabels[v];
+            return std::to_string(v);
+        }
         case FieldKind::Count:
         case FieldKind::Angle:
             return std::to_string(s.*std::get<std::int32_t Settings::*>(field.member));
@@ -74,6 +80,13 @@ AssignResult Fail(std::string_view field, std::string_view value, std::string_vi
     AssignResult r;
     r.error = Printable(field) + "=" + Printable(value) + ": " + std::string(why);
     return r;
+}
+
+// Why a real is refused by its field's range, for a field that has one.
+std::string RangeRefusal(const RealRange& range) {
+    if (range.max == 1.0) return "must be from 0 to 1";
+    if (range.min_excluded) return "must be more than 0";
+    return "must be 0 or more";
 }
 
 constexpr std::int64_t kInt32Min = std::numeric_limits<std::int32_t>::min();
@@ -141,6 +154,7 @@ AssignResult AssignSetting(Settings& settings, std::string_view assignment) {
         case FieldKind::Real: {
             const std::string text(value);
             if (const char* refusal = RefuseReal(text.c_str())) return Fail(name, value, OneLine(refusal));
+            if (!field->range.Holds(FloatValue(value))) return Fail(name, value, RangeRefusal(field->range));
             settings.*std::get<double Settings::*>(field->member) = FloatValue(value);
             break;
         }
@@ -185,6 +199,15 @@ AssignResult AssignSetting(Settings& settings, std::string_view assignment) {
                 if (lower == Lower(kEndBehaviorLabels[i]) || value == std::to_string(i)) stored = i;
             }
             if (stored < 0) return Fail(name, value, "expected Recycle, Stop or Destroy (or 0, 1, 2)");
+            settings.*std::get<std::int32_t Settings::*>(field->member) = stored;
+            break;
+        }
+        case FieldKind::EmitFrom: {
+            std::int32_t stored = -1;
+            for (std::int32_t i = 0; i < 4; ++i) {
+                if (lower == kEmitFromLabels[i] || value == std::to_string(i)) stored = i;
+            }
+            if (stored < 0) return Fail(name, value, "expected point, vertices, surface or volume (or 0 to 3)");
             settings.*std::get<std::int32_t Settings::*>(field->member) = stored;
             break;
         }

@@ -50,6 +50,7 @@ int load_prefs_menu() {
         std::string bad_field;
         const PrefsLoadResult result = LoadPrefsFile(whole_path, current_prefs, &bad_field);
         if (result == PrefsLoadResult::NotPrefs) MyEasyRequest(prefs_text::kNotPrefs, text::kOk);
+        if (result == PrefsLoadResult::Damaged) MyEasyRequest(prefs_text::kDamaged, text::kOk);
         if (result == PrefsLoadResult::BadNumber) {
             MyEasyRequest(prefs_text::BadNumber(bad_field).c_str(), text::kOk);
         }

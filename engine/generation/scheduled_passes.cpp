@@ -51,7 +51,7 @@ ScheduledPasses::ScheduledPasses(const MotionTable& table, const Settings& setti
       slots_(static_cast<std::uint32_t>(settings.num_particles)),
       start_random_(state.random.state()),
       start_angle_(state.angle),
-      draws_(IsOn(settings.radial_creation) ? 4 : IsOn(settings.oversampling) ? 6 : 3),
+      draws_(DrawsPerEmission(settings)),
       radial_(IsOn(settings.radial_creation)),
       linear_(IsOn(settings.linear_path)) {}
 

@@ -114,7 +114,7 @@ private:
     std::uint32_t slots_;
     std::uint32_t start_random_;
     float start_angle_;
-    std::uint32_t draws_;  // random numbers per emission: 3, 4 or 6
+    std::uint32_t draws_;  // random numbers per emission
     bool radial_, linear_;
 
     std::vector<std::uint64_t> slot_first_;  // index into emissions_ of each slot's first emission

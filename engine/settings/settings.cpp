@@ -16,15 +16,27 @@ constexpr std::size_t kOversamplingOffset = 878;
 static_assert(kOversamplingOffset + sizeof(std::int16_t) == kSettingsImageSize,
               "the last field must end at the last byte of the image");
 
-void PutBigEndian(SettingsImage& image, std::size_t offset, std::uint64_t value, std::size_t width) {
+constexpr char kExtensionTag[4] = {'V', 'E', 'X', 'T'};
+constexpr std::size_t kPayloadOffset = kSettingsImageSize + kExtensionHeaderSize;
+// An extension field's offset in the file, from its offset in the payload.
+constexpr std::size_t Ext(std::size_t payload_offset) { return kPayloadOffset + payload_offset; }
+constexpr std::size_t kSpinOffset = 574;
+static_assert(kSpinOffset + sizeof(double) == kExtensionPayloadSize,
+              "the last extension field must end at the end of the version 1 payload");
+
+constexpr RealRange kFraction{0.0, 1.0};
+constexpr RealRange kPositive{0.0, std::numeric_limits<double>::infinity(), true};
+constexpr RealRange kNotNegative{0.0, std::numeric_limits<double>::infinity()};
+
+void PutBigEndian(std::uint8_t* bytes, std::size_t offset, std::uint64_t value, std::size_t width) {
     for (std::size_t i = 0; i < width; ++i) {
-        image[offset + i] = static_cast<std::uint8_t>(value >> (8 * (width - 1 - i)));
+        bytes[offset + i] = static_cast<std::uint8_t>(value >> (8 * (width - 1 - i)));
     }
 }
 
-std::uint64_t GetBigEndian(const SettingsImage& image, std::size_t offset, std::size_t width) {
+std::uint64_t GetBigEndian(const std::uint8_t* bytes, std::size_t offset, std::size_t width) {
     std::uint64_t value = 0;
-    for (std::size_t i = 0; i < width; ++i) value = (value << 8) | image[offset + i];
+    for (std::size_t i = 0; i < width; ++i) value = (value << 8) | bytes[offset + i];
     return value;
 }
 
@@ -76,6 +88,18 @@ std::span<const FieldInfo> SettingsFields() {
         {"linear_path", 868, FieldKind::PathMode, &S::linear_path},
         {"elasticity", 870, FieldKind::Real, &S::elasticity},
         {"oversampling", kOversamplingOffset, FieldKind::Flag, &S::oversampling},
+        {"emitter_object", Ext(0), FieldKind::Path, &S::emitter_object},
+        {"emit_from", Ext(512), FieldKind::EmitFrom, &S::emit_from},
+        {"emit_along_normal", Ext(516), FieldKind::Flag, &S::emit_along_normal},
+        {"wind_x", Ext(518), FieldKind::Real, &S::wind_x},
+        {"wind_y", Ext(526), FieldKind::Real, &S::wind_y},
+        {"wind_z", Ext(534), FieldKind::Real, &S::wind_z},
+        {"drag", Ext(542), FieldKind::Real, &S::drag, kFraction},
+        {"turbulence", Ext(550), FieldKind::Real, &S::turbulence},
+        {"turbulence_size", Ext(558), FieldKind::Real, &S::turbulence_size, kPositive},
+        {"collision_object", Ext(256), FieldKind::Path, &S::collision_object},
+        {"friction", Ext(566), FieldKind::Real, &S::friction, kFraction},
+        {"spin", Ext(kSpinOffset), FieldKind::Real, &S::spin, kNotNegative},
     };
     return kFields;
 }
@@ -91,58 +115,109 @@ Settings DefaultSettings() {
     s.start_size = 1.0;
     s.end_size = 1.0;
     s.elasticity = 1.0;
+    ResetExtension(s);
     return s;
 }
+
+namespace {
+
+// Writes the fields of one part of the file (the record, or the extension) into `bytes`, which
+// begins at file offset `base`.
+void EncodeFields(const Settings& settings, bool extension, std::uint8_t* bytes, std::size_t base) {
+    for (const FieldInfo& field : SettingsFields()) {
+        if (field.InExtension() != extension) continue;
+        const std::size_t at = field.offset - base;
+        std::visit(Overload{
+                       [&](PathField S::*m) {
+                           const PathField& text = settings.*m;
+                           std::copy(text.begin(), text.end(), bytes + at);
+                       },
+                       [&](std::int32_t S::*m) { PutBigEndian(bytes, at, static_cast<std::uint32_t>(settings.*m), 4); },
+                       [&](double S::*m) { PutBigEndian(bytes, at, std::bit_cast<std::uint64_t>(settings.*m), 8); },
+                       [&](std::int16_t S::*m) { PutBigEndian(bytes, at, static_cast<std::uint16_t>(settings.*m), 2); },
+                   },
+                   field.member);
+    }
+}
+
+void DecodeFields(Settings& settings, bool extension, const std::uint8_t* bytes, std::size_t base) {
+    for (const FieldInfo& field : SettingsFields()) {
+        if (field.InExtension() != extension) continue;
+        const std::size_t at = field.offset - base;
+        std::visit(Overload{
+                       [&](PathField S::*m) { std::copy_n(bytes + at, kPathFieldSize, (settings.*m).begin()); },
+                       [&](std::int32_t S::*m) {
+                           settings.*m = static_cast<std::int32_t>(static_cast<std::uint32_t>(GetBigEndian(bytes, at, 4)));
+                       },
+                       [&](double S::*m) { settings.*m = std::bit_cast<double>(GetBigEndian(bytes, at, 8)); },
+                       [&](std::int16_t S::*m) {
+                           settings.*m = static_cast<std::int16_t>(static_cast<std::uint16_t>(GetBigEndian(bytes, at, 2)));
+                       },
+                   },
+                   field.member);
+    }
+}
+
+}  // namespace
 
 SettingsImage EncodeSettings(const Settings& settings) {
     SettingsImage image{};
     std::copy(settings.magic.begin(), settings.magic.end(), image.begin() + kMagicOffset);
     image[kPadOffset] = settings.pad;
-    for (const FieldInfo& field : SettingsFields()) {
-        std::visit(Overload{
-                       [&](PathField S::*m) {
-                           const PathField& text = settings.*m;
-                           std::copy(text.begin(), text.end(), image.begin() + field.offset);
-                       },
-                       [&](std::int32_t S::*m) {
-                           PutBigEndian(image, field.offset, static_cast<std::uint32_t>(settings.*m), 4);
-                       },
-                       [&](double S::*m) {
-                           PutBigEndian(image, field.offset, std::bit_cast<std::uint64_t>(settings.*m), 8);
-                       },
-                       [&](std::int16_t S::*m) {
-                           PutBigEndian(image, field.offset, static_cast<std::uint16_t>(settings.*m), 2);
-                       },
-                   },
-                   field.member);
-    }
+    EncodeFields(settings, false, image.data(), 0);
     return image;
 }
 
 Settings DecodeSettings(const SettingsImage& image) {
     Settings settings;
+    ResetExtension(settings);
     std::copy_n(image.begin() + kMagicOffset, settings.magic.size(), settings.magic.begin());
     settings.pad = image[kPadOffset];
-    for (const FieldInfo& field : SettingsFields()) {
-        std::visit(Overload{
-                       [&](PathField S::*m) {
-                           std::copy_n(image.begin() + field.offset, kPathFieldSize, (settings.*m).begin());
-                       },
-                       [&](std::int32_t S::*m) {
-                           settings.*m = static_cast<std::int32_t>(
-                               static_cast<std::uint32_t>(GetBigEndian(image, field.offset, 4)));
-                       },
-                       [&](double S::*m) {
-                           settings.*m = std::bit_cast<double>(GetBigEndian(image, field.offset, 8));
-                       },
-                       [&](std::int16_t S::*m) {
-                           settings.*m = static_cast<std::int16_t>(
-                               static_cast<std::uint16_t>(GetBigEndian(image, field.offset, 2)));
-                       },
-                   },
-                   field.member);
-    }
+    DecodeFields(settings, false, image.data(), 0);
     return settings;
+}
+
+void ResetExtension(Settings& settings) {
+    settings.emitter_object.fill('\0');
+    settings.collision_object.fill('\0');
+    settings.emit_from = static_cast<std::int32_t>(EmitFrom::Point);
+    settings.emit_along_normal = 0;
+    settings.wind_x = settings.wind_y = settings.wind_z = 0.0;
+    settings.drag = 0.0;
+    settings.turbulence = 0.0;
+    settings.turbulence_size = 1.0;
+    settings.friction = 0.0;
+    settings.spin = 0.0;
+}
+
+bool ExtensionIsDefault(const Settings& settings) {
+    Settings defaults = settings;
+    ResetExtension(defaults);
+    return EncodeExtension(defaults) == EncodeExtension(settings);
+}
+
+ExtensionImage EncodeExtension(const Settings& settings) {
+    ExtensionImage image{};
+    std::copy(std::begin(kExtensionTag), std::end(kExtensionTag), image.begin());
+    PutBigEndian(image.data(), 4, kExtensionVersion, 2);
+    PutBigEndian(image.data(), 6, kExtensionPayloadSize, 4);
+    EncodeFields(settings, true, image.data(), kSettingsImageSize);
+    return image;
+}
+
+ExtensionRead DecodeExtension(const std::uint8_t* bytes, std::size_t size, Settings& settings) {
+    if (size < sizeof kExtensionTag || !std::equal(std::begin(kExtensionTag), std::end(kExtensionTag), bytes)) {
+        return ExtensionRead::Absent;
+    }
+    if (size < kExtensionHeaderSize) return ExtensionRead::Damaged;
+    const std::uint64_t version = GetBigEndian(bytes, 4, 2);
+    const std::uint64_t length = GetBigEndian(bytes, 6, 4);
+    // Every version from the first holds at least the first version's fields, at their places.
+    if (version < 1 || length < kExtensionPayloadSize || size - kExtensionHeaderSize < kExtensionPayloadSize) {
+        return ExtensionRead::Damaged;
+    }
+    DecodeFields(settings, true, bytes, kSettingsImageSize);
+    return ExtensionRead::Loaded;
 }
 
 std::string PathText(const PathField& field) {
@@ -158,8 +233,13 @@ bool HasControlCharacter(std::string_view text) {
 }
 
 bool AnyPathHasControlCharacter(const Settings& settings) {
-    return HasControlCharacter(PathText(settings.particle_object)) ||
-           HasControlCharacter(PathText(settings.parent_motion)) || HasControlCharacter(PathText(settings.target_scene));
+    for (const FieldInfo& field : SettingsFields()) {
+        if (field.kind == FieldKind::Path &&
+            HasControlCharacter(PathText(settings.*std::get<PathField Settings::*>(field.member)))) {
+            return true;
+        }
+    }
+    return false;
 }
 
 bool SetPathText(PathField& field, std::string_view text) {

@@ -19,6 +19,9 @@ inline constexpr std::int16_t kFlagTicked = 128;
 
 enum class EndBehavior : std::int32_t { Recycle = 0, Stop = 1, Destroy = 2 };
 
+// Where a particle leaves the emitter: the parent's point, or a place on the emitter object.
+enum class EmitFrom : std::int32_t { Point = 0, Vertices = 1, Surface = 2, Volume = 3 };
+
 using PathField = std::array<char, kPathFieldSize>;
 using SettingsImage = std::array<std::uint8_t, kSettingsImageSize>;
 
@@ -55,14 +58,54 @@ struct Settings {
     double elasticity = 0.0;                     // 870: fraction of vertical speed kept
     std::int16_t oversampling = 0;               // 878: flag
 
+    // Shapes and forces. Not in the 880-byte image: a preferences file carries them in its
+    // extension after the record (offsets relative to the extension's payload).
+    PathField emitter_object{};         // 0: mesh the particles leave, riding on the parent
+    PathField collision_object{};       // 256: static mesh in world coordinates to bounce off
+    std::int32_t emit_from = 0;         // 512: an EmitFrom
+    std::int16_t emit_along_normal = 0;  // 516: flag: spreads around the normal, not the angles
+    double wind_x = 0.0;                // 518: acceleration, units per frame per second, like gravity
+    double wind_y = 0.0;                // 526
+    double wind_z = 0.0;                // 534
+    double drag = 0.0;                  // 542: fraction of the speed lost per second, 0 to 1
+    double turbulence = 0.0;            // 550: strength, units per frame per second, like gravity
+    double turbulence_size = 0.0;       // 558: scene units, more than 0; default 1
+    double friction = 0.0;              // 566: fraction of the tangential speed lost at a mesh bounce, 0 to 1
+    double spin = 0.0;                  // 574: greatest turning rate, degrees per second, 0 or more
+
     bool operator==(const Settings&) const = default;
 };
 
 // The record as the program starts: zeros, the magic and the non-zero defaults.
 Settings DefaultSettings();
 
+// The 880-byte image holds the record's fields only; the shapes and forces keep their values in
+// EncodeSettings and come back at their defaults from DecodeSettings.
 SettingsImage EncodeSettings(const Settings& settings);
 Settings DecodeSettings(const SettingsImage& image);
+
+// The extension that follows the record in a preferences file: the tag "VEXT", a big-endian
+// 16-bit version, a big-endian 32-bit payload length, then the payload (the shapes and forces,
+// big-endian at the offsets given in Settings). A reader of the record alone stops at 880 bytes.
+inline constexpr std::size_t kExtensionHeaderSize = 10;
+inline constexpr std::uint16_t kExtensionVersion = 1;
+inline constexpr std::size_t kExtensionPayloadSize = 582;  // version 1
+using ExtensionImage = std::array<std::uint8_t, kExtensionHeaderSize + kExtensionPayloadSize>;
+
+// True when every shape and force holds its default, so a file needs no extension.
+bool ExtensionIsDefault(const Settings& settings);
+// Puts the shapes and forces back to their defaults, leaving the record's fields alone.
+void ResetExtension(Settings& settings);
+ExtensionImage EncodeExtension(const Settings& settings);
+
+enum class ExtensionRead {
+    Absent,   // no extension follows the record: the shapes and forces take their defaults
+    Loaded,   // the payload replaced the shapes and forces
+    Damaged,  // the tag is there but the header or payload is cut short; nothing stored
+};
+// Reads the bytes that follow the record. Bytes that do not begin with the tag are no
+// extension. A later version's longer payload is read as far as this version knows it.
+ExtensionRead DecodeExtension(const std::uint8_t* bytes, std::size_t size, Settings& settings);
 
 // Text stored in a path field, up to its terminator.
 std::string PathText(const PathField& field);
@@ -73,7 +116,7 @@ bool SetPathText(PathField& field, std::string_view text);
 // True when the text holds a control character (below 32, or 127): a line break in a path would
 // start a new line in the scene text.
 bool HasControlCharacter(std::string_view text);
-// True when any of the three paths holds a control character.
+// True when any path of the settings holds a control character.
 bool AnyPathHasControlCharacter(const Settings& settings);
 
 inline bool IsOn(std::int16_t flag) { return flag != 0; }

@@ -1,9 +1,10 @@
-// The table of the settings record's fields: name, image offset, kind and member.
-// The image codec and the text form of the settings both walk this one table.
+// The table of the settings' fields: name, offset in the preferences file, kind, member and the
+// range a real may take. The image codecs and the text form of the settings walk this one table.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <span>
 #include <string_view>
 #include <variant>
@@ -20,19 +21,31 @@ enum class FieldKind {
     Flag,         // int16 check box: 128 ticked, 0 clear
     PathMode,     // int16 choice: 1 linear, 0 non-linear
     EndBehavior,  // int32 choice: 0, 1 or 2
+    EmitFrom,     // int32 choice: 0 point, 1 vertices, 2 surface, 3 volume
 };
 
 using FieldMember = std::variant<PathField Settings::*, std::int32_t Settings::*, double Settings::*,
                                  std::int16_t Settings::*>;
 
-struct FieldInfo {
-    std::string_view name;
-    std::size_t offset;
-    FieldKind kind;
-    FieldMember member;
+// The values a real field may hold. The record's own reals take any finite number.
+struct RealRange {
+    double min = -std::numeric_limits<double>::infinity();
+    double max = std::numeric_limits<double>::infinity();
+    bool min_excluded = false;  // min itself is refused
+    bool Holds(double value) const { return (min_excluded ? value > min : value >= min) && value <= max; }
 };
 
-// Every editable field in image order (the magic and the pad byte are not listed).
+struct FieldInfo {
+    std::string_view name;
+    std::size_t offset;  // in the preferences file: below 880 in the record, above in the extension
+    FieldKind kind;
+    FieldMember member;
+    RealRange range{};
+    bool InExtension() const { return offset >= kSettingsImageSize; }
+};
+
+// Every editable field: the record's in image order (the magic and the pad byte are not
+// listed), then the extension's.
 std::span<const FieldInfo> SettingsFields();
 
 // Null when no field has that name.

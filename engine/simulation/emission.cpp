@@ -15,6 +15,11 @@ double NegatedSpread(std::int32_t spread) {
 
 }  // namespace
 
+std::uint32_t DrawsPerEmission(const Settings& prefs) {
+    const std::uint32_t placement = IsOn(prefs.radial_creation) ? 1 : IsOn(prefs.oversampling) ? 3 : 0;
+    return 3 + placement;
+}
+
 void MoveParentRadially(Particle& parent, const double* parent_start, EngineState& state) {
     const double dx = parent.x - parent_start[0];
     const double dy = parent.y - parent_start[1];

@@ -16,6 +16,11 @@ namespace vexo {
 // ring around the parent start, at the parent's distance from it.
 void MoveParentRadially(Particle& parent, const double* parent_start, EngineState& state);
 
+// Random numbers every emission of these settings draws, in this order: speed, pitch and
+// heading; then the radial angle, or the three oversampled coordinates; then any a shape or
+// force adds. The scheduled path jumps the generator by this many per emission.
+std::uint32_t DrawsPerEmission(const Settings& prefs);
+
 void CreateChildObject(Simulation& sim, EngineState& state, std::uint32_t frame, const Settings& prefs,
                        const double* parent_start);
 

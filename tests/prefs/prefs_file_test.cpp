@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "prefs/settings_text.hpp"
 #include "tests/support/test_support.hpp"
 
 namespace vexo {
@@ -78,6 +79,74 @@ TEST(PrefsFile, RealsThatAreNotFiniteAreRefusedByName) {
             EXPECT_EQ(Image(s), finite ? image : Image(DefaultSettings()))
                 << "a refused file changes nothing";
         }
+    }
+}
+
+Settings Shapes() {
+    Settings s = Custom();
+    for (const char* a : {"emitter_object=Objects/emitter.obj", "emit_from=volume", "emit_along_normal=on",
+                          "wind_x=1.5", "wind_y=-9.75", "drag=0.25", "turbulence=-3", "turbulence_size=0.5",
+                          "collision_object=floor.glb", "friction=0.75", "spin=720"})
+        EXPECT_TRUE(AssignSetting(s, a).ok) << a;
+    return s;
+}
+
+// Past the record: no extension (or foreign bytes) loads the shapes and forces at their
+// defaults; an extension cut anywhere after its tag is refused and changes nothing; a later
+// version's longer payload is read as far as this version knows it.
+TEST(PrefsFile, TheExtensionLoadsWholeOrNotAtAll) {
+    const std::string full = PrefsFileBytes(Shapes());
+    ASSERT_EQ(full.size(), 1472u);
+    Settings record_only = Shapes();
+    ResetExtension(record_only);
+    for (std::size_t length = 880; length <= full.size() + 20; ++length) {
+        std::string file = full.substr(0, std::min(length, full.size()));
+        if (length > full.size()) file += std::string(length - full.size(), 'x');
+        Settings s = DefaultSettings();
+        const PrefsLoadResult expected = length < 884 || length >= full.size() ? PrefsLoadResult::Loaded
+                                                                               : PrefsLoadResult::Damaged;
+        EXPECT_EQ(Load(file, s), expected) << length;
+        EXPECT_EQ(s, length < 884 ? record_only : length >= full.size() ? Shapes() : DefaultSettings()) << length;
+    }
+    for (std::size_t byte = 880; byte < 884; ++byte) {
+        for (int bit = 0; bit < 8; ++bit) {
+            std::string file = full;
+            file[byte] = static_cast<char>(file[byte] ^ (1 << bit));
+            Settings s = Shapes();
+            EXPECT_EQ(Load(file, s), PrefsLoadResult::Loaded) << byte << " " << bit;
+            EXPECT_EQ(s, record_only) << byte << " " << bit;
+        }
+    }
+    const struct {
+        const char* header;  // version and payload length
+        std::size_t extra;   // bytes after the version 1 payload
+        PrefsLoadResult result;
+    } versions[] = {{"\0\0\0\0\x02\x46", 0, PrefsLoadResult::Damaged},
+                    {"\0\x01\0\0\x02\x45", 0, PrefsLoadResult::Damaged},
+                    {"\0\x02\0\0\x02\x58", 18, PrefsLoadResult::Loaded},
+                    {"\xff\xff\xff\xff\xff\xff", 0, PrefsLoadResult::Loaded}};
+    for (const auto& v : versions) {
+        std::string file = full;
+        file.replace(884, 6, std::string(v.header, 6));
+        file += std::string(v.extra, '\x7f');
+        Settings s = DefaultSettings();
+        EXPECT_EQ(Load(file, s), v.result);
+        EXPECT_EQ(s, v.result == PrefsLoadResult::Loaded ? Shapes() : DefaultSettings());
+    }
+}
+
+// The extension's reals, refused by name when not finite.
+TEST(PrefsFile, ExtensionRealsThatAreNotFiniteAreRefusedByName) {
+    const std::pair<std::size_t, const char*> fields[] = {
+        {1408, "wind_x"},     {1416, "wind_y"},          {1424, "wind_z"},   {1432, "drag"},
+        {1440, "turbulence"}, {1448, "turbulence_size"}, {1456, "friction"}, {1464, "spin"}};
+    for (const auto& [offset, name] : fields) {
+        std::string image = PrefsFileBytes(Shapes()), field;
+        image.replace(offset, 8, std::string("\x7f\xf8", 2) + std::string(6, '\0'));
+        Settings s = DefaultSettings();
+        EXPECT_EQ(Load(image, s, &field), PrefsLoadResult::BadNumber) << name;
+        EXPECT_EQ(field, name);
+        EXPECT_EQ(s, DefaultSettings());
     }
 }
 

@@ -61,7 +61,9 @@ TEST(InputRules, FloatValueIsAtofOfAcceptedText) {
 TEST(SettingsText, PrintedLinesAssignBackToTheSameRecord) {
     std::vector<Settings> records(1, DefaultSettings());
     for (const char* a : {"particle_object=a b/c.lwo", "num_particles=500", "gravity=9.81", "velocity=0.0001",
-                          "elasticity=0.333333333333", "heading_angle=-45", "velocity_variation=-12345.678"})
+                          "elasticity=0.333333333333", "heading_angle=-45", "velocity_variation=-12345.678",
+                          "collision_object=c d/e.glb", "wind_z=-0.1", "drag=1", "friction=0.000001",
+                          "turbulence_size=0.0001", "spin=0"})
         ASSERT_TRUE(AssignSetting(records[0], a).ok) << a;
     records[0].end_size = 1e-300;
     records[0].start_size = 1.7976931348623157e308;
@@ -71,8 +73,8 @@ TEST(SettingsText, PrintedLinesAssignBackToTheSameRecord) {
                 records.push_back(DefaultSettings());
                 records.back().*(*flag) = value;
             }
-        } else if (field.kind == FieldKind::EndBehavior) {
-            for (std::int32_t value : {0, 1, 2}) {
+        } else if (field.kind == FieldKind::EndBehavior || field.kind == FieldKind::EmitFrom) {
+            for (std::int32_t value : {0, 1, 2, field.kind == FieldKind::EmitFrom ? 3 : 0}) {
                 records.push_back(DefaultSettings());
                 records.back().*std::get<std::int32_t Settings::*>(field.member) = value;
             }

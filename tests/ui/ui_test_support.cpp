@@ -117,11 +117,11 @@ bool BarShowsPass(int pass, int passes) {
     return pt::WindowPenAt(VEXOcreatingWnd, l + 8 + 233 * pass / passes, t + 22) == 3;
 }
 
-// "\n", "\t" and "\e" for the characters, "{c*N}" for N times c.
+// "\n", "\t", "\e" and "\0" for the characters, "{c*N}" for N times c.
 std::string Expand(std::string text) {
     for (std::size_t at = 0; (at = text.find('\\', at)) != std::string::npos && at + 1 < text.size(); ++at) {
         const char c = text[at + 1];
-        text.replace(at, 2, 1, c == 'n' ? '\n' : c == 't' ? '\t' : c == 'e' ? '\x1b' : c);
+        text.replace(at, 2, 1, c == 'n' ? '\n' : c == 't' ? '\t' : c == 'e' ? '\x1b' : c == '0' ? '\0' : c);
     }
     for (std::size_t at = 0; (at = text.find('{', at)) != std::string::npos; ++at) {
         const std::size_t end = text.find('}', at);
