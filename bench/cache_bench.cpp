@@ -79,7 +79,8 @@ Measured Write(Settings s, SceneFormat format, const char* name, benchmark::Stat
     m.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     m.peak = StatusBytes("VmHWM:") - resident;
     if (report.outcome != WriteOutcome::Complete) bench.SkipWithError("generation failed");
-    for (const std::string& file : {target, IsPointCache(format) ? CompanionPath(target, format) : std::string()}) {
+    for (const std::string& file :
+         {target, IsPointCache(format) ? CompanionPath(target, format) : std::string()}) {
         std::error_code ec;
         if (file.empty()) continue;
         m.bytes += static_cast<double>(std::filesystem::file_size(file, ec));
@@ -93,8 +94,9 @@ Measured Write(Settings s, SceneFormat format, const char* name, benchmark::Stat
 void BM_CacheRatios(benchmark::State& bench) {
     const Settings s = FountainSettings(static_cast<std::int32_t>(bench.range(0)), 120, bench.range(1) != 0,
                                         "samples/simple_cube.lwo");
-    const std::pair<SceneFormat, const char*> writers[] = {
-        {SceneFormat::Lwsc1, "vexo-cache.lws"}, {SceneFormat::Pc2, "vexo-cache.pc2"}, {SceneFormat::Mdd, "vexo-cache.mdd"}};
+    const std::pair<SceneFormat, const char*> writers[] = {{SceneFormat::Lwsc1, "vexo-cache.lws"},
+                                                           {SceneFormat::Pc2, "vexo-cache.pc2"},
+                                                           {SceneFormat::Mdd, "vexo-cache.mdd"}};
     Measured total[3];
     for (auto _ : bench) {
         for (int w = 0; w < 3; ++w) {
@@ -114,7 +116,12 @@ void BM_CacheRatios(benchmark::State& bench) {
     bench.counters["pc2/lws1"] = total[1].seconds / total[0].seconds;
     bench.counters["mdd/lws1"] = total[2].seconds / total[0].seconds;
 }
-BENCHMARK(BM_CacheRatios)->Args({100000, 0})->Args({100000, 1})->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_CacheRatios)
+    ->Args({100000, 0})
+    ->Args({100000, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(3);
 
 // 1,000,000 particles over 48 frames with a four-point particle object (tests/data/wedge.obj).
 void BM_CacheMillion(benchmark::State& bench) {

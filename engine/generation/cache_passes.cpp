@@ -49,7 +49,8 @@ bool PutPointsAs(const Pose& pose, const std::vector<double>& vertices, unsigned
         const double* p = &vertices[3 * v];
         float q[3];
         for (int i = 0; i < 3; ++i) {
-            q[i] = static_cast<float>(t[static_cast<std::size_t>(i)] + (m[i][0] * p[0] + m[i][1] * p[1] + m[i][2] * p[2]));
+            q[i] = static_cast<float>(t[static_cast<std::size_t>(i)] +
+                                      (m[i][0] * p[0] + m[i][1] * p[1] + m[i][2] * p[2]));
             finite = finite && std::isfinite(q[i]);
         }
         put(out + 12 * v, q[0], q[1], q[2]);
@@ -57,17 +58,20 @@ bool PutPointsAs(const Pose& pose, const std::vector<double>& vertices, unsigned
     return finite;
 }
 
-bool PutPoints(SceneFormat format, const Pose& pose, const std::vector<double>& vertices, unsigned char* out) {
+bool PutPoints(SceneFormat format, const Pose& pose, const std::vector<double>& vertices,
+               unsigned char* out) {
     return format == SceneFormat::Mdd ? PutPointsAs<true>(pose, vertices, out)
                                       : PutPointsAs<false>(pose, vertices, out);
 }
 
-std::vector<double> Widened(const Mesh& mesh) { return {mesh.positions.begin(), mesh.positions.end()}; }
+std::vector<double> Widened(const Mesh& mesh) {
+    return {mesh.positions.begin(), mesh.positions.end()};
+}
 
 }  // namespace
 
 class CacheRows::TileSamples : public PassSamples {
-public:
+  public:
     explicit TileSamples(const CacheRows& rows)
         : rows_(rows), fallback_(rows.table_, rows.settings_, rows.last_motion_frame_) {}
     const MotionFrame& At(std::uint64_t k) override {
@@ -77,7 +81,7 @@ public:
         return fallback_.At(k);  // far ahead: a particle's first emission, found on its own
     }
 
-private:
+  private:
     const CacheRows& rows_;
     WalkingSamples fallback_;
 };
@@ -113,10 +117,11 @@ CacheRows::CacheRows(const ScheduledPasses& passes, const MotionTable& table, co
             std::clamp<std::uint64_t>(buffer_bytes / std::max<std::uint64_t>(point_bytes, 1), 1, particles_));
     } else {
         chunk_frames_ = static_cast<std::int64_t>(frames);
-        range_particles_ = static_cast<std::uint32_t>(
-            std::clamp<std::uint64_t>(buffer_bytes / (frames * std::max<std::uint64_t>(point_bytes, 1)), 1, particles_));
+        range_particles_ = static_cast<std::uint32_t>(std::clamp<std::uint64_t>(
+            buffer_bytes / (frames * std::max<std::uint64_t>(point_bytes, 1)), 1, particles_));
     }
-    for (auto& buffer : buffers_) buffer.resize(static_cast<std::size_t>(chunk_frames_) * range_particles_ * point_bytes);
+    for (auto& buffer : buffers_)
+        buffer.resize(static_cast<std::size_t>(chunk_frames_) * range_particles_ * point_bytes);
     for (unsigned w = 0; w < pool_.size(); ++w) {
         worker_samples_.push_back(std::make_unique<TileSamples>(*this));
         readers_.push_back(std::make_unique<TrackReader>(passes_, fps));
@@ -130,7 +135,8 @@ void CacheRows::ReadWindow(const Tile& tile) {
     if (frames.count == 0) return;
     const auto index_of = [&](std::int64_t k) -> std::uint64_t {
         if (k < static_cast<std::int64_t>(frames.first)) return 0;
-        return std::min<std::uint64_t>((static_cast<std::uint64_t>(k) - frames.first) / frames.step, frames.count - 1);
+        return std::min<std::uint64_t>((static_cast<std::uint64_t>(k) - frames.first) / frames.step,
+                                       frames.count - 1);
     };
     // The frames around the chunk's keys: the two before (an emission's parent), four after (the
     // next key, the one after a hidden next key, and what makes them final).
@@ -241,7 +247,8 @@ CacheRun CacheRows::Write(PassHook& hook, const WriteAt& write_at) {
     };
     const Tile first = next(Tile{-chunk_frames_, 0, 0, particles_});
     ReadWindow(first);
-    pool_.Start(particles_, kBlock, [this](unsigned w, std::uint64_t b, std::uint64_t e) { StartTracks(w, b, e); });
+    pool_.Start(particles_, kBlock,
+                [this](unsigned w, std::uint64_t b, std::uint64_t e) { StartTracks(w, b, e); });
     if (!waited(pool_.Wait(poll))) return run;
     done = start_weight * particles_;
     starting = false;
@@ -249,18 +256,23 @@ CacheRun CacheRows::Write(PassHook& hook, const WriteAt& write_at) {
     // Writes a tile's rows, a frame's piece of the file at a time (whole tiles in one piece when
     // they hold whole rows), polling between pieces; a failure stops the work in flight.
     const std::uint64_t point_bytes = 12 * (vertices_.size() / 3);
-    const std::uint64_t header = CacheLayout{format_, particles_ * (vertices_.size() / 3), samples_}.header_size();
+    const std::uint64_t header =
+        CacheLayout{format_, particles_ * (vertices_.size() / 3), samples_}.header_size();
     bool write_failed = false;
     const auto put = [&](const Tile& t, const unsigned char* bytes) {
         const std::uint64_t piece = (t.p1 - t.p0) * point_bytes;
         const std::int64_t frames = t.p1 - t.p0 == particles_ ? 1 : t.k1 - t.k0;
-        const std::uint64_t size = t.p1 - t.p0 == particles_ ? piece * static_cast<std::uint64_t>(t.k1 - t.k0) : piece;
+        const std::uint64_t size =
+            t.p1 - t.p0 == particles_ ? piece * static_cast<std::uint64_t>(t.k1 - t.k0) : piece;
         for (std::int64_t f = 0; f < frames && !write_failed; ++f) {
-            const std::uint64_t at = header + (static_cast<std::uint64_t>(t.k0 + f) * particles_ + t.p0) * point_bytes;
-            for (std::uint64_t done_bytes = 0; done_bytes < size && !write_failed; done_bytes += kWritePiece) {
+            const std::uint64_t at =
+                header + (static_cast<std::uint64_t>(t.k0 + f) * particles_ + t.p0) * point_bytes;
+            for (std::uint64_t done_bytes = 0; done_bytes < size && !write_failed;
+                 done_bytes += kWritePiece) {
                 const std::uint64_t n = std::min<std::uint64_t>(kWritePiece, size - done_bytes);
-                write_failed = !write_at(at + done_bytes, std::string_view(reinterpret_cast<const char*>(bytes) +
-                                                                              f * size + done_bytes, n));
+                write_failed = !write_at(
+                    at + done_bytes,
+                    std::string_view(reinterpret_cast<const char*>(bytes) + f * size + done_bytes, n));
                 if (!write_failed) poll();
             }
         }
@@ -271,9 +283,9 @@ CacheRun CacheRows::Write(PassHook& hook, const WriteAt& write_at) {
     for (Tile tile = first; tile.k0 < static_cast<std::int64_t>(samples_); tile = next(tile), ++n) {
         if (n > 0 && tile.k0 != previous.k0) ReadWindow(tile);
         unsigned char* out = buffers_[n % 2].data();
-        pool_.Start(tile.p1 - tile.p0, kBlock, [this, tile, out](unsigned w, std::uint64_t b, std::uint64_t e) {
-            RunTile(tile, out, w, b, e);
-        });
+        pool_.Start(
+            tile.p1 - tile.p0, kBlock,
+            [this, tile, out](unsigned w, std::uint64_t b, std::uint64_t e) { RunTile(tile, out, w, b, e); });
         const bool written = n == 0 || put(previous, buffers_[(n + 1) % 2].data());
         const WorkerPool::Outcome outcome = pool_.Wait([&] { return !written || poll(); });
         if (!written) {
@@ -285,12 +297,16 @@ CacheRun CacheRows::Write(PassHook& hook, const WriteAt& write_at) {
         previous = tile;
     }
     if (!put(previous, buffers_[(n + 1) % 2].data())) run.end = CacheRun::End::WriteFailed;
-    if (run.end == CacheRun::End::Complete && run.action != PassAction::Continue) run.end = CacheRun::End::Stopped;
+    if (run.end == CacheRun::End::Complete && run.action != PassAction::Continue)
+        run.end = CacheRun::End::Stopped;
     return run;
 }
 
 CacheColumns::CacheColumns(const Mesh& mesh, const CacheLayout& layout, std::uint32_t particles)
-    : vertices_(Widened(mesh)), layout_(layout), particles_(particles), column_(12 * (vertices_.size() / 3), '\0') {}
+    : vertices_(Widened(mesh)),
+      layout_(layout),
+      particles_(particles),
+      column_(12 * (vertices_.size() / 3), '\0') {}
 
 bool CacheColumns::Write(std::uint32_t p, const ObjectKeys& keys,
                          const std::function<bool(std::uint64_t, std::string_view)>& write_at,
@@ -310,7 +326,8 @@ bool CacheColumns::Write(std::uint32_t p, const ObjectKeys& keys,
         const TrackKey* after = next + 1 < track.size() ? &track[next + 1] : nullptr;
         const Pose pose = PoseBetween(track[next - 1], b, after, static_cast<std::int64_t>(k));
         auto* out = reinterpret_cast<unsigned char*>(column_.data());
-        if (!PutPoints(layout_.format, pose, vertices_, out) && bad_frame < 0) bad_frame = static_cast<std::int32_t>(k);
+        if (!PutPoints(layout_.format, pose, vertices_, out) && bad_frame < 0)
+            bad_frame = static_cast<std::int32_t>(k);
         const std::uint64_t offset = layout_.header_size() + (k * particles_ + p) * column_.size();
         if (!write_at(offset, column_)) return false;
     }

@@ -33,13 +33,13 @@ struct CacheRun {
 // Writes the rows of every sample, sample 0 first, each row every particle's copy of the mesh
 // in particle order.
 class CacheRows {
-public:
+  public:
     // Takes memory for every particle's track (throws std::bad_alloc). `buffer_bytes` is the size
     // of each of the two buffers. With `in_order` the rows are written in file order (for a target
     // that cannot take positioned writes, such as a pipe); else each tile's frames where they go.
     CacheRows(const ScheduledPasses& passes, const MotionTable& table, const Settings& settings,
-              std::int32_t last_motion_frame, double fps, const Mesh& mesh, SceneFormat format, unsigned threads,
-              std::size_t buffer_bytes, bool in_order);
+              std::int32_t last_motion_frame, double fps, const Mesh& mesh, SceneFormat format,
+              unsigned threads, std::size_t buffer_bytes, bool in_order);
     ~CacheRows();
 
     // Puts the bytes at a file offset (after the header); false when the write failed.
@@ -49,16 +49,17 @@ public:
 
     static constexpr std::size_t kBufferBytes = std::size_t{16} << 20;
 
-private:
+  private:
     // The parent's samples of the current chunk, read once; others from a cursor of the worker's.
     class TileSamples;
     struct Tile {
-        std::int64_t k0, k1;      // frames
-        std::uint32_t p0, p1;     // particles
+        std::int64_t k0, k1;   // frames
+        std::uint32_t p0, p1;  // particles
     };
 
     void StartTracks(unsigned worker, std::uint64_t begin, std::uint64_t end);
-    void RunTile(const Tile& tile, unsigned char* out, unsigned worker, std::uint64_t begin, std::uint64_t end);
+    void RunTile(const Tile& tile, unsigned char* out, unsigned worker, std::uint64_t begin,
+                 std::uint64_t end);
     void ReadWindow(const Tile& tile);
     std::vector<Tile> TilesOfChunk(std::int64_t k0) const;
     // The first track in [p0, p1) holding a value a cache cannot hold.
@@ -72,9 +73,9 @@ private:
     std::vector<double> vertices_;  // the mesh's points, glTF axes
     std::uint64_t samples_;
     std::uint32_t particles_;
-    std::int64_t chunk_frames_;       // frames of a tile
-    std::uint32_t range_particles_;   // particles of a tile
-    bool leftover_;                   // the frame-0 key needs where the pass before left the slot
+    std::int64_t chunk_frames_;      // frames of a tile
+    std::uint32_t range_particles_;  // particles of a tile
+    bool leftover_;                  // the frame-0 key needs where the pass before left the slot
 
     std::vector<ParticleTrack> tracks_;
     std::vector<unsigned char> buffers_[2];
@@ -90,14 +91,14 @@ private:
 // The reference path's cache: each particle's keys, as they come in particle order, are evaluated
 // at every frame and put in place with positioned writes.
 class CacheColumns {
-public:
+  public:
     CacheColumns(const Mesh& mesh, const CacheLayout& layout, std::uint32_t particles);
     // Writes particle p's copy at every sample through `write_at(offset, bytes)`; false when a
     // write failed. `bad_frame` gets the first sample whose points a cache cannot hold, if any.
     bool Write(std::uint32_t p, const ObjectKeys& keys,
                const std::function<bool(std::uint64_t, std::string_view)>& write_at, std::int32_t& bad_frame);
 
-private:
+  private:
     std::vector<double> vertices_;
     CacheLayout layout_;
     std::uint32_t particles_;

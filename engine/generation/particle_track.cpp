@@ -17,7 +17,9 @@ std::array<double, 4> Normalized(std::array<double, 4> q) {
     return q;
 }
 
-std::array<double, 4> Widened(const std::array<float, 4>& q) { return {q[0], q[1], q[2], q[3]}; }
+std::array<double, 4> Widened(const std::array<float, 4>& q) {
+    return {q[0], q[1], q[2], q[3]};
+}
 
 // glTF's spherical interpolation: along the shorter arc, straight (then normalised) where the two
 // rotations are so close that the arc's sine loses its precision.
@@ -44,7 +46,8 @@ std::array<double, 4> Slerp(const std::array<float, 4>& a, const std::array<floa
 
 bool MakeTrackKey(const std::array<double, 9>& values, std::int32_t frame, TrackKey& key) {
     key.frame = frame;
-    key.translation = {static_cast<float>(values[0]), static_cast<float>(values[1]), static_cast<float>(-values[2])};
+    key.translation = {static_cast<float>(values[0]), static_cast<float>(values[1]),
+                       static_cast<float>(-values[2])};
     const auto q = GltfRotation(values[3], values[4], values[5]);
     key.rotation = {static_cast<float>(q[0]), static_cast<float>(q[1]), static_cast<float>(q[2]),
                     static_cast<float>(q[3])};
@@ -58,7 +61,8 @@ Pose Interpolate(const TrackKey& a, const std::array<float, 4>& ra, const TrackK
     const double u = static_cast<double>(k - a.frame) / static_cast<double>(b.frame - a.frame);
     Pose pose{};
     for (std::size_t c = 0; c < 3; ++c) {
-        pose.translation[c] = a.translation[c] + (static_cast<double>(b.translation[c]) - a.translation[c]) * u;
+        pose.translation[c] =
+            a.translation[c] + (static_cast<double>(b.translation[c]) - a.translation[c]) * u;
         pose.scale[c] = a.scale[c] + (static_cast<double>(b.scale[c]) - a.scale[c]) * u;
     }
     pose.rotation = Slerp(ra, rb, u);
@@ -73,8 +77,8 @@ TrackReader::TrackReader(const ScheduledPasses& passes, double fps) : passes_(pa
 void TrackReader::Keys::Store(const Particle& record, bool visible, std::uint32_t frame) {
     ParticleTrack& t = *track;
     const double s = visible ? 1.0 : 0.0;  // as the scene stores a hidden key: scale 0
-    const std::array<double, 9> values{record.x,       record.y,           record.z,
-                                       record.heading, record.pitch,       record.bank,
+    const std::array<double, 9> values{record.x,           record.y,           record.z,
+                                       record.heading,     record.pitch,       record.bank,
                                        s * record.scale_x, s * record.scale_y, s * record.scale_z};
     TrackKey key;
     if (!MakeTrackKey(values, static_cast<std::int32_t>(frame), key) && t.bad_frame < 0) {

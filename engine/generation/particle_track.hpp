@@ -47,11 +47,11 @@ Pose PoseBetween(const TrackKey& a, const TrackKey* b, const TrackKey* after_b, 
 // current frame and the keys the replay has made beyond it (at most five are ever pending).
 struct ParticleTrack {
     // What every frame reads first, together.
-    std::uint8_t count = 0;          // keys in `ahead`
-    bool done = false;               // the replay has run the whole pass
-    std::int32_t bad_frame = -1;     // the first key a cache cannot hold, or -1
-    TrackKey before;                 // the latest key at or before the current frame
-    std::array<TrackKey, 5> ahead;   // later keys, rising; the last may still be replaced
+    std::uint8_t count = 0;         // keys in `ahead`
+    bool done = false;              // the replay has run the whole pass
+    std::int32_t bad_frame = -1;    // the first key a cache cannot hold, or -1
+    TrackKey before;                // the latest key at or before the current frame
+    std::array<TrackKey, 5> ahead;  // later keys, rising; the last may still be replaced
     // What only a step of the replay reads.
     SlotReplay replay;
     Particle record;
@@ -59,7 +59,7 @@ struct ParticleTrack {
 
 // Reads tracks for one thread at a time.
 class TrackReader {
-public:
+  public:
     explicit TrackReader(const ScheduledPasses& passes, double fps = kDefaultFramesPerSecond);
 
     // Starts particle p's track from `record` (where the pass before left its slot; in linear
@@ -72,9 +72,9 @@ public:
     // The pose at frame k, after Advance(k).
     static Pose PoseAt(const ParticleTrack& track, std::int64_t k);
 
-private:
+  private:
     class Keys : public KeyStore {
-    public:
+      public:
         void Store(const Particle& record, bool visible, std::uint32_t frame) override;
         ParticleTrack* track = nullptr;
     };

@@ -15,7 +15,7 @@
 namespace vexo {
 
 class WorkerPool {
-public:
+  public:
     static constexpr std::chrono::milliseconds kWaitPoll{10};
 
     // Items begin .. end - 1 of the current piece, on worker `worker` (0 .. size() - 1).
@@ -40,7 +40,7 @@ public:
     // Items of the current piece finished so far.
     std::uint64_t finished() const { return finished_.load(std::memory_order_relaxed); }
 
-private:
+  private:
     void Run(unsigned worker);
     bool RunBlock(unsigned worker);
 

@@ -75,7 +75,8 @@ bool CacheFiles::WriteAt(std::uint64_t offset, std::string_view bytes) {
         return cache_.Write(bytes) || Fail(target_, cache_.error());
     }
     while (!bytes.empty()) {
-        const ssize_t put = ::pwrite(cache_.descriptor(), bytes.data(), bytes.size(), static_cast<off_t>(offset));
+        const ssize_t put =
+            ::pwrite(cache_.descriptor(), bytes.data(), bytes.size(), static_cast<off_t>(offset));
         if (put < 0 && errno == EINTR) continue;
         if (put <= 0) return Fail(target_, std::strerror(put < 0 ? errno : ENOSPC));
         bytes.remove_prefix(static_cast<std::size_t>(put));

@@ -21,7 +21,7 @@ inline constexpr const char* kNotSeekable =
 }  // namespace scene_text
 
 class CacheFiles {
-public:
+  public:
     // Prepares both replacements; false, touching nothing, with the failing file and the reason.
     bool Open(const std::string& target, SceneFormat format);
     // The object: `copies` copies of the mesh.
@@ -43,7 +43,7 @@ public:
     const std::string& error() const { return error_; }
     const std::string& object_path() const { return object_path_; }
 
-private:
+  private:
     bool Fail(const std::string& file, const std::string& reason);
 
     ReplacementFile cache_, object_;

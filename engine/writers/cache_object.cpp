@@ -13,7 +13,7 @@ constexpr std::size_t kPieceSize = 1 << 18;
 
 // Collects text or bytes and hands them on in pieces of about kPieceSize.
 class Pieces {
-public:
+  public:
     explicit Pieces(const PieceWriter& write) : write_(write) { out_.reserve(kPieceSize + 4096); }
     std::string& out() { return out_; }
     bool Flush(bool all = false) {
@@ -23,7 +23,7 @@ public:
         return ok_;
     }
 
-private:
+  private:
     const PieceWriter& write_;
     std::string out_;
     bool ok_ = true;
@@ -44,7 +44,9 @@ void PutU4(std::string& out, std::uint32_t value) {
     PutU2(out, value >> 16);
     PutU2(out, value & 0xFFFF);
 }
-void PutF4(std::string& out, float value) { PutU4(out, std::bit_cast<std::uint32_t>(value)); }
+void PutF4(std::string& out, float value) {
+    PutU4(out, std::bit_cast<std::uint32_t>(value));
+}
 // A variable-length index: two bytes below 0xFF00, else four with the top byte 0xFF.
 void PutVx(std::string& out, std::uint64_t index) {
     if (index < 0xFF00) {
@@ -53,15 +55,17 @@ void PutVx(std::string& out, std::uint64_t index) {
         PutU4(out, 0xFF000000u | static_cast<std::uint32_t>(index));
     }
 }
-std::uint64_t VxSize(std::uint64_t index) { return index < 0xFF00 ? 2 : 4; }
+std::uint64_t VxSize(std::uint64_t index) {
+    return index < 0xFF00 ? 2 : 4;
+}
 void PutChunk(std::string& out, const char* id, std::uint64_t size) {
     out.append(id, 4);
     PutU4(out, static_cast<std::uint32_t>(size));
 }
 
 constexpr std::string_view kSurface("Default\0", 8);  // a NUL-terminated name of even length
-constexpr std::uint64_t kLayrSize = 2 + 2 + 12 + 2;    // number, flags, pivot, empty name
-constexpr std::uint64_t kSurfSize = 8 + 2 + 6 + 14;    // name, empty source, COLR subchunk
+constexpr std::uint64_t kLayrSize = 2 + 2 + 12 + 2;   // number, flags, pivot, empty name
+constexpr std::uint64_t kSurfSize = 8 + 2 + 6 + 14;   // name, empty source, COLR subchunk
 constexpr float kGrey = 200.0f / 255.0f;
 
 struct LwoSizes {
@@ -88,15 +92,17 @@ LwoSizes SizesOf(const Mesh& mesh, std::uint64_t copies) {
         }
     }
     const std::uint64_t polygons = triangles * copies;
-    s.ptag += 2 * std::min<std::uint64_t>(polygons, 0xFF00) + 4 * (polygons - std::min<std::uint64_t>(polygons, 0xFF00));
-    s.form = 4 + (8 + kSurface.size()) + (8 + kLayrSize) + (8 + s.pnts) + (8 + 24) + (8 + s.pols) + (8 + s.ptag) +
-             (8 + kSurfSize);
+    s.ptag += 2 * std::min<std::uint64_t>(polygons, 0xFF00) +
+              4 * (polygons - std::min<std::uint64_t>(polygons, 0xFF00));
+    s.form = 4 + (8 + kSurface.size()) + (8 + kLayrSize) + (8 + s.pnts) + (8 + 24) + (8 + s.pols) +
+             (8 + s.ptag) + (8 + kSurfSize);
     return s;
 }
 
 }  // namespace
 
-bool WriteObjCopies(const Mesh& mesh, std::uint64_t copies, std::string_view cache_name, const PieceWriter& write) {
+bool WriteObjCopies(const Mesh& mesh, std::uint64_t copies, std::string_view cache_name,
+                    const PieceWriter& write) {
     Pieces pieces(write);
     std::string& out = pieces.out();
     const std::uint64_t vertices = mesh.positions.size() / 3;
@@ -136,7 +142,9 @@ bool WriteObjCopies(const Mesh& mesh, std::uint64_t copies, std::string_view cac
     return pieces.Flush(true);
 }
 
-std::uint64_t LwoCopiesSize(const Mesh& mesh, std::uint64_t copies) { return 8 + SizesOf(mesh, copies).form; }
+std::uint64_t LwoCopiesSize(const Mesh& mesh, std::uint64_t copies) {
+    return 8 + SizesOf(mesh, copies).form;
+}
 
 bool WriteLwoCopies(const Mesh& mesh, std::uint64_t copies, const PieceWriter& write) {
     const LwoSizes sizes = SizesOf(mesh, copies);

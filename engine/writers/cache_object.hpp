@@ -19,7 +19,8 @@ using PieceWriter = std::function<bool(std::string_view piece)>;
 
 // OBJ: a comment naming the cache, every copy's points ("v x y z") and triangles ("f a b c",
 // counted from 1, counter-clockwise seen from outside).
-bool WriteObjCopies(const Mesh& mesh, std::uint64_t copies, std::string_view cache_name, const PieceWriter& write);
+bool WriteObjCopies(const Mesh& mesh, std::uint64_t copies, std::string_view cache_name,
+                    const PieceWriter& write);
 
 // LWO2: one layer, the points (z mirrored), a bounding box, the triangles (their points in the
 // order LightWave lists them, the reverse of the mesh's) and one surface, "Default".

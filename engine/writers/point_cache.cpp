@@ -17,11 +17,15 @@ void PutBe4(std::string& out, std::uint32_t value) {
     for (int i = 3; i >= 0; --i) out += static_cast<char>(value >> (8 * i));
 }
 
-std::string Number(std::uint64_t n) { return std::to_string(n); }
+std::string Number(std::uint64_t n) {
+    return std::to_string(n);
+}
 
 }  // namespace
 
-bool IsPointCache(SceneFormat format) { return format == SceneFormat::Pc2 || format == SceneFormat::Mdd; }
+bool IsPointCache(SceneFormat format) {
+    return format == SceneFormat::Pc2 || format == SceneFormat::Mdd;
+}
 
 std::string CompanionPath(const std::string& target, SceneFormat format) {
     const bool pc2 = format == SceneFormat::Pc2;
@@ -82,7 +86,8 @@ std::optional<std::string> RefuseCache(SceneFormat format, std::uint64_t particl
     const std::uint64_t polygons = particles * mesh.triangles;
     if (mdd && polygons > kMaxLwoIndex) {
         return head + Number(particles) + " particles of " + Number(mesh.triangles) + " triangles:\n" +
-               Number(polygons) + " polygons, and a LightWave\nobject holds at most " + Number(kMaxLwoIndex) + ".";
+               Number(polygons) + " polygons, and a LightWave\nobject holds at most " + Number(kMaxLwoIndex) +
+               ".";
     }
     // Points and samples are below 2^31 each, so 12 * points * samples fits in 128 bits.
     const unsigned __int128 bytes = static_cast<unsigned __int128>(12 * points) * samples + 8 + 4 * samples;

@@ -5,9 +5,8 @@
 // reference engine, one thread and small buffers write the same bytes. A small cache byte for
 // byte with hand-worked points; the LightWave object and the OBJ read back by assimp.
 #include <gtest/gtest.h>
-#include <tiny_gltf.h>
-
 #include <sys/stat.h>
+#include <tiny_gltf.h>
 
 #include <algorithm>
 #include <bit>
@@ -57,8 +56,12 @@ std::uint32_t BeBits(const std::string& bytes, std::size_t at) {
     for (int i = 0; i < 4; ++i) bits = bits << 8 | static_cast<unsigned char>(bytes[at + i]);
     return bits;
 }
-float Le(const std::string& bytes, std::size_t at) { return std::bit_cast<float>(LeBits(bytes, at)); }
-float Be(const std::string& bytes, std::size_t at) { return std::bit_cast<float>(BeBits(bytes, at)); }
+float Le(const std::string& bytes, std::size_t at) {
+    return std::bit_cast<float>(LeBits(bytes, at));
+}
+float Be(const std::string& bytes, std::size_t at) {
+    return std::bit_cast<float>(BeBits(bytes, at));
+}
 
 // The points of the first copy in an OBJ ("v" lines), and the counts of "v" and "f" lines.
 std::vector<Vec> ObjCopy(const std::string& text, std::size_t copy_points, std::size_t& v, std::size_t& f) {
@@ -86,13 +89,15 @@ const float* Floats(const tinygltf::Model& m, int accessor) {
 
 // A channel's value at time t as glTF defines LINEAR: held outside the keys, straight between
 // them, rotations by spherical interpolation along the shorter arc.
-std::vector<double> Sample(const tinygltf::Model& m, const tinygltf::AnimationSampler& sampler, int n, float t) {
+std::vector<double> Sample(const tinygltf::Model& m, const tinygltf::AnimationSampler& sampler, int n,
+                           float t) {
     const float* times = Floats(m, sampler.input);
     const float* values = Floats(m, sampler.output);
     const std::size_t keys = m.accessors[static_cast<std::size_t>(sampler.input)].count;
     std::size_t i = 0;
     while (i + 1 < keys && times[i + 1] <= t) ++i;
-    const double u = i + 1 < keys && t > times[i] ? (double{t} - times[i]) / (double{times[i + 1]} - times[i]) : 0;
+    const double u =
+        i + 1 < keys && t > times[i] ? (double{t} - times[i]) / (double{times[i + 1]} - times[i]) : 0;
     std::vector<double> a(values + n * i, values + n * (i + 1)), b = a;
     if (u > 0) b.assign(values + n * (i + 1), values + n * (i + 2));
     double dot = 0, wa = 1 - u, wb = u;
@@ -120,15 +125,17 @@ Vec GlbPoint(const tinygltf::Model& model, std::size_t p, const Vec& point, floa
     for (const tinygltf::AnimationChannel& c : model.animations[0].channels) {
         if (c.target_node != static_cast<int>(p)) continue;
         const auto& sampler = model.animations[0].samplers[static_cast<std::size_t>(c.sampler)];
-        (c.target_path == "translation" ? tr : c.target_path == "rotation" ? r : s) =
-            Sample(model, sampler, c.target_path == "rotation" ? 4 : 3, t);
+        (c.target_path == "translation" ? tr
+         : c.target_path == "rotation"  ? r
+                                        : s) = Sample(model, sampler, c.target_path == "rotation" ? 4 : 3, t);
     }
     const double len = std::sqrt(r[0] * r[0] + r[1] * r[1] + r[2] * r[2] + r[3] * r[3]);
     const double x = r[0] / len, y = r[1] / len, z = r[2] / len, w = r[3] / len;
     const double v[3] = {point[0] * s[0], point[1] * s[1], point[2] * s[2]};
-    return {tr[0] + (1 - 2 * (y * y + z * z)) * v[0] + 2 * (x * y - z * w) * v[1] + 2 * (x * z + y * w) * v[2],
-            tr[1] + 2 * (x * y + z * w) * v[0] + (1 - 2 * (x * x + z * z)) * v[1] + 2 * (y * z - x * w) * v[2],
-            tr[2] + 2 * (x * z - y * w) * v[0] + 2 * (y * z + x * w) * v[1] + (1 - 2 * (x * x + y * y)) * v[2]};
+    return {
+        tr[0] + (1 - 2 * (y * y + z * z)) * v[0] + 2 * (x * y - z * w) * v[1] + 2 * (x * z + y * w) * v[2],
+        tr[1] + 2 * (x * y + z * w) * v[0] + (1 - 2 * (x * x + z * z)) * v[1] + 2 * (y * z - x * w) * v[2],
+        tr[2] + 2 * (x * z - y * w) * v[0] + 2 * (y * z + x * w) * v[1] + (1 - 2 * (x * x + y * y)) * v[2]};
 }
 
 TEST(PointCache, EveryFrameIsWhereTheGlbKeysPutTheParticle) {
@@ -149,7 +156,8 @@ TEST(PointCache, EveryFrameIsWhereTheGlbKeysPutTheParticle) {
             if (word == "fps") fps = std::stod(value);
             ASSERT_TRUE(line.find('=') == std::string::npos || AssignSetting(s, line).ok) << line;
         }
-        const auto P = static_cast<std::size_t>(s.num_particles), S = static_cast<std::size_t>(s.last_frame) + 1;
+        const auto P = static_cast<std::size_t>(s.num_particles),
+                   S = static_cast<std::size_t>(s.last_frame) + 1;
         const GenerateOptions glb{GenerationPath::Scheduled, 2, SceneFormat::Glb, fps};
         GenerateOptions pc2 = glb, mdd = glb, reference = glb, small = glb, rows = glb;
         pc2.format = small.format = rows.format = reference.format = SceneFormat::Pc2;
@@ -157,7 +165,8 @@ TEST(PointCache, EveryFrameIsWhereTheGlbKeysPutTheParticle) {
         reference.path = GenerationPath::Reference;
         small.threads = 1, small.cache_buffer = 1;  // a particle at a time
         Generate(s, dir.str("g.glb"), glb);
-        const std::string cache = Generate(s, dir.str("c.pc2"), pc2), lwo_cache = Generate(s, dir.str("c.mdd"), mdd);
+        const std::string cache = Generate(s, dir.str("c.pc2"), pc2),
+                          lwo_cache = Generate(s, dir.str("c.mdd"), mdd);
         std::size_t v = 0, f = 0;
         const std::string obj = ReadFile(dir.path("c.obj"));
         const std::size_t points = LeBits(cache, 16);
@@ -206,7 +215,8 @@ TEST(PointCache, EveryFrameIsWhereTheGlbKeysPutTheParticle) {
                         const float got = Le(cache, 32 + at + 4 * a);
                         far += std::fabs(got - want[a]) > 1e-4 * (1 + std::fabs(want[a]));
                         EXPECT_EQ(Be(lwo_cache, 8 + 4 * S + at + 4 * a), a == 2 ? -got : got);
-                        collapsed = collapsed && got == Le(cache, 32 + (k * points + p * copy.size()) * 12 + 4 * a);
+                        collapsed =
+                            collapsed && got == Le(cache, 32 + (k * points + p * copy.size()) * 12 + 4 * a);
                     }
                 }
                 hidden += collapsed;
@@ -223,8 +233,8 @@ TEST(PointCache, EveryFrameIsWhereTheGlbKeysPutTheParticle) {
 TEST(PointCache, SmallCachesHoldTheWorkedPoints) {
     TempDir dir;
     Settings s = testing::SceneSettings(dir, "LWMO\n1\n9\n1\n0 0 0 0 0 0 1 1 1\n0 1 0 0 0\n");
-    for (const char* line : {"num_particles=2", "particles_per_frame=1", "velocity=1", "heading_angle=-90",
-                             "last_frame=3"}) {
+    for (const char* line :
+         {"num_particles=2", "particles_per_frame=1", "velocity=1", "heading_angle=-90", "last_frame=3"}) {
         ASSERT_TRUE(AssignSetting(s, line).ok) << line;
     }
     std::map<std::string, std::pair<std::string, std::string>> caches;
@@ -232,12 +242,15 @@ TEST(PointCache, SmallCachesHoldTheWorkedPoints) {
         ASSERT_TRUE(AssignSetting(s, "linear_path=" + mode).ok);
         const GenerateOptions options{GenerationPath::Scheduled, 2, SceneFormat::Pc2};
         caches[mode].first = Generate(s, dir.str(mode + ".pc2"), options);
-        caches[mode].second = Generate(s, dir.str(mode + ".mdd"), {GenerationPath::Scheduled, 2, SceneFormat::Mdd});
+        caches[mode].second =
+            Generate(s, dir.str(mode + ".mdd"), {GenerationPath::Scheduled, 2, SceneFormat::Mdd});
     }
     const std::string& pc2 = caches["off"].first;
     const std::string& mdd = caches["off"].second;
-    EXPECT_EQ(pc2.substr(0, 32), std::string("POINTCACHE2\0\1\0\0\0\x10\0\0\0\0\0\0\0\0\0\x80\x3f\4\0\0\0", 32));
-    EXPECT_EQ(mdd.substr(0, 24), std::string("\0\0\0\4\0\0\0\x10\0\0\0\0\x3d\x2a\xaa\xab\x3d\xaa\xaa\xab\x3e\0\0\0", 24));
+    EXPECT_EQ(pc2.substr(0, 32),
+              std::string("POINTCACHE2\0\1\0\0\0\x10\0\0\0\0\0\0\0\0\0\x80\x3f\4\0\0\0", 32));
+    EXPECT_EQ(mdd.substr(0, 24),
+              std::string("\0\0\0\4\0\0\0\x10\0\0\0\0\x3d\x2a\xaa\xab\x3d\xaa\xaa\xab\x3e\0\0\0", 24));
     std::istringstream worked(ReadFile(DataDir() / "cache_worked.txt"));
     int checked = 0;
     for (std::string line; std::getline(worked, line);) {
@@ -250,7 +263,8 @@ TEST(PointCache, SmallCachesHoldTheWorkedPoints) {
         const std::size_t at = (k * 16 + p * 8 + i) * 12;
         const auto& [cache, lightwave] = caches.at(mode);
         EXPECT_EQ(Vec({Le(cache, 32 + at), Le(cache, 36 + at), Le(cache, 40 + at)}), Vec({x, y, z})) << line;
-        EXPECT_EQ(Vec({Be(lightwave, 24 + at), Be(lightwave, 28 + at), Be(lightwave, 32 + at)}), Vec({x, y, -z}))
+        EXPECT_EQ(Vec({Be(lightwave, 24 + at), Be(lightwave, 28 + at), Be(lightwave, 32 + at)}),
+                  Vec({x, y, -z}))
             << line;
         ++checked;
     }
@@ -280,7 +294,8 @@ TEST(PointCache, ObjectsReadBackAsCopiesOfTheParticleObject) {
         }
         return out;
     };
-    for (const auto& [object, copies] : {std::pair{"simple_cube.lwo", 3}, std::pair{"wedge.obj", 3}, std::pair{"hexapyramid.obj", 9400}}) {
+    for (const auto& [object, copies] :
+         {std::pair{"simple_cube.lwo", 3}, std::pair{"wedge.obj", 3}, std::pair{"hexapyramid.obj", 9400}}) {
         SCOPED_TRACE(object);
         TempDir dir;
         Settings s = testing::SceneSettings(dir, ReadFile(DataDir() / "emitter_v1.mot"));
@@ -299,7 +314,8 @@ TEST(PointCache, ObjectsReadBackAsCopiesOfTheParticleObject) {
                 const std::string lwo = ReadFile(name);
                 std::string ids;
                 std::size_t at = 12;
-                for (; at + 8 <= lwo.size(); at += 8 + (BeBits(lwo, at + 4) + 1) / 2 * 2) ids += lwo.substr(at, 4) + " ";
+                for (; at + 8 <= lwo.size(); at += 8 + (BeBits(lwo, at + 4) + 1) / 2 * 2)
+                    ids += lwo.substr(at, 4) + " ";
                 EXPECT_EQ(ids, "TAGS LAYR PNTS BBOX POLS PTAG SURF ");
                 EXPECT_EQ(at, lwo.size());
                 EXPECT_EQ(BeBits(lwo, 4) + 8, lwo.size());
@@ -333,10 +349,12 @@ TEST(PointCache, TwoFilesOrNeither) {
 TEST(PointCache, APipeTakesTheCacheInFileOrder) {
     TempDir dir;
     Settings s = testing::SceneSettings(dir, ReadFile(DataDir() / "emitter_v1.mot"));
-    for (const char* line : {"num_particles=7", "particles_per_frame=2", "velocity=0.5", "heading_spread=360"}) {
+    for (const char* line :
+         {"num_particles=7", "particles_per_frame=2", "velocity=0.5", "heading_spread=360"}) {
         ASSERT_TRUE(AssignSetting(s, line).ok);
     }
-    const std::string file = Generate(s, dir.str("file.pc2"), {GenerationPath::Scheduled, 2, SceneFormat::Pc2});
+    const std::string file =
+        Generate(s, dir.str("file.pc2"), {GenerationPath::Scheduled, 2, SceneFormat::Pc2});
     ASSERT_EQ(::mkfifo(dir.str("pipe.pc2").c_str(), 0600), 0);
     for (const GenerationPath path : {GenerationPath::Scheduled, GenerationPath::Reference}) {
         std::string piped;
