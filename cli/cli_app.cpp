@@ -1,7 +1,6 @@
 #include "cli/cli_app.hpp"
 
 #include <CLI/CLI.hpp>
-
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -24,9 +23,10 @@ constexpr const char* kProgram = "vexo-cli";
 
 constexpr const char* kDescription =
     "Generates a LightWave scene (LWSC) of particles emitted from the keyed motion of a parent\n"
-    "(a LightWave LWMO motion file or an animated scene file). Every particle becomes one object that loads the particle\n"
-    "object and carries its own keyed motion. A point cache (.pc2, .mdd) instead holds every particle as a copy of the\n"
-    "particle object in one mesh, written beside it (NAME.obj, NAME.lwo), and moves its points frame by frame.\n\n"
+    "(a LightWave LWMO motion file or an animated scene file). Every particle becomes one object that loads "
+    "the particle\nobject and carries its own keyed motion. A point cache (.pc2, .mdd) instead holds every "
+    "particle as a copy of the\nparticle object in one mesh, written beside it (NAME.obj, NAME.lwo), and "
+    "moves its points frame by frame.\n\n"
     "Settings start from the defaults, or from PREFS_FILE (a preferences file saved by vexo or\n"
     "by --write-prefs); --object, --motion, --scene and --set then override single fields.";
 
@@ -183,7 +183,8 @@ int Generate(const Options& options, const Settings& settings, CliStreams& s, En
                       : options.format == "pc2"  ? SceneFormat::Pc2
                       : options.format == "mdd"  ? SceneFormat::Mdd
                                                  : FormatForTarget(target, SceneFormat::Lwsc1);
-    bar.counts_objects = !IsPointCache(generate.format);  // a cache is made frame by frame, not object by object
+    // A point cache is made frame by frame, not object by object.
+    bar.counts_objects = !IsPointCache(generate.format);
     InstallBreakHandler();
     const SceneReport report = CreateScene(settings, state, sink, hook, generate);
     RemoveBreakHandler();
@@ -205,8 +206,8 @@ int Generate(const Options& options, const Settings& settings, CliStreams& s, En
     switch (report.outcome) {
         case WriteOutcome::Complete:
             if (!options.quiet && cache) {
-                s.err << kProgram << ": wrote " << report.objects_total << " particles, " << settings.last_frame + 1
-                      << " frames, to " << files << '\n';
+                s.err << kProgram << ": wrote " << report.objects_total << " particles, "
+                      << settings.last_frame + 1 << " frames, to " << files << '\n';
             } else if (!options.quiet) {
                 s.err << kProgram << ": wrote " << report.objects_total << " objects to " << target << '\n';
             }
@@ -219,7 +220,8 @@ int Generate(const Options& options, const Settings& settings, CliStreams& s, En
             }
             return Fail(s, kExitInterrupted, "interrupted: " + target + " holds " + of + " objects");
         case WriteOutcome::Aborted:
-            return Fail(s, kExitInterrupted, "aborted: " + files + (cache ? " were" : " was") + " not touched");
+            return Fail(s, kExitInterrupted,
+                        "aborted: " + files + (cache ? " were" : " was") + " not touched");
         case WriteOutcome::Refused:
             return kExitUsage;  // the engine has said why
         case WriteOutcome::CannotOpen:
@@ -257,16 +259,18 @@ int RunCli(int argc, const char* const* argv, CliStreams& streams, EngineState& 
     app.add_option("--write-prefs", options.write_prefs,
                    "Save the effective settings as a preferences file and stop (no scene)");
     app.add_flag("-q,--quiet", options.quiet, "No progress bar and no summary line");
-    app.add_option("--engine", options.engine,
-                   "How object blocks are computed: scheduled (default; linear time, all cores) or reference "
-                   "(the whole simulation once per object); both write the same bytes (a point cache, only to a "
-                   "regular file with the reference engine)")
+    app.add_option(
+           "--engine", options.engine,
+           "How object blocks are computed: scheduled (default; linear time, all cores) or reference "
+           "(the whole simulation once per object); both write the same bytes (a point cache, only to a "
+           "regular file with the reference engine)")
         ->check(CLI::IsMember({"scheduled", "reference"}));
-    app.add_option("--format", options.format,
-                   "Scene format: lwsc (LightWave scene version 1, the default), lwsc3 (version 3, LightWave 6 "
-                   "and later), gltf or glb (glTF 2.0), pc2 (a point cache with NAME.obj beside it: Blender, "
-                   "3ds Max, Maya) or mdd (a point cache with NAME.lwo beside it: LightWave); auto (the default) "
-                   "picks by the target's ending: .gltf, .glb, .pc2, .mdd, else lwsc")
+    app.add_option(
+           "--format", options.format,
+           "Scene format: lwsc (LightWave scene version 1, the default), lwsc3 (version 3, LightWave 6 "
+           "and later), gltf or glb (glTF 2.0), pc2 (a point cache with NAME.obj beside it: Blender, "
+           "3ds Max, Maya) or mdd (a point cache with NAME.lwo beside it: LightWave); auto (the default) "
+           "picks by the target's ending: .gltf, .glb, .pc2, .mdd, else lwsc")
         ->check(CLI::IsMember({"auto", "lwsc", "lwsc3", "gltf", "glb", "pc2", "mdd"}));
     app.add_option("--fps", options.fps,
                    "The scene's frames per second (default 24): the time base of gravity, the sampling of "

@@ -17,7 +17,7 @@ public:
 
     bool counts_objects = true;  // says "object N of M" after the percentage
 
-private:
+  private:
     std::ostream& out_;
     bool drawn_ = false;
     std::chrono::steady_clock::time_point last_draw_{};

@@ -12,20 +12,20 @@
 
 #include "engine/generation/block_pipeline.hpp"
 #include "engine/generation/cache_passes.hpp"
-#include "engine/writers/cache_files.hpp"
-#include "engine/writers/point_cache.hpp"
 #include "engine/generation/frame_loop.hpp"
 #include "engine/generation/pass_poll.hpp"
+#include "engine/generation/reference_passes.hpp"
+#include "engine/generation/scheduled_passes.hpp"
+#include "engine/motion/motion.hpp"
+#include "engine/settings/settings_fields.hpp"
+#include "engine/simulation/particle.hpp"
+#include "engine/writers/cache_files.hpp"
 #include "engine/writers/gltf_scene.hpp"
 #include "engine/writers/gltf_tracks.hpp"
 #include "engine/writers/object_mesh.hpp"
-#include "engine/motion/motion.hpp"
-#include "engine/simulation/particle.hpp"
-#include "engine/generation/reference_passes.hpp"
+#include "engine/writers/point_cache.hpp"
 #include "engine/writers/scene_file.hpp"
 #include "engine/writers/scene_format.hpp"
-#include "engine/generation/scheduled_passes.hpp"
-#include "engine/settings/settings_fields.hpp"
 
 namespace vexo {
 namespace scene_text {
@@ -39,8 +39,8 @@ std::string TooManyFrames(std::uint64_t frames) {
            " frames\nwith a key on every frame: an object\nholds at most 2147483646 frames.";
 }
 std::string OutOfRange(std::string_view field, std::string_view value, std::string_view range) {
-    return "Cannot create a scene:\n" + std::string(field) + " holds " + std::string(value) + ";\nit must be " +
-           std::string(range) + ".";
+    return "Cannot create a scene:\n" + std::string(field) + " holds " + std::string(value) +
+           ";\nit must be " + std::string(range) + ".";
 }
 std::string ParticleRecords(std::uint32_t count) { return std::to_string(count) + " particle records"; }
 std::string ObjectKeys(std::uint32_t object) { return "the keys of object " + std::to_string(object + 1); }
@@ -68,9 +68,10 @@ public:
     template <class Passes>
     void Make(Passes& passes, std::uint32_t p, Block& block) const {
         // glTF and the point caches keep their numbers as single-precision floats.
-        const double limit = format_ == SceneFormat::Gltf || format_ == SceneFormat::Glb || IsPointCache(format_)
-                                 ? static_cast<double>(std::numeric_limits<float>::max())
-                                 : std::numeric_limits<double>::max();
+        const double limit =
+            format_ == SceneFormat::Gltf || format_ == SceneFormat::Glb || IsPointCache(format_)
+                ? static_cast<double>(std::numeric_limits<float>::max())
+                : std::numeric_limits<double>::max();
         BlockBuilder builder(block, !keys_only_ && format_ == SceneFormat::Lwsc1, object_, channels_, limit);
         passes.RecordBlock(p, builder);
         if (keys_only_) return;
@@ -331,7 +332,7 @@ unsigned ThreadCount(const GenerateOptions& options) {
 
 // The reference path's point cache: each block's keys put in place at every frame.
 class CacheColumnsOutput : public SceneOutput {
-public:
+  public:
     CacheColumnsOutput(const Mesh& mesh, const CacheLayout& layout, std::uint32_t particles, double fps)
         : mesh_(mesh), layout_(layout), particles_(particles), fps_(fps), columns_(mesh, layout, particles) {}
     bool Open(const std::string& target) override {
@@ -350,8 +351,8 @@ public:
     bool Add(const Block& block) override {
         std::int32_t bad = -1;
         const bool written = columns_.Write(
-            next_++, block.keys, [this](std::uint64_t at, std::string_view bytes) { return files_.WriteAt(at, bytes); },
-            bad);
+            next_++, block.keys,
+            [this](std::uint64_t at, std::string_view bytes) { return files_.WriteAt(at, bytes); }, bad);
         if (bad >= 0) bad_frame_ = bad;
         return written && bad < 0;
     }
@@ -364,7 +365,7 @@ public:
     std::optional<std::int32_t> bad_frame() const override { return bad_frame_; }
     bool KeepsCompleteBlocks() const override { return false; }
 
-private:
+  private:
     const Mesh& mesh_;
     CacheLayout layout_;
     std::uint32_t particles_;
@@ -418,7 +419,8 @@ void WriteCacheRows(const Settings& settings, EngineState& state, MessageSink& s
             return;
         case CacheRun::End::Stopped:
             files.Discard();
-            report.outcome = run.action == PassAction::Abort ? WriteOutcome::Aborted : WriteOutcome::Interrupted;
+            report.outcome =
+                run.action == PassAction::Abort ? WriteOutcome::Aborted : WriteOutcome::Interrupted;
             return;
         case CacheRun::End::NotFinite:
             files.Discard();
@@ -473,8 +475,11 @@ std::optional<std::string> RefuseSettings(const Settings& settings) {
         if (field.range.Holds(value)) continue;
         char number[32];
         const auto end = std::to_chars(number, number + sizeof number, value).ptr;
-        const char* range = field.range.max == 1.0 ? "from 0 to 1" : field.range.min_excluded ? "more than 0" : "0 or more";
-        return scene_text::OutOfRange(field.name, std::string_view(number, static_cast<std::size_t>(end - number)), range);
+        const char* range = field.range.max == 1.0     ? "from 0 to 1"
+                            : field.range.min_excluded ? "more than 0"
+                                                       : "0 or more";
+        return scene_text::OutOfRange(
+            field.name, std::string_view(number, static_cast<std::size_t>(end - number)), range);
     }
     return std::nullopt;
 }
@@ -540,9 +545,9 @@ SceneReport RunGeneration(const Settings& settings, EngineState& state, MessageS
         } catch (const std::bad_alloc&) {
             return no_memory(scene_text::kParticleMesh);
         }
-        if (const auto refusal = RefuseCache(options.format, report.objects_total,
-                                             {mesh->positions.size() / 3, mesh->indices.size() / 3},
-                                             settings.last_frame)) {
+        if (const auto refusal =
+                RefuseCache(options.format, report.objects_total,
+                            {mesh->positions.size() / 3, mesh->indices.size() / 3}, settings.last_frame)) {
             sink.Message(*refusal);
             report.outcome = WriteOutcome::Refused;
             return report;

@@ -9,12 +9,12 @@
 #include <string_view>
 
 #include "engine/engine_state.hpp"
-#include "engine/reporting.hpp"
-#include "engine/writers/scene_formats.hpp"
 #include "engine/generation/scene_key.hpp"
 #include "engine/motion/motion.hpp"
+#include "engine/reporting.hpp"
 #include "engine/settings/frame_rate.hpp"
 #include "engine/settings/settings.hpp"
+#include "engine/writers/scene_formats.hpp"
 
 namespace vexo {
 

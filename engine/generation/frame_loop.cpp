@@ -45,8 +45,8 @@ void LinearBeforeMove(LinearKeyState& state, std::uint32_t f, const Particle& re
     store.Store(record, true, f);
 }
 
-void LinearAfterEffect(const Settings& settings, LinearKeyState& state, std::uint32_t f, const Particle& record,
-                       KeyStore& store) {
+void LinearAfterEffect(const Settings& settings, LinearKeyState& state, std::uint32_t f,
+                       const Particle& record, KeyStore& store) {
     // Without a limited lifespan max_age is last_frame, which a particle born at frame 0
     // outlives by one; the end key at last_frame is stored whatever the age.
     if (record.state == kStateEnded && (record.age <= record.max_age || !IsOn(settings.limited_lifespan))) {

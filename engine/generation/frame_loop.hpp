@@ -34,7 +34,7 @@ void SetParent(Particle& parent, const MotionFrame& sample);
 // Receives the written particle's keys as the frame loop decides them: a copy of the record at
 // `frame`, with its own scale when `visible`, else with scale 0.
 class KeyStore {
-public:
+  public:
     virtual ~KeyStore() = default;
     virtual void Store(const Particle& record, bool visible, std::uint32_t frame) = 0;
 };
@@ -50,12 +50,12 @@ struct LinearKeyState {
 // destruction. After the frame's emissions and the parent's advance, before the moves:
 void LinearBeforeMove(LinearKeyState& state, std::uint32_t f, const Particle& record, KeyStore& store);
 // After the frame's effects:
-void LinearAfterEffect(const Settings& settings, LinearKeyState& state, std::uint32_t f, const Particle& record,
-                       KeyStore& store);
+void LinearAfterEffect(const Settings& settings, LinearKeyState& state, std::uint32_t f,
+                       const Particle& record, KeyStore& store);
 
 // The linear keys of one object, stored as copies of the record and written after the frame range.
 class LinearKeys : public KeyStore {
-public:
+  public:
     explicit LinearKeys(const Settings& settings) : settings_(settings) {}
     // The invisible key at frame 0, after the record's first move.
     void Begin(const Particle& record) { Store(record, false, 0); }
@@ -66,7 +66,7 @@ public:
     void Store(const Particle& record, bool visible, std::uint32_t frame) override;
     const std::vector<Particle>& keys() const { return keys_; }
 
-private:
+  private:
     const Settings& settings_;
     LinearKeyState state_;
     std::vector<Particle> keys_;  // grows as needed

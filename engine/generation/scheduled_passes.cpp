@@ -1,9 +1,9 @@
 #include "engine/generation/scheduled_passes.hpp"
 
 #include <functional>
-#include <optional>
 #include <limits>
 #include <new>
+#include <optional>
 #include <queue>
 
 #include "engine/generation/pass_poll.hpp"
@@ -13,8 +13,12 @@
 
 namespace vexo {
 
-WalkingSamples::WalkingSamples(const MotionTable& table, const Settings& settings, std::int32_t last_motion_frame)
-    : cursor_(table), settings_(settings), frames_(FramesOf(settings)), last_motion_frame_(last_motion_frame) {}
+WalkingSamples::WalkingSamples(const MotionTable& table, const Settings& settings,
+                               std::int32_t last_motion_frame)
+    : cursor_(table),
+      settings_(settings),
+      frames_(FramesOf(settings)),
+      last_motion_frame_(last_motion_frame) {}
 
 const MotionFrame& WalkingSamples::At(std::uint64_t k) {
     const std::size_t slot = k % 3;
@@ -29,13 +33,13 @@ namespace {
 
 // A non-linear object's keys go straight to its block, each with the record's own scale.
 class BlockKeys : public KeyStore {
-public:
+  public:
     explicit BlockKeys(BlockBuilder& block) : block_(block) {}
     void Store(const Particle& record, bool, std::uint32_t frame) override {
         block_.Add(record, static_cast<std::int32_t>(frame));
     }
 
-private:
+  private:
     BlockBuilder& block_;
 };
 

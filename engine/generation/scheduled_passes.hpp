@@ -23,7 +23,7 @@ namespace vexo {
 
 // The parent's motion sample at each frame of a pass, asked for by the pass's frame index.
 class PassSamples {
-public:
+  public:
     virtual ~PassSamples() = default;
     // The sample of frame k of the pass; the reference stays valid until the next call.
     virtual const MotionFrame& At(std::uint64_t k) = 0;
@@ -32,11 +32,11 @@ public:
 // Samples read through one motion cursor, for frames asked in rising order (an earlier frame
 // restarts the cursor). Keeps the last three it read.
 class WalkingSamples : public PassSamples {
-public:
+  public:
     WalkingSamples(const MotionTable& table, const Settings& settings, std::int32_t last_motion_frame);
     const MotionFrame& At(std::uint64_t k) override;
 
-private:
+  private:
     MotionCursor cursor_;
     const Settings& settings_;
     FrameRange frames_;
@@ -90,7 +90,7 @@ public:
     // with the parent, and the emission puts it elsewhere). False when there is nothing to skip.
     bool SkipIdleFrames(std::uint32_t p, SlotReplay& replay, const Particle& record) const;
 
-private:
+  private:
     struct SlotEmission {
         std::uint32_t frame_index;  // k: the pass's k-th frame
         std::uint32_t ordinal;      // the emission's place among all emissions of the pass
@@ -100,8 +100,8 @@ private:
 
     // Runs slot s through pass q, from `record`; with Replay::Write appends the object block.
     void ReplaySlot(std::uint32_t q, std::uint32_t s, Particle& record, Replay mode, BlockBuilder* block) const;
-    void RunSlotFrame(std::uint32_t q, std::uint32_t s, SlotReplay& replay, Simulation& sim, PassSamples& samples,
-                      KeyStore* keys) const;
+    void RunSlotFrame(std::uint32_t q, std::uint32_t s, SlotReplay& replay, Simulation& sim,
+                      PassSamples& samples, KeyStore* keys) const;
     void Emit(std::uint32_t q, const SlotEmission& emission, PassSamples& samples, Simulation& sim) const;
     std::uint32_t StateAtDraw(std::uint32_t q, std::uint64_t draw) const;
     float AngleOf(std::uint32_t q, std::uint64_t ordinal) const;

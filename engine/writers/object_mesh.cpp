@@ -1,10 +1,10 @@
 #include "engine/writers/object_mesh.hpp"
 
-#include <assimp/Importer.hpp>
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
 
 #include <array>
+#include <assimp/Importer.hpp>
 #include <bit>
 #include <map>
 
@@ -42,7 +42,8 @@ Mesh WeldedPoints(const Mesh& mesh) {
         const std::array<std::uint32_t, 3> bits{std::bit_cast<std::uint32_t>(p[0] + 0.0f),
                                                 std::bit_cast<std::uint32_t>(p[1] + 0.0f),
                                                 std::bit_cast<std::uint32_t>(p[2] + 0.0f)};
-        const auto [at, fresh] = index_of.try_emplace(bits, static_cast<std::uint32_t>(welded.positions.size() / 3));
+        const auto [at, fresh] =
+            index_of.try_emplace(bits, static_cast<std::uint32_t>(welded.positions.size() / 3));
         if (fresh) welded.positions.insert(welded.positions.end(), p, p + 3);
         new_index[v] = at->second;
     }

@@ -5,7 +5,6 @@
 #include "engine/create_scene.hpp"
 
 #include <gtest/gtest.h>
-
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -73,7 +72,8 @@ SceneReport GenerateLimited(const Settings& s, PassHook& hook, const GenerateOpt
         EngineState state;
         const SceneReport r = CreateScene(s, state, sink, hook, options);
         std::string text = std::to_string(static_cast<int>(r.outcome)) + "\x1e" +
-                           std::to_string(static_cast<int>(r.result)) + "\x1e" + r.failed_file + "\x1e" + r.error;
+                           std::to_string(static_cast<int>(r.result)) + "\x1e" + r.failed_file + "\x1e" +
+                           r.error;
         for (const std::string& message : sink.messages) text += "\x1e" + message;
         (void)!::write(out[1], text.data(), text.size());
         ::_exit(0);
@@ -81,7 +81,8 @@ SceneReport GenerateLimited(const Settings& s, PassHook& hook, const GenerateOpt
     ::close(out[1]);
     std::string text;
     char buffer[256];
-    for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<std::size_t>(n));
+    for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;)
+        text.append(buffer, static_cast<std::size_t>(n));
     ::close(out[0]);
     ::waitpid(child, nullptr, 0);
     std::istringstream in(text);
@@ -169,14 +170,15 @@ TEST(CreateScene, OutcomesLeaveTheFilesTheyMust) {
                 full_object = ReadFile(full_dir.path(companion));
             }
             if (!old_scene.empty()) testing::WriteFile(dir.path(target), old_scene);
-            if (!old_scene.empty() && cache && object.empty()) testing::WriteFile(dir.path(companion), old_scene);
+            if (!old_scene.empty() && cache && object.empty())
+                testing::WriteFile(dir.path(companion), old_scene);
         }
         if (object == "folder") std::filesystem::create_directory(dir.path(companion));
         if (object == "link") std::filesystem::create_symlink(target, dir.path(companion));
         sink = testing::RecordingSink();
         EngineState state;
-        const SceneReport report =
-            disk != 0 ? GenerateLimited(s, hook, options, disk, sink) : CreateScene(s, state, sink, hook, options);
+        const SceneReport report = disk != 0 ? GenerateLimited(s, hook, options, disk, sink)
+                                             : CreateScene(s, state, sink, hook, options);
         if (!shown.empty()) shown += ReadFile(dir.path(target));
         for (const std::string& line : then) ASSERT_TRUE(AssignSetting(s, line).ok) << line;
         if (!then.empty()) {
@@ -195,7 +197,8 @@ TEST(CreateScene, OutcomesLeaveTheFilesTheyMust) {
             all += " random " + std::to_string(state.random.state());
         if (report.outcome == WriteOutcome::CannotOpen || report.outcome == WriteOutcome::WriteFailed ||
             report.result == SceneResult::NoMemory) {
-            all += "\nerror " + (report.failed_file.empty() ? "" : Escaped(report.failed_file, dir.str("")) + ": ") +
+            all += "\nerror " +
+                   (report.failed_file.empty() ? "" : Escaped(report.failed_file, dir.str("")) + ": ") +
                    report.error;
         }
         for (const std::string& message : sink.messages) all += "\nmessage " + Escaped(message, dir.str(""));
@@ -206,8 +209,8 @@ TEST(CreateScene, OutcomesLeaveTheFilesTheyMust) {
             continue;
         }
         if (cache) {  // binary files: their sizes, and whether they are what a full run writes
-            for (const auto& [what, name, whole] : {std::tuple{"object", companion, full_object},
-                                                    std::tuple{"target", target, full}}) {
+            for (const auto& [what, name, whole] :
+                 {std::tuple{"object", companion, full_object}, std::tuple{"target", target, full}}) {
                 const auto path = dir.path(name);
                 const std::string now = std::filesystem::is_regular_file(path) ? ReadFile(path) : "(none)";
                 all += std::string("\n") + what + " " +
