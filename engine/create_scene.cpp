@@ -408,8 +408,12 @@ void WriteCacheRows(const Settings& settings, EngineState& state, MessageSink& s
     if (!files.WriteHeader(layout, options.fps) || !files.WriteObject(mesh, report.objects_total)) {
         return failed(WriteOutcome::WriteFailed);
     }
-    const CacheRun run =
-        rows->Write(hook, [&](std::uint64_t at, std::string_view bytes) { return files.WriteAt(at, bytes); });
+    CacheRun run;
+    try {
+        run = rows->Write(hook, [&](std::uint64_t at, std::string_view bytes) { return files.WriteAt(at, bytes); });
+    } catch (const std::bad_alloc&) {
+        run.end = CacheRun::End::Failed;  // the chunk's motion samples
+    }
     switch (run.end) {
         case CacheRun::End::Complete:
             if (!files.Commit()) return failed(WriteOutcome::WriteFailed);
