@@ -20,7 +20,7 @@ constexpr std::size_t kWritePiece = std::size_t{4} << 20;
 // The points of one copy of the mesh at a pose: T + R (S m) for every vertex m, as the cache
 // stores them. False when a point is beyond single precision.
 template <bool kMdd>
-bool PutPointsAs(const Pose& pose, const std::vector<double>& vertices, unsigned char* out) {
+bool PutPointsAs(const Pose& pose, const std::vector<double>& vertices, double radius, unsigned char* out) {
     const auto& t = pose.translation;
     const auto& s = pose.scale;
     const float tx = static_cast<float>(t[0]), ty = static_cast<float>(t[1]), tz = static_cast<float>(t[2]);
@@ -44,28 +44,42 @@ bool PutPointsAs(const Pose& pose, const std::vector<double>& vertices, unsigned
     for (int i = 0; i < 3; ++i) {
         for (int j = 0; j < 3; ++j) m[i][j] = r[i][j] * s[static_cast<std::size_t>(j)];
     }
+    // Far from the largest float no point can reach it: the check per point is then left out.
+    const double reach = std::max({std::fabs(t[0]), std::fabs(t[1]), std::fabs(t[2])}) +
+                         std::max({std::fabs(s[0]), std::fabs(s[1]), std::fabs(s[2])}) * radius;
+    const bool checked = !(reach < 1e38);
     bool finite = true;
     for (std::size_t v = 0; v < count; ++v) {
         const double* p = &vertices[3 * v];
-        float q[3];
-        for (int i = 0; i < 3; ++i) {
-            q[i] = static_cast<float>(t[static_cast<std::size_t>(i)] +
-                                      (m[i][0] * p[0] + m[i][1] * p[1] + m[i][2] * p[2]));
-            finite = finite && std::isfinite(q[i]);
-        }
-        put(out + 12 * v, q[0], q[1], q[2]);
+        // Three scalars, not an array: read back at once, an array's numbers would stall the
+        // processor on the stores that made them.
+        const auto x = static_cast<float>(t[0] + (m[0][0] * p[0] + m[0][1] * p[1] + m[0][2] * p[2]));
+        const auto y = static_cast<float>(t[1] + (m[1][0] * p[0] + m[1][1] * p[1] + m[1][2] * p[2]));
+        const auto z = static_cast<float>(t[2] + (m[2][0] * p[0] + m[2][1] * p[1] + m[2][2] * p[2]));
+        if (checked) finite = finite && std::isfinite(x) && std::isfinite(y) && std::isfinite(z);
+        put(out + 12 * v, x, y, z);
     }
     return finite;
 }
 
-bool PutPoints(SceneFormat format, const Pose& pose, const std::vector<double>& vertices,
+bool PutPoints(SceneFormat format, const Pose& pose, const std::vector<double>& vertices, double radius,
                unsigned char* out) {
-    return format == SceneFormat::Mdd ? PutPointsAs<true>(pose, vertices, out)
-                                      : PutPointsAs<false>(pose, vertices, out);
+    return format == SceneFormat::Mdd ? PutPointsAs<true>(pose, vertices, radius, out)
+                                      : PutPointsAs<false>(pose, vertices, radius, out);
 }
 
 std::vector<double> Widened(const Mesh& mesh) {
     return {mesh.positions.begin(), mesh.positions.end()};
+}
+
+// The largest distance of a point from the particle object's origin.
+double RadiusOf(const std::vector<double>& vertices) {
+    double radius = 0;
+    for (std::size_t v = 0; v < vertices.size(); v += 3) {
+        radius = std::max(radius, std::sqrt(vertices[v] * vertices[v] + vertices[v + 1] * vertices[v + 1] +
+                                            vertices[v + 2] * vertices[v + 2]));
+    }
+    return radius * (1 + 1e-9);  // above the rounding of the square root
 }
 
 }  // namespace
@@ -95,6 +109,7 @@ CacheRows::CacheRows(const ScheduledPasses& passes, const MotionTable& table, co
       last_motion_frame_(last_motion_frame),
       format_(format),
       vertices_(Widened(mesh)),
+      radius_(RadiusOf(vertices_)),
       samples_(static_cast<std::uint64_t>(settings.last_frame) + 1),
       particles_(static_cast<std::uint32_t>(settings.num_particles)),
       leftover_(!passes.linear() && passes.frames().first > 0),
@@ -177,7 +192,7 @@ void CacheRows::RunTile(const Tile& tile, unsigned char* out, unsigned worker, s
         for (std::int64_t k = tile.k0; k < tile.k1; ++k) {
             if (!reader.Advance(p, track, k, samples)) return;  // stopped
             unsigned char* at = out + (static_cast<std::uint64_t>(k - tile.k0) * range + i) * point_bytes;
-            if (!PutPoints(format_, TrackReader::PoseAt(track, k), vertices_, at) && track.bad_frame < 0) {
+            if (!PutPoints(format_, TrackReader::PoseAt(track, k), vertices_, radius_, at) && track.bad_frame < 0) {
                 track.bad_frame = static_cast<std::int32_t>(k);
             }
         }
@@ -304,6 +319,7 @@ CacheRun CacheRows::Write(PassHook& hook, const WriteAt& write_at) {
 
 CacheColumns::CacheColumns(const Mesh& mesh, const CacheLayout& layout, std::uint32_t particles)
     : vertices_(Widened(mesh)),
+      radius_(RadiusOf(vertices_)),
       layout_(layout),
       particles_(particles),
       column_(12 * (vertices_.size() / 3), '\0') {}
@@ -326,7 +342,7 @@ bool CacheColumns::Write(std::uint32_t p, const ObjectKeys& keys,
         const TrackKey* after = next + 1 < track.size() ? &track[next + 1] : nullptr;
         const Pose pose = PoseBetween(track[next - 1], b, after, static_cast<std::int64_t>(k));
         auto* out = reinterpret_cast<unsigned char*>(column_.data());
-        if (!PutPoints(layout_.format, pose, vertices_, out) && bad_frame < 0)
+        if (!PutPoints(layout_.format, pose, vertices_, radius_, out) && bad_frame < 0)
             bad_frame = static_cast<std::int32_t>(k);
         const std::uint64_t offset = layout_.header_size() + (k * particles_ + p) * column_.size();
         if (!write_at(offset, column_)) return false;

@@ -71,6 +71,7 @@ class CacheRows {
     std::int32_t last_motion_frame_;
     SceneFormat format_;
     std::vector<double> vertices_;  // the mesh's points, glTF axes
+    double radius_;                 // their largest distance from the origin
     std::uint64_t samples_;
     std::uint32_t particles_;
     std::int64_t chunk_frames_;      // frames of a tile
@@ -100,6 +101,7 @@ class CacheColumns {
 
   private:
     std::vector<double> vertices_;
+    double radius_;
     CacheLayout layout_;
     std::uint32_t particles_;
     std::string column_;
