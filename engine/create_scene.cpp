@@ -498,10 +498,13 @@ std::optional<std::string> RefuseSceneSize(const Settings& settings) {
     }
     // Until each shape and force is simulated, a scene that asks for one is refused rather than
     // made without it.
+    constexpr std::string_view kSimulated[] = {"wind_x",     "wind_y",          "wind_z", "drag",
+                                               "turbulence", "turbulence_size", "spin"};
     Settings plain = settings;
     ResetExtension(plain);
     for (const FieldInfo& field : SettingsFields()) {
-        if (!field.InExtension()) continue;
+        if (!field.InExtension() || std::ranges::find(kSimulated, field.name) != std::end(kSimulated))
+            continue;
         Settings one = plain;
         std::visit([&](auto member) { one.*member = settings.*member; }, field.member);
         if (EncodeExtension(one) != EncodeExtension(plain)) {

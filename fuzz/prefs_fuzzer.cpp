@@ -1,11 +1,13 @@
 // A preferences record followed by a small generation. The record is loaded as a file would be
 // (up to 880 bytes over the defaults); up to three bytes after it pick the parent motion, the
-// scene format and the generation path. Counts and the frame range are folded into small
-// bounds so every run stays short; the scene goes to a scratch folder in memory when there is
-// one. A complete version 1 scene must have exactly the shape the format promises, and both
+// scene format and the generation path, and whatever follows them is the file's extension after
+// the record (the shapes and forces). Counts, the frame range and the forces are folded into
+// small bounds so every run stays short; the scene goes to a scratch folder in memory when there
+// is one. A complete version 1 scene must have exactly the shape the format promises, and both
 // generation paths must write the same bytes.
 #include <unistd.h>
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -46,6 +48,12 @@ std::string ReadAll(const std::string& path) {
 std::int32_t Fold(std::int32_t value, std::uint32_t limit) {
     if (value >= 0 && static_cast<std::uint32_t>(value) <= limit) return value;
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(value) % (limit + 1));
+}
+
+// Keeps reals in lo..hi as they are and folds the others into that range.
+double Fold(double value, double lo, double hi) {
+    if (value >= lo && value <= hi) return value;
+    return lo + std::fmod(std::abs(value), hi - lo);
 }
 
 bool Starts(std::string_view text, std::size_t& at, std::string_view part) {
@@ -144,8 +152,13 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    constexpr std::size_t kKnobs = 3;
     const std::size_t record = size < kSettingsImageSize ? size : kSettingsImageSize;
-    std::istringstream in(std::string(reinterpret_cast<const char*>(data), record));
+    std::string file(reinterpret_cast<const char*>(data), record);
+    if (size > kSettingsImageSize + kKnobs)
+        file.append(reinterpret_cast<const char*>(data) + kSettingsImageSize + kKnobs,
+                    size - kSettingsImageSize - kKnobs);
+    std::istringstream in(file);
     Settings s = DefaultSettings();
     if (LoadPrefs(in, s) != PrefsLoadResult::Loaded) return 0;
     auto knob = [&](std::size_t i) {
@@ -159,6 +172,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // A last frame before the first is refused; keep that case, but only where it is refused.
     s.last_frame =
         (s.last_frame < 0 && s.first_frame > 0) ? s.first_frame - 1 : s.first_frame + Fold(s.last_frame, 64);
+    s.wind_x = Fold(s.wind_x, -100.0, 100.0);
+    s.wind_y = Fold(s.wind_y, -100.0, 100.0);
+    s.wind_z = Fold(s.wind_z, -100.0, 100.0);
+    s.drag = Fold(s.drag, 0.0, 1.0);
+    s.turbulence = Fold(s.turbulence, -100.0, 100.0);
+    s.turbulence_size = Fold(s.turbulence_size, 0.001, 100.0);
+    s.spin = Fold(s.spin, 0.0, 100000.0);
+    // The meshes name files to read: they stay at their defaults here.
+    const Settings defaults = DefaultSettings();
+    s.emitter_object = defaults.emitter_object;
+    s.collision_object = defaults.collision_object;
+    s.emit_from = defaults.emit_from;
+    s.emit_along_normal = defaults.emit_along_normal;
+    s.friction = defaults.friction;
 
     const SceneFormat formats[] = {SceneFormat::Lwsc1, SceneFormat::Lwsc3, SceneFormat::Gltf,
                                    SceneFormat::Glb};

@@ -15,6 +15,9 @@ namespace {
 constexpr std::size_t kUnionTriangleLimit = 400;
 // Rotations are cached in steps of a quarter degree.
 constexpr double kRotationSteps = 4.0;
+// Spinning particles turn every frame, so a scene can show millions of rotations as it plays:
+// past this many outlines the cache starts afresh rather than grow with the animation.
+constexpr std::size_t kCachedOutlines = std::size_t{1} << 16;
 
 double Dot(const Axis& a, const Axis& b) {
     return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
@@ -123,6 +126,7 @@ const QPolygonF& ParticleShape::Outline(int view, const Axis& right, const Axis&
         outline = shadows.simplified().toFillPolygon();
         if (outline.isEmpty()) outline = ConvexHull(points);
     }
+    if (cache_.size() >= kCachedOutlines) cache_.clear();  // no outline handed out is still in use
     return cache_.emplace(key, std::move(outline)).first->second;
 }
 

@@ -26,7 +26,7 @@ public:
     // The outline of the object at size 1 with the rotation (heading, pitch, bank in degrees),
     // seen along a view whose screen axes are `right` and `up` (world directions): points in
     // object units, x to the right and y downwards. A square of edge 1 without an object.
-    // `view` names the view for the cache.
+    // `view` names the view for the cache. The outline stays valid until the next call.
     const QPolygonF& Outline(int view, const Axis& right, const Axis& up, const Axis& rotation);
 
     // Half the largest extent of the object at size 1, in object units.

@@ -288,9 +288,21 @@ void DrawPicture(QPainter& painter, const QRect& area, const Stream& stream, Par
     const std::vector<ParticleAt> particles = ParticlesAt(stream, request.frame);
     const std::size_t stride = SubsetStride(particles.size(), request.draw_limit);
     const Box box = FitBox(stream, shape.radius());
+    for (const Camera& camera : PictureCameras(stream, shape.radius(), views, request.layout)) {
+        DrawView(painter, camera, box, stream, shape, particles, request.frame, stride, font_pixels);
+    }
+    const QRectF strip(area.left(), views.bottom(), area.width(), area.bottom() + 1 - views.bottom());
+    DrawCaption(painter, strip,
+                CaptionText(request.frame, stream.first_frame, stream.last_frame, particles.size(), stride,
+                            request.name),
+                font_pixels);
+}
 
+std::vector<Camera> PictureCameras(const Stream& stream, double object_radius, const QRectF& views,
+                                   Layout layout) {
+    const Box box = FitBox(stream, object_radius);
     std::vector<std::pair<View, QRectF>> cells;
-    if (request.layout == Layout::AllFour) {
+    if (layout == Layout::AllFour) {
         constexpr double kGap = 2;
         const double w = (views.width() - kGap) / 2, h = (views.height() - kGap) / 2;
         // Top above front and side beside front, so that shared axes line up.
@@ -299,22 +311,16 @@ void DrawPicture(QPainter& painter, const QRect& area, const Stream& stream, Par
                  {View::Front, QRectF(views.left(), views.top() + h + kGap, w, h)},
                  {View::Side, QRectF(views.left() + w + kGap, views.top() + h + kGap, w, h)}};
     } else {
-        const View only = request.layout == Layout::Front  ? View::Front
-                          : request.layout == Layout::Side ? View::Side
-                          : request.layout == Layout::Top  ? View::Top
-                                                           : View::Perspective;
+        const View only = layout == Layout::Front  ? View::Front
+                          : layout == Layout::Side ? View::Side
+                          : layout == Layout::Top  ? View::Top
+                                                   : View::Perspective;
         cells = {{only, views}};
     }
     const double scale = SharedScale(box, cells.front().second.width(), cells.front().second.height());
-    for (const auto& [view, cell] : cells) {
-        DrawView(painter, MakeCamera(view, cell, box, scale), box, stream, shape, particles, request.frame,
-                 stride, font_pixels);
-    }
-    const QRectF strip(area.left(), views.bottom(), area.width(), area.bottom() + 1 - views.bottom());
-    DrawCaption(painter, strip,
-                CaptionText(request.frame, stream.first_frame, stream.last_frame, particles.size(), stride,
-                            request.name),
-                font_pixels);
+    std::vector<Camera> cameras;
+    for (const auto& [view, cell] : cells) cameras.push_back(MakeCamera(view, cell, box, scale));
+    return cameras;
 }
 
 QImage DrawPicture(const Stream& stream, ParticleShape& shape, const PictureRequest& request) {

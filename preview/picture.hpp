@@ -45,6 +45,12 @@ const char* ViewName(View view);
 // Every `stride`-th object is drawn so that about `limit` of `visible` particles are (1 for all).
 std::size_t SubsetStride(std::size_t visible, std::size_t limit);
 
+// The views of a picture in `views` (its area above the caption): each one's camera on its part,
+// all fitting the same box, the animation's with the ground and room for particles of
+// `object_radius` (ParticleShape::radius) at their size.
+std::vector<Camera> PictureCameras(const Stream& stream, double object_radius, const QRectF& views,
+                                   Layout layout);
+
 QImage DrawPicture(const Stream& stream, ParticleShape& shape, const PictureRequest& request);
 void DrawPicture(QPainter& painter, const QRect& area, const Stream& stream, ParticleShape& shape,
                  const PictureRequest& request);

@@ -25,6 +25,9 @@ const char* const VEXOcreatingWdt = "Creating scene";
 const ULONG VEXOcreatingGTypes[] = {BUTTON_KIND};
 const NewGadget VEXOcreatingNGad[] = {{79, 29, 87, 18, "Abort", nullptr, 0, PLACETEXT_IN, nullptr, nullptr}};
 const TagItem VEXOcreatingGTags[] = {{TAG_DONE, 0}};
+const GadgetHint VEXOcreatingHints[] = {
+    {nullptr,
+     "Stops the generation at once and drops the new scene; a file that was at the target keeps its bytes."}};
 
 // The engine's messages go to the requester; the motion reader's debug line to standard output.
 class RequesterSink : public MessageSink {
@@ -97,7 +100,8 @@ int OpenVEXOcreatingWindow() {
                           IDCMP_GADGETUP | IDCMP_CLOSEWINDOW | IDCMP_REFRESHWINDOW,
                           WFLG_DRAGBAR | WFLG_DEPTHGADGET | WFLG_CLOSEGADGET | WFLG_SMART_REFRESH,
                           kScreenTitle,
-                          VisualInfo};
+                          VisualInfo,
+                          VEXOcreatingHints};
     const int status = OpenSpecWindow(spec);
     if (status != 0) return status;
     VEXOcreatingRender();

@@ -29,6 +29,12 @@ const NewGadget VEXOeffect_optionsNGad[] = {
     {205, 20, 86, 14, "Particle elasticity (%)", nullptr, 4, PLACETEXT_LEFT, nullptr, nullptr},
 };
 
+const GadgetHint VEXOeffect_optionsHints[] = {{"gravity", nullptr},
+                                              {"ground_bounce", nullptr},
+                                              {"radial_creation", nullptr},
+                                              {"linear_path", nullptr},
+                                              {"elasticity", nullptr}};
+
 const TagItem VEXOeffect_optionsGTags[] = {
     {GTST_MaxChars, 256}, {TAG_DONE, 0},
     {TAG_DONE, 0},
@@ -55,22 +61,24 @@ std::optional<double> EnterNumber(Gadget* g, double shown) {
 }  // namespace
 
 int OpenVEXOeffect_optionsWindow() {
-    const WindowSpec spec{&VEXOeffect_optionsWnd,
-                          &VEXOeffect_optionsGList,
-                          VEXOeffect_optionsGadgets,
-                          5,
-                          VEXOeffect_optionsGTypes,
-                          VEXOeffect_optionsNGad,
-                          VEXOeffect_optionsGTags,
-                          VEXOeffect_optionsLeft,
-                          VEXOeffect_optionsTop,
-                          VEXOeffect_optionsWidth,
-                          VEXOeffect_optionsHeight,
-                          VEXOeffect_optionsWdt,
-                          IDCMP_GADGETUP | IDCMP_GADGETDOWN | IDCMP_CLOSEWINDOW | IDCMP_REFRESHWINDOW,
-                          WFLG_DRAGBAR | WFLG_DEPTHGADGET | WFLG_CLOSEGADGET | WFLG_ACTIVATE | WFLG_SMART_REFRESH,
-                          kScreenTitle,
-                          VisualInfo};
+    const WindowSpec spec{
+        &VEXOeffect_optionsWnd,
+        &VEXOeffect_optionsGList,
+        VEXOeffect_optionsGadgets,
+        5,
+        VEXOeffect_optionsGTypes,
+        VEXOeffect_optionsNGad,
+        VEXOeffect_optionsGTags,
+        VEXOeffect_optionsLeft,
+        VEXOeffect_optionsTop,
+        VEXOeffect_optionsWidth,
+        VEXOeffect_optionsHeight,
+        VEXOeffect_optionsWdt,
+        IDCMP_GADGETUP | IDCMP_GADGETDOWN | IDCMP_CLOSEWINDOW | IDCMP_REFRESHWINDOW,
+        WFLG_DRAGBAR | WFLG_DEPTHGADGET | WFLG_CLOSEGADGET | WFLG_ACTIVATE | WFLG_SMART_REFRESH,
+        kScreenTitle,
+        VisualInfo,
+        VEXOeffect_optionsHints};
     return OpenSpecWindow(spec);
 }
 

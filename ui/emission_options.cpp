@@ -25,6 +25,12 @@ const NewGadget VEXOemission_optionsNGad[] = {
     {317, 53, 26, 11, "Oversampling", nullptr, 4, PLACETEXT_LEFT, nullptr, nullptr},
 };
 
+const GadgetHint VEXOemission_optionsHints[] = {{"heading_spread", nullptr},
+                                                {"heading_angle", nullptr},
+                                                {"pitch_spread", nullptr},
+                                                {"pitch_angle", nullptr},
+                                                {"oversampling", nullptr}};
+
 const TagItem VEXOemission_optionsGTags[] = {
     {GTIN_Number, 0}, {GTIN_MaxChars, 4}, {TAG_DONE, 0},
     {GTIN_Number, 0}, {GTIN_MaxChars, 4}, {TAG_DONE, 0},
@@ -54,7 +60,8 @@ int OpenVEXOemission_optionsWindow() {
                           IDCMP_GADGETUP | IDCMP_CLOSEWINDOW | IDCMP_REFRESHWINDOW,
                           WFLG_DRAGBAR | WFLG_DEPTHGADGET | WFLG_CLOSEGADGET | WFLG_SMART_REFRESH,
                           kScreenTitle,
-                          VisualInfo};
+                          VisualInfo,
+                          VEXOemission_optionsHints};
     return OpenSpecWindow(spec);
 }
 

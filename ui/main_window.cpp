@@ -1,7 +1,10 @@
 #include "ui/main_window.hpp"
 
+#include <vector>
+
 #include "engine/writers/scene_format.hpp"
 #include "prefs/input_rules.hpp"
+#include "ui/gadget_layout.hpp"
 #include "ui/option_windows.hpp"
 
 namespace vexo::ui {
@@ -35,40 +38,55 @@ const TagItem kOneTags[] = {{GTST_String, reinterpret_cast<IPTR>("1.000000")}, {
 const TagItem kDisabledOneTags[] = {
     {GTST_String, reinterpret_cast<IPTR>("1.000000")}, {GTST_MaxChars, 256}, {GA_Disabled, kTrue}, {TAG_DONE, 0}};
 
-// One row per gadget, in id order: its kind, its place and label, its creation tags. A new
-// gadget is one row here, one id in MainGadget and one case in the main loop.
+// One row per gadget, in id order: its kind, its place and label, its creation tags, and what its
+// tooltip explains. A new gadget is one row here, one id in MainGadget and one case in the main
+// loop.
 struct GadgetRow {
     ULONG kind;
     NewGadget ng;
     const TagItem* tags;
+    GadgetHint hint;
 };
 
+constexpr GadgetHint Edits(const char* field) {
+    return {field, nullptr};
+}
+constexpr GadgetHint Does(const char* text) {
+    return {nullptr, text};
+}
+
+// One gadget a line reads as the table it is.
+// clang-format off
 const GadgetRow VEXOGadgetTable[VEXO_CNT] = {
-    {STRING_KIND, {148, 22, 311, 16, "Particle object", nullptr, GD_particle_object, PLACETEXT_LEFT, nullptr, nullptr}, kPathTags},
-    {STRING_KIND, {148, 39, 311, 16, "Parent motion", nullptr, GD_parent_motion, PLACETEXT_LEFT, nullptr, nullptr}, kPathTags},
-    {STRING_KIND, {148, 56, 311, 16, "Target scene", nullptr, GD_target_scene, PLACETEXT_LEFT, nullptr, nullptr}, kPathTags},
-    {GENERIC_KIND, {461, 23, 20, 14, nullptr, nullptr, GD_get_object, 0, nullptr, nullptr}, kNoTags},
-    {GENERIC_KIND, {461, 40, 20, 14, nullptr, nullptr, GD_get_motion, 0, nullptr, nullptr}, kNoTags},
-    {GENERIC_KIND, {461, 57, 20, 14, nullptr, nullptr, GD_get_scene, 0, nullptr, nullptr}, kNoTags},
-    {INTEGER_KIND, {244, 102, 66, 16, "Particles (num)", nullptr, GD_num_particles, PLACETEXT_LEFT, nullptr, nullptr}, kCountTags},
-    {INTEGER_KIND, {244, 119, 66, 16, "Particles per frame", nullptr, GD_particles_per_frame, PLACETEXT_LEFT, nullptr, nullptr}, kCountTags},
-    {INTEGER_KIND, {244, 136, 66, 16, "Particles lifespan (frames)", nullptr, GD_lifespan, PLACETEXT_LEFT, nullptr, nullptr}, kDisabledCountTags},
-    {MX_KIND, {244, 156, 17, 9, nullptr, nullptr, GD_end_behavior, PLACETEXT_RIGHT, nullptr, nullptr}, kEndBehaviorTags},
-    {TEXT_KIND, {70, 155, 28, 29, nullptr, nullptr, GD_end_behavior_text, 0, nullptr, nullptr}, kEndBehaviorTextTags},
-    {STRING_KIND, {245, 188, 65, 16, "Particle velocity (m/s)", nullptr, GD_velocity, PLACETEXT_LEFT, nullptr, nullptr}, kZeroTags},
-    {STRING_KIND, {245, 205, 65, 16, "Velocity variation (%)", nullptr, GD_velocity_variation, PLACETEXT_LEFT, nullptr, nullptr}, kZeroTags},
-    {INTEGER_KIND, {245, 222, 65, 16, "Creation delay (frames)", nullptr, GD_creation_delay, PLACETEXT_LEFT, nullptr, nullptr}, kDisabledCountTags},
-    {STRING_KIND, {245, 239, 65, 16, "Start size (factor)", nullptr, GD_start_size, PLACETEXT_LEFT, nullptr, nullptr}, kOneTags},
-    {STRING_KIND, {245, 256, 65, 16, "End size (factor)", nullptr, GD_end_size, PLACETEXT_LEFT, nullptr, nullptr}, kDisabledOneTags},
-    {CHECKBOX_KIND, {315, 138, 26, 11, "Limited lifespan", nullptr, GD_limited_lifespan, PLACETEXT_RIGHT, nullptr, nullptr}, kNoTags},
-    {CHECKBOX_KIND, {314, 225, 26, 11, "Creation delay", nullptr, GD_use_creation_delay, PLACETEXT_RIGHT, nullptr, nullptr}, kNoTags},
-    {CHECKBOX_KIND, {314, 242, 26, 11, "Particle grow", nullptr, GD_particle_grow, PLACETEXT_RIGHT, nullptr, nullptr}, kNoTags},
-    {BUTTON_KIND, {14, 285, 154, 18, "Scene options", nullptr, GD_scene_options, PLACETEXT_IN, nullptr, nullptr}, kNoTags},
-    {BUTTON_KIND, {168, 285, 164, 18, "Emission options", nullptr, GD_emission_options, PLACETEXT_IN, nullptr, nullptr}, kNoTags},
-    {BUTTON_KIND, {332, 285, 153, 18, "Effect options", nullptr, GD_effect_options, PLACETEXT_IN, nullptr, nullptr}, kNoTags},
-    {BUTTON_KIND, {12, 308, 90, 19, "Generate", nullptr, GD_generate, PLACETEXT_IN, nullptr, nullptr}, kNoTags},
-    {BUTTON_KIND, {102, 308, 90, 19, "Preview", nullptr, GD_preview, PLACETEXT_IN, nullptr, nullptr}, kNoTags},
+    {STRING_KIND, {148, 22, 311, 16, "Particle object", nullptr, GD_particle_object, PLACETEXT_LEFT, nullptr, nullptr}, kPathTags, Edits("particle_object")},
+    {STRING_KIND, {148, 39, 311, 16, "Parent motion", nullptr, GD_parent_motion, PLACETEXT_LEFT, nullptr, nullptr}, kPathTags, Edits("parent_motion")},
+    {STRING_KIND, {148, 56, 311, 16, "Target scene", nullptr, GD_target_scene, PLACETEXT_LEFT, nullptr, nullptr}, kPathTags, Edits("target_scene")},
+    {GENERIC_KIND, {461, 23, 20, 14, nullptr, nullptr, GD_get_object, 0, nullptr, nullptr}, kNoTags, Does(text::kHintGetObject)},
+    {GENERIC_KIND, {461, 40, 20, 14, nullptr, nullptr, GD_get_motion, 0, nullptr, nullptr}, kNoTags, Does(text::kHintGetMotion)},
+    {GENERIC_KIND, {461, 57, 20, 14, nullptr, nullptr, GD_get_scene, 0, nullptr, nullptr}, kNoTags, Does(text::kHintGetScene)},
+    {INTEGER_KIND, {244, 102, 66, 16, "Particles (num)", nullptr, GD_num_particles, PLACETEXT_LEFT, nullptr, nullptr}, kCountTags, Edits("num_particles")},
+    {INTEGER_KIND, {244, 119, 66, 16, "Particles per frame", nullptr, GD_particles_per_frame, PLACETEXT_LEFT, nullptr, nullptr}, kCountTags, Edits("particles_per_frame")},
+    {INTEGER_KIND, {244, 136, 66, 16, "Particles lifespan (frames)", nullptr, GD_lifespan, PLACETEXT_LEFT, nullptr, nullptr}, kDisabledCountTags, Edits("lifespan")},
+    {MX_KIND, {244, 156, 17, 9, nullptr, nullptr, GD_end_behavior, PLACETEXT_RIGHT, nullptr, nullptr}, kEndBehaviorTags, Edits("end_behavior")},
+    {TEXT_KIND, {70, 155, 28, 29, nullptr, nullptr, GD_end_behavior_text, 0, nullptr, nullptr}, kEndBehaviorTextTags, Edits("end_behavior")},
+    {STRING_KIND, {245, 188, 65, 16, "Particle velocity (m/s)", nullptr, GD_velocity, PLACETEXT_LEFT, nullptr, nullptr}, kZeroTags, Edits("velocity")},
+    {STRING_KIND, {245, 205, 65, 16, "Velocity variation (%)", nullptr, GD_velocity_variation, PLACETEXT_LEFT, nullptr, nullptr}, kZeroTags, Edits("velocity_variation")},
+    {INTEGER_KIND, {245, 222, 65, 16, "Creation delay (frames)", nullptr, GD_creation_delay, PLACETEXT_LEFT, nullptr, nullptr}, kDisabledCountTags, Edits("creation_delay")},
+    {STRING_KIND, {245, 239, 65, 16, "Start size (factor)", nullptr, GD_start_size, PLACETEXT_LEFT, nullptr, nullptr}, kOneTags, Edits("start_size")},
+    {STRING_KIND, {245, 256, 65, 16, "End size (factor)", nullptr, GD_end_size, PLACETEXT_LEFT, nullptr, nullptr}, kDisabledOneTags, Edits("end_size")},
+    {CHECKBOX_KIND, {315, 138, 26, 11, "Limited lifespan", nullptr, GD_limited_lifespan, PLACETEXT_RIGHT, nullptr, nullptr}, kNoTags, Edits("limited_lifespan")},
+    {CHECKBOX_KIND, {314, 225, 26, 11, "Creation delay", nullptr, GD_use_creation_delay, PLACETEXT_RIGHT, nullptr, nullptr}, kNoTags, Edits("use_creation_delay")},
+    {CHECKBOX_KIND, {314, 242, 26, 11, "Particle grow", nullptr, GD_particle_grow, PLACETEXT_RIGHT, nullptr, nullptr}, kNoTags, Edits("particle_grow")},
+    {BUTTON_KIND, {14, 285, 154, 18, "Scene options", nullptr, GD_scene_options, PLACETEXT_IN, nullptr, nullptr}, kNoTags, Does(text::kHintSceneOptions)},
+    {BUTTON_KIND, {168, 285, 164, 18, "Emission options", nullptr, GD_emission_options, PLACETEXT_IN, nullptr, nullptr}, kNoTags, Does(text::kHintEmissionOptions)},
+    {BUTTON_KIND, {332, 285, 153, 18, "Effect options", nullptr, GD_effect_options, PLACETEXT_IN, nullptr, nullptr}, kNoTags, Does(text::kHintEffectOptions)},
+    {BUTTON_KIND, {12, 308, 90, 19, "Generate", nullptr, GD_generate, PLACETEXT_IN, nullptr, nullptr}, kNoTags, Does(text::kHintGenerate)},
+    {BUTTON_KIND, {102, 308, 90, 19, "Preview", nullptr, GD_preview, PLACETEXT_IN, nullptr, nullptr}, kNoTags, Does(text::kHintPreview)},
 };
+// clang-format on
+
+// The gadgets fitted to the font in use; the decoration is drawn through the same layout.
+GadgetLayout VEXOLayout;
 
 void SetText(Gadget* g, Window* w, const char* text) { ShowText(g, w, text); }
 void SetReal(Gadget* g, Window* w, double value) { ShowReal(g, w, value); }
@@ -118,6 +136,7 @@ const NewMenu VEXONewMenu[] = {
     {NM_TITLE, "Project", nullptr, 0, 0, nullptr},
     {NM_ITEM, "Load preferences...", nullptr, 0, 0, reinterpret_cast<APTR>(&load_prefs_menu)},
     {NM_ITEM, "Save preferances as...", nullptr, 0, 0, reinterpret_cast<APTR>(&save_prefs_menu)},
+    {NM_ITEM, "Reset to defaults", nullptr, 0, 0, reinterpret_cast<APTR>(&reset_prefs_menu)},
     {NM_ITEM, NM_BARLABEL, nullptr, 0, 0, nullptr},
     {NM_ITEM, "About...", nullptr, 0, 0, reinterpret_cast<APTR>(&about_menu)},
     {NM_ITEM, NM_BARLABEL, nullptr, 0, 0, nullptr},
@@ -133,6 +152,12 @@ int OpenVEXOWindow() {
     const int offx = Scr->WBorLeft;
     const int offy = TitleBarOffset(Scr);
 
+    std::vector<GadgetBox> boxes;
+    for (const GadgetRow& row : VEXOGadgetTable) {
+        boxes.push_back(MeasureGadget(row.kind, row.ng, row.tags));
+    }
+    VEXOLayout = GadgetLayout(boxes, VEXOWidth, VEXOHeight, TitleBarWidth(VEXOWdt));
+
     Gadget* g = CreateContext(&VEXOGList);
     if (g == nullptr) return 1;
     for (const GadgetRow& row : VEXOGadgetTable) {
@@ -140,11 +165,12 @@ int OpenVEXOWindow() {
         CopyMem(&row.ng, &ng, sizeof ng);
         ng.ng_VisualInfo = VisualInfo;
         ng.ng_TextAttr = &topaz8;
-        ng.ng_LeftEdge = static_cast<WORD>(ng.ng_LeftEdge + offx);
-        ng.ng_TopEdge = static_cast<WORD>(ng.ng_TopEdge + offy);
+        ng.ng_LeftEdge = static_cast<WORD>(VEXOLayout.X(ng.ng_LeftEdge) + offx);
+        ng.ng_TopEdge = static_cast<WORD>(VEXOLayout.Y(ng.ng_TopEdge) + offy);
         g = CreateGadgetA(row.kind, g, &ng, row.tags);
         VEXOGadgets[row.ng.ng_GadgetID] = g;
         if (g == nullptr) return 2;
+        SetGadgetHint(g, row.hint);
         if (row.kind == GENERIC_KIND) {
             g->Flags |= GFLG_GADGIMAGE | GFLG_GADGHIMAGE;
             g->Activation |= GACT_RELVERIFY;
@@ -163,9 +189,10 @@ int OpenVEXOWindow() {
     const TagItem window_tags[] = {
         {WA_Left, VEXOLeft},
         {WA_Top, VEXOTop},
-        {WA_Width, VEXOWidth},
-        {WA_Height, static_cast<IPTR>(VEXOHeight + offy)},
-        {WA_IDCMP, IDCMP_CLOSEWINDOW | IDCMP_MENUPICK | IDCMP_GADGETUP | IDCMP_GADGETDOWN | IDCMP_REFRESHWINDOW},
+        {WA_Width, static_cast<IPTR>(VEXOLayout.width())},
+        {WA_Height, static_cast<IPTR>(VEXOLayout.height() + offy)},
+        {WA_IDCMP,
+         IDCMP_CLOSEWINDOW | IDCMP_MENUPICK | IDCMP_GADGETUP | IDCMP_GADGETDOWN | IDCMP_REFRESHWINDOW},
         {WA_Flags, WFLG_DRAGBAR | WFLG_DEPTHGADGET | WFLG_CLOSEGADGET | WFLG_ACTIVATE | WFLG_SMART_REFRESH},
         {WA_Gadgets, reinterpret_cast<IPTR>(VEXOGList)},
         {WA_Title, reinterpret_cast<IPTR>(VEXOWdt)},
@@ -191,13 +218,28 @@ void VEXORender(int direct) {
     const TagItem raised[] = {{GT_VisualInfo, reinterpret_cast<IPTR>(VisualInfo)}, {TAG_DONE, 0}};
     const TagItem recessed[] = {{GT_VisualInfo, reinterpret_cast<IPTR>(VisualInfo)}, {GTBB_Recessed, kTrue},
                                 {TAG_DONE, 0}};
-    DrawBevelBoxA(rp, x0 + 12, y0 + 284, 475, 20, recessed);
-    DrawBevelBoxA(rp, x0 + 14, y0 + 11, 472, 72, raised);
-    DrawBevelBoxA(rp, x0 + 12, y0 + 10, 476, 74, recessed);
-    DrawBevelBoxA(rp, x0 + 14, y0 + 96, 472, 181, raised);
-    DrawBevelBoxA(rp, x0 + 12, y0 + 95, 476, 183, recessed);
-    IntuiText particle_options = {2, 0, JAM2, 34, 103, nullptr, "Particle options", nullptr};
-    IntuiText required_files = {2, 0, JAM2, 34, 17, nullptr, "Required Files", &particle_options};
+    // The designed boxes, moved and stretched with the gadgets inside them.
+    const GadgetLayout& l = VEXOLayout;
+    const auto box = [&](int left, int top, int width, int height, const TagItem* tags) {
+        DrawBevelBoxA(rp, x0 + l.X(left), y0 + l.Y(top), l.X(left + width) - l.X(left),
+                      l.Y(top + height) - l.Y(top), tags);
+    };
+    box(12, 284, 475, 20, recessed);
+    box(14, 11, 472, 72, raised);
+    box(12, 10, 476, 74, recessed);
+    box(14, 96, 472, 181, raised);
+    box(12, 95, 476, 183, recessed);
+    IntuiText particle_options = {
+        2,      0, JAM2, static_cast<WORD>(l.X(34)), static_cast<WORD>(l.Y(103)), nullptr, "Particle options",
+        nullptr};
+    IntuiText required_files = {2,
+                                0,
+                                JAM2,
+                                static_cast<WORD>(l.X(34)),
+                                static_cast<WORD>(l.Y(17)),
+                                nullptr,
+                                "Required Files",
+                                &particle_options};
     PrintIText(rp, &required_files, 0, 0);
     if (direct == 0) GT_EndRefresh(VEXOWnd, 1);
 }

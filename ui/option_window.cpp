@@ -1,34 +1,61 @@
 // The opening routine the option windows and the progress window share: gadgets from the
 // window's tables with the border offsets added, then the window with its tags.
+#include <vector>
+
 #include "ui/main_window.hpp"
 #include "ui/option_windows.hpp"
 
 namespace vexo::ui {
 
+namespace {
+
+// Each gadget's tag list: they lie end to end in one table, each ended by TAG_DONE.
+std::vector<const TagItem*> TagLists(const WindowSpec& spec) {
+    std::vector<const TagItem*> lists;
+    std::size_t tag = 0;
+    for (int lc = 0; lc < spec.count; ++lc) {
+        lists.push_back(&spec.tags[tag]);
+        while (spec.tags[tag].ti_Tag != TAG_DONE) ++tag;
+        ++tag;
+    }
+    return lists;
+}
+
+}  // namespace
+
+GadgetLayout FitToFont(const WindowSpec& spec) {
+    const std::vector<const TagItem*> tags = TagLists(spec);
+    std::vector<GadgetBox> boxes;
+    for (int lc = 0; lc < spec.count; ++lc) {
+        boxes.push_back(MeasureGadget(spec.types[lc], spec.ngad[lc], tags[static_cast<std::size_t>(lc)]));
+    }
+    return GadgetLayout(boxes, spec.width, spec.height, TitleBarWidth(spec.title));
+}
+
 int OpenSpecWindow(const WindowSpec& spec) {
     const int offx = Scr->WBorLeft;
     const int offy = TitleBarOffset(Scr);
+    const GadgetLayout layout = FitToFont(spec);
+    const std::vector<const TagItem*> tags = TagLists(spec);
     Gadget* g = CreateContext(spec.glist);
     if (g == nullptr) return 1;
-    std::size_t tag = 0;
     for (int lc = 0; lc < spec.count; ++lc) {
         NewGadget ng;
         CopyMem(&spec.ngad[lc], &ng, sizeof ng);
         ng.ng_VisualInfo = spec.visual_info;
         ng.ng_TextAttr = &topaz8;
-        ng.ng_LeftEdge = static_cast<WORD>(ng.ng_LeftEdge + offx);
-        ng.ng_TopEdge = static_cast<WORD>(ng.ng_TopEdge + offy);
-        g = CreateGadgetA(spec.types[lc], g, &ng, &spec.tags[tag]);
+        ng.ng_LeftEdge = static_cast<WORD>(layout.X(ng.ng_LeftEdge) + offx);
+        ng.ng_TopEdge = static_cast<WORD>(layout.Y(ng.ng_TopEdge) + offy);
+        g = CreateGadgetA(spec.types[lc], g, &ng, tags[static_cast<std::size_t>(lc)]);
         spec.gadgets[lc] = g;
-        while (spec.tags[tag].ti_Tag != TAG_DONE) ++tag;
-        ++tag;
         if (g == nullptr) return 2;
+        if (spec.hints != nullptr) SetGadgetHint(g, spec.hints[lc]);
     }
     const TagItem window_tags[] = {
         {WA_Left, spec.left},
         {WA_Top, spec.top},
-        {WA_Width, spec.width},
-        {WA_Height, static_cast<IPTR>(spec.height + offy)},
+        {WA_Width, static_cast<IPTR>(layout.width())},
+        {WA_Height, static_cast<IPTR>(layout.height() + offy)},
         {WA_IDCMP, spec.idcmp},
         {WA_Flags, spec.flags},
         {WA_Gadgets, reinterpret_cast<IPTR>(*spec.glist)},

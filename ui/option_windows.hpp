@@ -4,6 +4,7 @@
 
 #include <functional>
 
+#include "ui/gadget_layout.hpp"
 #include "ui/vexo.hpp"
 
 namespace vexo::ui {
@@ -24,7 +25,9 @@ extern Gadget* VEXOcreatingGadgets[1];
 
 extern const char* linear_path_mx0Labels[];
 
-// One window's tables and globals, for the opening routine all option windows share.
+// One window's tables and globals, for the opening routine all option windows share. Its
+// gadgets are laid out for the font in use (gadget_layout.hpp), and each gets the tooltip its
+// hint names.
 struct WindowSpec {
     Window** wnd;
     Gadget** glist;
@@ -39,7 +42,11 @@ struct WindowSpec {
     ULONG flags;
     const char* screen_title;
     APTR visual_info;
+    const GadgetHint* hints = nullptr;  // one per gadget, or none
 };
+
+// The window's gadgets and size fitted to the font in use and its title.
+GadgetLayout FitToFont(const WindowSpec& spec);
 
 // 0 opened; 1 no gadget context; 2 a gadget could not be made; 4 the window did not open.
 // Frees nothing on failure: CloseSpecWindow releases whatever exists.

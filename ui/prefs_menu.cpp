@@ -1,5 +1,6 @@
-// "Load preferences..." and "Save preferances as...": the file requester with its memories,
-// the magic test and the overwrite question. The file rules are the preferences module's.
+// "Load preferences...", "Save preferances as..." and "Reset to defaults": the file requester
+// with its memories, the magic test and the overwrite question. The file rules are the
+// preferences module's.
 #include <string>
 #include <vector>
 
@@ -59,6 +60,13 @@ int load_prefs_menu() {
     return 0;
 }
 
+int reset_prefs_menu() {
+    if (MyEasyRequest(text::kReset, text::kOkCancel) == 0) return 0;
+    current_prefs = DefaultSettings();
+    SetDialogueVals(0);
+    return 0;
+}
+
 int save_prefs_menu() {
     if (!ChoosePrefsPath("Save VEXO prefs file", true)) return 0;
     if (CouldRead(whole_path) &&
@@ -66,7 +74,10 @@ int save_prefs_menu() {
         return 0;
     }
     // Written beside the old file and renamed over it: a failed save never loses the old file.
-    if (!SavePrefsFile(whole_path, current_prefs, nullptr)) MyEasyRequest(text::kPrefsNotSaved, text::kOk);
+    std::string reason;
+    if (!SavePrefsFile(whole_path, current_prefs, &reason)) {
+        MyEasyRequest(FileMessage(text::kPrefsNotSaved, whole_path, reason).c_str(), text::kOk);
+    }
     return 0;
 }
 

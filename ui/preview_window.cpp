@@ -275,14 +275,19 @@ void PreviewWindow::SetPlaying(bool playing) {
 
 // The frame follows the clock, so that playback keeps 24 frames per second however late the
 // timer fires; it wraps to the first frame after the last.
+std::int32_t PlaybackFrame(std::int32_t first, std::int32_t last, std::int32_t start,
+                           std::int64_t elapsed_ms) {
+    const std::int64_t span = std::int64_t{last} - first + 1;
+    const std::int64_t advanced = elapsed_ms * kFramesPerSecond / 1000;
+    return static_cast<std::int32_t>(first + (std::int64_t{start} - first + advanced) % span);
+}
+
 void PreviewWindow::Tick() {
     if (!stream_) return;
-    const std::int64_t span = std::int64_t{stream_->last_frame} - stream_->first_frame + 1;
-    const std::int64_t advanced = play_clock_.elapsed() * kFramesPerSecond / 1000;
-    const std::int64_t frame =
-        stream_->first_frame + (play_start_frame_ - stream_->first_frame + advanced) % span;
+    const std::int32_t frame =
+        PlaybackFrame(stream_->first_frame, stream_->last_frame, play_start_frame_, play_clock_.elapsed());
     if (frame != frame_) {
-        frame_ = static_cast<std::int32_t>(frame);
+        frame_ = frame;
         UpdateControls();
         canvas_->update();
     }

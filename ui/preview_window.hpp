@@ -121,6 +121,11 @@ private:
     QTimer* player_ = nullptr;
 };
 
+// The frame playback shows `elapsed_ms` after it started at frame `start`: kFramesPerSecond
+// frames a second, every frame from first to last shown in turn, then the first again.
+std::int32_t PlaybackFrame(std::int32_t first, std::int32_t last, std::int32_t start,
+                           std::int64_t elapsed_ms);
+
 // The commands preview_window and preview_menu (declared with the others in vexo.hpp) open the
 // window or bring it to the front; ClosePreviewWindow closes it when the program ends.
 // The open window, or null.

@@ -63,6 +63,10 @@ void DropQueuedMessages(Window* window) {
 }
 
 std::string OverwriteQuestion(const char* head, const std::string& path) {
+    return FileMessage(head, path, text::kOverwrite);
+}
+
+std::string FileMessage(const char* head, const std::string& path, const std::string& tail) {
     // A long path is broken after a "/" (or, failing one, anywhere) so the requester stays on
     // the screen; every character of it is shown.
     constexpr std::size_t kLine = 48;
@@ -75,7 +79,7 @@ std::string OverwriteQuestion(const char* head, const std::string& path) {
         start = cut;
     }
     lines.append(path, start, std::string::npos);
-    return std::string(head) + "\n\n" + lines + "\n\n" + text::kOverwrite;
+    return std::string(head) + "\n\n" + lines + "\n\n" + tail;
 }
 
 }  // namespace vexo::ui

@@ -33,6 +33,9 @@ const NewGadget VEXOscene_optionsNGad[] = {
     {107, 39, 73, 15, "Frame step", nullptr, 2, PLACETEXT_LEFT, nullptr, nullptr},
 };
 
+const GadgetHint VEXOscene_optionsHints[] = {
+    {"first_frame", nullptr}, {"last_frame", nullptr}, {"frame_step", nullptr}};
+
 const TagItem VEXOscene_optionsGTags[] = {
     {GTIN_Number, 0}, {GTIN_MaxChars, 10}, {TAG_DONE, 0},
     {GTIN_Number, 0}, {GTIN_MaxChars, 10}, {TAG_DONE, 0},
@@ -76,7 +79,8 @@ int OpenVEXOscene_optionsWindow() {
                           IDCMP_GADGETUP | IDCMP_CLOSEWINDOW | IDCMP_REFRESHWINDOW,
                           WFLG_DRAGBAR | WFLG_DEPTHGADGET | WFLG_CLOSEGADGET | WFLG_SMART_REFRESH,
                           kScreenTitle,
-                          soVisualInfo};
+                          soVisualInfo,
+                          VEXOscene_optionsHints};
     return OpenSpecWindow(spec);
 }
 

@@ -57,6 +57,9 @@ int IsFolder(const char* path);
 void DropQueuedMessages(Window* window);
 // An overwrite question that names the file: the head, the path, then "Overwrite?".
 std::string OverwriteQuestion(const char* head, const std::string& path);
+// A message about a file: the head, the path (broken to fit the requester), then the tail (the
+// system's reason, say), each after an empty line.
+std::string FileMessage(const char* head, const std::string& path, const std::string& tail);
 
 // The target scene's file pattern: every format the engine writes.
 inline constexpr const char* kTargetPattern = "#?.(lws|gltf|glb|pc2|mdd)";
@@ -74,10 +77,22 @@ void emission_options();
 void effect_options();
 int load_prefs_menu();
 int save_prefs_menu();
+int reset_prefs_menu();
 // The preview window (preview_window.cpp): opens it or brings it to the front; closes it.
 void preview_window();
 int preview_menu();
 void ClosePreviewWindow();
+
+// What a gadget's tooltip explains: the setting it edits, in the words of the settings help
+// table, or else what the gadget does.
+struct GadgetHint {
+    const char* field;  // a settings field name, or null
+    const char* does;   // for a gadget that edits no setting
+};
+// The tooltip text of a hint: the setting's help (what, unit, range) or the gadget's action.
+std::string HintText(const GadgetHint& hint);
+// Gives the gadget its tooltip.
+void SetGadgetHint(Gadget* gadget, const GadgetHint& hint);
 
 // Copies the record into the gadgets of the main window (0) or an option window (1 scene,
 // 2 emission, 3 effect); the window must be open.
@@ -117,7 +132,28 @@ inline constexpr const char* kTargetIsFolder = "The target scene is a folder,\nn
 inline constexpr const char* kNoObject = "Cannot create a scene\nwithout a particle object.\n\nPlease enter one.";
 inline constexpr const char* kNoMotion = "Cannot create a scene\nwithout a parent motion.\n\nPlease enter one.";
 inline constexpr const char* kNoTarget = "Cannot create a scene\nwithout a target scene.\n\nPlease enter one.";
+inline constexpr const char* kSessionNotRead =
+    "The settings of the last session\ncould not be read; Vexo starts\nwith the defaults.";  // FileMessage's
+                                                                                             // head
+inline constexpr const char* kSessionNotKept =
+    "Could not keep the settings\nfor the next start.";  // FileMessage's head
+inline constexpr const char* kReset = "Set every setting back to\nits default?";
 inline constexpr const char* kSelectNode = "Select emitter node";
+// What the main window's buttons do, as their tooltips say it.
+inline constexpr const char* kHintGetObject = "Opens a file requester to choose the particle object.";
+inline constexpr const char* kHintGetMotion =
+    "Opens a file requester to choose the parent motion: a motion file or an animated scene file.";
+inline constexpr const char* kHintGetScene = "Opens a file requester to choose the target scene.";
+inline constexpr const char* kHintSceneOptions =
+    "Opens the scene options: first frame, last frame and frame step.";
+inline constexpr const char* kHintEmissionOptions =
+    "Opens the emission options: heading and pitch angles and spreads, and oversampling.";
+inline constexpr const char* kHintEffectOptions =
+    "Opens the effect options: gravity, ground bounce, radial creation, the path mode and elasticity.";
+inline constexpr const char* kHintGenerate =
+    "Writes the target scene from these settings; a progress window shows how far it is and can stop it.";
+inline constexpr const char* kHintPreview =
+    "Opens the preview: the particle stream these settings give, redrawn as they change (Ctrl+P).";
 inline constexpr const char* kSeveralNodes = "The scene file holds several\nanimated nodes. Which one\nis the emitter?";
 }  // namespace text
 

@@ -1,5 +1,7 @@
-// Start-up and shut-down: libraries, the settings' defaults, the screen and its drawing
-// resources, the main window and its loop, released in exactly the reverse order.
+// Start-up and shut-down: libraries, the settings of the last session (or the defaults), the
+// screen and its drawing resources, the main window and its loop, released in exactly the
+// reverse order; the settings are kept for the next start when the user quits.
+#include "prefs/session_prefs.hpp"
 #include "ui/main_window.hpp"
 #include "ui/vexo.hpp"
 
@@ -89,10 +91,22 @@ int VexoMain() {
         }
     }
     current_prefs = DefaultSettings();
+    const std::string session = SessionPrefsPath();
+    std::string unread;
+    if (!session.empty()) LoadSessionPrefs(session, current_prefs, &unread);
 
     // The loop needs the screen and an open main window: when either set-up fails, go
     // straight to the teardown, which releases whatever was obtained.
-    if (SetupScreen() == 0 && OpenVEXOWindow() == 0) WaitMessages(VEXOWnd);
+    if (SetupScreen() == 0 && OpenVEXOWindow() == 0) {
+        SetDialogueVals(0);
+        if (!unread.empty())
+            MyEasyRequest(FileMessage(text::kSessionNotRead, session, unread).c_str(), text::kOk);
+        WaitMessages(VEXOWnd);
+        std::string reason;
+        if (!session.empty() && !SaveSessionPrefs(session, current_prefs, &reason)) {
+            MyEasyRequest(FileMessage(text::kSessionNotKept, session, reason).c_str(), text::kOk);
+        }
+    }
     ClosePreviewWindow();
     CloseVEXOWindow();
     CloseDownScreen();

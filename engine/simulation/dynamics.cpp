@@ -2,6 +2,9 @@
 
 #include <cmath>
 
+#include "engine/simulation/forces.hpp"
+#include "engine/simulation/spin.hpp"
+
 namespace vexo {
 namespace {
 
@@ -25,6 +28,7 @@ void MoveChildObject(Simulation& sim, std::uint32_t index) {
         child.x += child.vx;
         child.y += child.vy;
         child.z += child.vz;
+        TurnChildObject(child);
     } else {
         // A free slot rides along with the parent; its velocity is left alone.
         child.x = sim.Parent.x;
@@ -37,12 +41,11 @@ void EffectChildObject(Simulation& sim, std::uint32_t index, const Settings& pre
     Particle& child = sim.ChildArray[index];
     if (child.alive == 0) return;
 
-    const double g = prefs.gravity;
-    const double e = prefs.elasticity;
-    const double fps = sim.frames_per_second;
-    if (g != 0.0) child.vy = child.vy - g / fps;
+    ApplyForces(sim, child, prefs);
     if (IsOn(prefs.ground_bounce) && !(child.y + child.vy >= 0.0)) {
-        child.vy = -std::fma(child.vy, e, (g / fps) * e);
+        // Reflects the vertical speed the particle had before this frame's gravity and wind.
+        const double e = prefs.elasticity;
+        child.vy = -std::fma(child.vy, e, VerticalPullPerFrame(prefs, sim.frames_per_second) * e);
     }
 
     if (child.delay == -1) {

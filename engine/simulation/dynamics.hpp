@@ -1,6 +1,7 @@
-// Dynamics: per frame, every slot is moved, then affected (gravity, bounce, growth, aging,
-// end of lifespan, creation delay and the state the scene writer reacts to). Each call changes
-// only its own slot, except Recycle, which also decrements NumChilds.
+// Dynamics: per frame, every slot is moved (and a spinning particle turned), then affected
+// (drag, gravity, wind, turbulence, bounce, growth, aging, end of lifespan, creation delay and
+// the state the scene writer reacts to). Each call changes only its own slot, except Recycle,
+// which also decrements NumChilds.
 #pragma once
 
 #include <cstdint>

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "engine/simulation/random.hpp"
+#include "engine/simulation/spin.hpp"
 
 namespace vexo {
 namespace {
@@ -17,7 +18,8 @@ double NegatedSpread(std::int32_t spread) {
 
 std::uint32_t DrawsPerEmission(const Settings& prefs) {
     const std::uint32_t placement = IsOn(prefs.radial_creation) ? 1 : IsOn(prefs.oversampling) ? 3 : 0;
-    return 3 + placement;
+    const std::uint32_t spin = prefs.spin != 0.0 ? 3 : 0;
+    return 3 + placement + spin;
 }
 
 void MoveParentRadially(Particle& parent, const double* parent_start, EngineState& state) {
@@ -95,6 +97,12 @@ void CreateChildObject(Simulation& sim, EngineState& state, std::uint32_t /*fram
         child.state = kStateShown;
         child.delay = -1;
         child.shown = 1;
+    }
+    // Spin draws last, after every other number of the emission.
+    if (prefs.spin != 0.0) {
+        DrawSpin(random, prefs.spin, sim.frames_per_second, child);
+    } else {
+        child.turn_x = child.turn_y = child.turn_z = 0.0;
     }
     ++sim.NumChilds;
 }

@@ -1,6 +1,6 @@
 // Emission: one attempt to create a particle in the lowest free slot, drawing 3, 4 or 6
-// random numbers in a fixed order. Changes one slot, NumChilds, the generator and, with
-// radial creation, the radial angle and the parent's x and z.
+// random numbers in a fixed order, and 3 more for spin. Changes one slot, NumChilds, the
+// generator and, with radial creation, the radial angle and the parent's x and z.
 #pragma once
 
 #include <cstdint>

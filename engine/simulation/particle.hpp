@@ -2,6 +2,7 @@
 // count and the parent. Emission and dynamics change only what is here and the EngineState.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -26,6 +27,9 @@ struct Particle {
     std::int32_t delay = 0;        // creation-delay frames still to wait; -1 when none
     std::int32_t frame = 0;        // frame the record stands for (set for the written particle)
     std::uint16_t state = kStateWaiting;
+    // One frame's turn as the vector part of its rotation quaternion, in the glTF writer's axes:
+    // the sine of half the angle times the spin axis. Zero for a particle that does not spin.
+    double turn_x = 0, turn_y = 0, turn_z = 0;
 };
 
 struct Simulation {
@@ -33,7 +37,10 @@ struct Simulation {
     std::uint32_t NumChilds = 0;  // slots whose alive is 1
     Particle Parent;              // the parent's current motion sample
     Particle lastframe;           // the parent's position one frame step earlier
-    double frames_per_second = kDefaultFramesPerSecond;  // the time base of gravity
+    double frames_per_second = kDefaultFramesPerSecond;  // the time base of forces and spin
+    // DragFactor of the drag and frame rate in drag_factor_of, worked out once, not every frame.
+    double drag_factor = 1.0;
+    std::array<double, 2> drag_factor_of{0.0, 0.0};
 };
 
 }  // namespace vexo

@@ -1,6 +1,7 @@
 // The scheduled path against the reference: several generations in one program run, with random
-// settings (in the ranges of tests/data/random_settings.txt) and a random stop each time; both
-// must write the same bytes, report the same and leave the same engine state for the next.
+// settings (in the ranges of tests/data/random_settings.txt, forces and spin included) and a
+// random stop each time; both must write the same bytes, report the same and leave the same
+// engine state for the next.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -10,7 +11,6 @@
 #include <sstream>
 
 #include "engine/create_scene.hpp"
-#include "prefs/settings_text.hpp"
 #include "tests/support/test_support.hpp"
 
 namespace vexo {
@@ -18,31 +18,6 @@ namespace {
 
 using testing::ReadFile;
 using testing::TempDir;
-
-// Keys at rising frames from 0, the parent off the ground and turning.
-Settings RandomSettings(std::mt19937& gen, const TempDir& dir) {
-    std::uniform_real_distribution<double> coord(-5.0, 5.0), turn(-180.0, 180.0);
-    const int keys = 1 + static_cast<int>(gen() % 4);
-    std::ostringstream motion;
-    motion << "LWMO\n1\n9\n" << keys << '\n';
-    for (int k = 0, frame = 0; k < keys; ++k, frame += 1 + static_cast<int>(gen() % 15)) {
-        motion << coord(gen) << ' ' << coord(gen) << ' ' << coord(gen) << ' ' << turn(gen) << ' ' << turn(gen)
-               << ' ' << turn(gen) << " 1 1 1\n"
-               << frame << " 1 0 0 0\n";
-    }
-    Settings s = testing::SceneSettings(dir, motion.str());
-    std::istringstream ranges(ReadFile(testing::DataDir() / "random_settings.txt"));
-    std::string name;
-    for (int lo, hi; ranges >> name >> lo >> hi;) {
-        double scale = 1;
-        ranges >> scale;
-        std::ostringstream assignment;
-        assignment << name << '=' << std::uniform_int_distribution<int>(lo, hi)(gen) * scale;
-        EXPECT_TRUE(AssignSetting(s, assignment.str()).ok) << assignment.str();
-    }
-    if (s.last_frame < s.first_frame) std::swap(s.first_frame, s.last_frame);
-    return s;
-}
 
 // What a generation leaves behind: the scene, the generator, the angle and the report.
 std::string Generate(Settings s, const TempDir& dir, const std::string& name, EngineState& state,
@@ -64,7 +39,7 @@ TEST(ScheduledPasses, MatchTheReferenceByteForByte) {
         EngineState reference_state, scheduled_state;
         for (int generation = 0; generation < 5; ++generation) {
             TempDir dir;
-            const Settings s = RandomSettings(gen, dir);
+            const Settings s = testing::RandomSettings(gen, dir);
             // One generation in three stops at a random pass start, by a break or an abort.
             const auto action =
                 std::array{PassAction::Continue, PassAction::Break, PassAction::Abort}[gen() % 3];
@@ -75,6 +50,46 @@ TEST(ScheduledPasses, MatchTheReferenceByteForByte) {
                 Generate(s, dir, "r.lws", reference_state, {GenerationPath::Reference, 1}, stop1);
             ASSERT_EQ(a, Generate(s, dir, "s.lws", scheduled_state, scheduled, stop2))
                 << "run " << run << " generation " << generation;
+        }
+    }
+}
+
+// Every key value of every object, bit for bit.
+class KeyBits : public KeyReceiver {
+  public:
+    void Motion(const MotionTable&, const EngineState&) override {}
+    void Object(std::uint32_t p, ObjectKeys& keys) override {
+        bits += "object " + std::to_string(p) + "\n";
+        for (const SceneKey& key : keys) {
+            bits += std::to_string(key.frame);
+            for (double v : key.value) bits += " " + std::to_string(std::bit_cast<std::uint64_t>(v));
+            bits += '\n';
+        }
+    }
+    std::string bits;
+};
+
+// A vertical wind of -g moves every particle exactly as a gravity of g does, bounces included, on
+// both paths, whatever the other settings and forces: every key value keeps its bits.
+TEST(ScheduledPasses, WindDownwardsIsGravityBitForBit) {
+    std::mt19937 gen(1712);
+    for (int run = 0; run < 80; ++run) {
+        TempDir dir;
+        Settings gravity = RandomSettings(gen, dir);
+        gravity.wind_y = 0.0;
+        Settings wind = gravity;
+        wind.gravity = 0.0;
+        wind.wind_y = -gravity.gravity;
+        for (const GenerationPath path : {GenerationPath::Reference, GenerationPath::Scheduled}) {
+            KeyBits by_gravity, by_wind;
+            for (auto [s, keys] : {std::pair{&gravity, &by_gravity}, std::pair{&wind, &by_wind}}) {
+                EngineState state;
+                testing::RecordingSink sink;
+                testing::ScriptedHook hook;
+                ASSERT_EQ(CollectSceneKeys(*s, state, sink, hook, *keys, {path, 2}).outcome,
+                          WriteOutcome::Complete);
+            }
+            ASSERT_EQ(by_gravity.bits, by_wind.bits) << "run " << run << " gravity " << gravity.gravity;
         }
     }
 }

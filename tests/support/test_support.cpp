@@ -10,6 +10,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "prefs/settings_text.hpp"
+
 namespace vexo::testing {
 
 TempDir::TempDir() {
@@ -108,6 +110,30 @@ Settings SceneSettings(const TempDir& dir, const std::string& motion_text) {
     SetPathText(s.particle_object, "particle.lwo");
     SetPathText(s.parent_motion, dir.str("motion.mot"));
     SetPathText(s.target_scene, dir.str("scene.lws"));
+    return s;
+}
+
+Settings RandomSettings(std::mt19937& gen, const TempDir& dir) {
+    std::uniform_real_distribution<double> coord(-5.0, 5.0), turn(-180.0, 180.0);
+    const int keys = 1 + static_cast<int>(gen() % 4);
+    std::ostringstream motion;
+    motion << "LWMO\n1\n9\n" << keys << '\n';
+    for (int k = 0, frame = 0; k < keys; ++k, frame += 1 + static_cast<int>(gen() % 15)) {
+        motion << coord(gen) << ' ' << coord(gen) << ' ' << coord(gen) << ' ' << turn(gen) << ' ' << turn(gen)
+               << ' ' << turn(gen) << " 1 1 1\n"
+               << frame << " 1 0 0 0\n";
+    }
+    Settings s = SceneSettings(dir, motion.str());
+    std::istringstream ranges(ReadFile(DataDir() / "random_settings.txt"));
+    std::string name;
+    for (int lo, hi; ranges >> name >> lo >> hi;) {
+        double scale = 1;
+        ranges >> scale;
+        std::ostringstream assignment;
+        assignment << name << '=' << std::uniform_int_distribution<int>(lo, hi)(gen) * scale;
+        EXPECT_TRUE(AssignSetting(s, assignment.str()).ok) << assignment.str();
+    }
+    if (s.last_frame < s.first_frame) std::swap(s.first_frame, s.last_frame);
     return s;
 }
 

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -84,5 +85,9 @@ std::unique_ptr<MotionRead> ReadText(const std::string& text);
 
 // Settings with paths set, for scenes written into `dir`.
 Settings SceneSettings(const TempDir& dir, const std::string& motion_text);
+
+// Settings drawn at random in the ranges of tests/data/random_settings.txt, with a motion file of
+// one to four keys at rising frames from 0 (the parent off the ground and turning) in `dir`.
+Settings RandomSettings(std::mt19937& gen, const TempDir& dir);
 
 }  // namespace vexo::testing

@@ -10,7 +10,8 @@ namespace {
 
 INSTANTIATE_TEST_SUITE_P(Entry, ScenarioTest,
                          ::testing::Values("leaving_a_field", "tab_and_refusal",
-                                           "refused_entry_option_window", "entered_numbers"),
+                                           "refused_entry_option_window", "entered_numbers",
+                                           "refused_click_keeps_focus"),
                          ScriptName);
 
 class EntryTest : public UiTest {};

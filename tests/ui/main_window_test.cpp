@@ -10,7 +10,7 @@ namespace {
 
 INSTANTIATE_TEST_SUITE_P(MainWindow, ScenarioTest,
                          ::testing::Values("startup", "startup_failures", "typed_numbers", "menu_commands",
-                                           "refresh_and_zoom"),
+                                           "layout_fits", "remembered_settings", "refresh_and_zoom"),
                          ScriptName);
 
 class MainWindowTest : public UiTest {};

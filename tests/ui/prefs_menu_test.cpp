@@ -42,6 +42,16 @@ TEST_F(PrefsMenuTest, SavingReplacesTheOldFileWhole) {
     EXPECT_EQ(dir.Listing(), (std::vector<std::string>{"link.prefs", "old.prefs"}));
 }
 
+// Typed into the real requester after a click at the end of the suggested name.
+TEST_F(PrefsMenuTest, ATypedPathReplacesTheSuggestedName) {
+    Script("typed_prefs_paths");
+    const std::string saved = Image(current_prefs);
+    EXPECT_EQ(ReadFile(dir.path("p2.prefs")), saved);
+    EXPECT_EQ(ReadFile(dir.path("abs/p3.prefs")), saved);
+    EXPECT_EQ(ReadFile(dir.path("abs/sub/p4.prefs")), saved);
+    EXPECT_EQ(dir.Listing(), (std::vector<std::string>{"abs", "p2.prefs"}));
+}
+
 TEST_F(PrefsMenuTest, AFailedSaveSaysSoAndKeepsWhatWasThere) {
     ASSERT_EQ(::mkfifo(dir.str("keep.prefs").c_str(), 0600), 0);
     const int reader =

@@ -3,6 +3,9 @@
 // picture, and the main window opens it.
 #include "ui/preview_window.hpp"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -98,6 +101,34 @@ TEST_F(PreviewWindowTest, ThePictureFollowsTheSettingsAndTheEngineState) {
     ExpectShown(window, 6);
 }
 
+// Sets a file's time of change, so that a rewrite within one clock tick is still a change.
+void Touch(const std::filesystem::path& path, long seconds) {
+    const timespec times[2] = {{seconds, 0}, {seconds, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+}
+
+// The motion file and the particle object rewritten on disk, with the settings unchanged: a new
+// motion of the same length, then the object (a square until then) becoming a wedge.
+TEST_F(PreviewWindowTest, ThePictureFollowsTheMotionAndObjectFilesOnDisk) {
+    const std::string object = dir.str("particle.obj");
+    SetPathText(settings.particle_object, object);
+    const std::string motion = ReadFile(dir.path("motion.mot"));
+    Touch(dir.path("motion.mot"), 1000);
+    PreviewWindow window(settings, state);
+    ExpectShown(window, 1);
+    const QImage first = window.Picture(kSize);
+    std::string moved = motion;
+    moved.replace(moved.find("3 0 1 90"), 8, "3 0 4 90");  // the same length, another place
+    WriteFile(dir.path("motion.mot"), moved);
+    Touch(dir.path("motion.mot"), 2000);
+    ExpectShown(window, 2);
+    EXPECT_NE(window.Picture(kSize), first);
+    const QImage squares = window.Picture(kSize);
+    WriteFile(object, ReadFile(vexo::testing::DataDir() / "wedge.obj"));
+    ExpectShown(window, 3);
+    EXPECT_NE(window.Picture(kSize), squares);
+}
+
 // Changes that come while a computation runs supersede it: only the last one is shown.
 TEST_F(PreviewWindowTest, ALaterChangeSupersedesARunningComputation) {
     PreviewWindow window(settings, state);
@@ -141,12 +172,43 @@ TEST_F(PreviewWindowTest, SliderStepsKeysAndViews) {
     EXPECT_NE(window.Picture(kSize), top);
 }
 
+// Frame n + 1 is due at n / 24 s (n * 41.67 ms) after the start; the last frame comes before
+// the first again.
+TEST(PreviewPlayback, ShowsEveryFrameInTurnAtTwentyFourASecond) {
+    const struct {
+        std::int32_t first, last, start;
+        std::int64_t ms;
+        std::int32_t frame;
+    } cases[] = {
+        {1, 12, 1, 0, 1},
+        {1, 12, 1, 41, 1},
+        {1, 12, 1, 42, 2},
+        {1, 12, 1, 458, 11},
+        {1, 12, 1, 459, 12},
+        {1, 12, 1, 499, 12},
+        {1, 12, 1, 500, 1},
+        {1, 12, 12, 0, 12},
+        {1, 12, 12, 42, 1},
+        {1, 12, 7, 250, 1},
+        {5, 5, 5, 100000, 5},
+        {0, 2, 0, 125, 0},
+        {0, 2147483647, 2147483647, 0, 2147483647},
+        {0, 2147483647, 2147483647, 42, 0},
+        {0, 2147483647, 2147483646, 42, 2147483647},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(PlaybackFrame(c.first, c.last, c.start, c.ms), c.frame)
+            << c.first << ".." << c.last << " from " << c.start << " after " << c.ms << " ms";
+    }
+}
+
 TEST_F(PreviewWindowTest, PlaysAtTwentyFourFramesPerSecondAndWraps) {
     settings.last_frame = 12;
     PreviewWindow window(settings, state);
     ExpectShown(window, 1);
-    window.SetFrame(12);
+    window.SetFrame(1);
     window.SetPlaying(true);
+    ASSERT_TRUE(WaitFor([&] { return window.frame() == 12; })) << "playing reaches the last frame";
     ASSERT_TRUE(WaitFor([&] { return window.frame() == 1; }))
         << "playing wraps from the last frame to the first";
     ASSERT_TRUE(WaitFor([&] { return window.frame() == 4; }));

@@ -15,6 +15,7 @@
 #include <map>
 #include <sstream>
 
+#include "prefs/session_prefs.hpp"
 #include "prefs/settings_text.hpp"
 #include "ui/file_memory.hpp"
 #include "ui/platform/break_signal.hpp"
@@ -23,7 +24,7 @@
 namespace vexo::uitest {
 namespace {
 
-std::string transcript, folder;
+std::string transcript, folder, config_folder;
 std::map<std::string, std::string> last_seen;  // what the last snapshots showed
 std::size_t noted[5];  // the file, list and message requesters, activations and library calls noted
 
@@ -228,28 +229,92 @@ void NoteWindows() {
         s << "window \"" << top->windowTitle().toStdString() << "\" at " << top->pos().x() << ","
           << top->pos().y() << " size " << (*w.window)->Width << "x" << (*w.window)->Height << " owner \""
           << (owner != nullptr ? owner->windowTitle().toStdString() : "") << "\" modal "
-          << top->windowModality() << " screen title \"" << top->toolTip().toStdString() << "\"";
+          << top->windowModality() << " screen title \""
+          << top->property("screenTitle").toString().toStdString() << "\"";
         Note(s.str());
     }
     Note("locks " + std::to_string(pt::ScreenLockCount()) + " visual infos " +
          std::to_string(pt::VisualInfosOutstanding()));
 }
 
-// Every text the open windows show, placeholders included, in the order of their titles.
-void NoteTexts() {
+// A tooltip or text as transcript lines: the first after `head`, the others after "| ".
+std::string Lines(const QString& text) {
+    std::string out;
+    for (const QString& line : text.split('\n')) out += (out.empty() ? "" : "\n| ") + line.toStdString();
+    return out;
+}
+
+// The names of the open windows' gadgets by their widgets.
+std::map<const QWidget*, std::string> GadgetNames() {
+    std::map<const QWidget*, std::string> names;
+    ForEachGadget([&](const std::string& name, Gadget* g) { names[pt::GadgetWidget(g)] = name; });
+    return names;
+}
+
+// Every text the open windows (or the one named) show, placeholders and tooltips included, in
+// the order of their titles; each widget belongs to the window it is drawn in. A gadget's tooltip
+// is written out whole; a label that shows the same one says whose it is.
+void NoteTexts(const Args& x) {
+    const std::map<const QWidget*, std::string> names = GadgetNames();
+    std::map<QString, std::string> tips;  // tooltip -> the first gadget with it, by id
+    ForEachGadget(
+        [&](const std::string& name, Gadget* g) { tips.emplace(pt::GadgetWidget(g)->toolTip(), name); });
     QWidgetList tops = QApplication::topLevelWidgets();
     std::sort(tops.begin(), tops.end(),
               [](QWidget* a, QWidget* b) { return a->windowTitle() < b->windowTitle(); });
     for (QWidget* top : tops) {
-        for (QWidget* w : top->isVisible() ? top->findChildren<QWidget*>() : QList<QWidget*>{}) {
-            QString shown = w->toolTip();
+        if (!top->isVisible() || (!x.a.empty() && top != pt::WindowWidget(x.window()))) continue;
+        for (QWidget* w : top->findChildren<QWidget*>()) {
+            if (w->window() != top) continue;
+            QString shown;
             if (auto* label = qobject_cast<QLabel*>(w)) shown += label->text();
             if (auto* button = qobject_cast<QAbstractButton*>(w)) shown += button->text();
             if (auto* field = qobject_cast<QLineEdit*>(w)) shown += field->placeholderText();
-            if (!shown.isEmpty())
-                Note(top->windowTitle().toStdString() + " shows \"" + shown.toStdString() + "\"");
+            const std::string where = top->windowTitle().toStdString();
+            const QString tip = w->toolTip();
+            const auto gadget = names.find(w);
+            std::string line = where + " shows \"" + shown.toStdString() + "\"";
+            if (gadget != names.end()) {
+                line = where + " " + gadget->second +
+                       (shown.isEmpty() ? "" : " shows \"" + shown.toStdString() + "\"");
+                if (!tip.isEmpty()) line += ", tip: " + Lines(tip);
+            } else if (!tip.isEmpty()) {
+                line += tips.count(tip) != 0 ? ", tip of " + tips[tip] : ", tip: " + Lines(tip);
+            } else if (shown.isEmpty()) {
+                continue;
+            }
+            Note(line);
         }
     }
+}
+
+// Every gadget and label of a window inside its area and clear of all others, and its title bar
+// wide enough for its title: read from the widgets as they are, not from the layout.
+void NoteLayout(const Args& x) {
+    Window* window = x.window();
+    QWidget* canvas = pt::GadgetWidget(WindowNamed(x.a).gadgets[0])->parentWidget();
+    const std::map<const QWidget*, std::string> names = GadgetNames();
+    std::vector<std::pair<std::string, QRect>> parts;
+    for (QWidget* w : canvas->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (!w->isVisible()) continue;
+        const auto* label = qobject_cast<QLabel*>(w);
+        const bool gadget = names.count(w) != 0;
+        // A read-only text gadget is as tall as its text, whatever height it was given.
+        const QRect r = label != nullptr ? QRect(w->pos(), label->sizeHint()) : w->geometry();
+        parts.emplace_back(gadget ? names.at(w) : "\"" + label->text().toStdString() + "\"", r);
+    }
+    std::string clashes;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        if (!canvas->rect().contains(parts[i].second))
+            clashes += " " + parts[i].first + " leaves the window;";
+        for (std::size_t j = i + 1; j < parts.size(); ++j) {
+            if (parts[i].second.intersects(parts[j].second))
+                clashes += " " + parts[i].first + " meets " + parts[j].first + ";";
+        }
+    }
+    if (platform::TitleBarWidth(window->Title.c_str()) > window->Width) clashes += " the title is cut;";
+    Note("layout " + x.a + " " + std::to_string(window->Width) + "x" + std::to_string(window->Height) + ":" +
+         (clashes.empty() ? " fits" : clashes));
 }
 
 // The window the menu bar belongs to, and every menu item with its shortcut.
@@ -308,13 +373,46 @@ const std::map<std::string, std::function<void(const Args&)>> kCommands = {
      }},
     {"snap", [](const Args&) { Snapshot(); }},
     {"windows", [](const Args&) { NoteWindows(); }},
-    {"texts", [](const Args&) { NoteTexts(); }},
+    {"texts", NoteTexts},
+    {"layout", NoteLayout},
     {"menus", [](const Args&) { NoteMenus(); }},
-    {"focus",
+    {"focus",  // the gadget the keys go to, with its cursor and selection
      [](const Args&) {
-         ForEachGadget([](const std::string& name, Gadget* g) {
-             if (pt::GadgetWidget(g) == QApplication::focusWidget()) Note("focus " + name);
+         std::string focus = "focus nowhere";
+         ForEachGadget([&](const std::string& name, Gadget* g) {
+             if (pt::GadgetWidget(g) != QApplication::focusWidget()) return;
+             focus = "focus " + name;
+             if (auto* field = qobject_cast<QLineEdit*>(pt::GadgetWidget(g))) {
+                 focus += " cursor " + std::to_string(field->cursorPosition());
+                 if (field->hasSelectedText())
+                     focus += " selected \"" + field->selectedText().toStdString() + "\"";
+             }
          });
+         Note(focus);
+     }},
+    {"cursor",  // cursor GADGET N [LENGTH]: the user puts the cursor at N, selecting LENGTH characters
+     [](const Args& x) {
+         auto* field = qobject_cast<QLineEdit*>(pt::GadgetWidget(x.gadget()));
+         ASSERT_NE(field, nullptr);
+         field->setFocus(Qt::MouseFocusReason);
+         std::istringstream in(x.text);
+         int at = 0, length = 0;
+         in >> at >> length;
+         field->setSelection(at, length);
+         if (length == 0) field->setCursorPosition(at);
+     }},
+    {"wmclick",  // a click as a window manager passes it on: the window is activated, then clicked
+     [](const Args& x) {
+         QWidget* widget = pt::GadgetWidget(x.gadget());
+         widget->window()->activateWindow();
+         QApplication::processEvents();
+         QTest::mouseClick(widget, Qt::LeftButton);
+     }},
+    {"keys",  // keys typed to whatever has the focus
+     [](const Args& x) {
+         QWidget* focus = QApplication::focusWidget();
+         if (focus == nullptr) return Note("keys went nowhere");
+         QTest::keyClicks(focus, QString::fromStdString(x.all));
      }},
     {"place",
      [](const Args& x) {
@@ -384,6 +482,9 @@ void Note(const std::string& line) {
     for (std::size_t at; !folder.empty() && (at = text.find(folder)) != std::string::npos;) {
         text.replace(at, folder.size(), "$DIR");
     }
+    for (std::size_t at; !config_folder.empty() && (at = text.find(config_folder)) != std::string::npos;) {
+        text.replace(at, config_folder.size(), "$CONFIG");
+    }
     transcript += text + "\n";
 }
 
@@ -399,6 +500,8 @@ void UiTest::SetUp() {
     last_seen.clear();
     std::fill(std::begin(noted), std::end(noted), 0);
     folder = dir.path("x").parent_path().string();
+    config_folder = config.path("x").parent_path().string();
+    setenv("XDG_CONFIG_HOME", config_folder.c_str(), 1);
 }
 
 void UiTest::TearDown() {
@@ -434,6 +537,8 @@ void UiTest::Script(const std::string& name) {
         if (line.empty() || line[0] == '#') continue;
         std::replace(line.begin(), line.end(), '\r', ' ');
         for (std::size_t at; (at = line.find("$DIR")) != std::string::npos;) line.replace(at, 4, folder);
+        for (std::size_t at; (at = line.find("$CONFIG")) != std::string::npos;)
+            line.replace(at, 7, config_folder);
         const std::string cmd = line.substr(0, line.find(' '));
         const std::string rest = line.find(' ') == std::string::npos ? "" : line.substr(line.find(' ') + 1);
         std::istringstream in(rest);
@@ -442,9 +547,14 @@ void UiTest::Script(const std::string& name) {
         } else if (cmd == "file") {
             std::string drawer, file;
             in >> drawer >> file;
-            files.push_back(drawer == "cancel" ? pt::FileChoice{true, "", ""}
-                                               : pt::FileChoice{false, Expand(drawer), Expand(file)});
+            if (drawer == "typed") {
+                files.push_back(pt::FileChoice{false, "", "", Expand(rest.substr(rest.find(' ') + 1))});
+            } else {
+                files.push_back(drawer == "cancel" ? pt::FileChoice{true, "", "", ""}
+                                                   : pt::FileChoice{false, Expand(drawer), Expand(file), ""});
+            }
         } else if (cmd == "reset") {
+            std::filesystem::remove(SessionPrefsPath());  // as at the first start
             pt::Reset();
             std::fill(std::begin(noted), std::end(noted), 0);
             current_prefs = DefaultSettings();

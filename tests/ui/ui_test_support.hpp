@@ -22,7 +22,8 @@ using namespace vexo::ui;
 using vexo::testing::ReadFile;
 using vexo::testing::WriteFile;
 
-// Clears the platform's scripts and the program's run-long state before each test; afterwards
+// Clears the platform's scripts and the program's run-long state before each test, and gives it
+// a configuration folder of its own ("$CONFIG" in scripts and transcripts); afterwards
 // checks that the program closed all it opened and compares the transcript with its golden
 // file, ui/SUITE.TEST.txt unless `golden` names another.
 class UiTest : public ::testing::Test {
@@ -32,6 +33,7 @@ class UiTest : public ::testing::Test {
     void Script(const std::string& name);  // runs tests/data/ui/NAME.script
 
     vexo::testing::TempDir dir;
+    vexo::testing::TempDir config;  // the user's configuration folder, empty at the start
     std::string golden;
 };
 

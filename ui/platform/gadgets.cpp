@@ -113,15 +113,27 @@ private:
     Gadget* gadget_;
 };
 
-// One widget for all entries of a radio choice; entry i's button sits at i * (height + spacing).
+int MxRowHeight(WORD height) {
+    return std::max<int>(height, FixedFontHeight());
+}
+
+int MxHeight(WORD height, int entries, int spacing) {
+    return entries * MxRowHeight(height) + std::max(entries - 1, 0) * spacing;
+}
+
+// Entry i's button, centred in its row.
+QRect MxEntry(WORD width, WORD height, int spacing, int i) {
+    const int row = MxRowHeight(height);
+    return QRect(0, i * (row + spacing) + (row - height) / 2, width, height);
+}
+
+// One widget for all entries of a radio choice, entry i at MxEntryRect(i).
 class MxGadget : public QWidget {
 public:
     MxGadget(QWidget* parent, Gadget* gadget) : QWidget(parent), gadget_(gadget) {}
-    QRect Entry(int i) const {
-        return QRect(0, i * (gadget_->Height + gadget_->data->spacing), gadget_->Width, gadget_->Height);
-    }
+    QRect Entry(int i) const { return MxEntryRect(gadget_, i); }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
         p.fillRect(rect(), PenColor(0));
@@ -195,15 +207,40 @@ QLabel* MakeLabel(QWidget* parent, const std::string& text) {
     return label;
 }
 
-// Places a label beside the rectangle: to the left (right-aligned) or to the right.
+// The size a label of this text takes, exactly as MakeLabel's label will.
+QSize LabelSize(const std::string& text) {
+    QLabel label(QString::fromUtf8(text.c_str()));
+    label.setFont(FixedFont());
+    return label.sizeHint();
+}
+
+// Where a label of `size` goes beside the rectangle: to the left (right-aligned) or to the right,
+// centred on it.
+QRect LabelRect(QSize size, const QRect& r, ULONG placement) {
+    const int y = r.top() + (r.height() - size.height()) / 2;
+    const int x =
+        (placement & PLACETEXT_RIGHT) != 0 ? r.right() + 1 + kLabelGap : r.left() - kLabelGap - size.width();
+    return QRect(QPoint(x, y), size);
+}
+
 void PlaceLabel(QLabel* label, const QRect& r, ULONG placement) {
-    const int w = label->sizeHint().width(), h = label->sizeHint().height();
-    const int y = r.top() + (r.height() - h) / 2;
-    if ((placement & PLACETEXT_RIGHT) != 0) {
-        label->setGeometry(r.right() + 1 + kLabelGap, y, w, h);
-    } else {
-        label->setGeometry(r.left() - kLabelGap - w, y, w, h);
+    label->setGeometry(LabelRect(label->sizeHint(), r, placement));
+}
+
+// Shows the gadget's help text on the gadget and on its labels.
+void ApplyHint(Gadget* g) {
+    const QString hint = QString::fromUtf8(g->data->hint.c_str());
+    if (g->data->widget != nullptr) g->data->widget->setToolTip(hint);
+    for (auto& label : g->data->decorations) {
+        if (label != nullptr) label->setToolTip(hint);
     }
+}
+
+std::vector<std::string> MxLabels(const TagItem* tags) {
+    std::vector<std::string> labels;
+    const auto* list = reinterpret_cast<const char* const*>(GetTagData(GTMX_Labels, 0, tags));
+    for (const char* const* l = list; l != nullptr && *l != nullptr; ++l) labels.emplace_back(*l);
+    return labels;
 }
 
 void ApplyDisabled(Gadget* g) {
@@ -254,8 +291,7 @@ Gadget* CreateGadgetA(ULONG kind, Gadget* previous, const NewGadget* ng, const T
             if (d->checked) g->Flags |= GFLG_SELECTED;
             break;
         case MX_KIND: {
-            const auto* labels = reinterpret_cast<const char* const*>(GetTagData(GTMX_Labels, 0, tags));
-            for (const char* const* l = labels; l != nullptr && *l != nullptr; ++l) d->labels.emplace_back(*l);
+            d->labels = MxLabels(tags);
             d->active = static_cast<int>(GetTagData(GTMX_Active, 0, tags));
             d->spacing = static_cast<int>(GetTagData(GTMX_Spacing, 1, tags));
             break;
@@ -267,6 +303,7 @@ Gadget* CreateGadgetA(ULONG kind, Gadget* previous, const NewGadget* ng, const T
             break;
     }
     if (GetTagData(GA_Disabled, 0, tags) != 0) g->Flags |= GFLG_DISABLED;
+    if (const auto* hint = reinterpret_cast<const char*>(GetTagData(GA_HintInfo, 0, tags))) d->hint = hint;
     // Each gadget is appended to the end of the list that `previous` belongs to.
     while (previous->NextGadget != nullptr) previous = previous->NextGadget;
     previous->NextGadget = g;
@@ -319,7 +356,7 @@ void CreateGadgetWidget(Gadget* g, Window* window) {
         case MX_KIND: {
             auto* mx = new MxGadget(canvas, g);
             const int n = static_cast<int>(d->labels.size());
-            mx->setGeometry(r.left(), r.top(), r.width(), n * r.height() + (n - 1) * d->spacing);
+            mx->setGeometry(r.left(), r.top(), r.width(), MxHeight(g->Height, n, d->spacing));
             for (int i = 0; i < n; ++i) {
                 QLabel* label = MakeLabel(canvas, d->labels[i]);
                 PlaceLabel(label, mx->Entry(i).translated(r.topLeft()),
@@ -359,7 +396,42 @@ void CreateGadgetWidget(Gadget* g, Window* window) {
         d->decorations.emplace_back(label);
     }
     ApplyDisabled(g);
+    ApplyHint(g);
     widget->show();
+}
+
+QRect MxEntryRect(const Gadget* g, int i) {
+    return MxEntry(g->Width, g->Height, g->data->spacing, i);
+}
+
+IBox GadgetExtent(ULONG kind, const NewGadget* ng, const TagItem* tags) {
+    QRect r(ng->ng_LeftEdge, ng->ng_TopEdge, ng->ng_Width, ng->ng_Height);
+    QRect extent = r;
+    const std::string label = ng->ng_GadgetText != nullptr ? ng->ng_GadgetText : "";
+    if (kind == MX_KIND) {
+        const std::vector<std::string> labels = MxLabels(tags);
+        const int n = static_cast<int>(labels.size());
+        const int spacing = static_cast<int>(GetTagData(GTMX_Spacing, 1, tags));
+        extent.setHeight(MxHeight(ng->ng_Height, n, spacing));
+        const ULONG side = (ng->ng_Flags & PLACETEXT_LEFT) != 0 ? PLACETEXT_LEFT : PLACETEXT_RIGHT;
+        for (int i = 0; i < n; ++i) {
+            const QRect entry = MxEntry(ng->ng_Width, ng->ng_Height, spacing, i).translated(r.topLeft());
+            extent |= LabelRect(LabelSize(labels[static_cast<std::size_t>(i)]), entry, side);
+        }
+    } else if (kind == TEXT_KIND) {
+        const QSize text =
+            LabelSize(reinterpret_cast<const char*>(GetTagData(GTTX_Text, reinterpret_cast<IPTR>(""), tags)));
+        extent = QRect(r.topLeft(), QSize(std::max(r.width(), text.width()), text.height()));
+    } else if (kind == BUTTON_KIND) {
+        // The text is inside; a button too narrow for it grows to the right.
+        const int text =
+            QFontMetrics(FixedFont()).horizontalAdvance(QString::fromUtf8(label.c_str())) + 2 * kLabelGap;
+        extent.setWidth(std::max(r.width(), text));
+    } else if (!label.empty()) {
+        extent |= LabelRect(LabelSize(label), r, ng->ng_Flags);
+    }
+    return {static_cast<WORD>(extent.left()), static_cast<WORD>(extent.top()),
+            static_cast<WORD>(extent.width()), static_cast<WORD>(extent.height())};
 }
 
 void DestroyGadgetWidget(Gadget* g) {
@@ -397,6 +469,10 @@ void GT_SetGadgetAttrsA(Gadget* g, Window*, void*, const TagItem* tags) {
             case GA_Disabled:
                 g->Flags = static_cast<UWORD>(t->ti_Data != 0 ? g->Flags | GFLG_DISABLED : g->Flags & ~GFLG_DISABLED);
                 ApplyDisabled(g);
+                break;
+            case GA_HintInfo:
+                d->hint = t->ti_Data != 0 ? reinterpret_cast<const char*>(t->ti_Data) : "";
+                ApplyHint(g);
                 break;
             default:
                 break;

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QEvent>
+#include <QFontMetrics>
 #include <QMenuBar>
 #include <QPainter>
 #include <QScreen>
@@ -26,6 +27,10 @@ std::set<Window*> open_windows;  // so an owned window never reaches an owner al
 
 // The top-level window: the close button becomes a close-window message, and a request to
 // maximise moves the window to its zoom size and back, as the zoom gadget does.
+//
+// A window that owns an open window takes no input. When the window manager activates it anyway
+// (a click on it), the owned window is activated again at once: it gets its focus back where it
+// was, cursor and selection alike, so the refused click does not change where the next keys go.
 class WindowFrame : public QWidget {
 public:
     // A window with an owner is a dialog of the owner's: the window manager keeps it above.
@@ -41,6 +46,10 @@ protected:
         if (event->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMaximized)) {
             setWindowState(windowState() & ~Qt::WindowMaximized);
             ZipWindow(window_);
+        }
+        if (event->type() == QEvent::ActivationChange && isActiveWindow() && window_->data->owned_open > 0) {
+            QWidget* owned = QApplication::activeModalWidget();
+            if (owned != nullptr && owned != this) owned->activateWindow();
         }
         QWidget::changeEvent(event);
     }
@@ -195,8 +204,9 @@ Window* OpenWindowTagList(const void*, const TagItem* tags) {
     QPalette palette = frame->palette();
     palette.setColor(QPalette::Window, PenColor(0));
     frame->setPalette(palette);
+    // A desktop has no screen title bar; the text is kept with the window, not shown as the
+    // tooltip of every gadget in it.
     if (const auto* screen_title = reinterpret_cast<const char*>(GetTagData(WA_ScreenTitle, 0, tags))) {
-        frame->setToolTip(QString::fromUtf8(screen_title));
         frame->setProperty("screenTitle", QString::fromUtf8(screen_title));
     }
     d->top = frame;
@@ -213,6 +223,15 @@ Window* OpenWindowTagList(const void*, const TagItem* tags) {
         frame->activateWindow();
     }
     return window;
+}
+
+LONG TitleBarWidth(const char* title) {
+    // Window managers draw titles in a bold face of about the desktop's size, beside an icon and
+    // up to four buttons, each about as wide as the bar is high.
+    QFont font = QApplication::font();
+    font.setBold(true);
+    const QFontMetrics metrics(font);
+    return metrics.horizontalAdvance(QString::fromUtf8(title)) + 6 * (metrics.height() + 4);
 }
 
 void CloseWindow(Window* window) {

@@ -49,6 +49,8 @@ inline constexpr Tag WA_NewLookMenus = TAG_USER + 0x94;
 // This layer's own: the window belongs to the given window. It stays above its owner, and the
 // owner takes no input (nothing reaches its port) while the window is open.
 inline constexpr Tag WA_Owner = TAG_USER + 0x10000;
+// This layer's own: the gadget's help text, shown as the tooltip of the gadget and its labels.
+inline constexpr Tag GA_HintInfo = TAG_USER + 0x10001;
 
 // Gadget, menu and bevel-box attributes.
 inline constexpr Tag GA_Disabled = TAG_USER + 0x3000E;
@@ -209,6 +211,10 @@ struct IntuiMessage : Message {
 };
 
 Window* OpenWindowTagList(const void* new_window, const TagItem* tags);
+
+// This layer's own: the width a window needs for the window manager to show `title` whole in its
+// title bar beside its buttons, from the desktop's font (the title bar is not the program's).
+LONG TitleBarWidth(const char* title);
 void CloseWindow(Window* window);
 
 // Moves the window between its normal size and its zoom size (WA_Zoom).
@@ -293,6 +299,15 @@ void GT_SetGadgetAttrsA(Gadget* gadget, Window* window, void* requester, const T
 void GT_RefreshWindow(Window* window, void* requester);
 void GT_BeginRefresh(Window* window);
 void GT_EndRefresh(Window* window, BOOL complete);
+
+struct IBox {
+    WORD Left, Top, Width, Height;
+};
+
+// This layer's own: the box a gadget made from `ng` and `tags` takes in its window with its labels,
+// at the font labels are drawn in (radio choices with every entry). A window's layout keeps these
+// boxes apart and inside the window.
+IBox GadgetExtent(ULONG kind, const NewGadget* ng, const TagItem* tags);
 
 // The text of a string gadget and the number of an integer gadget, as the user left them.
 const char* GadgetString(const Gadget* gadget);

@@ -15,6 +15,7 @@
 
 #include "ui/platform/platform.hpp"
 
+class QFileDialog;
 class QMenuBar;
 class QSocketNotifier;
 
@@ -61,6 +62,7 @@ struct GadgetData {
     std::vector<QPointer<QWidget>> decorations;  // label widgets
     bool pressed = false;                         // image buttons while held down
     bool edited = false;                          // text changed by the user and not yet entered
+    std::string hint;                             // GA_HintInfo: the tooltip of the gadget and its labels
 };
 
 // Pens 0 to 3 of the screen: background grey, black, white, blue.
@@ -77,6 +79,14 @@ bool PostIntuiMessage(Window* window, ULONG cls, UWORD code, void* address);
 void EnterGadgetText(Gadget* gadget);
 // Sets signals of the task, waking Wait.
 void Signal(ULONG signals);
+
+// Entry `i` of a radio choice, inside its widget: the entries are a font line apart (or the
+// gadget's height, if taller) plus the choice's spacing, so their labels never touch.
+QRect MxEntryRect(const Gadget* gadget, int i);
+
+// Shows the real file requester; `on_open`, if given, is called with the dialog once it is up
+// (the test interface types into it there).
+bool ShowFileRequester(FileRequester& request, const std::function<void(QFileDialog&)>& on_open = {});
 
 // Creates the Qt widgets of a gadget inside the window's canvas.
 void CreateGadgetWidget(Gadget* gadget, Window* window);

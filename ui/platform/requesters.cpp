@@ -5,11 +5,14 @@
 #include <QDialog>
 #include <QFileDialog>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSortFilterProxyModel>
 #include <QStringList>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "ui/platform/platform_internal.hpp"
@@ -101,7 +104,32 @@ QString Globs(const std::string& pattern) {
     return globs.join(' ');
 }
 
-bool ShowFileRequester(FileRequester& request) {
+// The remembered file name stands in the name field as a suggestion: the first character typed
+// (or pasted) replaces it whole, wherever the cursor is, so a typed name or path, absolute or
+// relative, is what is chosen. A key that edits it (an arrow, Backspace) keeps it for editing.
+class Suggestion : public QObject {
+  public:
+    explicit Suggestion(QLineEdit* field) : QObject(field), field_(field) { field->installEventFilter(this); }
+
+  protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress) return false;
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool enters = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        const bool types = !key->text().isEmpty() && key->text().front().isPrint() &&
+                           (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) == 0;
+        if (types || key->matches(QKeySequence::Paste)) field_->selectAll();
+        if (!enters) field_->removeEventFilter(this);
+        return false;
+    }
+
+  private:
+    QLineEdit* field_;
+};
+
+}  // namespace
+
+bool ShowFileRequester(FileRequester& request, const std::function<void(QFileDialog&)>& on_open) {
     QFileDialog dialog(ParentWidget(request.window), QString::fromUtf8(request.title.c_str()),
                        QString::fromUtf8(request.initial_drawer.c_str()));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
@@ -116,14 +144,18 @@ bool ShowFileRequester(FileRequester& request) {
     dialog.resize(300 * 2, 400);
     dialog.setProxyModel(new HideIconFiles(&dialog));
     if (!request.initial_file.empty()) dialog.selectFile(QString::fromUtf8(request.initial_file.c_str()));
+    // Once the dialog is up: its name field exists only then.
+    QTimer::singleShot(0, &dialog, [&dialog, &on_open, suggested = !request.initial_file.empty()] {
+        auto* field = dialog.findChild<QLineEdit*>("fileNameEdit");
+        if (suggested && field != nullptr) new Suggestion(field);
+        if (on_open) on_open(dialog);
+    });
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
     const QFileInfo chosen(dialog.selectedFiles().front());
     request.fr_Drawer = chosen.absolutePath().toStdString();
     request.fr_File = chosen.fileName().toStdString();
     return true;
 }
-
-}  // namespace
 
 LONG EasyRequestArgs(Window* window, const EasyStruct* easy, ULONG*, const void*) {
     const std::string title = easy->es_Title != nullptr ? easy->es_Title : "";

@@ -1,6 +1,9 @@
 #include "ui/platform/testing.hpp"
 
 #include <QAction>
+#include <QApplication>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTest>
@@ -64,6 +67,20 @@ void AnswerFileRequesters(std::deque<FileChoice> c) {
         const FileChoice choice = file_choices.front();
         file_choices.pop_front();
         if (choice.cancel) return false;
+        if (!choice.typed.empty()) {
+            return ShowFileRequester(request, [typed = choice.typed](QFileDialog& dialog) {
+                auto* field = dialog.findChild<QLineEdit*>("fileNameEdit");
+                if (field == nullptr) return dialog.reject();
+                QApplication::setActiveWindow(&dialog);  // as the window manager makes it
+                QTest::mouseClick(field, Qt::LeftButton, Qt::NoModifier,
+                                  field->rect().center() + QPoint(field->width() / 2 - 2, 0));
+                QTest::keyClicks(field, QString::fromStdString(typed));
+                // What Return or the Save button does (Return may first go to the completion list);
+                // a requester that did not take the name is cancelled rather than left open.
+                static_cast<QDialog&>(dialog).accept();
+                if (dialog.isVisible()) dialog.reject();
+            });
+        }
         request.fr_Drawer = choice.drawer;
         request.fr_File = choice.file;
         return true;
@@ -156,8 +173,8 @@ int WindowPenAt(Window* window, int x, int y) {
 }
 
 void ClickMxEntry(Gadget* gadget, int entry) {
-    const int y = entry * (gadget->Height + gadget->data->spacing) + gadget->Height / 2;
-    QTest::mouseClick(gadget->data->widget.data(), Qt::LeftButton, Qt::NoModifier, QPoint(gadget->Width / 2, y));
+    QTest::mouseClick(gadget->data->widget.data(), Qt::LeftButton, Qt::NoModifier,
+                      MxEntryRect(gadget, entry).center());
 }
 
 void PostMessage(Window* window, ULONG cls, UWORD code, void* address) {

@@ -23,6 +23,9 @@ struct RequesterRecord {
 struct FileChoice {
     bool cancel = false;
     std::string drawer, file;
+    // When set: the real requester is shown, the user clicks at the end of its name field, types
+    // this and presses Return; the choice is what the requester then gives.
+    std::string typed;
 };
 
 struct ListRequestRecord {
