@@ -9,7 +9,9 @@
 #include <tiny_gltf.h>
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <map>
@@ -18,6 +20,7 @@
 #include <thread>
 
 #include "engine/create_scene.hpp"
+#include "engine/generation/worker_pool.hpp"
 #include "engine/writers/cache_files.hpp"
 #include "engine/writers/object_mesh.hpp"
 #include "prefs/settings_text.hpp"
@@ -375,6 +378,30 @@ TEST(PointCache, APipeTakesTheCacheInFileOrder) {
             EXPECT_EQ(report.error, "the reference engine writes a point cache only to a regular file");
             EXPECT_EQ(piped, "");
         }
+    }
+}
+
+// The workers share out every item once, with threads or (when none can be started) on the
+// calling thread; a stop from the poll ends the piece early.
+TEST(WorkerPool, EveryItemOnceAndStopsWhenAsked) {
+    for (const unsigned threads : {0u, 3u}) {
+        WorkerPool pool(threads);
+        std::vector<std::atomic<int>> done(1000);
+        pool.Start(done.size(), 7, [&](unsigned, std::uint64_t b, std::uint64_t e) {
+            for (std::uint64_t i = b; i < e; ++i) ++done[i];
+        });
+        EXPECT_EQ(pool.Wait([] { return false; }), WorkerPool::Outcome::Done);
+        EXPECT_TRUE(std::all_of(done.begin(), done.end(), [](const auto& n) { return n == 1; }));
+        EXPECT_EQ(pool.finished(), done.size());
+        pool.Start(1u << 20, 1, [](unsigned, std::uint64_t, std::uint64_t) {
+            std::this_thread::sleep_for(std::chrono::microseconds(50));
+        });
+        EXPECT_EQ(pool.Wait([] { return true; }), WorkerPool::Outcome::Stopped);
+        EXPECT_LT(pool.finished(), std::uint64_t{1} << 20);
+        pool.Start(5, 1, [](unsigned, std::uint64_t b, std::uint64_t) {
+            if (b == 3) throw std::bad_alloc();
+        });
+        EXPECT_EQ(pool.Wait([] { return false; }), WorkerPool::Outcome::Failed);
     }
 }
 
