@@ -1,7 +1,6 @@
 #include "cli/cli_app.hpp"
 
 #include <CLI/CLI.hpp>
-
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -13,6 +12,7 @@
 #include "engine/create_scene.hpp"
 #include "engine/settings/settings.hpp"
 #include "engine/settings/settings_fields.hpp"
+#include "engine/writers/point_cache.hpp"
 #include "prefs/prefs_file.hpp"
 #include "prefs/settings_text.hpp"
 
@@ -23,8 +23,10 @@ constexpr const char* kProgram = "vexo-cli";
 
 constexpr const char* kDescription =
     "Generates a LightWave scene (LWSC) of particles emitted from the keyed motion of a parent\n"
-    "(a LightWave LWMO motion file or an animated scene file). Every particle becomes one object that loads the particle\n"
-    "object and carries its own keyed motion.\n\n"
+    "(a LightWave LWMO motion file or an animated scene file). Every particle becomes one object that loads "
+    "the particle\nobject and carries its own keyed motion. A point cache (.pc2, .mdd) instead holds every "
+    "particle as a copy of the\nparticle object in one mesh, written beside it (NAME.obj, NAME.lwo), and "
+    "moves its points frame by frame.\n\n"
     "Settings start from the defaults, or from PREFS_FILE (a preferences file saved by vexo or\n"
     "by --write-prefs); --object, --motion, --scene and --set then override single fields.";
 
@@ -71,7 +73,8 @@ constexpr const char* kFooter =
     "emitter node; without a name the file must hold exactly one animated node.\n\n"
     "Exit status: 0 done; 1 the scene or a file could not be written, or the motion file or a\n"
     "mesh was refused; 2 bad arguments or settings (nothing written); 130 interrupted by Ctrl-C\n"
-    "(the scene keeps its header and every complete object block).\n\n"
+    "(the scene keeps its header and every complete object block; a point cache and its object\n"
+    "are not written, and files at their names keep their bytes).\n\n"
     "Example:\n"
     "  vexo-cli samples/fountain.prefs --scene fountain.lws --set num_particles=200\n";
 
@@ -177,7 +180,11 @@ int Generate(const Options& options, const Settings& settings, CliStreams& s, En
                       : options.format == "gltf" ? SceneFormat::Gltf
                       : options.format == "glb"  ? SceneFormat::Glb
                       : options.format == "lwsc" ? SceneFormat::Lwsc1
+                      : options.format == "pc2"  ? SceneFormat::Pc2
+                      : options.format == "mdd"  ? SceneFormat::Mdd
                                                  : FormatForTarget(target, SceneFormat::Lwsc1);
+    // A point cache is made frame by frame, not object by object.
+    bar.counts_objects = !IsPointCache(generate.format);
     InstallBreakHandler();
     const SceneReport report = CreateScene(settings, state, sink, hook, generate);
     RemoveBreakHandler();
@@ -194,28 +201,38 @@ int Generate(const Options& options, const Settings& settings, CliStreams& s, En
             break;
     }
     const std::string of = std::to_string(report.objects_written) + " of " + std::to_string(report.objects_total);
+    // A point cache is two files, kept or dropped together.
+    const bool cache = IsPointCache(generate.format);
+    const std::string files = cache ? target + " and " + CompanionPath(target, generate.format) : target;
+    const std::string failed = report.failed_file.empty() ? "target scene " + target : report.failed_file;
     switch (report.outcome) {
         case WriteOutcome::Complete:
-            if (!options.quiet) {
+            if (!options.quiet && cache) {
+                s.err << kProgram << ": wrote " << report.objects_total << " particles, "
+                      << settings.last_frame + 1 << " frames, to " << files << '\n';
+            } else if (!options.quiet) {
                 s.err << kProgram << ": wrote " << report.objects_total << " objects to " << target << '\n';
             }
             return kExitOk;
         case WriteOutcome::Interrupted:
             if (report.objects_written == 0) {
-                return Fail(s, kExitInterrupted, "interrupted before the first object: " + target + " was not touched");
+                return Fail(s, kExitInterrupted,
+                            (cache ? "interrupted: " : "interrupted before the first object: ") + files +
+                                (cache ? " were not touched" : " was not touched"));
             }
             return Fail(s, kExitInterrupted, "interrupted: " + target + " holds " + of + " objects");
         case WriteOutcome::Aborted:
-            return Fail(s, kExitInterrupted, "aborted: " + target + " was not touched");
+            return Fail(s, kExitInterrupted,
+                        "aborted: " + files + (cache ? " were" : " was") + " not touched");
         case WriteOutcome::Refused:
             return kExitUsage;  // the engine has said why
         case WriteOutcome::CannotOpen:
-            return Fail(s, kExitFailure, "cannot create target scene " + target + ": " + report.error);
+            return Fail(s, kExitFailure, "cannot create " + failed + ": " + report.error);
         case WriteOutcome::WriteFailed:
-            return Fail(s, kExitFailure,
-                        "writing target scene " + target + " failed: " + report.error);
+            return Fail(s, kExitFailure, "writing " + failed + " failed: " + report.error);
         case WriteOutcome::NotFinite:
-            return Fail(s, kExitFailure, "could not create scene: " + target + " was not written");
+            return Fail(s, kExitFailure,
+                        "could not create scene: " + files + (cache ? " were" : " was") + " not written");
         case WriteOutcome::NotStarted:
             break;
     }
@@ -234,7 +251,8 @@ int RunCli(int argc, const char* const* argv, CliStreams& streams, EngineState& 
     app.add_option("--motion", options.motion,
                    "Parent motion: a LWMO file, or an animated scene file (glTF, FBX, Collada, ...) as FILE or "
                    "FILE#NODE (sets parent_motion)");
-    app.add_option("--scene", options.scene, "Target scene file to write, LWSC (sets target_scene)");
+    app.add_option("--scene", options.scene,
+                   "Target scene file to write, LWSC, glTF or a point cache (sets target_scene)");
     app.add_option("--set", options.sets, "Set one field: field=value (repeatable, applied in order)")
         ->take_all()
         ->allow_extra_args(false);
@@ -243,15 +261,19 @@ int RunCli(int argc, const char* const* argv, CliStreams& streams, EngineState& 
     app.add_option("--write-prefs", options.write_prefs,
                    "Save the effective settings as a preferences file and stop (no scene)");
     app.add_flag("-q,--quiet", options.quiet, "No progress bar and no summary line");
-    app.add_option("--engine", options.engine,
-                   "How object blocks are computed: scheduled (default; linear time, all cores) or reference "
-                   "(the whole simulation once per object); both write the same bytes")
+    app.add_option(
+           "--engine", options.engine,
+           "How object blocks are computed: scheduled (default; linear time, all cores) or reference "
+           "(the whole simulation once per object); both write the same bytes (a point cache, only to a "
+           "regular file with the reference engine)")
         ->check(CLI::IsMember({"scheduled", "reference"}));
-    app.add_option("--format", options.format,
-                   "Scene format: lwsc (LightWave scene version 1, the default), lwsc3 (version 3, LightWave 6 "
-                   "and later), gltf or glb (glTF 2.0); auto (the default) picks glTF for a target ending in "
-                   ".gltf or .glb")
-        ->check(CLI::IsMember({"auto", "lwsc", "lwsc3", "gltf", "glb"}));
+    app.add_option(
+           "--format", options.format,
+           "Scene format: lwsc (LightWave scene version 1, the default), lwsc3 (version 3, LightWave 6 "
+           "and later), gltf or glb (glTF 2.0), pc2 (a point cache with NAME.obj beside it: Blender, "
+           "3ds Max, Maya) or mdd (a point cache with NAME.lwo beside it: LightWave); auto (the default) "
+           "picks by the target's ending: .gltf, .glb, .pc2, .mdd, else lwsc")
+        ->check(CLI::IsMember({"auto", "lwsc", "lwsc3", "gltf", "glb", "pc2", "mdd"}));
     app.add_option("--fps", options.fps,
                    "The scene's frames per second (default 24): the time base of gravity, the sampling of "
                    "timed motion files (version 3, glTF, FBX, ...), the scene header and glTF key times")

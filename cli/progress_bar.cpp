@@ -12,7 +12,9 @@ void ProgressBar::Update(std::uint32_t done, std::uint32_t total) {
     const double fraction = total == 0 ? 1.0 : static_cast<double>(done) / total;
     const int filled = static_cast<int>(fraction * kWidth);
     out_ << "\r[" << std::string(filled, '#') << std::string(kWidth - filled, ' ') << "] "
-         << static_cast<int>(fraction * 100) << "%  object " << done << " of " << total << "\x1b[K" << std::flush;
+         << static_cast<int>(fraction * 100) << '%';
+    if (counts_objects) out_ << "  object " << done << " of " << total;
+    out_ << "\x1b[K" << std::flush;
     drawn_ = true;
 }
 

@@ -15,7 +15,9 @@ public:
     // Clears the bar's line, if one was drawn.
     void Finish();
 
-private:
+    bool counts_objects = true;  // says "object N of M" after the percentage
+
+  private:
     std::ostream& out_;
     bool drawn_ = false;
     std::chrono::steady_clock::time_point last_draw_{};

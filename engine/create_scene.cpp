@@ -11,18 +11,21 @@
 #include <thread>
 
 #include "engine/generation/block_pipeline.hpp"
+#include "engine/generation/cache_passes.hpp"
 #include "engine/generation/frame_loop.hpp"
 #include "engine/generation/pass_poll.hpp"
+#include "engine/generation/reference_passes.hpp"
+#include "engine/generation/scheduled_passes.hpp"
+#include "engine/motion/motion.hpp"
+#include "engine/settings/settings_fields.hpp"
+#include "engine/simulation/particle.hpp"
+#include "engine/writers/cache_files.hpp"
 #include "engine/writers/gltf_scene.hpp"
 #include "engine/writers/gltf_tracks.hpp"
 #include "engine/writers/object_mesh.hpp"
-#include "engine/motion/motion.hpp"
-#include "engine/simulation/particle.hpp"
-#include "engine/generation/reference_passes.hpp"
+#include "engine/writers/point_cache.hpp"
 #include "engine/writers/scene_file.hpp"
 #include "engine/writers/scene_format.hpp"
-#include "engine/generation/scheduled_passes.hpp"
-#include "engine/settings/settings_fields.hpp"
 
 namespace vexo {
 namespace scene_text {
@@ -36,8 +39,8 @@ std::string TooManyFrames(std::uint64_t frames) {
            " frames\nwith a key on every frame: an object\nholds at most 2147483646 frames.";
 }
 std::string OutOfRange(std::string_view field, std::string_view value, std::string_view range) {
-    return "Cannot create a scene:\n" + std::string(field) + " holds " + std::string(value) + ";\nit must be " +
-           std::string(range) + ".";
+    return "Cannot create a scene:\n" + std::string(field) + " holds " + std::string(value) +
+           ";\nit must be " + std::string(range) + ".";
 }
 std::string ParticleRecords(std::uint32_t count) { return std::to_string(count) + " particle records"; }
 std::string ObjectKeys(std::uint32_t object) { return "the keys of object " + std::to_string(object + 1); }
@@ -64,10 +67,11 @@ public:
           keys_only_(keys_only) {}
     template <class Passes>
     void Make(Passes& passes, std::uint32_t p, Block& block) const {
-        // glTF keeps its keys as single-precision floats.
-        const double limit = format_ == SceneFormat::Gltf || format_ == SceneFormat::Glb
-                                 ? static_cast<double>(std::numeric_limits<float>::max())
-                                 : std::numeric_limits<double>::max();
+        // glTF and the point caches keep their numbers as single-precision floats.
+        const double limit =
+            format_ == SceneFormat::Gltf || format_ == SceneFormat::Glb || IsPointCache(format_)
+                ? static_cast<double>(std::numeric_limits<float>::max())
+                : std::numeric_limits<double>::max();
         BlockBuilder builder(block, !keys_only_ && format_ == SceneFormat::Lwsc1, object_, channels_, limit);
         passes.RecordBlock(p, builder);
         if (keys_only_) return;
@@ -165,6 +169,12 @@ public:
     // Drops what was written; the target stays as it was.
     virtual void Remove() = 0;
     virtual std::string error() const = 0;
+    // The file error() is about when it is not the target.
+    virtual std::string failed_file() const { return {}; }
+    // After a failed Add: the frame of a value the format cannot hold, if that was the failure.
+    virtual std::optional<std::int32_t> bad_frame() const { return std::nullopt; }
+    // A break keeps the complete blocks (scenes), or drops everything (point caches).
+    virtual bool KeepsCompleteBlocks() const { return true; }
 };
 
 // Version 1 or 3 text: the header, then each block's text, handed to the file in large pieces.
@@ -222,6 +232,7 @@ void WriteToFile(const Settings& settings, BlockSource& source, PassHook& hook, 
     if (!output.Open(PathText(settings.target_scene))) {
         report.outcome = WriteOutcome::CannotOpen;
         report.error = output.error();
+        report.failed_file = output.failed_file();
         return;
     }
     const auto passes = static_cast<std::uint32_t>(settings.num_particles);
@@ -265,7 +276,8 @@ void WriteToFile(const Settings& settings, BlockSource& source, PassHook& hook, 
                 break;
             }
             if (!output.Add(block)) {
-                stop = Stop::WriteFailed;
+                stop = output.bad_frame() ? Stop::NotFinite : Stop::WriteFailed;
+                if (output.bad_frame()) sink.Message(scene_text::NotFinite(p, *output.bad_frame()));
                 break;
             }
             report.objects_written = p + 1;
@@ -279,9 +291,11 @@ void WriteToFile(const Settings& settings, BlockSource& source, PassHook& hook, 
         stop = Stop::NoMemory;
     }
     // A break before the first block has generated nothing: the old target stays as it was.
-    if (report.outcome == WriteOutcome::Interrupted && report.objects_written == 0) {
+    if (report.outcome == WriteOutcome::Interrupted &&
+        (report.objects_written == 0 || !output.KeepsCompleteBlocks())) {
         output.Remove();
         report.error.clear();
+        report.objects_written = 0;
         return;
     }
     if (stop == Stop::None || stop == Stop::WriteFailed) {
@@ -290,6 +304,7 @@ void WriteToFile(const Settings& settings, BlockSource& source, PassHook& hook, 
         output.Remove();
         report.outcome = WriteOutcome::WriteFailed;
         report.error = output.error();
+        report.failed_file = output.failed_file();
         return;
     }
     output.Remove();
@@ -301,9 +316,148 @@ void WriteToFile(const Settings& settings, BlockSource& source, PassHook& hook, 
     }
 }
 
+// What a generation hands its writer: the parent's motion, and the object blocks of the chosen
+// path, or (for a scheduled point cache, which replays the slots itself) the scheduled passes.
+struct Generated {
+    const MotionTable& table;
+    BlockSource* blocks;            // null for a scheduled point cache
+    const ScheduledPasses* passes;  // the scheduled path's, else null
+    const Mesh* mesh;               // a point cache's particle object, its points welded
+    const SceneMeshes& meshes;      // the emitter and collision meshes
+};
+
 unsigned ThreadCount(const GenerateOptions& options) {
     if (options.threads != 0) return options.threads;
     return std::max(1u, std::thread::hardware_concurrency());
+}
+
+// The reference path's point cache: each block's keys put in place at every frame.
+class CacheColumnsOutput : public SceneOutput {
+  public:
+    CacheColumnsOutput(const Mesh& mesh, const CacheLayout& layout, std::uint32_t particles, double fps)
+        : mesh_(mesh), layout_(layout), particles_(particles), fps_(fps), columns_(mesh, layout, particles) {}
+    bool Open(const std::string& target) override {
+        if (!files_.Open(target, layout_.format)) return false;
+        if (files_.in_order()) {  // a pipe or device takes no columns
+            files_.Discard();
+            error_ = scene_text::kNotSeekable;
+            return false;
+        }
+        if (!files_.WriteHeader(layout_, fps_) || !files_.WriteObject(mesh_, particles_)) {
+            files_.Discard();
+            return false;
+        }
+        return true;
+    }
+    bool Add(const Block& block) override {
+        std::int32_t bad = -1;
+        const bool written = columns_.Write(
+            next_++, block.keys,
+            [this](std::uint64_t at, std::string_view bytes) { return files_.WriteAt(at, bytes); }, bad);
+        if (bad >= 0) bad_frame_ = bad;
+        return written && bad < 0;
+    }
+    bool Finish() override { return files_.Commit(); }
+    void Remove() override { files_.Discard(); }
+    std::string error() const override { return error_.empty() ? files_.error() : error_; }
+    std::string failed_file() const override {
+        return files_.failed_file() == files_.object_path() ? files_.failed_file() : std::string();
+    }
+    std::optional<std::int32_t> bad_frame() const override { return bad_frame_; }
+    bool KeepsCompleteBlocks() const override { return false; }
+
+  private:
+    const Mesh& mesh_;
+    CacheLayout layout_;
+    std::uint32_t particles_;
+    double fps_;
+    CacheColumns columns_;
+    CacheFiles files_;
+    std::uint32_t next_ = 0;
+    std::optional<std::int32_t> bad_frame_;
+    std::string error_;
+};
+
+// The scheduled path's point cache: every particle's track read a chunk of frames at a time.
+void WriteCacheRows(const Settings& settings, EngineState& state, MessageSink& sink, PassHook& hook,
+                    const GenerateOptions& options, const ScheduledPasses& passes, const MotionTable& table,
+                    const Mesh& mesh, const CacheLayout& layout, SceneReport& report) {
+    CacheFiles files;
+    const auto failed = [&](WriteOutcome outcome) {
+        files.Discard();
+        report.outcome = outcome;
+        report.error = files.error();
+        if (files.failed_file() == files.object_path()) report.failed_file = files.failed_file();
+    };
+    if (!files.Open(PathText(settings.target_scene), options.format)) return failed(WriteOutcome::CannotOpen);
+    const bool in_order = files.in_order();
+    std::optional<CacheRows> rows;
+    try {
+        rows.emplace(passes, table, settings, state.LastMotionFrame, options.fps, mesh, options.format,
+                     ThreadCount(options), options.cache_buffer, in_order);
+    } catch (const std::bad_alloc&) {
+        files.Discard();
+        report.result = SceneResult::NoMemory;
+        report.error = scene_text::ParticleRecords(report.objects_total);
+        return;
+    } catch (const std::length_error&) {
+        files.Discard();
+        report.result = SceneResult::NoMemory;
+        report.error = scene_text::ParticleRecords(report.objects_total);
+        return;
+    }
+    if (!files.WriteHeader(layout, options.fps) || !files.WriteObject(mesh, report.objects_total)) {
+        return failed(WriteOutcome::WriteFailed);
+    }
+    CacheRun run;
+    try {
+        run = rows->Write(hook, [&](std::uint64_t at, std::string_view bytes) { return files.WriteAt(at, bytes); });
+    } catch (const std::bad_alloc&) {
+        run.end = CacheRun::End::Failed;  // the chunk's motion samples
+    }
+    switch (run.end) {
+        case CacheRun::End::Complete:
+            if (!files.Commit()) return failed(WriteOutcome::WriteFailed);
+            report.outcome = WriteOutcome::Complete;
+            report.objects_written = report.objects_total;
+            passes.FinishState(report.objects_total, state);
+            return;
+        case CacheRun::End::Stopped:
+            files.Discard();
+            report.outcome =
+                run.action == PassAction::Abort ? WriteOutcome::Aborted : WriteOutcome::Interrupted;
+            return;
+        case CacheRun::End::NotFinite:
+            files.Discard();
+            sink.Message(scene_text::NotFinite(run.object, run.frame));
+            report.outcome = WriteOutcome::NotFinite;
+            return;
+        case CacheRun::End::WriteFailed:
+            return failed(WriteOutcome::WriteFailed);
+        case CacheRun::End::Failed:
+            files.Discard();
+            report.result = SceneResult::NoMemory;
+            report.error = scene_text::kPointCache;
+            return;
+    }
+}
+
+// A point cache and its object, on either path. A stopped or failed cache writes nothing and
+// leaves the engine state as it was.
+void WriteCache(const Settings& settings, EngineState& state, MessageSink& sink, PassHook& hook,
+                const GenerateOptions& options, const Generated& g, SceneReport& report) {
+    const Mesh& mesh = *g.mesh;
+    const std::uint64_t vertices = mesh.positions.size() / 3;
+    const CacheLayout layout{options.format, report.objects_total * vertices,
+                             static_cast<std::uint64_t>(settings.last_frame) + 1};
+    const EngineState before = state;
+    if (g.blocks == nullptr) {
+        WriteCacheRows(settings, state, sink, hook, options, *g.passes, g.table, mesh, layout, report);
+    } else {
+        CacheColumnsOutput output(mesh, layout, report.objects_total, options.fps);
+        WriteToFile(settings, *g.blocks, hook, sink, output, report);
+    }
+    if (report.outcome != WriteOutcome::Complete || report.result != SceneResult::Done) state = before;
 }
 
 }  // namespace
@@ -327,8 +481,11 @@ std::optional<std::string> RefuseSettings(const Settings& settings) {
         if (field.range.Holds(value)) continue;
         char number[32];
         const auto end = std::to_chars(number, number + sizeof number, value).ptr;
-        const char* range = field.range.max == 1.0 ? "from 0 to 1" : field.range.min_excluded ? "more than 0" : "0 or more";
-        return scene_text::OutOfRange(field.name, std::string_view(number, static_cast<std::size_t>(end - number)), range);
+        const char* range = field.range.max == 1.0     ? "from 0 to 1"
+                            : field.range.min_excluded ? "more than 0"
+                                                       : "0 or more";
+        return scene_text::OutOfRange(
+            field.name, std::string_view(number, static_cast<std::size_t>(end - number)), range);
     }
     return std::nullopt;
 }
@@ -347,12 +504,10 @@ std::optional<std::string> RefuseSceneSize(const Settings& settings) {
 namespace {
 
 // What CreateScene and CollectSceneKeys share: the refusals, the records, the motion read, the
-// meshes (handed to `meshes_read` first) and the block source of the chosen path.
-// `deliver(source, table, report)` consumes the blocks.
-template <class Deliver, class MeshesRead = void (*)(const SceneMeshes&)>
+// meshes and the block source of the chosen path. `deliver(generated, report)` consumes the blocks.
+template <class Deliver>
 SceneReport RunGeneration(const Settings& settings, EngineState& state, MessageSink& sink,
-                          const GenerateOptions& options, bool keys_only, Deliver deliver,
-                          MeshesRead meshes_read = [](const SceneMeshes&) {}) {
+                          const GenerateOptions& options, bool keys_only, Deliver deliver) {
     SceneReport report;
     report.objects_total = static_cast<std::uint32_t>(settings.num_particles);
     if (const auto refusal = RefuseSettings(settings)) {
@@ -360,7 +515,8 @@ SceneReport RunGeneration(const Settings& settings, EngineState& state, MessageS
         report.outcome = WriteOutcome::Refused;
         return report;
     }
-    if (const auto refusal = RefuseSceneSize(settings)) {
+    const bool cache = IsPointCache(options.format) && !keys_only;
+    if (const auto refusal = cache ? std::nullopt : RefuseSceneSize(settings)) {
         sink.Message(*refusal);
         report.outcome = WriteOutcome::Refused;
         return report;
@@ -370,6 +526,28 @@ SceneReport RunGeneration(const Settings& settings, EngineState& state, MessageS
         report.error = std::move(what);
         return report;
     };
+    // A point cache's sizes depend on the particle object: they are refused before anything else.
+    std::optional<Mesh> mesh;
+    if (cache) {
+        try {
+            mesh = LoadObjectMesh(PathText(settings.particle_object));
+            if (!mesh) {
+                sink.Message(scene_text::kUnitCubeCache);
+                mesh = UnitCube();
+            }
+            mesh = WeldedPoints(*mesh);
+        } catch (const std::bad_alloc&) {
+            return no_memory(scene_text::kParticleMesh);
+        }
+        if (const auto refusal =
+                RefuseCache(options.format, report.objects_total,
+                            {mesh->positions.size() / 3, mesh->indices.size() / 3}, settings.last_frame)) {
+            sink.Message(*refusal);
+            report.outcome = WriteOutcome::Refused;
+            return report;
+        }
+    }
+    const Mesh* cache_mesh = mesh ? &*mesh : nullptr;
 
     // Both paths take the particle records first, so that too many particles is the same memory
     // error, before the motion file is read, whichever path runs.
@@ -414,8 +592,7 @@ SceneReport RunGeneration(const Settings& settings, EngineState& state, MessageS
     if (options.path == GenerationPath::Reference) {
         meshes.Attach(sim);
         ReferenceSource source(*table, settings, state, sim, maker);
-        meshes_read(meshes);
-        deliver(source, *table, report);
+        deliver(Generated{*table, &source, nullptr, cache_mesh, meshes}, report);
         return report;
     }
     std::vector<Particle>().swap(sim.ChildArray);  // the scheduled path keeps one record per block
@@ -428,9 +605,12 @@ SceneReport RunGeneration(const Settings& settings, EngineState& state, MessageS
     } catch (const std::length_error&) {
         return no_memory(scene_text::kSchedule);
     }
+    if (IsPointCache(options.format) && !keys_only) {
+        deliver(Generated{*table, nullptr, &*passes, cache_mesh, meshes}, report);
+        return report;
+    }
     ScheduledSource source(*passes, state, report.objects_total, ThreadCount(options), maker);
-    meshes_read(meshes);
-    deliver(source, *table, report);
+    deliver(Generated{*table, &source, &*passes, cache_mesh, meshes}, report);
     return report;
 }
 
@@ -477,38 +657,39 @@ void CollectBlocks(const Settings& settings, BlockSource& source, PassHook& hook
 
 SceneReport CreateScene(const Settings& settings, EngineState& state, MessageSink& sink, PassHook& hook,
                         const GenerateOptions& options) {
-    return RunGeneration(settings, state, sink, options, false,
-                         [&](BlockSource& source, const MotionTable&, SceneReport& report) {
-                             std::unique_ptr<SceneOutput> output;
-                             if (IsGltf(options.format)) {
-                                 try {
-                                     std::optional<Mesh> mesh = LoadObjectMesh(PathText(settings.particle_object));
-                                     if (!mesh) {
-                                         sink.Message(scene_text::kUnitCube);
-                                         mesh = UnitCube();
-                                     }
-                                     output = std::make_unique<GltfOutput>(std::move(*mesh), report.objects_total,
-                                                                           options);
-                                 } catch (const std::bad_alloc&) {
-                                     report.result = SceneResult::NoMemory;
-                                     report.error = scene_text::kParticleMesh;
-                                     return;
-                                 }
-                             } else {
-                                 output = std::make_unique<TextOutput>(settings, options);
-                             }
-                             WriteToFile(settings, source, hook, sink, *output, report);
-                         });
+    return RunGeneration(settings, state, sink, options, false, [&](const Generated& g, SceneReport& report) {
+        if (IsPointCache(options.format)) {
+            WriteCache(settings, state, sink, hook, options, g, report);
+            return;
+        }
+        std::unique_ptr<SceneOutput> output;
+        if (IsGltf(options.format)) {
+            try {
+                std::optional<Mesh> mesh = LoadObjectMesh(PathText(settings.particle_object));
+                if (!mesh) {
+                    sink.Message(scene_text::kUnitCube);
+                    mesh = UnitCube();
+                }
+                output = std::make_unique<GltfOutput>(std::move(*mesh), report.objects_total, options);
+            } catch (const std::bad_alloc&) {
+                report.result = SceneResult::NoMemory;
+                report.error = scene_text::kParticleMesh;
+                return;
+            }
+        } else {
+            output = std::make_unique<TextOutput>(settings, options);
+        }
+        WriteToFile(settings, *g.blocks, hook, sink, *output, report);
+    });
 }
 
 SceneReport CollectSceneKeys(const Settings& settings, EngineState& state, MessageSink& sink, PassHook& hook,
                              KeyReceiver& receiver, const GenerateOptions& options) {
-    return RunGeneration(settings, state, sink, options, true,
-                         [&](BlockSource& source, const MotionTable& table, SceneReport& report) {
-                             receiver.Motion(table, state);
-                             CollectBlocks(settings, source, hook, sink, receiver, report);
-                         },
-                         [&](const SceneMeshes& meshes) { receiver.Meshes(meshes); });
+    return RunGeneration(settings, state, sink, options, true, [&](const Generated& g, SceneReport& report) {
+        receiver.Meshes(g.meshes);
+        receiver.Motion(g.table, state);
+        CollectBlocks(settings, *g.blocks, hook, sink, receiver, report);
+    });
 }
 
 }  // namespace vexo

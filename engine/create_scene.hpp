@@ -2,19 +2,20 @@
 // frame loop that writes the scene, one simulation pass per object block.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "engine/engine_state.hpp"
-#include "engine/reporting.hpp"
-#include "engine/writers/scene_formats.hpp"
 #include "engine/generation/scene_key.hpp"
 #include "engine/motion/motion.hpp"
+#include "engine/reporting.hpp"
 #include "engine/settings/frame_rate.hpp"
 #include "engine/settings/settings.hpp"
 #include "engine/simulation/scene_meshes.hpp"
+#include "engine/writers/scene_formats.hpp"
 
 namespace vexo {
 
@@ -31,7 +32,7 @@ enum class SceneResult : int {
 enum class WriteOutcome {
     Complete,     // every object block written
     Interrupted,  // break: the header and the complete blocks replace the target; with no
-                  // complete block the target is not touched
+                  // complete block, or for a point cache, the target is not touched
     Aborted,      // abort: what was written is dropped; the target is not touched
     Refused,      // settings the loop cannot run; reported, file not touched
     NotStarted,   // the motion could not be read or memory ran out; file not touched
@@ -48,6 +49,9 @@ struct SceneReport {
     // The system's reason for CannotOpen and WriteFailed; for NoMemory, what did not fit
     // ("4294967295 particle records").
     std::string error;
+    // For CannotOpen and WriteFailed, the file the error is about when it is not the target: the
+    // object written beside a point cache.
+    std::string failed_file;
 };
 
 // How the object blocks are computed. Both write the same bytes.
@@ -63,6 +67,8 @@ struct GenerateOptions {
     // The scene's frame rate: the time base of gravity, the sampling of timed motion files, the
     // scene header and the times of version 3 and glTF keys. Not part of the settings record.
     double fps = kDefaultFramesPerSecond;
+    // A point cache's two working buffers hold this many bytes each (tests make them small).
+    std::size_t cache_buffer = std::size_t{16} << 20;
 };
 
 namespace scene_text {
@@ -74,11 +80,14 @@ inline constexpr const char* kControlCharacterInPath =
     "Cannot create a scene:\na path holds a control\ncharacter such as a line break.";
 inline constexpr const char* kUnitCube =
     "Could not read the particle object.\n\nThe glTF scene shows a unit cube\nfor every particle.";
+inline constexpr const char* kUnitCubeCache =
+    "Could not read the particle object.\n\nThe point cache moves a unit cube\nfor every particle.";
 // What did not fit in memory.
 inline constexpr const char* kSchedule = "the schedule of the emissions";
 inline constexpr const char* kGltfScene = "the glTF scene";
 inline constexpr const char* kParticleMesh = "the particle object's mesh";
 inline constexpr const char* kParentMotion = "the parent motion";
+inline constexpr const char* kPointCache = "the point cache";
 std::string ParticleRecords(std::uint32_t count);
 std::string ObjectKeys(std::uint32_t object);  // object counts from 0, named from 1
 // A key value beyond what the scene can hold: the generation stops and writes nothing.

@@ -14,6 +14,8 @@ Gadget* VEXOcreatingGadgets[1] = {};
 
 namespace text {
 inline constexpr const char* kWriteError = "Could not create scene.\n\nThe target scene could not\nbe written.";
+inline constexpr const char* kObjectWriteError =
+    "Could not create scene.\n\nThe object beside the point\ncache could not be written.";
 }
 
 namespace {
@@ -125,7 +127,8 @@ void create_particle_scene() {
     RequesterSink sink;
     ProgressHook hook;
     GenerateOptions options;
-    // A target named ".gltf" or ".glb" is written as glTF 2.0; any other as a LightWave scene.
+    // A target named ".gltf" or ".glb" is written as glTF 2.0, ".pc2" or ".mdd" as a point cache
+    // with its object beside it; any other as a LightWave scene.
     options.format = FormatForTarget(PathText(current_prefs.target_scene), SceneFormat::Lwsc1);
     const SceneReport report = CreateScene(current_prefs, engine_state, sink, hook, options);
     if (report.result == SceneResult::MotionFileError) {
@@ -133,7 +136,7 @@ void create_particle_scene() {
     } else if (report.result == SceneResult::NoMemory) {
         MyEasyRequest(text::kMemoryError, text::kOk);
     } else if (report.outcome == WriteOutcome::CannotOpen || report.outcome == WriteOutcome::WriteFailed) {
-        MyEasyRequest(text::kWriteError, text::kOk);
+        MyEasyRequest(report.failed_file.empty() ? text::kWriteError : text::kObjectWriteError, text::kOk);
     }
     CloseVEXOcreatingWindow();
 }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "engine/motion/scene_motion.hpp"
+#include "engine/writers/point_cache.hpp"
 #include "prefs/input_rules.hpp"
 #include "ui/file_memory.hpp"
 #include "ui/main_window.hpp"
@@ -116,7 +117,11 @@ void FileRequesterRule(FileButton button) {
         {ASLFR_Window, reinterpret_cast<IPTR>(VEXOWnd)},
         {ASLFR_SleepWindow, 1},
     };
-    if (button == FileButton::Scene) tags.push_back({ASLFR_DoSaveMode, 1});
+    if (button == FileButton::Scene) {
+        tags.push_back({ASLFR_DoSaveMode, 1});
+        tags.push_back({ASLFR_InitialPattern, reinterpret_cast<IPTR>(kTargetPattern)});
+        tags.push_back({ASLFR_DoPatterns, 1});
+    }
     if (button == FileButton::Motion) {
         tags.push_back({ASLFR_InitialPattern, reinterpret_cast<IPTR>(MotionPattern().c_str())});
         tags.push_back({ASLFR_DoPatterns, 1});
@@ -206,6 +211,13 @@ Entry GenerateRule() {
     const std::string target = PathText(p.target_scene);
     if (CouldRead(target.c_str()) && target != overwrite_confirmed &&
         MyEasyRequest(OverwriteQuestion(text::kTargetExists, target).c_str(), text::kOkCancel) == 0) {
+        return Entry::Refused;
+    }
+    // A point cache replaces the object beside it too.
+    const SceneFormat format = FormatForTarget(target, SceneFormat::Lwsc1);
+    const std::string object = IsPointCache(format) ? CompanionPath(target, format) : "";
+    if (!object.empty() && CouldRead(object.c_str()) &&
+        MyEasyRequest(OverwriteQuestion(text::kCacheObjectExists, object).c_str(), text::kOkCancel) == 0) {
         return Entry::Refused;
     }
     create_particle_scene();

@@ -61,6 +61,8 @@ std::string OverwriteQuestion(const char* head, const std::string& path);
 // system's reason, say), each after an empty line.
 std::string FileMessage(const char* head, const std::string& path, const std::string& tail);
 
+// The target scene's file pattern: every format the engine writes.
+inline constexpr const char* kTargetPattern = "#?.(lws|gltf|glb|pc2|mdd)";
 // The parent motion's file pattern: motion files and every scene format the engine reads
 // (emitter_node.cpp).
 const std::string& MotionPattern();
@@ -113,6 +115,8 @@ inline constexpr const char* kAbout =
     "Vexo\n----\n\n version 1.1, 27.01.2002. Particle scenes for\n LightWave, emitted from the keyed motion\n"
     " of a parent object.\n\n Written by the Vexo developers.";
 inline constexpr const char* kTargetExists = "Target scene already exists...";  // OverwriteQuestion's head
+// OverwriteQuestion's head for the object written beside a point cache.
+inline constexpr const char* kCacheObjectExists = "The point cache's object\nalready exists...";
 inline constexpr const char* kBadObject = "Unable to open particle object\n\nPath probably invalid\nPlease re-enter";
 inline constexpr const char* kBadMotion = "Unable to open parent motion\n\nPath probably invalid.\nPlease re-enter.";
 inline constexpr const char* kBadTarget = "Cannot create target scene...\n\nPath probably invalid.\nPlease re-enter.";

@@ -39,28 +39,28 @@ void LinearKeys::Store(const Particle& record, bool visible, std::uint32_t frame
     keys_.push_back(key);
 }
 
-void LinearKeys::Begin(const Particle& record) { Store(record, false, 0); }
-
-void LinearKeys::BeforeMove(std::uint32_t f, const Particle& record) {
+void LinearBeforeMove(LinearKeyState& state, std::uint32_t f, const Particle& record, KeyStore& store) {
     if (record.state != kStateShown) return;
-    last_birth_ = f;
-    const std::uint32_t gap = f - last_end_;
-    if (gap >= 2) Store(record, false, last_end_ + 1);
-    if (gap > 2) Store(record, false, f - 1);
-    Store(record, true, f);
+    state.last_birth = f;
+    const std::uint32_t gap = f - state.last_end;
+    if (gap >= 2) store.Store(record, false, state.last_end + 1);
+    if (gap > 2) store.Store(record, false, f - 1);
+    store.Store(record, true, f);
 }
 
-void LinearKeys::AfterEffect(std::uint32_t f, const Particle& record) {
+void LinearAfterEffect(const Settings& settings, LinearKeyState& state, std::uint32_t f,
+                       const Particle& record, KeyStore& store) {
     // Without a limited lifespan max_age is last_frame, which a particle born at frame 0
     // outlives by one; the end key at last_frame is stored whatever the age.
-    if (record.state == kStateEnded && (record.age <= record.max_age || !IsOn(settings_.limited_lifespan))) {
-        if (last_birth_ != f) Store(record, true, f);
-        last_end_ = f;
+    if (record.state == kStateEnded && (record.age <= record.max_age || !IsOn(settings.limited_lifespan))) {
+        if (state.last_birth != f) store.Store(record, true, f);
+        state.last_end = f;
     }
-    if (settings_.end_behavior == static_cast<std::int32_t>(EndBehavior::Destroy) &&
-        record.age > static_cast<std::uint32_t>(settings_.lifespan) && record.shown == 0 && !destroy_key_stored_) {
-        Store(record, false, f);
-        destroy_key_stored_ = true;
+    if (settings.end_behavior == static_cast<std::int32_t>(EndBehavior::Destroy) &&
+        record.age > static_cast<std::uint32_t>(settings.lifespan) && record.shown == 0 &&
+        !state.destroy_key_stored) {
+        store.Store(record, false, f);
+        state.destroy_key_stored = true;
     }
 }
 

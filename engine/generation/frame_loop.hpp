@@ -31,27 +31,45 @@ std::size_t ParentEntry(const Settings& settings, std::int32_t last_motion_frame
 // Copies a sample's position, rotation and size channels into the parent.
 void SetParent(Particle& parent, const MotionFrame& sample);
 
+// Receives the written particle's keys as the frame loop decides them: a copy of the record at
+// `frame`, with its own scale when `visible`, else with scale 0.
+class KeyStore {
+  public:
+    virtual ~KeyStore() = default;
+    virtual void Store(const Particle& record, bool visible, std::uint32_t frame) = 0;
+};
+
+// What the linear path mode's key rule remembers from one frame to the next.
+struct LinearKeyState {
+    std::uint32_t last_birth = 0;
+    std::uint32_t last_end = 0;
+    bool destroy_key_stored = false;
+};
+
 // The keys of the written particle in linear path mode: keys only at its births, ends and its
-// destruction, stored as copies of the record and written after the frame range.
-class LinearKeys {
-public:
+// destruction. After the frame's emissions and the parent's advance, before the moves:
+void LinearBeforeMove(LinearKeyState& state, std::uint32_t f, const Particle& record, KeyStore& store);
+// After the frame's effects:
+void LinearAfterEffect(const Settings& settings, LinearKeyState& state, std::uint32_t f,
+                       const Particle& record, KeyStore& store);
+
+// The linear keys of one object, stored as copies of the record and written after the frame range.
+class LinearKeys : public KeyStore {
+  public:
     explicit LinearKeys(const Settings& settings) : settings_(settings) {}
     // The invisible key at frame 0, after the record's first move.
-    void Begin(const Particle& record);
-    // After the frame's emissions and the parent's advance, before the moves.
-    void BeforeMove(std::uint32_t f, const Particle& record);
-    // After the frame's effects.
-    void AfterEffect(std::uint32_t f, const Particle& record);
+    void Begin(const Particle& record) { Store(record, false, 0); }
+    void BeforeMove(std::uint32_t f, const Particle& record) { LinearBeforeMove(state_, f, record, *this); }
+    void AfterEffect(std::uint32_t f, const Particle& record) {
+        LinearAfterEffect(settings_, state_, f, record, *this);
+    }
+    void Store(const Particle& record, bool visible, std::uint32_t frame) override;
     const std::vector<Particle>& keys() const { return keys_; }
 
-private:
-    void Store(const Particle& record, bool visible, std::uint32_t frame);
-
+  private:
     const Settings& settings_;
+    LinearKeyState state_;
     std::vector<Particle> keys_;  // grows as needed
-    std::uint32_t last_birth_ = 0;
-    std::uint32_t last_end_ = 0;
-    bool destroy_key_stored_ = false;
 };
 
 // Hands the stored keys to the block, which then is complete.

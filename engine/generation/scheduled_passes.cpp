@@ -3,6 +3,7 @@
 #include <functional>
 #include <limits>
 #include <new>
+#include <optional>
 #include <queue>
 
 #include "engine/generation/pass_poll.hpp"
@@ -12,35 +13,37 @@
 
 namespace vexo {
 
-class ScheduledPasses::Samples {
-public:
-    Samples(const MotionTable& table, const Settings& settings, std::int32_t last_motion_frame)
-        : cursor_(table), front_(table.front()), settings_(settings), last_motion_frame_(last_motion_frame) {
-        current_ = cursor_.At(ParentEntry(settings, last_motion_frame, FramesOf(settings).first));
-        one_before_ = two_before_ = current_;
-    }
-    // Moves on to frame k of the pass, at scene frame f; k rises by one from 0.
-    void Enter(std::uint64_t k, std::uint32_t f) {
-        if (k > 0) {
-            two_before_ = one_before_;
-            one_before_ = current_;
-            current_ = cursor_.At(ParentEntry(settings_, last_motion_frame_, f));
-        }
-    }
-    const MotionFrame& now() const { return current_; }
-    // The sample of the frame before (the first frame's own for the first frame).
-    const MotionFrame& before() const { return one_before_; }
-    // Where the parent was one frame step before the frame before: motion entry 0 in the first
-    // frame, the first frame's sample in the second.
-    const MotionFrame& two_before(std::uint64_t k) const { return k == 0 ? front_ : two_before_; }
+WalkingSamples::WalkingSamples(const MotionTable& table, const Settings& settings,
+                               std::int32_t last_motion_frame)
+    : cursor_(table),
+      settings_(settings),
+      frames_(FramesOf(settings)),
+      last_motion_frame_(last_motion_frame) {}
 
-private:
-    MotionCursor cursor_;
-    const MotionFrame& front_;
-    const Settings& settings_;
-    std::int32_t last_motion_frame_;
-    MotionFrame current_, one_before_, two_before_;
+const MotionFrame& WalkingSamples::At(std::uint64_t k) {
+    const std::size_t slot = k % 3;
+    if (index_[slot] != k) {
+        value_[slot] = cursor_.At(ParentEntry(settings_, last_motion_frame_, frames_.Frame(k)));
+        index_[slot] = k;
+    }
+    return value_[slot];
+}
+
+namespace {
+
+// A non-linear object's keys go straight to its block, each with the record's own scale.
+class BlockKeys : public KeyStore {
+  public:
+    explicit BlockKeys(BlockBuilder& block) : block_(block) {}
+    void Store(const Particle& record, bool, std::uint32_t frame) override {
+        block_.Add(record, static_cast<std::int32_t>(frame));
+    }
+
+  private:
+    BlockBuilder& block_;
 };
+
+}  // namespace
 
 ScheduledPasses::ScheduledPasses(const MotionTable& table, const Settings& settings, const EngineState& state,
                                  double fps, const SceneMeshes* meshes)
@@ -153,15 +156,22 @@ float ScheduledPasses::AngleBefore(std::uint32_t q, std::uint64_t ordinal, std::
     return start_angle_;
 }
 
-void ScheduledPasses::Emit(std::uint32_t q, const SlotEmission& emission, const Samples& samples,
+void ScheduledPasses::Emit(std::uint32_t q, const SlotEmission& emission, PassSamples& samples,
                            Simulation& sim) const {
     const std::uint64_t k = emission.frame_index;
     const std::uint64_t first = emission.ordinal - emission.in_frame;
     const double* parent_start = table_.front().value.data();
 
-    // The parent as the emissions before this one in the frame left it.
+    // Where the parent was one frame step earlier, for oversampling (which radial creation
+    // switches off, so no radial move is ever in it): motion entry 0 in the first frame, the
+    // first frame's sample in the second. Asked before the frame before, so samples rise.
+    const MotionFrame& last = k == 0 ? table_.front() : samples.At(k >= 2 ? k - 2 : 0);
+    SetParent(sim.lastframe, last);  // the whole pose, for a mesh emitter between two samples
+
+    // The parent as the emissions before this one in the frame left it: it starts from the
+    // frame before (the first frame's own sample in the first frame).
     Particle& parent = sim.Parent;
-    SetParent(parent, samples.before());
+    SetParent(parent, samples.At(k == 0 ? 0 : k - 1));
     if (radial_ && emission.in_frame > 0) {
         EngineState chain;
         std::uint32_t state = StateAtDraw(q, first * draws_ + 3);
@@ -171,15 +181,33 @@ void ScheduledPasses::Emit(std::uint32_t q, const SlotEmission& emission, const 
             state = Random::Advance(state, draws_);
         }
     }
-    // Where the parent was one frame step earlier, for oversampling (which radial creation
-    // switches off, so no radial move is ever in it).
-    SetParent(sim.lastframe, samples.two_before(k));
 
     EngineState state;
     state.random.set_state(StateAtDraw(q, std::uint64_t{emission.ordinal} * draws_));
     state.angle = AngleBefore(q, emission.ordinal, emission.in_frame);
     sim.NumChilds = 0;  // the schedule says this slot is free now
     CreateChildObject(sim, state, frames_.Frame(k), settings_, parent_start);
+}
+
+void ScheduledPasses::RunSlotFrame(std::uint32_t q, std::uint32_t s, SlotReplay& replay, Simulation& sim,
+                                   PassSamples& samples, KeyStore* keys) const {
+    const std::uint64_t k = replay.frame_index++;
+    const std::uint32_t f = frames_.Frame(k);
+    Particle& r = sim.ChildArray[0];
+    sim.NumChilds = replay.num_childs;
+    if (keys != nullptr && linear_) r.frame = static_cast<std::int32_t>(f);
+    if (replay.next_emission < slot_first_[s + 1] && emissions_[replay.next_emission].frame_index == k) {
+        Emit(q, emissions_[replay.next_emission], samples, sim);
+        ++replay.next_emission;
+    }
+    // Only a free slot follows the parent; a living particle moves by its velocity.
+    if (r.alive != 1) SetParent(sim.Parent, samples.At(k));
+    if (keys != nullptr && linear_) LinearBeforeMove(replay.linear, f, r, *keys);
+    MoveChildObject(sim, 0);
+    if (keys != nullptr && !linear_) keys->Store(r, true, f);
+    EffectChildObject(sim, 0, settings_);
+    if (keys != nullptr && linear_) LinearAfterEffect(settings_, replay.linear, f, r, *keys);
+    replay.num_childs = sim.NumChilds;
 }
 
 void ScheduledPasses::ReplaySlot(std::uint32_t q, std::uint32_t s, Particle& record, Replay mode,
@@ -192,47 +220,34 @@ void ScheduledPasses::ReplaySlot(std::uint32_t q, std::uint32_t s, Particle& rec
     // need not be found.
     if (mode == Replay::Leftover && linear_) sim.collision = nullptr;
     sim.ChildArray.assign(1, record);
-    Particle& r = sim.ChildArray[0];
-    Samples samples(table_, settings_, last_motion_frame_);
-    const bool write = mode == Replay::Write;
-    LinearKeys keys(settings_);
-    if (write && linear_) {
-        r.frame = 0;
-        SetParent(sim.Parent, samples.now());
-        MoveChildObject(sim, 0);
-        keys.Begin(r);
-    } else if (write) {
-        block->Start(static_cast<std::uint32_t>(frames_.count + 1));
-        block->Add(r, 0);
+    WalkingSamples samples(table_, settings_, last_motion_frame_);
+    LinearKeys linear_keys(settings_);
+    std::optional<BlockKeys> block_keys;
+    KeyStore* keys = nullptr;
+    SlotReplay replay{slot_first_[s], 0, 0, {}};
+    if (mode == Replay::Write) {
+        if (linear_) {
+            keys = &linear_keys;
+        } else {
+            block->Start(static_cast<std::uint32_t>(frames_.count + 1));
+            keys = &block_keys.emplace(*block);
+        }
+        replay = StartReplay(s, sim, samples, *keys);
     }
-    std::uint64_t next = slot_first_[s];
-    const std::uint64_t end = slot_first_[s + 1];
     for (std::uint64_t k = 0; k < frames_.count; ++k) {
         // Asked every 64 frames: a frame of one slot is too little work to ask about alone.
         if (k % 64 == 0 && PassInterrupted(64)) return;  // the block is dropped unfinished
-        const std::uint32_t f = frames_.Frame(k);
-        samples.Enter(k, f);
-        if (write && linear_) r.frame = static_cast<std::int32_t>(f);
-        if (next < end && emissions_[next].frame_index == k) {
-            Emit(q, emissions_[next], samples, sim);
-            ++next;
-        }
-        SetParent(sim.Parent, samples.now());
-        if (write && linear_) keys.BeforeMove(f, r);
-        MoveChildObject(sim, 0);
-        if (write && !linear_) block->Add(r, static_cast<std::int32_t>(f));
-        EffectChildObject(sim, 0, settings_);
-        if (write && linear_) keys.AfterEffect(f, r);
+        RunSlotFrame(q, s, replay, sim, samples, keys);
     }
-    if (write && linear_) {
-        FinishLinearBlock(*block, keys);
-    } else if (write) {
+    if (mode == Replay::Write && linear_) {
+        FinishLinearBlock(*block, linear_keys);
+    } else if (mode == Replay::Write) {
         block->Finish();
     }
-    record = r;
+    record = sim.ChildArray[0];
 }
 
-void ScheduledPasses::RecordBlock(std::uint32_t p, BlockBuilder& block) const {
+Particle ScheduledPasses::LeftoverOf(std::uint32_t p) const {
     // Where pass p - 1 left slot p: its position, and its rotation from its last emission.
     Particle record;
     record.delay = settings_.creation_delay;
@@ -242,6 +257,44 @@ void ScheduledPasses::RecordBlock(std::uint32_t p, BlockBuilder& block) const {
     record.scale_x = record.scale_y = record.scale_z = 0.0;
     record.state = kStateWaiting;
     record.age = 0;
+    return record;
+}
+
+SlotReplay ScheduledPasses::StartReplay(std::uint32_t p, Simulation& sim, PassSamples& samples,
+                                        KeyStore& keys) const {
+    Particle& r = sim.ChildArray[0];
+    if (linear_) {
+        r.frame = 0;
+        SetParent(sim.Parent, samples.At(0));
+        MoveChildObject(sim, 0);
+        keys.Store(r, false, 0);
+    } else {
+        keys.Store(r, true, 0);  // where the pass before left the slot, hidden by the reset
+    }
+    return SlotReplay{slot_first_[p], 0, 0, {}};
+}
+
+void ScheduledPasses::RunFrame(std::uint32_t p, SlotReplay& replay, Simulation& sim, PassSamples& samples,
+                               KeyStore* keys) const {
+    RunSlotFrame(p, p, replay, sim, samples, keys);
+}
+
+bool ScheduledPasses::SkipIdleFrames(std::uint32_t p, SlotReplay& replay, const Particle& record) const {
+    if (!linear_ || record.alive != 0) return false;
+    // A free slot gives keys only as a recycled particle whose end key repeats while it waits.
+    if (record.state == kStateEnded && (record.age <= record.max_age || !IsOn(settings_.limited_lifespan))) {
+        return false;
+    }
+    const std::uint64_t until = replay.next_emission < slot_first_[p + 1]
+                                    ? emissions_[replay.next_emission].frame_index
+                                    : frames_.count;
+    if (until <= replay.frame_index) return false;
+    replay.frame_index = until;
+    return true;
+}
+
+void ScheduledPasses::RecordBlock(std::uint32_t p, BlockBuilder& block) const {
+    Particle record = LeftoverOf(p);
     ReplaySlot(p, p, record, Replay::Write, &block);
 }
 

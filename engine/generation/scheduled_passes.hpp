@@ -22,6 +22,38 @@
 
 namespace vexo {
 
+// The parent's motion sample at each frame of a pass, asked for by the pass's frame index.
+class PassSamples {
+  public:
+    virtual ~PassSamples() = default;
+    // The sample of frame k of the pass; the reference stays valid until the next call.
+    virtual const MotionFrame& At(std::uint64_t k) = 0;
+};
+
+// Samples read through one motion cursor, for frames asked in rising order (an earlier frame
+// restarts the cursor). Keeps the last three it read.
+class WalkingSamples : public PassSamples {
+  public:
+    WalkingSamples(const MotionTable& table, const Settings& settings, std::int32_t last_motion_frame);
+    const MotionFrame& At(std::uint64_t k) override;
+
+  private:
+    MotionCursor cursor_;
+    const Settings& settings_;
+    FrameRange frames_;
+    std::int32_t last_motion_frame_;
+    std::uint64_t index_[3] = {UINT64_MAX, UINT64_MAX, UINT64_MAX};
+    MotionFrame value_[3];
+};
+
+// Where the replay of one slot through one pass stands between two of the pass's frames.
+struct SlotReplay {
+    std::uint64_t next_emission = 0;  // the slot's next emission in the schedule
+    std::uint64_t frame_index = 0;    // the frame of the pass to run next
+    std::uint32_t num_childs = 0;     // the replay's NumChilds: 1 while the slot holds a particle
+    LinearKeyState linear;
+};
+
 class ScheduledPasses {
 public:
     // `state` is the engine state at the start of the generation (after the motion was read).
@@ -42,20 +74,38 @@ public:
     void FinishState(std::uint32_t passes, EngineState& state) const;
 
     std::uint64_t emissions_per_pass() const { return per_pass_; }
+    // Lets a replay's simulation use the generation's meshes.
+    void AttachMeshes(Simulation& sim) const { meshes_.Attach(sim); }
+    const FrameRange& frames() const { return frames_; }
+    bool linear() const { return linear_; }
 
-private:
+    // Replays slot p through pass p frame by frame, for writers that take every particle's keys
+    // a few frames at a time. The record of `sim.ChildArray[0]`, as the pass starts, is where
+    // pass p - 1 left the slot (RecordBlock's starting point); LeftoverOf computes it.
+    Particle LeftoverOf(std::uint32_t p) const;
+    // The replay of slot p before the pass's first frame, with the key at frame 0 stored.
+    SlotReplay StartReplay(std::uint32_t p, Simulation& sim, PassSamples& samples, KeyStore& keys) const;
+    // Runs frame `replay.frame_index` of pass p for slot p, storing its keys.
+    void RunFrame(std::uint32_t p, SlotReplay& replay, Simulation& sim, PassSamples& samples,
+                  KeyStore* keys) const;
+    // In linear path mode, a slot with no particle that no frame before its next emission can
+    // give a key for: the frames up to that emission are skipped (they only move the free slot
+    // with the parent, and the emission puts it elsewhere). False when there is nothing to skip.
+    bool SkipIdleFrames(std::uint32_t p, SlotReplay& replay, const Particle& record) const;
+
+  private:
     struct SlotEmission {
         std::uint32_t frame_index;  // k: the pass's k-th frame
         std::uint32_t ordinal;      // the emission's place among all emissions of the pass
         std::uint32_t in_frame;     // its place among the emissions of its frame
     };
-    // The parent's samples at frame k and the two frames before it, walked frame by frame.
-    class Samples;
     enum class Replay { Leftover, Write };
 
     // Runs slot s through pass q, from `record`; with Replay::Write appends the object block.
     void ReplaySlot(std::uint32_t q, std::uint32_t s, Particle& record, Replay mode, BlockBuilder* block) const;
-    void Emit(std::uint32_t q, const SlotEmission& emission, const Samples& samples, Simulation& sim) const;
+    void RunSlotFrame(std::uint32_t q, std::uint32_t s, SlotReplay& replay, Simulation& sim,
+                      PassSamples& samples, KeyStore* keys) const;
+    void Emit(std::uint32_t q, const SlotEmission& emission, PassSamples& samples, Simulation& sim) const;
     std::uint32_t StateAtDraw(std::uint32_t q, std::uint64_t draw) const;
     float AngleOf(std::uint32_t q, std::uint64_t ordinal) const;
     float AngleBefore(std::uint32_t q, std::uint64_t ordinal, std::uint32_t in_frame) const;

@@ -22,9 +22,16 @@ float KeyTime(std::int32_t frame, double fps) {
 
 std::array<double, 4> GltfRotation(double heading, double pitch, double bank) {
     constexpr double kHalfRadians = std::numbers::pi / 360.0;
-    const double ch = std::cos(heading * kHalfRadians), sh = std::sin(heading * kHalfRadians);
-    const double cp = std::cos(pitch * kHalfRadians), sp = std::sin(pitch * kHalfRadians);
-    const double cb = std::cos(bank * kHalfRadians), sb = std::sin(bank * kHalfRadians);
+    // Particles' pitch and bank are 0: their cosine 1 and sine (signed) 0 need no library call.
+    const auto half = [](double degrees, double& c, double& s) {
+        const double a = degrees * kHalfRadians;
+        c = a == 0.0 ? 1.0 : std::cos(a);
+        s = a == 0.0 ? a : std::sin(a);
+    };
+    double ch, sh, cp, sp, cb, sb;
+    half(heading, ch, sh);
+    half(pitch, cp, sp);
+    half(bank, cb, sb);
     return {-(ch * sp * cb + sh * cp * sb), ch * sp * sb - sh * cp * cb, ch * cp * sb - sh * sp * cb,
             ch * cp * cb + sh * sp * sb};
 }

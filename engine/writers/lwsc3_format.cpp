@@ -15,18 +15,20 @@ void AppendShortest(std::string& out, double value) {
     out.append(buffer, result.ptr);
 }
 
-bool EndsWith(std::string_view text, std::string_view tail) {
+}  // namespace
+
+bool EndsWithIgnoringCase(std::string_view text, std::string_view tail) {
     if (text.size() < tail.size()) return false;
     auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
     return std::equal(tail.begin(), tail.end(), text.end() - tail.size(),
                       [&](char a, char b) { return lower(a) == lower(b); });
 }
 
-}  // namespace
-
 SceneFormat FormatForTarget(std::string_view target, SceneFormat otherwise) {
-    if (EndsWith(target, ".gltf")) return SceneFormat::Gltf;
-    if (EndsWith(target, ".glb")) return SceneFormat::Glb;
+    if (EndsWithIgnoringCase(target, ".gltf")) return SceneFormat::Gltf;
+    if (EndsWithIgnoringCase(target, ".glb")) return SceneFormat::Glb;
+    if (EndsWithIgnoringCase(target, ".pc2")) return SceneFormat::Pc2;
+    if (EndsWithIgnoringCase(target, ".mdd")) return SceneFormat::Mdd;
     return otherwise;
 }
 

@@ -3,12 +3,15 @@
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
 
+#include <array>
 #include <assimp/Importer.hpp>
+#include <bit>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <map>
 
 #include "engine/writers/obj_triangles.hpp"
 
@@ -95,6 +98,25 @@ std::optional<Mesh> LoadObjectMesh(const std::string& path) {
     AppendTriangles(*scene, mesh);
     if (mesh.indices.empty()) return std::nullopt;
     return mesh;
+}
+
+Mesh WeldedPoints(const Mesh& mesh) {
+    Mesh welded;
+    std::map<std::array<std::uint32_t, 3>, std::uint32_t> index_of;  // by the positions' bits
+    std::vector<std::uint32_t> new_index(mesh.positions.size() / 3);
+    for (std::size_t v = 0; v < new_index.size(); ++v) {
+        const float* p = &mesh.positions[3 * v];
+        const std::array<std::uint32_t, 3> bits{std::bit_cast<std::uint32_t>(p[0] + 0.0f),
+                                                std::bit_cast<std::uint32_t>(p[1] + 0.0f),
+                                                std::bit_cast<std::uint32_t>(p[2] + 0.0f)};
+        const auto [at, fresh] =
+            index_of.try_emplace(bits, static_cast<std::uint32_t>(welded.positions.size() / 3));
+        if (fresh) welded.positions.insert(welded.positions.end(), p, p + 3);
+        new_index[v] = at->second;
+    }
+    welded.indices.reserve(mesh.indices.size());
+    for (const std::uint32_t i : mesh.indices) welded.indices.push_back(new_index[i]);
+    return welded;
 }
 
 Mesh UnitCube() {

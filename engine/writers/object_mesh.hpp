@@ -31,4 +31,9 @@ MeshFileRead ReadMeshTriangles(const std::string& path, Mesh& mesh, std::string&
 // A cube of edge 1 centred on the origin.
 Mesh UnitCube();
 
+// The mesh with every set of vertices at one position made one vertex, numbered in the order of
+// their first appearance (the reader splits a cube's 8 points into 24 face corners for their
+// normals; a point cache moves points, and costs what their number costs).
+Mesh WeldedPoints(const Mesh& mesh);
+
 }  // namespace vexo

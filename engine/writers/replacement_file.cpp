@@ -146,6 +146,53 @@ bool ReplacementFile::Commit() {
     return true;
 }
 
+bool ReplacementFile::Seal() {
+    if (fd_ < 0) return false;
+    if (!failed_ && !through_ && ::fsync(fd_) != 0) Fail(errno);
+    if (::close(fd_) != 0) Fail(errno);
+    fd_ = -1;
+    return !failed_;
+}
+
+bool ReplacementFile::Publish() {
+    if (failed_) return false;
+    if (through_ || temporary_.empty()) return true;
+    const char* from = temporary_.c_str();
+    const char* to = destination_.c_str();
+    if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_EXCHANGE) == 0) {
+        published_ = Published::Exchanged;  // the old file now has the temporary name
+        return true;
+    }
+    if (errno == ENOENT && ::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) {
+        published_ = Published::Created;
+        temporary_.clear();
+        return true;
+    }
+    // A file system that cannot exchange names: a plain rename, which cannot be undone.
+    if ((errno == EINVAL || errno == ENOSYS || errno == EEXIST) && ::rename(from, to) == 0) {
+        published_ = Published::Replaced;
+        temporary_.clear();
+        return true;
+    }
+    Fail(errno);
+    return false;
+}
+
+void ReplacementFile::Unpublish() {
+    if (published_ == Published::Exchanged) {
+        ::renameat2(AT_FDCWD, temporary_.c_str(), AT_FDCWD, destination_.c_str(), RENAME_EXCHANGE);
+    } else if (published_ == Published::Created) {
+        ::unlink(destination_.c_str());
+    }
+    published_ = Published::No;
+    Discard();
+}
+
+void ReplacementFile::Settle() {
+    published_ = Published::No;
+    Discard();  // the old file, kept under the temporary name
+}
+
 void ReplacementFile::Discard() {
     CloseDescriptor();
     if (!temporary_.empty()) ::unlink(temporary_.c_str());

@@ -35,10 +35,24 @@ class ReplacementFile {
     // Drops what was written; the destination stays as it was.
     void Discard();
 
+    // Replacing two files together, so that either both take the new bytes or both keep the old:
+    // Seal both, Publish both (Unpublish the first when the second fails), then Settle both.
+    // Flushes the written bytes to disk and closes the temporary file.
+    bool Seal();
+    // Puts the sealed file in the destination's place. Where the system can exchange two names,
+    // the old file stays under the temporary name until Settle, so that Unpublish can put it back.
+    bool Publish();
+    // Undoes Publish: the old file (or no file) is back at the destination, the new one gone.
+    void Unpublish();
+    // Drops the old file Publish kept.
+    void Settle();
+
     // The temporary file's descriptor, for a caller that writes through it directly (at offsets,
     // or by copies inside the kernel); -1 when none is open.
     int descriptor() const { return fd_; }
 
+    // True when the path is a FIFO or device written directly (no positioned writes).
+    bool writes_through() const { return through_; }
     bool failed() const { return failed_; }
     // The reason for the first failure, in the system's words, e.g. "No space left on device".
     const std::string& error() const { return error_; }
@@ -52,6 +66,7 @@ class ReplacementFile {
 
     int fd_ = -1;
     bool through_ = false;  // writing straight into a FIFO or device
+    enum class Published { No, Exchanged, Created, Replaced } published_ = Published::No;
     std::string destination_;
     std::string temporary_;
     bool failed_ = false;

@@ -1,6 +1,6 @@
 // The scene formats besides the version 1 scene: version 3 scenes (envelopes, LightWave 6 and
-// later) and glTF 2.0, and which format a target asks for. All of them carry the same keys as
-// the version 1 scene.
+// later), glTF 2.0 and the point caches, and which format a target asks for. All of them carry
+// the same keys as the version 1 scene.
 #pragma once
 
 #include <string>
@@ -17,10 +17,15 @@ enum class SceneFormat {
     Lwsc3,  // LightWave scene, version 3: nine envelopes of linear keys per object
     Gltf,   // glTF 2.0 JSON with its buffer embedded
     Glb,    // glTF 2.0 binary
+    Pc2,    // point cache PC2 with a Wavefront OBJ beside it: every particle one copy in one mesh
+    Mdd,    // point cache MDD with a LightWave object beside it
 };
 
-// glTF for a target ending in ".gltf" or ".glb" (in any case), `otherwise` for any other name.
+// glTF for a target ending in ".gltf" or ".glb", a point cache for ".pc2" or ".mdd" (in any case),
+// `otherwise` for any other name.
 SceneFormat FormatForTarget(std::string_view target, SceneFormat otherwise);
+// True when `text` ends in `tail`, ignoring the case of ASCII letters.
+bool EndsWithIgnoringCase(std::string_view text, std::string_view tail);
 
 // The keys at strictly rising frames: of several keys on one frame the later is kept, and a key
 // whose frame is earlier than one already kept is dropped.

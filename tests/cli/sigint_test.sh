@@ -54,3 +54,21 @@ grep -Eq "^vexo-cli: interrupted: $dir/s.glb holds [0-9]+ of 4000 objects$" "$di
 [ "$(head -c 4 "$dir/s.glb")" = "glTF" ] || fail "glb: not a binary glTF"
 [ "$(stat -c %s "$dir/s.glb")" -eq "$(od -An -tu4 -j8 -N4 "$dir/s.glb" | tr -d ' ')" ] || fail "glb: length field"
 echo "PASS: binary glTF interrupted cleanly"
+
+# A point cache stopped by Ctrl-C writes nothing: the old files at both names keep their bytes
+# and no temporary file is left.
+rm -f "$dir"/* "$dir"/.[!.]*
+printf 'old cache' > "$dir/c.pc2"
+printf 'old object' > "$dir/c.obj"
+"$cli" --object p.lwo --motion "$data/emitter_v1.mot" --scene "$dir/c.pc2" --set num_particles=20000 \
+    --set particles_per_frame=200 --set velocity=1 --set linear_path=off --set last_frame=3000 2>"$dir/err" &
+pid=$!
+sleep 1
+kill -INT "$pid"
+wait "$pid"
+status=$?
+[ "$status" -eq 130 ] || fail "cache: exit status $status, expected 130"
+grep -q "^vexo-cli: interrupted: $dir/c.pc2 and $dir/c.obj were not touched$" "$dir/err" || fail "cache: message"
+[ "$(cat "$dir/c.pc2")" = "old cache" ] && [ "$(cat "$dir/c.obj")" = "old object" ] || fail "cache: old files changed"
+[ "$(ls -A "$dir")" = "$(printf 'c.obj\nc.pc2\nerr')" ] || fail "cache: stray files: $(ls -A "$dir")"
+echo "PASS: point cache interrupted cleanly"

@@ -5,13 +5,18 @@
 #include "engine/create_scene.hpp"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <sstream>
 #include <thread>
 
 #include "engine/settings/settings_fields.hpp"
+#include "engine/writers/point_cache.hpp"
 #include "prefs/settings_text.hpp"
 #include "tests/engine/case_file.hpp"
 
@@ -53,19 +58,61 @@ std::string Escaped(std::string text, const std::string& dir) {
     return text;
 }
 
+// A generation in a child process whose files may grow to `limit` bytes at most (a disk that fills
+// up on the way): its report, as far as the outcome table shows it.
+SceneReport GenerateLimited(const Settings& s, PassHook& hook, const GenerateOptions& options, rlim_t limit,
+                            testing::RecordingSink& sink) {
+    int out[2];
+    EXPECT_EQ(::pipe(out), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const rlimit size{limit, limit};
+        ::setrlimit(RLIMIT_FSIZE, &size);
+        std::signal(SIGXFSZ, SIG_IGN);  // a write beyond the limit fails with EFBIG instead
+        EngineState state;
+        const SceneReport r = CreateScene(s, state, sink, hook, options);
+        std::string text = std::to_string(static_cast<int>(r.outcome)) + "\x1e" +
+                           std::to_string(static_cast<int>(r.result)) + "\x1e" + r.failed_file + "\x1e" +
+                           r.error;
+        for (const std::string& message : sink.messages) text += "\x1e" + message;
+        (void)!::write(out[1], text.data(), text.size());
+        ::_exit(0);
+    }
+    ::close(out[1]);
+    std::string text;
+    char buffer[256];
+    for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;)
+        text.append(buffer, static_cast<std::size_t>(n));
+    ::close(out[0]);
+    ::waitpid(child, nullptr, 0);
+    std::istringstream in(text);
+    std::vector<std::string> parts;
+    for (std::string part; std::getline(in, part, '\x1e');) parts.push_back(part);
+    EXPECT_GE(parts.size(), 4u);
+    SceneReport r;
+    r.outcome = static_cast<WriteOutcome>(std::stoi(parts.at(0)));
+    r.result = static_cast<SceneResult>(std::stoi(parts.at(1)));
+    r.failed_file = parts.at(2), r.error = parts.at(3);
+    sink.messages.assign(parts.begin() + 4, parts.end());
+    return r;
+}
+
 // Lines: field=value settings; "motion_text LINE|LINE..." (else emitter_v1.mot); "particles N"
 // and "velocity V" set directly; "target NAME" (in the folder, or absolute); "format lwsc3|glb|
-// gltf"; "path reference"; "threads N"; "old" (the target holds "old scene"); "stop PASS
-// break|abort" at the start of a pass, "poll PASS break|abort" within it; "control FIELD CODE"
-// appends that character to a path; "then field=value", a second generation in the same run
-// with that change; "show" adds the scenes written.
+// gltf|pc2|mdd"; "path reference"; "threads N"; "old" (the target, and a point cache's object,
+// hold "old scene"); "stop PASS break|abort" at the start of a pass, "poll PASS break|abort"
+// within it; "control FIELD CODE" appends that character to a path; "then field=value", a second
+// generation in the same run with that change; "show" adds the scenes written; "object folder"
+// or "object link" puts a folder, or a link to the target, where a point cache's object goes;
+// "disk BYTES" runs the generation in a process whose files may hold that many bytes at most.
 TEST(CreateScene, OutcomesLeaveTheFilesTheyMust) {
     std::string all;
     for (const testing::TextCase& c : testing::ReadCases("scene_cases.txt")) {
         testing::TempDir dir, full_dir;
         Settings s = testing::SceneSettings(dir, ReadFile(testing::DataDir() / "emitter_v1.mot"));
         GenerateOptions options{GenerationPath::Scheduled, 2};
-        std::string target = "scene.lws", old_scene, shown;
+        std::string target = "scene.lws", old_scene, shown, object;
+        rlim_t disk = 0;
         std::vector<std::string> then;  // a second generation in the same run, with these changes
         StopHook hook;
         for (const std::string& line : c.lines) {
@@ -83,7 +130,11 @@ TEST(CreateScene, OutcomesLeaveTheFilesTheyMust) {
             if (word == "format")
                 options.format = value == "lwsc3" ? SceneFormat::Lwsc3
                                  : value == "glb" ? SceneFormat::Glb
+                                 : value == "pc2" ? SceneFormat::Pc2
+                                 : value == "mdd" ? SceneFormat::Mdd
                                                   : SceneFormat::Gltf;
+            if (word == "object") object = value;
+            if (word == "disk") disk = std::stoul(value);
             if (word == "path") options.path = GenerationPath::Reference;
             if (word == "old") old_scene = "old scene";
             if (word == "threads") options.threads = static_cast<unsigned>(std::stoul(value));
@@ -104,8 +155,9 @@ TEST(CreateScene, OutcomesLeaveTheFilesTheyMust) {
             ASSERT_TRUE(assigned) << c.name << ": " << line;
         }
         if (kAsan && s.num_particles < 0) continue;
-        const bool in_dir = target[0] != '/';
-        std::string full;  // the same generation, not stopped, from a fresh engine state
+        const bool in_dir = target[0] != '/', cache = IsPointCache(options.format);
+        const std::string companion = cache ? CompanionPath(target, options.format) : "";
+        std::string full, full_object;  // the same generation, not stopped, from a fresh engine state
         testing::RecordingSink sink;
         if (in_dir) {
             Settings f = s;
@@ -114,11 +166,19 @@ TEST(CreateScene, OutcomesLeaveTheFilesTheyMust) {
             StopHook go_on;
             CreateScene(f, state, sink, go_on, options);
             if (std::filesystem::exists(full_dir.path(target))) full = ReadFile(full_dir.path(target));
+            if (cache && std::filesystem::exists(full_dir.path(companion))) {
+                full_object = ReadFile(full_dir.path(companion));
+            }
             if (!old_scene.empty()) testing::WriteFile(dir.path(target), old_scene);
+            if (!old_scene.empty() && cache && object.empty())
+                testing::WriteFile(dir.path(companion), old_scene);
         }
+        if (object == "folder") std::filesystem::create_directory(dir.path(companion));
+        if (object == "link") std::filesystem::create_symlink(target, dir.path(companion));
         sink = testing::RecordingSink();
         EngineState state;
-        const SceneReport report = CreateScene(s, state, sink, hook, options);
+        const SceneReport report = disk != 0 ? GenerateLimited(s, hook, options, disk, sink)
+                                             : CreateScene(s, state, sink, hook, options);
         if (!shown.empty()) shown += ReadFile(dir.path(target));
         for (const std::string& line : then) ASSERT_TRUE(AssignSetting(s, line).ok) << line;
         if (!then.empty()) {
@@ -137,13 +197,28 @@ TEST(CreateScene, OutcomesLeaveTheFilesTheyMust) {
             all += " random " + std::to_string(state.random.state());
         if (report.outcome == WriteOutcome::CannotOpen || report.outcome == WriteOutcome::WriteFailed ||
             report.result == SceneResult::NoMemory) {
-            all += "\nerror " + report.error;
+            all += "\nerror " +
+                   (report.failed_file.empty() ? "" : Escaped(report.failed_file, dir.str("")) + ": ") +
+                   report.error;
         }
         for (const std::string& message : sink.messages) all += "\nmessage " + Escaped(message, dir.str(""));
         all += "\nfiles";
         for (const std::string& name : dir.Listing()) all += " " + name;
         if (!in_dir || !shown.empty()) {
             all += "\n" + shown;
+            continue;
+        }
+        if (cache) {  // binary files: their sizes, and whether they are what a full run writes
+            for (const auto& [what, name, whole] :
+                 {std::tuple{"object", companion, full_object}, std::tuple{"target", target, full}}) {
+                const auto path = dir.path(name);
+                const std::string now = std::filesystem::is_regular_file(path) ? ReadFile(path) : "(none)";
+                all += std::string("\n") + what + " " +
+                       (now == "(none)" || now == old_scene ? now
+                        : now == whole ? "the whole file of " + std::to_string(now.size()) + " bytes"
+                                       : std::to_string(now.size()) + " other bytes");
+            }
+            all += "\n";
             continue;
         }
         const std::string now =

@@ -30,6 +30,14 @@ TEST_F(GenerateTest, AGlbTargetIsWrittenAsGltf) {
     EXPECT_TRUE(vexo::testing::PassesValidator(dir.str("s.glb")));
 }
 
+TEST_F(GenerateTest, APointCacheTargetWritesTheCacheAndItsObject) {
+    Script("point_cache");
+    EXPECT_TRUE(ReadFile(dir.path("c.pc2")).starts_with(std::string("POINTCACHE2\0", 12)));
+    EXPECT_TRUE(ReadFile(dir.path("c.obj")).starts_with("# Vexo 1.1: 3 copies of the particle object"));
+    EXPECT_EQ(ReadFile(dir.path("m.mdd")).substr(0, 8), std::string("\0\0\0\x1f\0\0\0\x18", 8));
+    EXPECT_EQ(ReadFile(dir.path("m.lwo")).substr(8, 4), "LWO2");
+}
+
 // Every setting is entered through the windows; the scene must be byte for byte what the
 // batch tool writes from the same settings in a fresh run.
 TEST_F(GenerateTest, EverySettingThroughTheWindowsMatchesTheBatchTool) {

@@ -35,9 +35,10 @@ void Flush(const std::vector<T>& records, std::size_t& seen, F write) {
 
 void FlushRecords() {
     Flush(pt::FileRequests(), noted[0], [](const pt::FileRequestRecord& f) {
-        std::string pattern = f.pattern.substr(0, 8);  // the scene formats depend on the installed importer
+        // The scene formats the parent motion's pattern lists depend on the installed importer.
+        std::string pattern = f.pattern.starts_with("#?.(mot|") ? f.pattern.substr(0, 8) : f.pattern;
         for (const char* e : {"|dae|", "|fbx|", "|glb|", "|gltf|"})
-            pattern += f.pattern.find(e) != std::string::npos ? e : "";
+            pattern += f.pattern.starts_with("#?.(mot|") && f.pattern.find(e) != std::string::npos ? e : "";
         std::ostringstream s;
         s << "file requester \"" << f.title << "\" drawer \"" << f.initial_drawer << "\" file \""
           << f.initial_file << "\" pattern \"" << pattern << "\" save " << f.save_mode << " window "
