@@ -9,7 +9,6 @@ import sys
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import vexo_blender as vb  # noqa: E402
 import bpy  # noqa: E402
-from mathutils import Matrix  # noqa: E402
 
 vexo_cli, _, data = vb.arguments()
 FIRST, LAST = 1, 48

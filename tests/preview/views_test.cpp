@@ -1,7 +1,7 @@
 // Whatever the settings, every view of a picture holds what it draws: each visible particle's
-// outline at every frame, the parent's path, and the ground beneath them all, in every layout
-// and shape of picture. Checked on the drawn geometry itself (the cameras' projections and the
-// particle's outline), over many random generations.
+// outline at every frame, the parent's path, the emitter and collision meshes' outlines, and the
+// ground beneath them all, in every layout and shape of picture. Checked on the drawn geometry
+// itself (the cameras' projections and the outlines), over many random generations.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -75,7 +75,24 @@ TEST(PictureViews, HoldEveryParticleThePathAndTheGround) {
                         ASSERT_TRUE(ground.visible && camera.area.contains(ground.at))
                             << where << ": the ground";
                     }
+                    const MeshOutline::Viewer viewer{
+                        {camera.forward[0], camera.forward[1], camera.forward[2]},
+                        camera.view == View::Perspective,
+                        {camera.eye[0], camera.eye[1], camera.eye[2]}};
                     for (std::int32_t f = stream.first_frame; f <= stream.last_frame; ++f) {
+                        // The emitter mesh where the parent holds it, the collision mesh where it stands.
+                        for (const auto& [mesh, pose] :
+                             {std::pair{stream.emitter_mesh.get(), EmitterPoseAt(stream, f)},
+                              std::pair{stream.collision_mesh.get(), EmitterPose{}}}) {
+                            for (const auto& ends : mesh ? mesh->Segments(viewer, pose)
+                                                         : decltype(mesh->Segments(viewer, pose)){}) {
+                                for (const Vector3& e : ends) {
+                                    const Camera::Point at = camera.Project({e.x, e.y, e.z});
+                                    ASSERT_TRUE(at.visible && camera.area.contains(at.at))
+                                        << where << ": a mesh";
+                                }
+                            }
+                        }
                         for (const ParticleAt& p : ParticlesAt(stream, f)) {
                             ASSERT_EQ(Outside(camera, shape, p), "")
                                 << where << " frame " << f << " object " << p.object;
