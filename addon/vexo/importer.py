@@ -4,6 +4,7 @@
 # its bake, so replacing a bake removes its meshes, actions and materials too.
 import json
 import os
+import re
 import struct
 import uuid
 
@@ -89,22 +90,44 @@ def _retime(path, actions, fps):
         curve.update()
 
 
+def _run_importer(operator, path):
+    name = os.path.basename(path)
+    try:
+        result = operator(filepath=path)
+    except RuntimeError as error:
+        # The importer's exception is the last line that names one; Blender may cut a long
+        # traceback short before it.
+        lines = [line.strip() for line in str(error).splitlines()]
+        reasons = [line for line in lines if re.match(r"^[A-Za-z_][\w.]*(Error|Exception): ", line)]
+        reason = reasons[-1] if reasons else "its importer stopped with an error, which the system console shows"
+        raise ImportError_("Blender could not read %s (%s)" % (name, reason)) from None
+    if result != {"FINISHED"}:
+        raise ImportError_("Blender could not read %s" % name)
+
+
+def _cache_points(path):
+    """The point count of a PC2 file, checked before the cache is put in place."""
+    with open(path, "rb") as cache:
+        head = cache.read(32)
+    if len(head) < 32 or head[:12] != b"POINTCACHE2\0":
+        raise ImportError_("%s is not a PC2 point cache" % os.path.basename(path))
+    return struct.unpack("<i", head[16:20])[0]
+
+
 def _import_glb(path, fps):
     _numpy_alias()
     before = {a.as_pointer() for a in bpy.data.actions}
-    if bpy.ops.import_scene.gltf(filepath=path) != {"FINISHED"}:
-        raise ImportError_("Blender's glTF importer refused %s" % path)
+    _run_importer(bpy.ops.import_scene.gltf, path)
     _retime(path, [a for a in bpy.data.actions if a.as_pointer() not in before], fps)
 
 
 def _import_cache(obj_path, cache_path):
-    if bpy.ops.wm.obj_import(filepath=obj_path) != {"FINISHED"}:
-        raise ImportError_("Blender's OBJ importer refused %s" % obj_path)
+    _run_importer(bpy.ops.wm.obj_import, obj_path)
 
 
 def bring_in(context, kind, path, fps, cache_path=None, keep=None):
-    """Imports a GLB (kind "glb") or an OBJ whose points the PC2 at `cache_path` moves (kind
-    "cache"), replacing the previous bake. `keep` moves the cache files to their place before the
+    """Imports a GLB (kind "glb") or an OBJ and the PC2 beside it (kind "cache"; its Mesh Cache
+    modifier reads the PC2 from `cache_path`), replacing the previous bake. `keep` moves the cache files to their place before the
     previous bake is removed. Returns the new collection. Raises ImportError_, leaving nothing."""
     scene, view_layer = context.scene, context.view_layer
     active, selected = view_layer.objects.active, [o for o in view_layer.objects if o.select_get()]
@@ -124,6 +147,12 @@ def bring_in(context, kind, path, fps, cache_path=None, keep=None):
         objects = [block for block in made if isinstance(block, bpy.types.Object)]
         if not objects:
             raise ImportError_("%s holds no object" % os.path.basename(path))
+        if kind == "cache":
+            points = _cache_points(path[:-len(".obj")] + ".pc2")  # vexo-cli wrote it beside the OBJ
+            held = sum(len(obj.data.vertices) for obj in objects if obj.type == "MESH")
+            if points != held:
+                raise ImportError_("the point cache moves %d points, but %s holds %d"
+                                   % (points, os.path.basename(path), held))
         for obj in objects:
             for users in list(obj.users_collection):
                 if users != staging:
