@@ -133,6 +133,10 @@ def bring_in(context, kind, path, fps, cache_path=None, keep=None):
     active, selected = view_layer.objects.active, [o for o in view_layer.objects if o.select_get()]
     frames = (scene.frame_start, scene.frame_end, scene.frame_current, scene.render.fps, scene.render.fps_base)
     active_layer = view_layer.active_layer_collection
+    # The previous bake steps aside, so that the new one takes the same names.
+    aside = [(block, block.name) for block in _bake_blocks()]
+    for n, (block, _) in enumerate(aside):
+        block.name = "vexo previous bake %d" % n
     before = _snapshot()
     serial = uuid.uuid4().hex
     staging = bpy.data.collections.new(COLLECTION + " (new)")
@@ -167,6 +171,8 @@ def bring_in(context, kind, path, fps, cache_path=None, keep=None):
             keep()
     except BaseException as error:
         bpy.data.batch_remove([block for block in _made_since(before) if block != staging] + [staging])
+        for block, name in aside:
+            block.name = name
         if isinstance(error, Exception) and not isinstance(error, ImportError_):
             raise ImportError_(str(error)) from error
         raise
@@ -181,19 +187,17 @@ def bring_in(context, kind, path, fps, cache_path=None, keep=None):
         view_layer.objects.active = active
     for block in made:
         block[TAG] = serial
-    remove_bake()
+    bpy.data.batch_remove([block for block, _ in aside])
     staging.name = COLLECTION
     return staging
 
 
-def remove_bake():
-    """Removes the collection "Vexo particles" and every data block its bake made."""
+def _bake_blocks():
+    """The collection "Vexo particles" and every data block its bake made."""
     old = bpy.data.collections.get(COLLECTION)
     if old is None:
-        return
+        return []
     serial = old.get(TAG)
-    doomed = [old]
-    if serial is not None:
-        doomed += [block for kind in KINDS for block in getattr(bpy.data, kind)
-                   if block.get(TAG) == serial and block != old]
-    bpy.data.batch_remove(doomed)
+    return [old] + [block for kind in KINDS for block in getattr(bpy.data, kind)
+                    if serial is not None and block.get(TAG) == serial and block != old]
+

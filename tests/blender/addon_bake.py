@@ -90,7 +90,10 @@ def pc2_points(path):
 
 def check_cache():
     vexo.cache_above = 10
+    vexo.cache_folder = os.path.join(work, "cache") + os.sep
     collection = bake()
+    kept = sorted(os.listdir(os.path.join(work, "cache")))
+    vb.check(kept == ["untitled_Scene.obj", "untitled_Scene.pc2"], "the cache folder holds %s" % kept)
     vb.check(len(collection.objects) == 1, "the cache bake holds %d objects" % len(collection.objects))
     obj = collection.objects[0]
     modifier = obj.modifiers[0] if obj.modifiers else None

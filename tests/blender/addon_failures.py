@@ -21,6 +21,7 @@ preferences = bpy.context.preferences.addons["vexo"].preferences
 scene = bpy.context.scene
 emitter, spark = addon_scene.build()
 vexo = scene.vexo
+vexo.cache_folder = os.path.join(work, "cache") + os.sep
 addon_scene.set_settings(vexo, {"num_particles": "5", "particles_per_frame": "1", "velocity": "0.2"})
 vb.check(bpy.ops.vexo.bake() == {"FINISHED"}, "the first bake failed")
 scene.frame_set(7)
@@ -36,7 +37,7 @@ def fake_cli(name, body):
 
 
 def scratch_folders():
-    roots = (tempfile.gettempdir(), os.path.join(tempfile.gettempdir(), "vexo_cache"))
+    roots = (tempfile.gettempdir(), os.path.join(work, "cache"))
     return sorted(name for root in roots if os.path.isdir(root) for name in os.listdir(root)
                   if name.startswith(("vexo_bake_", ".vexo_bake_")))
 

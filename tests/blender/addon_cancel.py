@@ -1,0 +1,117 @@
+# The add-on in Blender's window (run under Xvfb with --enable-event-simulate): Bake runs in the
+# background with its progress, and both Esc and the panel's Cancel stop vexo-cli, leaving the
+# previous bake, the scene and the scratch folders as they were; a bake left to finish replaces
+# the previous one. The slow vexo-cli here is a stand-in that prints progress and waits.
+import os
+import stat
+import sys
+import tempfile
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import vexo_blender as vb  # noqa: E402
+import addon_scene  # noqa: E402
+import bpy  # noqa: E402
+
+vexo_cli, _, data = vb.arguments()
+work = vb.work_folder("vexo_addon_cancel_")
+pid_file = os.path.join(work, "pid")
+slow_cli = os.path.join(work, "slow-vexo-cli")
+with open(slow_cli, "w") as script:
+    script.write('#!/bin/sh\necho $$ > "%s"\ni=0\nwhile [ $i -lt 600 ]; do echo "progress $i 600"; i=$((i+1)); '
+                 'sleep 0.05; done\nexit 3\n' % pid_file)
+os.chmod(slow_cli, stat.S_IRWXU)
+
+
+def alive(pid):
+    try:
+        os.kill(pid, 0)
+    except ProcessLookupError:
+        return False
+    with open("/proc/%d/stat" % pid) as status:
+        return status.read().split(")")[-1].split()[0] != "Z"
+
+
+def state():
+    roots = (tempfile.gettempdir(),)
+    scratch = sorted(n for r in roots for n in os.listdir(r) if n.startswith("vexo_bake_"))
+    return (sorted(o.name for o in bpy.data.collections["Vexo particles"].objects), sorted(bpy.data.objects.keys()),
+            len(bpy.data.meshes), len(bpy.data.actions), bpy.context.scene.frame_current, scratch)
+
+
+def view3d():
+    window = bpy.context.window_manager.windows[0]
+    area = next(a for a in window.screen.areas if a.type == "VIEW_3D")
+    region = next(r for r in area.regions if r.type == "WINDOW")
+    return window, area, region
+
+
+def invoke(operator):
+    window, area, region = view3d()
+    with bpy.context.temp_override(window=window, area=area, region=region):
+        return operator("INVOKE_DEFAULT")
+
+
+def steps():
+    for obj in list(bpy.data.objects):
+        bpy.data.objects.remove(obj)
+    vb.enable_addon(vexo_cli, data)
+    addon = sys.modules["vexo"]
+    preferences = bpy.context.preferences.addons["vexo"].preferences
+    emitter, _ = addon_scene.build()
+    vexo = bpy.context.scene.vexo
+    addon_scene.set_settings(vexo, {"num_particles": "5", "particles_per_frame": "1", "velocity": "0.2"})
+    vb.check(bpy.ops.vexo.bake() == {"FINISHED"}, "the first bake failed")
+    bpy.context.scene.frame_set(9)
+    before = state()
+    preferences.vexo_cli = slow_cli
+    for how in ("Esc", "Cancel"):
+        vb.check(invoke(bpy.ops.vexo.bake) == {"RUNNING_MODAL"}, "%s: the bake did not start in the background" % how)
+        for _ in range(100):
+            yield 0.05
+            if addon.bake.running() is not None and addon.bake.running().fraction > 0.01:
+                break
+        job = addon.bake.running()
+        vb.check(job is not None and 0.01 < job.fraction < 0.5, "%s: no progress while vexo-cli runs" % how)
+        vb.check(not bpy.ops.vexo.bake.poll(), "%s: a second bake could start" % how)
+        with open(pid_file) as pid_text:
+            pid = int(pid_text.read())
+        if how == "Esc":
+            view3d()[0].event_simulate(type="ESC", value="PRESS")
+            view3d()[0].event_simulate(type="ESC", value="RELEASE")
+        else:
+            vb.check(invoke(bpy.ops.vexo.cancel_bake) == {"FINISHED"}, "Cancel was refused")
+        for _ in range(40):
+            yield 0.05
+            if addon.bake.running() is None:
+                break
+        vb.check(addon.bake.running() is None, "%s did not stop the bake" % how)
+        vb.check(not alive(pid), "%s left vexo-cli running" % how)
+        after = state()
+        vb.check(after == before, "%s changed\n  %s\nto\n  %s" % (how, before, after))
+    preferences.vexo_cli = vexo_cli
+    vexo.num_particles = 7
+    vb.check(invoke(bpy.ops.vexo.bake) == {"RUNNING_MODAL"}, "the last bake did not start")
+    for _ in range(200):
+        yield 0.05
+        if addon.bake.running() is None:
+            break
+    names = sorted(o.name for o in bpy.data.collections["Vexo particles"].objects)
+    vb.check(names == ["particle_%04d" % n for n in range(7)], "the finished bake holds %s" % names)
+    vb.check(bpy.context.view_layer.objects.active == emitter, "the emitter is no longer active")
+
+
+def tick(generator=steps()):
+    try:
+        return next(generator)
+    except StopIteration:
+        pass
+    except Exception as error:  # a failure of the check itself
+        vb.check(False, "%s: %s" % (type(error).__name__, error))
+    try:
+        vb.finish("addon_cancel")
+    except SystemExit as done:
+        os._exit(done.code or 0)
+    os._exit(0)
+
+
+bpy.app.timers.register(tick, first_interval=0.5)
