@@ -43,10 +43,12 @@ class VIEW3D_PT_vexo(bpy.types.Panel):
         emitter = context.view_layer.objects.active
         layout.label(text="Emitter: " + (emitter.name if emitter else "none (select one)"),
                      icon="OBJECT_DATA" if emitter else "ERROR")
-        layout.prop(vexo, "particle_mesh")
-        row = layout.row()
+        column = layout.column(align=True)
+        column.label(text="Particle object:")
+        column.prop(vexo, "particle_mesh", text="")
+        row = column.row()
         row.enabled = vexo.particle_mesh is None
-        row.prop(vexo, "particle_object")
+        row.prop(vexo, "particle_object", text="")
         job = bake.running()
         if job is None:
             layout.operator("vexo.bake", icon="PARTICLES")
@@ -64,15 +66,13 @@ class VIEW3D_PT_vexo(bpy.types.Panel):
         layout.prop(vexo, "cache_above")
         row = layout.row()
         row.enabled = vexo.num_particles >= vexo.cache_above
-        row.prop(vexo, "cache_folder")
+        row.prop(vexo, "cache_folder", text="")
 
 
 def _group_panel(title, names):
     def draw(self, context):
         vexo = context.scene.vexo
         layout = self.layout
-        layout.use_property_split = True
-        layout.use_property_decorate = False
         for name in names:
             row = layout.row()
             row.enabled = not (vexo.use_scene_frames and name in ("first_frame", "last_frame"))
@@ -80,7 +80,8 @@ def _group_panel(title, names):
 
     return type("VIEW3D_PT_vexo_" + title.lower(), (bpy.types.Panel,), {
         "bl_space_type": "VIEW_3D", "bl_region_type": "UI", "bl_category": "Vexo", "bl_label": title,
-        "bl_parent_id": "VIEW3D_PT_vexo", "bl_options": {"DEFAULT_CLOSED"}, "draw": draw})
+        "bl_parent_id": "VIEW3D_PT_vexo", "bl_options": set() if title == "Particles" else {"DEFAULT_CLOSED"},
+        "draw": draw})
 
 
 _more = tuple(f["name"] for f in settings.FIELDS if f["name"] not in SHOWN)
