@@ -18,44 +18,36 @@ pid_file = os.path.join(work, "pid")
 slow_cli = os.path.join(work, "slow-vexo-cli")
 with open(slow_cli, "w") as script:
     script.write('#!/bin/sh\necho $$ > "%s"\ni=0\nwhile [ $i -lt 600 ]; do echo "progress $i 600"; i=$((i+1)); '
-                 'sleep 0.05; done\nexit 3\n' % pid_file)
+                 'sleep 0.05; done\necho > "%s.ran"\nexit 3\n' % (pid_file, pid_file))
 os.chmod(slow_cli, stat.S_IRWXU)
 
 
-def alive(pid):
-    try:
-        os.kill(pid, 0)
-    except ProcessLookupError:
-        return False
-    with open("/proc/%d/stat" % pid) as status:
-        return status.read().split(")")[-1].split()[0] != "Z"
-
-
 def state():
-    roots = (tempfile.gettempdir(),)
-    scratch = sorted(n for r in roots for n in os.listdir(r) if n.startswith("vexo_bake_"))
+    scratch = sorted(n for n in os.listdir(tempfile.gettempdir()) if n.startswith("vexo_bake_"))
     return (sorted(o.name for o in bpy.data.collections["Vexo particles"].objects), sorted(bpy.data.objects.keys()),
             len(bpy.data.meshes), len(bpy.data.actions), bpy.context.scene.frame_current, scratch)
 
 
-def view3d():
+def invoke(operator):
+    """Runs an operator as a click in the 3D viewport does."""
     window = bpy.context.window_manager.windows[0]
     area = next(a for a in window.screen.areas if a.type == "VIEW_3D")
-    region = next(r for r in area.regions if r.type == "WINDOW")
-    return window, area, region
-
-
-def invoke(operator):
-    window, area, region = view3d()
-    with bpy.context.temp_override(window=window, area=area, region=region):
+    with bpy.context.temp_override(window=window, area=area, region=next(r for r in area.regions if r.type == "WINDOW")):
         return operator("INVOKE_DEFAULT")
+
+
+def wait(done, ticks):
+    for _ in range(ticks):
+        yield 0.05
+        if done():
+            return
 
 
 def steps():
     for obj in list(bpy.data.objects):
         bpy.data.objects.remove(obj)
     vb.enable_addon(vexo_cli, data)
-    addon = sys.modules["vexo"]
+    running = sys.modules["vexo"].bake.running
     preferences = bpy.context.preferences.addons["vexo"].preferences
     emitter, _ = addon_scene.build()
     vexo = bpy.context.scene.vexo
@@ -66,35 +58,25 @@ def steps():
     preferences.vexo_cli = slow_cli
     for how in ("Esc", "Cancel"):
         vb.check(invoke(bpy.ops.vexo.bake) == {"RUNNING_MODAL"}, "%s: the bake did not start in the background" % how)
-        for _ in range(100):
-            yield 0.05
-            if addon.bake.running() is not None and addon.bake.running().fraction > 0.01:
-                break
-        job = addon.bake.running()
-        vb.check(job is not None and 0.01 < job.fraction < 0.5, "%s: no progress while vexo-cli runs" % how)
+        yield from wait(lambda: running() is not None and running().fraction > 0.01, 100)
+        vb.check(running() is not None and 0.01 < running().fraction < 0.5, "%s: no progress while vexo-cli runs" % how)
         vb.check(not bpy.ops.vexo.bake.poll(), "%s: a second bake could start" % how)
         with open(pid_file) as pid_text:
-            pid = int(pid_text.read())
+            process = "/proc/" + pid_text.read().strip()
         if how == "Esc":
-            view3d()[0].event_simulate(type="ESC", value="PRESS")
-            view3d()[0].event_simulate(type="ESC", value="RELEASE")
+            for value in ("PRESS", "RELEASE"):
+                bpy.context.window_manager.windows[0].event_simulate(type="ESC", value=value)
         else:
             vb.check(invoke(bpy.ops.vexo.cancel_bake) == {"FINISHED"}, "Cancel was refused")
-        for _ in range(40):
-            yield 0.05
-            if addon.bake.running() is None:
-                break
-        vb.check(addon.bake.running() is None, "%s did not stop the bake" % how)
-        vb.check(not alive(pid), "%s left vexo-cli running" % how)
+        yield from wait(lambda: running() is None, 40)
+        vb.check(running() is None, "%s did not stop the bake" % how)
+        # Ended, not run to its end; and reaped by the add-on, so no zombie is left.
+        vb.check(not os.path.exists(process) and not os.path.exists(pid_file + ".ran"), "%s left vexo-cli running" % how)
         after = state()
         vb.check(after == before, "%s changed\n  %s\nto\n  %s" % (how, before, after))
-    preferences.vexo_cli = vexo_cli
-    vexo.num_particles = 7
+    preferences.vexo_cli, vexo.num_particles = vexo_cli, 7
     vb.check(invoke(bpy.ops.vexo.bake) == {"RUNNING_MODAL"}, "the last bake did not start")
-    for _ in range(200):
-        yield 0.05
-        if addon.bake.running() is None:
-            break
+    yield from wait(lambda: running() is None, 200)
     names = sorted(o.name for o in bpy.data.collections["Vexo particles"].objects)
     vb.check(names == ["particle_%04d" % n for n in range(7)], "the finished bake holds %s" % names)
     vb.check(bpy.context.view_layer.objects.active == emitter, "the emitter is no longer active")

@@ -27,15 +27,6 @@ vb.check(bpy.ops.vexo.bake() == {"FINISHED"}, "the first bake failed")
 scene.frame_set(7)
 
 
-def fake_cli(name, body):
-    """A stand-in for vexo-cli: a shell script that finds its --scene argument in $scene."""
-    path = os.path.join(work, name)
-    with open(path, "w") as script:
-        script.write('#!/bin/sh\nscene=\nwhile [ $# -gt 0 ]; do [ "$1" = --scene ] && scene=$2; shift; done\n' + body)
-    os.chmod(path, stat.S_IRWXU)
-    return path
-
-
 def scratch_folders():
     roots = (tempfile.gettempdir(), os.path.join(work, "cache"))
     return sorted(name for root in roots if os.path.isdir(root) for name in os.listdir(root)
@@ -53,72 +44,58 @@ def state():
 empty_mesh = bpy.data.objects.new("Nothing", bpy.data.meshes.new("Nothing"))
 scene.collection.objects.link(empty_mesh)
 before = state()
-SETUP = "Edit > Preferences > Add-ons > Vexo)"
-not_run = os.path.join(data, "emitter_v1.mot")
-CASES = [
-    ("missing program", {"vexo_cli": "/nonexistent/vexo-cli"},
-     "vexo-cli was not found at /nonexistent/vexo-cli: set its path in the preferences of the Vexo add-on (" + SETUP),
-    ("not on PATH", {"vexo_cli": "vexo-cli-nowhere"},
-     "vexo-cli-nowhere was not found on PATH: set its path in the preferences of the Vexo add-on (" + SETUP),
-    ("not a program", {"vexo_cli": not_run}, not_run + " is not a program that can be run (no permission to execute it)"),
-    ("refused setting", {"turbulence_size": 0.0}, "vexo-cli failed (exit status 2): turbulence_size=0: must be more than 0"),
-    ("control character", {"particle_object": "/tmp/a\nb.lwo"},
-     "vexo-cli failed (exit status 2): particle_object=...: A path must not hold control characters such as line "
-     "breaks."),
-    ("failed write", {"vexo_cli": fake_cli("full", 'echo "vexo-cli: writing $scene failed: No space left on device" >&2\n'
-                                                   'echo "vexo-cli: second line" >&2; exit 1\n')},
-     "vexo-cli failed (exit status 1): writing {scratch}/particles.glb failed: No space left on device second line"),
-    ("killed", {"vexo_cli": fake_cli("killed", "echo progress 0 5; kill -9 $$\n")},
-     "vexo-cli was ended by signal 9: no message"),
-    ("unreadable result", {"vexo_cli": fake_cli("garbage", 'printf "glTF" > "$scene"; exit 0\n')},
-     "The bake could not be imported, the previous bake is kept: Blender could not read particles.glb "
-     "(its importer stopped with an error, which the system console shows)"),
-    ("unreadable cache", {"vexo_cli": fake_cli("badobj", 'printf "v 0 0\\nf 1 2 3\\n" > "${scene%.pc2}.obj"; '
-                                                         'printf "POINT" > "$scene"; exit 0\n'), "cache_above": 1},
-     "The bake could not be imported, the previous bake is kept: particles.pc2 is not a PC2 point cache"),
-    ("cache of another object", {"vexo_cli": fake_cli("points", 'printf "v 0 0 0\\nv 1 0 0\\nv 0 1 0\\nf 1 2 3\\n" > '
-                                                                  '"${scene%.pc2}.obj"; printf "POINTCACHE2\\0\\1\\0\\0\\0'
-                                                                  '\\10\\0\\0\\0" > "$scene"; '
-                                                                  'head -c 16 /dev/zero >> "$scene"; exit 0\n'),
-                                  "cache_above": 1},
-     "The bake could not be imported, the previous bake is kept: the point cache moves 8 points, but particles.obj "
-     "holds 3"),
-    ("no emitter", {"active": None}, "Select the emitter: the bake follows the active object's motion"),
-    ("mesh without faces", {"particle_mesh": empty_mesh}, "The particle mesh Nothing has no faces"),
-    ("cache folder", {"cache_above": 1, "cache_folder": "/proc/vexo_cache/"},
-     "The cache folder /proc/vexo_cache/ cannot be made: No such file or directory"),
-]
-for name, changes, expected in CASES:
-    kept = {}
-    for key, value in changes.items():
-        if key == "vexo_cli":
-            kept[key] = preferences.vexo_cli
-            preferences.vexo_cli = value
-        elif key == "active":
-            kept[key] = bpy.context.view_layer.objects.active
-            bpy.context.view_layer.objects.active = value
+
+
+def value(key, text):
+    text = text.replace("DATA", data).replace("\\n", "\n")
+    if key == "particle_mesh" or key == "active":
+        return bpy.data.objects.get(text)
+    return addon_scene.CONVERT.get(getattr(vexo.bl_rna.properties.get(key), "type", ""), str)(text)
+
+
+def apply(changes):
+    """Makes the changes; returns the changes that undo them."""
+    undo = {}
+    for key, new in changes.items():
+        owner = preferences if key == "vexo_cli" else bpy.context.view_layer.objects if key == "active" else vexo
+        undo[key] = getattr(owner, key)
+        setattr(owner, key, new)
+    return undo
+
+
+cases = {}
+with open(os.path.join(data, "addon_failure_cases.txt")) as lines:
+    for line in (line.rstrip("\n") for line in lines if line.strip() and not line.startswith("#")):
+        word, _, rest = line.partition(" ")
+        if word == "==":
+            name = rest
+            cases[name] = {"changes": {}}
+        elif word == "set":
+            key, _, text = rest.partition(" ")
+            cases[name]["changes"][key] = value(key, text)
+        elif word == "cli":
+            path = os.path.join(work, "cli%d" % len(cases))
+            with open(path, "w") as script:
+                script.write('#!/bin/sh\nscene=\nwhile [ $# -gt 0 ]; do [ "$1" = --scene ] && scene=$2; shift; done\n'
+                             + rest + "\n")
+            os.chmod(path, stat.S_IRWXU)
+            cases[name]["changes"]["vexo_cli"] = path
         else:
-            kept[key] = getattr(vexo, key)
-            setattr(vexo, key, value)
-    report = None
+            cases[name]["report"] = rest.replace("DATA", data)
+vb.check(len(cases) == 13, "%d cases read" % len(cases))
+for name, case in cases.items():
+    undo = apply(case["changes"])
     try:
-        result = bpy.ops.vexo.bake()
-        report = "no error, %s" % result
+        report = "no error, %s" % bpy.ops.vexo.bake()
     except RuntimeError as error:
         report = str(error).strip()
-    pattern = re.escape("Error: " + expected).replace(re.escape("{scratch}"), re.escape(tempfile.gettempdir()) +
-                                                      r"/vexo_bake_\w+")
-    vb.check(re.fullmatch(pattern, report) is not None, "%s: reported\n  %s\nnot\n  Error: %s" % (name, report, expected))
+    expected = "Error: " + case["report"]
+    pattern = re.escape(expected).replace(re.escape("{scratch}"), re.escape(tempfile.gettempdir()) + r"/vexo_bake_\w+")
+    vb.check(re.fullmatch(pattern, report) is not None, "%s: reported\n  %s\nnot\n  %s" % (name, report, expected))
     after = state()
-    if "active" in changes:
+    if "active" in case["changes"]:
         after = after[:7] + before[7:8] + after[8:]
     vb.check(after == before, "%s: changed\n  %s\nto\n  %s" % (name, before, after))
-    for key, value in kept.items():
-        if key == "vexo_cli":
-            preferences.vexo_cli = value
-        elif key == "active":
-            bpy.context.view_layer.objects.active = value
-        else:
-            setattr(vexo, key, value)
+    apply(undo)
 vb.check(bpy.ops.vexo.bake() == {"FINISHED"}, "the bake after the failures failed")
 vb.finish("addon_failures")
