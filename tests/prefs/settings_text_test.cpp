@@ -61,24 +61,22 @@ TEST(InputRules, FloatValueIsAtofOfAcceptedText) {
 // The range offered where nothing can be corrected: its ends are kept as typed, the numbers
 // just beyond them are not (the pitch angle keeps every number).
 TEST(InputRules, KeptAngleRangeEndsWhereTheCorrectionsStart) {
-    constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
-    constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
+    constexpr std::int64_t kMin = std::numeric_limits<std::int32_t>::min(),
+                           kMax = std::numeric_limits<std::int32_t>::max();
     const struct {
         const char* field;
-        std::int32_t min, max;
-    } cases[] = {
-        {"heading_spread", 0, 360}, {"heading_angle", -360, 360}, {"pitch_spread", 0, 180}, {"pitch_angle", kMin, kMax}};
+        std::int64_t min, max;
+    } cases[] = {{"heading_spread", 0, 360},
+                 {"heading_angle", -360, 360},
+                 {"pitch_spread", 0, 180},
+                 {"pitch_angle", kMin, kMax}};
     for (const auto& c : cases) {
         const AngleRange range = KeptAngleRange(c.field);
         EXPECT_EQ(range.min, c.min) << c.field;
         EXPECT_EQ(range.max, c.max) << c.field;
-        EXPECT_EQ(CorrectAngle(c.field, range.min), range.min) << c.field;
-        EXPECT_EQ(CorrectAngle(c.field, range.max), range.max) << c.field;
-        if (range.min != kMin) {
-            EXPECT_NE(CorrectAngle(c.field, range.min - 1), range.min - 1) << c.field;
-        }
-        if (range.max != kMax) {
-            EXPECT_NE(CorrectAngle(c.field, range.max + 1), range.max + 1) << c.field;
+        for (const std::int64_t v : {c.min, c.max, std::max(kMin, c.min - 1), std::min(kMax, c.max + 1)}) {
+            const bool kept = v >= c.min && v <= c.max;
+            EXPECT_EQ(CorrectAngle(c.field, static_cast<std::int32_t>(v)) == v, kept) << c.field << " " << v;
         }
     }
 }
