@@ -2,6 +2,7 @@
 # background with its progress, and both Esc and the panel's Cancel stop vexo-cli, leaving the
 # previous bake, the scene and the scratch folders as they were; a bake left to finish replaces
 # the previous one. The slow vexo-cli here is a stand-in that prints progress and waits.
+import atexit
 import os
 import stat
 import sys
@@ -89,11 +90,13 @@ def tick(generator=steps()):
         pass
     except Exception as error:  # a failure of the check itself
         vb.check(False, "%s: %s" % (type(error).__name__, error))
+    code = 0
     try:
         vb.finish("addon_cancel")
     except SystemExit as done:
-        os._exit(done.code or 0)
-    os._exit(0)
+        code = done.code or 0
+    atexit._run_exitfuncs()  # os._exit, which ends Blender's window at once, runs none
+    os._exit(code)
 
 
 bpy.app.timers.register(tick, first_interval=0.5)

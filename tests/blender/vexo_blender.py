@@ -86,8 +86,10 @@ def fresh_scene(fps):
 
 
 def enable_addon(vexo_cli, data):
-    """Enables the add-on from the repository (addon/vexo) with vexo-cli as its program."""
+    """Enables the add-on from the repository (addon/vexo) with vexo-cli as its program. Its scratch
+    folders go to a temporary folder of this check's own, so that checks can run side by side."""
     import addon_utils
+    tempfile.tempdir = work_folder("vexo_addon_tmp_")
     sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(data)), "..", "addon"))
     addon_utils.enable("vexo", default_set=True, handle_error=None)
     if "vexo" not in bpy.context.preferences.addons:
