@@ -9,6 +9,8 @@
 #include "cli/break_signal.hpp"
 #include "cli/cli_pictures.hpp"
 #include "cli/progress_bar.hpp"
+#include "cli/progress_lines.hpp"
+#include "cli/settings_table.hpp"
 #include "engine/create_scene.hpp"
 #include "engine/settings/settings.hpp"
 #include "engine/settings/settings_fields.hpp"
@@ -95,17 +97,20 @@ private:
 
 class TerminalHook : public PassHook {
 public:
-    TerminalHook(CliStreams& streams, ProgressBar* bar) : streams_(streams), bar_(bar) {}
+    TerminalHook(CliStreams& streams, ProgressBar* bar, ProgressLines* lines)
+        : streams_(streams), bar_(bar), lines_(lines) {}
     PassAction OnPassStart(std::uint32_t pass, std::uint32_t passes) override {
         if (streams_.on_pass) streams_.on_pass(pass);
         if (BreakRequested()) return PassAction::Break;
         if (bar_ != nullptr) bar_->Update(pass, passes);
+        if (lines_ != nullptr) lines_->Update(pass, passes);
         return PassAction::Continue;
     }
 
 private:
     CliStreams& streams_;
     ProgressBar* bar_;
+    ProgressLines* lines_;
 };
 
 struct Options {
@@ -115,6 +120,8 @@ struct Options {
     bool print_prefs = false;
     std::string write_prefs;
     bool quiet = false;
+    bool progress_lines = false;
+    bool settings_table = false;
     std::string engine = "scheduled";
     std::string format = "auto";
     unsigned threads = 0;
@@ -170,7 +177,8 @@ int Generate(const Options& options, const Settings& settings, CliStreams& s, En
     const bool show_progress = s.err_is_terminal && !options.quiet;
     StreamSink sink(s);
     sink.bar_ = show_progress ? &bar : nullptr;
-    TerminalHook hook(s, show_progress ? &bar : nullptr);
+    ProgressLines lines(s.out);
+    TerminalHook hook(s, show_progress ? &bar : nullptr, options.progress_lines ? &lines : nullptr);
 
     GenerateOptions generate;
     generate.path = options.engine == "reference" ? GenerationPath::Reference : GenerationPath::Scheduled;
@@ -207,6 +215,7 @@ int Generate(const Options& options, const Settings& settings, CliStreams& s, En
     const std::string failed = report.failed_file.empty() ? "target scene " + target : report.failed_file;
     switch (report.outcome) {
         case WriteOutcome::Complete:
+            if (options.progress_lines) lines.Finish(report.objects_total);
             if (!options.quiet && cache) {
                 s.err << kProgram << ": wrote " << report.objects_total << " particles, "
                       << settings.last_frame + 1 << " frames, to " << files << '\n';
@@ -261,6 +270,12 @@ int RunCli(int argc, const char* const* argv, CliStreams& streams, EngineState& 
     app.add_option("--write-prefs", options.write_prefs,
                    "Save the effective settings as a preferences file and stop (no scene)");
     app.add_flag("-q,--quiet", options.quiet, "No progress bar and no summary line");
+    app.add_flag("--progress-lines", options.progress_lines,
+                 "Print progress on standard output as lines \"progress DONE TOTAL\" (objects, or particles of "
+                 "a point cache), one for every whole percent and one when the scene is complete, for "
+                 "programs that run vexo-cli");
+    app.add_flag("--settings-table", options.settings_table,
+                 "Print every setting's name, kind, default, range, label and help words as JSON and stop");
     app.add_option(
            "--engine", options.engine,
            "How object blocks are computed: scheduled (default; linear time, all cores) or reference "
@@ -291,6 +306,10 @@ int RunCli(int argc, const char* const* argv, CliStreams& streams, EngineState& 
         return Fail(streams, kExitUsage, std::string(e.what()) + " (see --help)");
     }
 
+    if (options.settings_table) {
+        streams.out << SettingsTableJson();
+        return kExitOk;
+    }
     Settings settings;
     if (const int code = BuildSettings(options, streams, settings); code != kExitOk) return code;
 

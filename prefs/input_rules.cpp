@@ -78,4 +78,11 @@ std::int32_t CorrectAngle(std::string_view field, std::int32_t number) {
     return number;
 }
 
+AngleRange KeptAngleRange(std::string_view field) {
+    if (field == "heading_spread") return {0, 360};
+    if (field == "heading_angle") return {-360, 360};
+    if (field == "pitch_spread") return {0, 180};
+    return {std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()};
+}
+
 }  // namespace vexo

@@ -46,4 +46,12 @@ std::int32_t CorrectPitchSpread(std::int32_t number);    // limited to 0 to 180
 // The corrected value for one of the four angle fields (the pitch angle is kept as entered).
 std::int32_t CorrectAngle(std::string_view field, std::int32_t number);
 
+// The values of an angle field that CorrectAngle keeps as entered, from `min` to `max`: the range
+// a front end that cannot correct (a slider, another program's property) offers.
+struct AngleRange {
+    std::int32_t min;
+    std::int32_t max;
+};
+AngleRange KeptAngleRange(std::string_view field);
+
 }  // namespace vexo

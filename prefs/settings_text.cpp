@@ -112,6 +112,12 @@ std::string OneLine(std::string_view text) {
     return line;
 }
 
+std::span<const char* const> ChoiceLabels(FieldKind kind) {
+    if (kind == FieldKind::EndBehavior) return kEndBehaviorLabels;
+    if (kind == FieldKind::EmitFrom) return kEmitFromLabels;
+    return {};
+}
+
 std::string FormatSettings(const Settings& settings) {
     std::string text;
     for (const FieldInfo& field : SettingsFields()) {

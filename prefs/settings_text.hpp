@@ -2,10 +2,12 @@
 // checked by the same input rules the desktop program applies to typed values.
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 
 #include "engine/settings/settings.hpp"
+#include "engine/settings/settings_fields.hpp"
 
 namespace vexo {
 
@@ -13,6 +15,10 @@ namespace vexo {
 // (other non-zero values as their number), end_behavior its label, reals their shortest
 // exact decimal form.
 std::string FormatSettings(const Settings& settings);
+
+// The words of a choice's values in the order of their numbers (end_behavior, emit_from), as
+// FormatSettings writes them; empty for the other kinds.
+std::span<const char* const> ChoiceLabels(FieldKind kind);
 
 struct AssignResult {
     bool ok = false;

@@ -28,19 +28,6 @@ def generate(name):
     return target
 
 
-def version1_keys(path):
-    """Per object, its keys as (frame, nine values); of two keys on one frame the later counts."""
-    objects = []
-    with open(path) as scene:
-        for line in scene:
-            if line.startswith("LoadObject "):
-                objects.append({})
-            elif line.startswith("  ") and "." in line:
-                numbers = line.split()
-                objects[-1][int(numbers[9])] = [float(v) for v in numbers[:9]]
-    return [birth_rotations(sorted(keys.items())) for keys in objects]
-
-
 def birth_rotations(keys):
     """The glTF scene's rule: a hidden key (scale 0) just before a visible one turns as that one does."""
     out = list(keys)
@@ -49,21 +36,6 @@ def birth_rotations(keys):
         if all(v == 0.0 for v in a[6:9]) and any(v != 0.0 for v in b[6:9]):
             out[i] = (frame, a[:3] + b[3:6] + a[6:9])
     return out
-
-
-def interpolated(keys, frame):
-    """The keys at `frame`, linear between neighbours; heading by its shorter way, as a slerp turns."""
-    if frame <= keys[0][0]:
-        return keys[0][1]
-    for (f0, a), (f1, b) in zip(keys, keys[1:]):
-        if f0 <= frame <= f1:
-            u = (frame - f0) / (f1 - f0)
-            values = [x + (y - x) * u for x, y in zip(a, b)]
-            for c in (3, 4, 5):
-                turn = (b[c] - a[c] + 180.0) % 360.0 - 180.0
-                values[c] = a[c] + turn * u
-            return values
-    return keys[-1][1]
 
 
 def lwo_points(path):
@@ -80,7 +52,7 @@ def lwo_points(path):
     vb.fail("no PNTS chunk in " + path)
 
 
-objects = version1_keys(generate("scene.lws"))
+objects = [birth_rotations(keys) for keys in vb.version1_keys(generate("scene.lws"))]
 vb.check(len(objects) == 10, "the version 1 scene holds %d objects" % len(objects))
 points = sorted(set(tuple(round(v, 5) for v in (x, z, y)) for x, y, z in lwo_points(cube)))  # LightWave to Blender
 hidden_seen = 0
@@ -99,7 +71,7 @@ for name in ("scene.glb", "scene.gltf"):
         for half_frames in range(0, 2 * 30 + 1):
             frame = half_frames / 2.0
             scene.frame_set(int(frame), subframe=frame - int(frame))
-            expected = interpolated(keys, frame)
+            expected = vb.interpolated(keys, frame)
             location, rotation, scale = particle.matrix_world.decompose()
             want_location, want_rotation, want_scale = vb.in_blender_axes(vb.lightwave_matrix(expected)).decompose()
             where = "%s %s frame %.1f" % (name, particle.name, frame)

@@ -8,6 +8,7 @@
 # A LightWave rotation is Ry(heading) * Rx(pitch) * Rz(bank) with the usual rotation matrices
 # (Ry turns +z towards +x, Rx turns +z towards -y), as LightWave's own importers build it.
 import atexit
+import os
 import math
 import shutil
 import subprocess
@@ -82,3 +83,44 @@ def fresh_scene(fps):
     bpy.ops.wm.read_factory_settings(use_empty=True)
     bpy.context.scene.render.fps = fps
     bpy.context.scene.render.fps_base = 1.0
+
+
+def enable_addon(vexo_cli, data):
+    """Enables the add-on from the repository (addon/vexo) with vexo-cli as its program. Its scratch
+    folders go to a temporary folder of this check's own, so that checks can run side by side."""
+    import addon_utils
+    tempfile.tempdir = work_folder("vexo_addon_tmp_")
+    sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(data)), "..", "addon"))
+    addon_utils.enable("vexo", default_set=True, handle_error=None)
+    if "vexo" not in bpy.context.preferences.addons:
+        fail("the add-on could not be enabled")
+    bpy.context.preferences.addons["vexo"].preferences.vexo_cli = vexo_cli
+
+
+def version1_keys(path):
+    """Per object of a version 1 scene, its keys as (frame, nine values); of two keys on one frame
+    the later counts."""
+    objects = []
+    with open(path) as scene:
+        for line in scene:
+            if line.startswith("LoadObject "):
+                objects.append({})
+            elif line.startswith("  ") and "." in line:
+                numbers = line.split()
+                objects[-1][int(numbers[9])] = [float(v) for v in numbers[:9]]
+    return [sorted(keys.items()) for keys in objects]
+
+
+def interpolated(keys, frame):
+    """The keys at `frame`, linear between neighbours; heading by its shorter way, as a slerp turns."""
+    if frame <= keys[0][0]:
+        return keys[0][1]
+    for (f0, a), (f1, b) in zip(keys, keys[1:]):
+        if f0 <= frame <= f1:
+            u = (frame - f0) / (f1 - f0)
+            values = [x + (y - x) * u for x, y in zip(a, b)]
+            for c in (3, 4, 5):
+                turn = (b[c] - a[c] + 180.0) % 360.0 - 180.0
+                values[c] = a[c] + turn * u
+            return values
+    return keys[-1][1]

@@ -58,6 +58,29 @@ TEST(InputRules, FloatValueIsAtofOfAcceptedText) {
 
 // Printed lines assign back to the very same record: paths, reals of every size, and every
 // value a loaded file may carry in a flag or choice.
+// The range offered where nothing can be corrected: its ends are kept as typed, the numbers
+// just beyond them are not (the pitch angle keeps every number).
+TEST(InputRules, KeptAngleRangeEndsWhereTheCorrectionsStart) {
+    constexpr std::int64_t kMin = std::numeric_limits<std::int32_t>::min(),
+                           kMax = std::numeric_limits<std::int32_t>::max();
+    const struct {
+        const char* field;
+        std::int64_t min, max;
+    } cases[] = {{"heading_spread", 0, 360},
+                 {"heading_angle", -360, 360},
+                 {"pitch_spread", 0, 180},
+                 {"pitch_angle", kMin, kMax}};
+    for (const auto& c : cases) {
+        const AngleRange range = KeptAngleRange(c.field);
+        EXPECT_EQ(range.min, c.min) << c.field;
+        EXPECT_EQ(range.max, c.max) << c.field;
+        for (const std::int64_t v : {c.min, c.max, std::max(kMin, c.min - 1), std::min(kMax, c.max + 1)}) {
+            const bool kept = v >= c.min && v <= c.max;
+            EXPECT_EQ(CorrectAngle(c.field, static_cast<std::int32_t>(v)) == v, kept) << c.field << " " << v;
+        }
+    }
+}
+
 TEST(SettingsText, PrintedLinesAssignBackToTheSameRecord) {
     std::vector<Settings> records(1, DefaultSettings());
     for (const char* a : {"particle_object=a b/c.lwo", "num_particles=500", "gravity=9.81", "velocity=0.0001",
