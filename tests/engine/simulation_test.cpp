@@ -43,8 +43,12 @@ TEST(Simulation, WorkedExamples) {
             meshes_read = true;
             testing::RecordingSink sink;
             std::string role;
-            if (LoadSceneMeshes(prefs, meshes, sink, role) == MeshLoad::Refused)
-                refused = sink.messages.at(0) + "\n";
+            if (LoadSceneMeshes(prefs, meshes, sink, role) == MeshLoad::Refused) {
+                refused = sink.messages.at(0) + "\n";  // the data folder as "DATA/", wherever the tests run
+                const std::string data = testing::DataDir().string() + "/";
+                if (const auto at = refused.find(data); at != std::string::npos)
+                    refused.replace(at, data.size(), "DATA/");
+            }
             meshes.Attach(sim);
         };
         for (const std::string& line : c.lines) {
