@@ -1,0 +1,213 @@
+#include "engine/generation/scene_estimate.hpp"
+
+#include <sys/statvfs.h>
+
+#include <cstdio>
+#include <new>
+#include <string_view>
+
+#include "engine/writers/cache_object.hpp"
+#include "engine/writers/gltf_tracks.hpp"
+#include "engine/writers/object_mesh.hpp"
+#include "engine/writers/point_cache.hpp"
+#include "engine/writers/scene_file.hpp"
+#include "engine/writers/scene_format.hpp"
+
+namespace vexo {
+namespace scene_text {
+
+namespace {
+std::string Needs(std::uint64_t needed, bool exact) {
+    return std::string(exact ? "The scene needs " : "The scene needs about ") + ByteCount(needed);
+}
+}  // namespace
+
+std::string NoRoom(std::uint64_t needed, std::uint64_t free, bool exact) {
+    return "Cannot create the scene:\n" + Needs(needed, exact) + ",\nbut its file system has " +
+           ByteCount(free) + " free.\n\nNothing was written.";
+}
+
+std::string LargeSceneQuestion(std::uint64_t needed, std::optional<std::uint64_t> free, bool exact) {
+    return Needs(needed, exact) + ".\n" +
+           (free ? "Its file system has " + ByteCount(*free) + " free.\n" : std::string()) + "\nWrite it?";
+}
+
+}  // namespace scene_text
+
+std::string ByteCount(std::uint64_t bytes) {
+    std::string text = std::to_string(bytes) + " bytes";
+    if (bytes < 1000) return text;
+    static constexpr const char* kUnits[] = {"KB", "MB", "GB", "TB", "PB", "EB"};
+    double value = static_cast<double>(bytes) / 1000.0;
+    int unit = 0;
+    while (value >= 999.95 && unit < 5) {
+        value /= 1000.0;
+        ++unit;
+    }
+    char scaled[32];
+    std::snprintf(scaled, sizeof scaled, " (%.1f %s)", value, kUnits[unit]);
+    return text + scaled;
+}
+
+std::optional<std::uint64_t> FreeSpaceFor(const std::string& target) {
+    const auto slash = target.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
+    struct statvfs fs {};
+    if (::statvfs(target.c_str(), &fs) != 0 && ::statvfs(folder.c_str(), &fs) != 0) return std::nullopt;
+    return std::uint64_t{fs.f_bavail} * fs.f_frsize;
+}
+
+namespace {
+
+// Counts what every object block of the collected keys adds to the file.
+class SizingReceiver : public KeyReceiver {
+  public:
+    SizingReceiver(const Settings& settings, const GenerateOptions& options)
+        : object_(PathText(settings.particle_object)), options_(options) {}
+    void Motion(const MotionTable&, const EngineState& state) override { channels_ = state.no_info_channels; }
+    void Object(std::uint32_t, ObjectKeys& keys) override {
+        scratch_.clear();
+        switch (options_.format) {
+            case SceneFormat::Lwsc1: {
+                AppendObjectStart(scratch_, object_, channels_, static_cast<std::uint32_t>(keys.size()));
+                Particle record;
+                for (const SceneKey& key : keys) {
+                    const auto& v = key.value;
+                    record.x = v[0], record.y = v[1], record.z = v[2];
+                    record.heading = v[3], record.pitch = v[4], record.bank = v[5];
+                    record.scale_x = v[6], record.scale_y = v[7], record.scale_z = v[8];
+                    AppendKeyLine(scratch_, record, key.frame);
+                }
+                AppendObjectEnd(scratch_);
+                keys_ += keys.size();
+                break;
+            }
+            case SceneFormat::Lwsc3:
+                AppendLwsc3Object(scratch_, object_, keys, options_.fps);
+                keys_ += keys.size();
+                break;
+            default: {  // glTF: the tracks' floats exactly, their JSON from typical lengths
+                const std::uint64_t n = MakeGltfTracks(keys).frames.size();
+                keys_ += n;
+                gltf_binary_ += 44 * n;  // time, translation, rotation and scale of a key
+                gltf_json_ += n == 0 ? kStillNodeJson : kAnimatedNodeJson;
+                break;
+            }
+        }
+        text_ += scratch_.size();
+    }
+
+    // The node with its rest transform, and for a moving one its three channels, samplers and
+    // output accessors and its input accessor, as the writer spells them with typical numbers.
+    static constexpr std::uint64_t kStillNodeJson = 110;
+    static constexpr std::uint64_t kAnimatedNodeJson = 690;
+
+    std::uint64_t keys_ = 0;
+    std::uint64_t text_ = 0;
+    std::uint64_t gltf_binary_ = 0;
+    std::uint64_t gltf_json_ = 0;
+
+  private:
+    std::string object_;
+    const GenerateOptions& options_;
+    std::uint32_t channels_ = 0;
+    std::string scratch_;
+};
+
+std::optional<Mesh> ParticleMesh(const Settings& settings, MessageSink& sink, const char* unit_cube_text) {
+    std::optional<Mesh> mesh = LoadObjectMesh(PathText(settings.particle_object));
+    if (!mesh) {
+        sink.Message(unit_cube_text);
+        mesh = UnitCube();
+    }
+    return mesh;
+}
+
+std::uint64_t GltfMeshBytes(const Mesh& mesh) {
+    // The mesh's floats and indices, with its accessors, views and the document's fixed parts.
+    constexpr std::uint64_t kFixedJson = 570;
+    return 4 * (mesh.positions.size() + mesh.indices.size()) + kFixedJson;
+}
+
+EstimateResult CacheEstimate(const Settings& settings, const EngineState& state, MessageSink& sink,
+                             const GenerateOptions& options) {
+    EstimateResult result;
+    result.report.objects_total = static_cast<std::uint32_t>(settings.num_particles);
+    if (const auto refusal = RefuseSettings(settings)) {
+        sink.Message(*refusal);
+        result.report.outcome = WriteOutcome::Refused;
+        return result;
+    }
+    std::optional<Mesh> mesh = ParticleMesh(settings, sink, scene_text::kUnitCubeCache);
+    mesh = WeldedPoints(*mesh);
+    const std::uint64_t particles = result.report.objects_total;
+    const std::uint64_t vertices = mesh->positions.size() / 3;
+    if (const auto refusal = RefuseCache(options.format, particles, {vertices, mesh->indices.size() / 3},
+                                         settings.last_frame)) {
+        sink.Message(*refusal);
+        result.report.outcome = WriteOutcome::Refused;
+        return result;
+    }
+    // The cache is made from the motion: one that cannot be read stops it as it would the scene.
+    EngineState scratch = state;
+    if (!GetMotionFile(settings, sink, scratch, options.fps)) {
+        result.report.result = SceneResult::MotionFileError;
+        return result;
+    }
+    const CacheLayout layout{options.format, particles * vertices,
+                             static_cast<std::uint64_t>(settings.last_frame) + 1};
+    std::uint64_t object = 0;
+    if (options.format == SceneFormat::Pc2) {
+        const std::string target = PathText(settings.target_scene);
+        const auto slash = target.rfind('/');
+        WriteObjCopies(*mesh, particles, slash == std::string::npos ? target : target.substr(slash + 1),
+                       [&object](std::string_view piece) {
+                           object += piece.size();
+                           return true;
+                       });
+    } else {
+        object = LwoCopiesSize(*mesh, particles);
+    }
+    result.report.outcome = WriteOutcome::Complete;
+    result.estimate = SceneEstimate{result.report.objects_total, layout.samples * particles,
+                                    layout.file_size() + object, true};
+    return result;
+}
+
+}  // namespace
+
+EstimateResult EstimateScene(const Settings& settings, const EngineState& state, MessageSink& sink,
+                             PassHook& hook, const GenerateOptions& options) {
+    EstimateResult result;
+    try {
+        if (IsPointCache(options.format)) return CacheEstimate(settings, state, sink, options);
+        const bool gltf = options.format == SceneFormat::Gltf || options.format == SceneFormat::Glb;
+        std::optional<Mesh> mesh;
+        if (gltf && RefuseSettings(settings) == std::nullopt)
+            mesh = ParticleMesh(settings, sink, scene_text::kUnitCube);
+        SizingReceiver receiver(settings, options);
+        EngineState scratch = state;
+        result.report = CollectSceneKeys(settings, scratch, sink, hook, receiver, options);
+        if (result.report.result != SceneResult::Done || result.report.outcome != WriteOutcome::Complete) {
+            return result;
+        }
+        std::string header;
+        if (options.format == SceneFormat::Lwsc1) AppendSceneHeader(header, settings, options.fps);
+        if (options.format == SceneFormat::Lwsc3) AppendLwsc3Header(header, settings, options.fps);
+        SceneEstimate estimate{result.report.objects_total, receiver.keys_, header.size() + receiver.text_,
+                               !gltf};
+        if (gltf) {
+            const std::uint64_t binary = GltfMeshBytes(*mesh) + receiver.gltf_binary_;
+            // A .gltf embeds its buffer as base64: four characters for every three bytes.
+            estimate.bytes = receiver.gltf_json_ +
+                             (options.format == SceneFormat::Glb ? binary + 28 : (binary + 2) / 3 * 4 + 40);
+        }
+        result.estimate = estimate;
+    } catch (const std::bad_alloc&) {
+        result.report.result = SceneResult::NoMemory;
+        result.report.error = "the estimate";
+    }
+    return result;
+}
+
+}  // namespace vexo
