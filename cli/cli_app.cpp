@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "cli/progress_lines.hpp"
 #include "cli/settings_table.hpp"
 #include "engine/create_scene.hpp"
+#include "engine/generation/scene_estimate.hpp"
 #include "engine/settings/settings.hpp"
 #include "engine/settings/settings_fields.hpp"
 #include "engine/writers/point_cache.hpp"
@@ -95,6 +97,21 @@ private:
     CliStreams& streams_;
 };
 
+// Keeps the messages of the measuring before a scene is written: the generation repeats them.
+class QuietSink : public MessageSink {
+public:
+    void Message(std::string_view) override {}
+    void DebugLine(std::string_view) override {}
+};
+
+// While the scene is measured: only Ctrl-C stops it.
+class BreakHook : public PassHook {
+public:
+    PassAction OnPassStart(std::uint32_t, std::uint32_t) override {
+        return BreakRequested() ? PassAction::Break : PassAction::Continue;
+    }
+};
+
 class TerminalHook : public PassHook {
 public:
     TerminalHook(CliStreams& streams, ProgressBar* bar, ProgressLines* lines)
@@ -122,6 +139,7 @@ struct Options {
     bool quiet = false;
     bool progress_lines = false;
     bool settings_table = false;
+    bool estimate = false;
     std::string engine = "scheduled";
     std::string format = "auto";
     unsigned threads = 0;
@@ -168,6 +186,50 @@ int BuildSettings(const Options& options, CliStreams& s, Settings& settings) {
     return kExitOk;
 }
 
+GenerateOptions OptionsFor(const Options& options, const std::string& target) {
+    GenerateOptions generate;
+    generate.path = options.engine == "reference" ? GenerationPath::Reference : GenerationPath::Scheduled;
+    generate.threads = options.threads;
+    generate.fps = options.fps;
+    generate.format = options.format == "lwsc3"  ? SceneFormat::Lwsc3
+                      : options.format == "gltf" ? SceneFormat::Gltf
+                      : options.format == "glb"  ? SceneFormat::Glb
+                      : options.format == "lwsc" ? SceneFormat::Lwsc1
+                      : options.format == "pc2"  ? SceneFormat::Pc2
+                      : options.format == "mdd"  ? SceneFormat::Mdd
+                                                 : FormatForTarget(target, SceneFormat::Lwsc1);
+    return generate;
+}
+
+// --estimate: the scene's object count, key count and size on standard output; nothing written.
+int Estimate(const Options& options, const Settings& settings, CliStreams& s, EngineState& state) {
+    const std::string target = PathText(settings.target_scene);
+    if (PathText(settings.particle_object).empty()) return Fail(s, kExitUsage, OneLine(scene_text::kNoParticleObject));
+    StreamSink sink(s);
+    BreakHook breaks;
+    InstallBreakHandler();
+    const EstimateResult measured = EstimateScene(settings, state, sink, breaks, OptionsFor(options, target));
+    RemoveBreakHandler();
+    if (!measured.estimate) {
+        switch (measured.report.result) {
+            case SceneResult::MotionFileError:
+                return Fail(s, kExitFailure, "could not estimate the scene: motion file error");
+            case SceneResult::NoMemory:
+                return Fail(s, kExitFailure, "could not estimate the scene: not enough memory for " + measured.report.error);
+            case SceneResult::MeshFileError:
+                return Fail(s, kExitFailure, "could not estimate the scene: " + measured.report.error + " error");
+            case SceneResult::Done:
+                break;
+        }
+        if (measured.report.outcome == WriteOutcome::Interrupted) return Fail(s, kExitInterrupted, "interrupted");
+        return measured.report.outcome == WriteOutcome::Refused ? kExitUsage : kExitFailure;
+    }
+    const SceneEstimate& e = *measured.estimate;
+    s.out << "objects " << e.objects << "\nkeys " << e.keys << "\nsize " << e.bytes << " bytes"
+          << (e.exact ? "" : " (about)") << '\n';
+    return kExitOk;
+}
+
 int Generate(const Options& options, const Settings& settings, CliStreams& s, EngineState& state) {
     const std::string target = PathText(settings.target_scene);
     if (target.empty()) {
@@ -180,17 +242,27 @@ int Generate(const Options& options, const Settings& settings, CliStreams& s, En
     ProgressLines lines(s.out);
     TerminalHook hook(s, show_progress ? &bar : nullptr, options.progress_lines ? &lines : nullptr);
 
-    GenerateOptions generate;
-    generate.path = options.engine == "reference" ? GenerationPath::Reference : GenerationPath::Scheduled;
-    generate.threads = options.threads;
-    generate.fps = options.fps;
-    generate.format = options.format == "lwsc3"  ? SceneFormat::Lwsc3
-                      : options.format == "gltf" ? SceneFormat::Gltf
-                      : options.format == "glb"  ? SceneFormat::Glb
-                      : options.format == "lwsc" ? SceneFormat::Lwsc1
-                      : options.format == "pc2"  ? SceneFormat::Pc2
-                      : options.format == "mdd"  ? SceneFormat::Mdd
-                                                 : FormatForTarget(target, SceneFormat::Lwsc1);
+    const GenerateOptions generate = OptionsFor(options, target);
+    if (PathText(settings.particle_object).empty()) return Fail(s, kExitUsage, OneLine(scene_text::kNoParticleObject));
+    // A scene the target's file system cannot hold is refused before anything is written. (A pipe
+    // or device takes what comes.)
+    std::error_code error;
+    const auto kind = std::filesystem::status(target, error).type();
+    if (kind == std::filesystem::file_type::not_found || kind == std::filesystem::file_type::regular) {
+        const std::optional<std::uint64_t> free = s.free_space ? s.free_space(target) : FreeSpaceFor(target);
+        if (free) {
+            QuietSink quiet;
+            BreakHook breaks;
+            InstallBreakHandler();
+            const EstimateResult measured = EstimateScene(settings, state, quiet, breaks, generate);
+            RemoveBreakHandler();
+            // Without an estimate the generation below meets the same refusal or stop and says so.
+            if (measured.estimate && measured.estimate->bytes > *free) {
+                return Fail(s, kExitFailure,
+                            OneLine(scene_text::NoRoom(measured.estimate->bytes, *free, measured.estimate->exact)));
+            }
+        }
+    }
     // A point cache is made frame by frame, not object by object.
     bar.counts_objects = !IsPointCache(generate.format);
     InstallBreakHandler();
@@ -274,6 +346,9 @@ int RunCli(int argc, const char* const* argv, CliStreams& streams, EngineState& 
                  "Print progress on standard output as lines \"progress DONE TOTAL\" (objects, or particles of "
                  "a point cache), one for every whole percent and one when the scene is complete, for "
                  "programs that run vexo-cli");
+    app.add_flag("--estimate", options.estimate,
+                 "Print the scene's object count, key count and size in bytes (\"objects N\", \"keys N\", \"size "
+                 "N bytes\", exact for LightWave scenes and point caches, \"(about)\" for glTF) and stop (no scene)");
     app.add_flag("--settings-table", options.settings_table,
                  "Print every setting's name, kind, default, range, label and help words as JSON and stop");
     app.add_option(
@@ -325,6 +400,7 @@ int RunCli(int argc, const char* const* argv, CliStreams& streams, EngineState& 
         const int code = WritePictures(pictures, settings, options.prefs_file, options.quiet, streams, state);
         if (code != kExitOk || options.scene.empty()) return code;
     }
+    if (options.estimate) return Estimate(options, settings, streams, state);
     return Generate(options, settings, streams, state);
 }
 

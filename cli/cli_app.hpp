@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
+#include <string>
 #include <ostream>
 
 #include "engine/engine_state.hpp"
@@ -21,6 +23,9 @@ struct CliStreams {
     bool err_is_terminal = false;
     // Called at the start of each pass before the break check; lets tests raise the signal.
     std::function<void(std::uint32_t pass)> on_pass;
+    // The free bytes of the target's file system; when not set, the system is asked. Lets tests
+    // say how much room there is.
+    std::function<std::optional<std::uint64_t>(const std::string& target)> free_space;
 };
 
 int RunCli(int argc, const char* const* argv, CliStreams& streams, EngineState& state);

@@ -78,6 +78,8 @@ inline constexpr const char* kLastBeforeFirst =
     "Cannot create a scene whose\nlast frame comes before\nits first frame.";
 inline constexpr const char* kControlCharacterInPath =
     "Cannot create a scene:\na path holds a control\ncharacter such as a line break.";
+inline constexpr const char* kNoParticleObject =
+    "Cannot create a scene\nwithout a particle object.\n\nPlease enter one.";
 inline constexpr const char* kUnitCube =
     "Could not read the particle object.\n\nThe glTF scene shows a unit cube\nfor every particle.";
 inline constexpr const char* kUnitCubeCache =

@@ -12,6 +12,7 @@
 #include <csignal>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <sstream>
 
 #include "cli/break_signal.hpp"
@@ -83,14 +84,16 @@ struct Output {
 // Runs the tool in this process, or in a child whose address space is limited, so that a case
 // which takes memory by a number in its file fails here as it would on a small machine.
 Output RunTool(const std::vector<std::string>& args, bool terminal, std::uint32_t ctrl_c_at, bool limit,
-               EngineState& state, const std::filesystem::path& scratch) {
+               std::optional<std::uint64_t> free, EngineState& state, const std::filesystem::path& scratch) {
     std::vector<const char*> argv{"vexo-cli"};
     for (const auto& a : args) argv.push_back(a.c_str());
     auto run = [&] {
         std::ostringstream out, err;
         CliStreams streams{out, err, terminal, [ctrl_c_at](std::uint32_t pass) {
                                if (pass == ctrl_c_at) std::raise(SIGINT);
-                           }};
+                           },
+                           {}};
+        if (free) streams.free_space = [free](const std::string&) { return free; };
         Output o{RunCli(static_cast<int>(argv.size()), argv.data(), streams, state), out.str(), err.str()};
         struct sigaction after {};
         sigaction(SIGINT, nullptr, &after);
@@ -134,6 +137,7 @@ TEST_P(CliCase, ExitOutputAndFiles) {
     int code = 0;
     bool check = false, terminal = false, limit = false;
     std::uint32_t ctrl_c_at = UINT32_MAX;
+    std::optional<std::uint64_t> free;  // the free space the next run is told of
     auto settle = [&] {
         SCOPED_TRACE("the run before");
         if (check) {
@@ -152,8 +156,10 @@ TEST_P(CliCase, ExitOutputAndFiles) {
             settle();
             std::vector<std::string> args;
             for (const std::string& a : w) args.push_back(place(a));
-            last = RunTool(args, terminal, ctrl_c_at, limit, state, scratch.path(""));
-            check = true, terminal = false, limit = false, ctrl_c_at = UINT32_MAX;
+            last = RunTool(args, terminal, ctrl_c_at, limit, free, state, scratch.path(""));
+            check = true, terminal = false, limit = false, ctrl_c_at = UINT32_MAX, free.reset();
+        } else if (word == "free") {
+            free = std::stoull(text);
         } else if (word == "tty" || word == "limit") {
             (word == "tty" ? terminal : limit) = true;
         } else if (word == "fresh") {
