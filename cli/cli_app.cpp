@@ -83,7 +83,7 @@ constexpr const char* kFooter =
     "  vexo-cli samples/fountain.prefs --scene fountain.lws --set num_particles=200\n";
 
 class StreamSink : public MessageSink {
-public:
+  public:
     explicit StreamSink(CliStreams& streams) : streams_(streams) {}
     void Message(std::string_view text) override { Print(text); }
     void DebugLine(std::string_view text) override { streams_.out << text << std::flush; }
@@ -93,27 +93,27 @@ public:
     }
     ProgressBar* bar_ = nullptr;
 
-private:
+  private:
     CliStreams& streams_;
 };
 
 // Keeps the messages of the measuring before a scene is written: the generation repeats them.
 class QuietSink : public MessageSink {
-public:
+  public:
     void Message(std::string_view) override {}
     void DebugLine(std::string_view) override {}
 };
 
 // While the scene is measured: only Ctrl-C stops it.
 class BreakHook : public PassHook {
-public:
+  public:
     PassAction OnPassStart(std::uint32_t, std::uint32_t) override {
         return BreakRequested() ? PassAction::Break : PassAction::Continue;
     }
 };
 
 class TerminalHook : public PassHook {
-public:
+  public:
     TerminalHook(CliStreams& streams, ProgressBar* bar, ProgressLines* lines)
         : streams_(streams), bar_(bar), lines_(lines) {}
     PassAction OnPassStart(std::uint32_t pass, std::uint32_t passes) override {
@@ -124,7 +124,7 @@ public:
         return PassAction::Continue;
     }
 
-private:
+  private:
     CliStreams& streams_;
     ProgressBar* bar_;
     ProgressLines* lines_;
@@ -161,18 +161,21 @@ int BuildSettings(const Options& options, CliStreams& s, Settings& settings) {
             case PrefsLoadResult::Loaded:
                 break;
             case PrefsLoadResult::CannotOpen:
-                return Fail(s, kExitUsage,
-                            "cannot open preferences file " + options.prefs_file + ": " + std::strerror(errno));
+                return Fail(
+                    s, kExitUsage,
+                    "cannot open preferences file " + options.prefs_file + ": " + std::strerror(errno));
             case PrefsLoadResult::NotPrefs:
                 return Fail(s, kExitUsage, options.prefs_file + ": " + OneLine(prefs_text::kNotPrefs));
             case PrefsLoadResult::BadNumber:
-                return Fail(s, kExitUsage, options.prefs_file + ": " + OneLine(prefs_text::BadNumber(bad_field)));
+                return Fail(s, kExitUsage,
+                            options.prefs_file + ": " + OneLine(prefs_text::BadNumber(bad_field)));
             case PrefsLoadResult::Damaged:
                 return Fail(s, kExitUsage, options.prefs_file + ": " + OneLine(prefs_text::kDamaged));
         }
     }
-    const std::pair<const std::string*, const char*> paths[] = {
-        {&options.object, "particle_object"}, {&options.motion, "parent_motion"}, {&options.scene, "target_scene"}};
+    const std::pair<const std::string*, const char*> paths[] = {{&options.object, "particle_object"},
+                                                                {&options.motion, "parent_motion"},
+                                                                {&options.scene, "target_scene"}};
     std::vector<std::string> assignments;
     for (const auto& [value, field] : paths) {
         if (!value->empty()) assignments.push_back(std::string(field) + "=" + *value);
@@ -204,7 +207,8 @@ GenerateOptions OptionsFor(const Options& options, const std::string& target) {
 // --estimate: the scene's object count, key count and size on standard output; nothing written.
 int Estimate(const Options& options, const Settings& settings, CliStreams& s, EngineState& state) {
     const std::string target = PathText(settings.target_scene);
-    if (PathText(settings.particle_object).empty()) return Fail(s, kExitUsage, OneLine(scene_text::kNoParticleObject));
+    if (PathText(settings.particle_object).empty())
+        return Fail(s, kExitUsage, OneLine(scene_text::kNoParticleObject));
     StreamSink sink(s);
     BreakHook breaks;
     InstallBreakHandler();
@@ -215,13 +219,16 @@ int Estimate(const Options& options, const Settings& settings, CliStreams& s, En
             case SceneResult::MotionFileError:
                 return Fail(s, kExitFailure, "could not estimate the scene: motion file error");
             case SceneResult::NoMemory:
-                return Fail(s, kExitFailure, "could not estimate the scene: not enough memory for " + measured.report.error);
+                return Fail(s, kExitFailure,
+                            "could not estimate the scene: not enough memory for " + measured.report.error);
             case SceneResult::MeshFileError:
-                return Fail(s, kExitFailure, "could not estimate the scene: " + measured.report.error + " error");
+                return Fail(s, kExitFailure,
+                            "could not estimate the scene: " + measured.report.error + " error");
             case SceneResult::Done:
                 break;
         }
-        if (measured.report.outcome == WriteOutcome::Interrupted) return Fail(s, kExitInterrupted, "interrupted");
+        if (measured.report.outcome == WriteOutcome::Interrupted)
+            return Fail(s, kExitInterrupted, "interrupted");
         return measured.report.outcome == WriteOutcome::Refused ? kExitUsage : kExitFailure;
     }
     const SceneEstimate& e = *measured.estimate;
@@ -243,7 +250,8 @@ int Generate(const Options& options, const Settings& settings, CliStreams& s, En
     TerminalHook hook(s, show_progress ? &bar : nullptr, options.progress_lines ? &lines : nullptr);
 
     const GenerateOptions generate = OptionsFor(options, target);
-    if (PathText(settings.particle_object).empty()) return Fail(s, kExitUsage, OneLine(scene_text::kNoParticleObject));
+    if (PathText(settings.particle_object).empty())
+        return Fail(s, kExitUsage, OneLine(scene_text::kNoParticleObject));
     // A scene the target's file system cannot hold is refused before anything is written. (A pipe
     // or device takes what comes.)
     std::error_code error;
@@ -258,8 +266,9 @@ int Generate(const Options& options, const Settings& settings, CliStreams& s, En
             RemoveBreakHandler();
             // Without an estimate the generation below meets the same refusal or stop and says so.
             if (measured.estimate && measured.estimate->bytes > *free) {
-                return Fail(s, kExitFailure,
-                            OneLine(scene_text::NoRoom(measured.estimate->bytes, *free, measured.estimate->exact)));
+                return Fail(
+                    s, kExitFailure,
+                    OneLine(scene_text::NoRoom(measured.estimate->bytes, *free, measured.estimate->exact)));
             }
         }
     }
@@ -280,7 +289,8 @@ int Generate(const Options& options, const Settings& settings, CliStreams& s, En
         case SceneResult::Done:
             break;
     }
-    const std::string of = std::to_string(report.objects_written) + " of " + std::to_string(report.objects_total);
+    const std::string of =
+        std::to_string(report.objects_written) + " of " + std::to_string(report.objects_total);
     // A point cache is two files, kept or dropped together.
     const bool cache = IsPointCache(generate.format);
     const std::string files = cache ? target + " and " + CompanionPath(target, generate.format) : target;
@@ -327,11 +337,13 @@ int RunCli(int argc, const char* const* argv, CliStreams& streams, EngineState& 
     app.footer(kFooter);
     Options options;
     PictureOptions pictures;
-    app.add_option("PREFS_FILE", options.prefs_file, "Preferences file to start from (default: built-in defaults)");
+    app.add_option("PREFS_FILE", options.prefs_file,
+                   "Preferences file to start from (default: built-in defaults)");
     app.add_option("--object", options.object, "Particle object every particle loads (sets particle_object)");
-    app.add_option("--motion", options.motion,
-                   "Parent motion: a LWMO file, or an animated scene file (glTF, FBX, Collada, ...) as FILE or "
-                   "FILE#NODE (sets parent_motion)");
+    app.add_option(
+        "--motion", options.motion,
+        "Parent motion: a LWMO file, or an animated scene file (glTF, FBX, Collada, ...) as FILE or "
+        "FILE#NODE (sets parent_motion)");
     app.add_option("--scene", options.scene,
                    "Target scene file to write, LWSC, glTF or a point cache (sets target_scene)");
     app.add_option("--set", options.sets, "Set one field: field=value (repeatable, applied in order)")
@@ -342,13 +354,15 @@ int RunCli(int argc, const char* const* argv, CliStreams& streams, EngineState& 
     app.add_option("--write-prefs", options.write_prefs,
                    "Save the effective settings as a preferences file and stop (no scene)");
     app.add_flag("-q,--quiet", options.quiet, "No progress bar and no summary line");
-    app.add_flag("--progress-lines", options.progress_lines,
-                 "Print progress on standard output as lines \"progress DONE TOTAL\" (objects, or particles of "
-                 "a point cache), one for every whole percent and one when the scene is complete, for "
-                 "programs that run vexo-cli");
-    app.add_flag("--estimate", options.estimate,
-                 "Print the scene's object count, key count and size in bytes (\"objects N\", \"keys N\", \"size "
-                 "N bytes\", exact for LightWave scenes and point caches, \"(about)\" for glTF) and stop (no scene)");
+    app.add_flag(
+        "--progress-lines", options.progress_lines,
+        "Print progress on standard output as lines \"progress DONE TOTAL\" (objects, or particles of "
+        "a point cache), one for every whole percent and one when the scene is complete, for "
+        "programs that run vexo-cli");
+    app.add_flag(
+        "--estimate", options.estimate,
+        "Print the scene's object count, key count and size in bytes (\"objects N\", \"keys N\", \"size "
+        "N bytes\", exact for LightWave scenes and point caches, \"(about)\" for glTF) and stop (no scene)");
     app.add_flag("--settings-table", options.settings_table,
                  "Print every setting's name, kind, default, range, label and help words as JSON and stop");
     app.add_option(
@@ -368,7 +382,8 @@ int RunCli(int argc, const char* const* argv, CliStreams& streams, EngineState& 
                    "The scene's frames per second (default 24): the time base of gravity, the sampling of "
                    "timed motion files (version 3, glTF, FBX, ...), the scene header and glTF key times")
         ->check(CLI::Range(0.001, 1000.0));
-    app.add_option("--threads", options.threads, "Worker threads for the scheduled engine (default: one per core)")
+    app.add_option("--threads", options.threads,
+                   "Worker threads for the scheduled engine (default: one per core)")
         ->check(CLI::Range(1u, 256u));
     AddPictureOptions(app, pictures);
 
@@ -391,7 +406,8 @@ int RunCli(int argc, const char* const* argv, CliStreams& streams, EngineState& 
     if (!options.write_prefs.empty()) {
         std::string error;
         if (!SavePrefsFile(options.write_prefs, settings, &error)) {
-            return Fail(streams, kExitFailure, "cannot write preferences file " + options.write_prefs + ": " + error);
+            return Fail(streams, kExitFailure,
+                        "cannot write preferences file " + options.write_prefs + ": " + error);
         }
     }
     if (options.print_prefs) streams.out << FormatSettings(settings);

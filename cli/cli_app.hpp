@@ -5,16 +5,16 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
-#include <string>
 #include <ostream>
+#include <string>
 
 #include "engine/engine_state.hpp"
 
 namespace vexo::cli {
 
 inline constexpr int kExitOk = 0;
-inline constexpr int kExitFailure = 1;      // the scene or a preferences file could not be made
-inline constexpr int kExitUsage = 2;        // bad arguments or settings; nothing was written
+inline constexpr int kExitFailure = 1;        // the scene or a preferences file could not be made
+inline constexpr int kExitUsage = 2;          // bad arguments or settings; nothing was written
 inline constexpr int kExitInterrupted = 130;  // Ctrl-C: the complete object blocks were kept
 
 struct CliStreams {

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "engine/create_scene.hpp"
 #include "engine/engine_state.hpp"
 #include "engine/settings/settings.hpp"
 #include "ui/platform/platform.hpp"

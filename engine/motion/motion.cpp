@@ -2,7 +2,9 @@
 
 #include "engine/motion/scene_motion.hpp"
 
+#include <cerrno>
 #include <charconv>
+#include <cstring>
 #include <cmath>
 #include <fstream>
 #include <limits>
@@ -14,6 +16,9 @@ namespace motion_text {
 
 std::string At(std::string_view file, std::uint32_t line, std::string_view what) {
     return std::string(file) + " line " + std::to_string(line) + ":\n" + std::string(what);
+}
+std::string CannotOpen(std::string_view file, std::string_view reason) {
+    return std::string(kCannotOpen) + "\n\n" + std::string(file) + "\n\n" + std::string(reason);
 }
 std::string NoKeyMemory(std::uint32_t bytes) {
     return "Could not allocate " + std::to_string(bytes) + " bytes of \nmotion data RAM";
@@ -291,9 +296,12 @@ std::optional<MotionTable> ReadMotion(std::istream& in, std::string_view file, M
 std::optional<MotionTable> GetMotionFile(const Settings& settings, MessageSink& sink, EngineState& state,
                                          double fps) {
     const MotionSource source = SplitMotionPath(PathText(settings.parent_motion));
+    errno = 0;
     std::ifstream in(source.file, std::ios::binary);
     if (!in) {
-        sink.Message(motion_text::kCannotOpen);
+        const int error = errno;
+        sink.Message(
+            motion_text::CannotOpen(source.file, error != 0 ? std::strerror(error) : "Unknown error"));
         return std::nullopt;
     }
     char magic[4] = {0, 0, 0, 0};

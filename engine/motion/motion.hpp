@@ -87,6 +87,8 @@ class MotionCursor {
 // Texts the reader shows, word for word.
 namespace motion_text {
 inline constexpr const char* kCannotOpen = "Could not open motion file";
+// kCannotOpen, the file and the system's reason: "Could not open motion file\n\nPATH\n\nREASON".
+std::string CannotOpen(std::string_view file, std::string_view reason);
 inline constexpr const char* kNotLwmo = "Not a LWMO file";
 inline constexpr const char* kNoTableMemory = "Unable to allocate\nposition data RAM";
 inline constexpr const char* kNoNumChannels = "no NumChannels line";

@@ -89,7 +89,10 @@ Output RunTool(const std::vector<std::string>& args, bool terminal, std::uint32_
     for (const auto& a : args) argv.push_back(a.c_str());
     auto run = [&] {
         std::ostringstream out, err;
-        CliStreams streams{out, err, terminal, [ctrl_c_at](std::uint32_t pass) {
+        CliStreams streams{out,
+                           err,
+                           terminal,
+                           [ctrl_c_at](std::uint32_t pass) {
                                if (pass == ctrl_c_at) std::raise(SIGINT);
                            },
                            {}};

@@ -96,7 +96,7 @@ TEST_F(PreviewWindowTest, ThePictureFollowsTheSettingsAndTheEngineState) {
     ExpectShown(window, 4, scene_text::kZeroFrameStep);
     settings.frame_step = 1;
     SetPathText(settings.parent_motion, dir.str("missing.mot"));
-    ExpectShown(window, 5, motion_text::kCannotOpen);
+    ExpectShown(window, 5, "Could not open motion file\n\n" + dir.str("missing.mot") + "\n\nNo such file or directory");
     settings = Motion();
     ExpectShown(window, 6);
 }
