@@ -2,6 +2,7 @@
 
 #include <sys/statvfs.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <new>
 #include <string_view>
@@ -34,9 +35,8 @@ std::string LargeSceneQuestion(std::uint64_t needed, std::optional<std::uint64_t
 
 }  // namespace scene_text
 
-std::string ByteCount(std::uint64_t bytes) {
-    std::string text = std::to_string(bytes) + " bytes";
-    if (bytes < 1000) return text;
+std::string ShortByteCount(std::uint64_t bytes) {
+    if (bytes < 1000) return std::to_string(bytes) + " bytes";
     static constexpr const char* kUnits[] = {"KB", "MB", "GB", "TB", "PB", "EB"};
     double value = static_cast<double>(bytes) / 1000.0;
     int unit = 0;
@@ -45,8 +45,20 @@ std::string ByteCount(std::uint64_t bytes) {
         ++unit;
     }
     char scaled[32];
-    std::snprintf(scaled, sizeof scaled, " (%.1f %s)", value, kUnits[unit]);
-    return text + scaled;
+    std::snprintf(scaled, sizeof scaled, "%.1f %s", value, kUnits[unit]);
+    return scaled;
+}
+
+std::string ByteCount(std::uint64_t bytes) {
+    const std::string text = std::to_string(bytes) + " bytes";
+    return bytes < 1000 ? text : text + " (" + ShortByteCount(bytes) + ")";
+}
+
+std::uint64_t SceneEstimate::BytesAfter(std::uint32_t done) const {
+    done = std::min(done, objects);
+    if (done == 0) return header;
+    if (object_ends.size() == objects) return object_ends[done - 1];
+    return header + (bytes - header) * done / objects;
 }
 
 std::optional<std::uint64_t> FreeSpaceFor(const std::string& target) {
@@ -62,8 +74,8 @@ namespace {
 // Counts what every object block of the collected keys adds to the file.
 class SizingReceiver : public KeyReceiver {
   public:
-    SizingReceiver(const Settings& settings, const GenerateOptions& options)
-        : object_(PathText(settings.particle_object)), options_(options) {}
+    SizingReceiver(const Settings& settings, const GenerateOptions& options, std::uint64_t header)
+        : object_(PathText(settings.particle_object)), options_(options), header_(header) {}
     void Motion(const MotionTable&, const EngineState& state) override { channels_ = state.no_info_channels; }
     void Object(std::uint32_t, ObjectKeys& keys) override {
         scratch_.clear();
@@ -95,6 +107,7 @@ class SizingReceiver : public KeyReceiver {
             }
         }
         text_ += scratch_.size();
+        if (!scratch_.empty()) ends_.push_back(header_ + text_);
     }
 
     // The node with its rest transform, and for a moving one its three channels, samplers and
@@ -106,10 +119,12 @@ class SizingReceiver : public KeyReceiver {
     std::uint64_t text_ = 0;
     std::uint64_t gltf_binary_ = 0;
     std::uint64_t gltf_json_ = 0;
+    std::vector<std::uint64_t> ends_;
 
   private:
     std::string object_;
     const GenerateOptions& options_;
+    std::uint64_t header_;
     std::uint32_t channels_ = 0;
     std::string scratch_;
 };
@@ -169,8 +184,8 @@ EstimateResult CacheEstimate(const Settings& settings, const EngineState& state,
         object = LwoCopiesSize(*mesh, particles);
     }
     result.report.outcome = WriteOutcome::Complete;
-    result.estimate = SceneEstimate{result.report.objects_total, layout.samples * particles,
-                                    layout.file_size() + object, true};
+    result.estimate = SceneEstimate{
+        result.report.objects_total, layout.samples * particles, layout.file_size() + object, true, 0, {}};
     return result;
 }
 
@@ -185,17 +200,18 @@ EstimateResult EstimateScene(const Settings& settings, const EngineState& state,
         std::optional<Mesh> mesh;
         if (gltf && RefuseSettings(settings) == std::nullopt)
             mesh = ParticleMesh(settings, sink, scene_text::kUnitCube);
-        SizingReceiver receiver(settings, options);
+        std::string header;
+        if (options.format == SceneFormat::Lwsc1) AppendSceneHeader(header, settings, options.fps);
+        if (options.format == SceneFormat::Lwsc3) AppendLwsc3Header(header, settings, options.fps);
+        SizingReceiver receiver(settings, options, header.size());
         EngineState scratch = state;
         result.report = CollectSceneKeys(settings, scratch, sink, hook, receiver, options);
         if (result.report.result != SceneResult::Done || result.report.outcome != WriteOutcome::Complete) {
             return result;
         }
-        std::string header;
-        if (options.format == SceneFormat::Lwsc1) AppendSceneHeader(header, settings, options.fps);
-        if (options.format == SceneFormat::Lwsc3) AppendLwsc3Header(header, settings, options.fps);
-        SceneEstimate estimate{result.report.objects_total, receiver.keys_, header.size() + receiver.text_,
-                               !gltf};
+        SceneEstimate estimate{
+            result.report.objects_total, receiver.keys_, header.size() + receiver.text_, !gltf, header.size(),
+            std::move(receiver.ends_)};
         if (gltf) {
             const std::uint64_t binary = GltfMeshBytes(*mesh) + receiver.gltf_binary_;
             // A .gltf embeds its buffer as base64: four characters for every three bytes.

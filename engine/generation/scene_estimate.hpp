@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/create_scene.hpp"
 
@@ -20,6 +21,14 @@ struct SceneEstimate {
     // True for the LightWave scenes and the point caches, whose size is known to the byte; false
     // for glTF, whose JSON is counted per object from typical lengths (within 3 % and 512 bytes).
     bool exact = true;
+    // The LightWave scenes' header, and the file's bytes once objects 0..p are complete, for
+    // every object p: what a progress display shows as written. (Empty for glTF and the point
+    // caches, which are completed at the end or frame by frame: their share of `bytes` is shown.)
+    std::uint64_t header = 0;
+    std::vector<std::uint64_t> object_ends;
+
+    // The bytes written once `done` objects are complete: the header alone before the first.
+    std::uint64_t BytesAfter(std::uint32_t done) const;
 };
 
 struct EstimateResult {
@@ -42,6 +51,8 @@ std::optional<std::uint64_t> FreeSpaceFor(const std::string& target);
 
 // A byte count for people: "1234567 bytes (1.2 MB)"; below 1000 bytes just "999 bytes".
 std::string ByteCount(std::uint64_t bytes);
+// The short form, for progress: "999 bytes", "1.2 MB".
+std::string ShortByteCount(std::uint64_t bytes);
 
 namespace scene_text {
 // Refuses a scene larger than the free space of its file system.

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
+#include <tuple>
 
 #include "engine/writers/point_cache.hpp"
 #include "prefs/settings_text.hpp"
@@ -90,7 +91,16 @@ TEST(SceneEstimate, MatchesTheWrittenFiles) {
                 EXPECT_EQ(e.estimate->bytes, size);
             }
             if (f.format == SceneFormat::Lwsc1) {
-                EXPECT_EQ(e.estimate->keys, Version1Keys(testing::ReadFile(target)));
+                const std::string scene = testing::ReadFile(target);
+                EXPECT_EQ(e.estimate->keys, Version1Keys(scene));
+                // What the progress shows as written: the end of every object block.
+                std::vector<std::uint64_t> ends;
+                for (auto i = scene.find("ShadowOptions 2\n\n"); i != std::string::npos;
+                     i = scene.find("ShadowOptions 2\n\n", i + 1))
+                    ends.push_back(i + 17);
+                EXPECT_EQ(e.estimate->BytesAfter(0), std::min(scene.find("LoadObject"), scene.size()));
+                for (std::uint32_t p = 0; p < ends.size(); ++p)
+                    EXPECT_EQ(e.estimate->BytesAfter(p + 1), ends[p]);
             }
             if (IsPointCache(f.format)) {
                 EXPECT_EQ(e.estimate->keys, std::uint64_t(s.num_particles) * (s.last_frame + 1));
@@ -152,6 +162,45 @@ TEST(SceneEstimate, RefusalsAndStops) {
     EXPECT_FALSE(e.estimate);
     EXPECT_EQ(e.report.outcome, WriteOutcome::Aborted);
     EXPECT_FALSE(std::filesystem::exists(PathText(s.target_scene)));
+}
+
+TEST(SceneEstimate, ByteCountsForPeople) {
+    const std::tuple<std::uint64_t, std::string, std::string> cases[] = {
+        {0, "0 bytes", "0 bytes"},
+        {999, "999 bytes", "999 bytes"},
+        {1000, "1000 bytes (1.0 KB)", "1.0 KB"},
+        {1049, "1049 bytes (1.0 KB)", "1.0 KB"},
+        {999949, "999949 bytes (999.9 KB)", "999.9 KB"},
+        {999950, "999950 bytes (1.0 MB)", "1.0 MB"},
+        {1234567890, "1234567890 bytes (1.2 GB)", "1.2 GB"},
+        {18446744073709551615u, "18446744073709551615 bytes (18.4 EB)", "18.4 EB"},
+    };
+    for (const auto& [bytes, long_form, short_form] : cases) {
+        EXPECT_EQ(ByteCount(bytes), long_form);
+        EXPECT_EQ(ShortByteCount(bytes), short_form);
+    }
+    EXPECT_EQ(
+        scene_text::NoRoom(1234567, 10, true),
+        "Cannot create the scene:\nThe scene needs 1234567 bytes (1.2 MB),\nbut its file system has 10 bytes "
+        "free.\n\nNothing was written.");
+    EXPECT_EQ(
+        scene_text::LargeSceneQuestion(2000000000, 5000000000, false),
+        "The scene needs about 2000000000 bytes (2.0 GB).\nIts file system has 5000000000 bytes (5.0 GB) "
+        "free.\n\nWrite it?");
+    EXPECT_EQ(scene_text::LargeSceneQuestion(2000000000, std::nullopt, true),
+              "The scene needs 2000000000 bytes (2.0 GB).\n\nWrite it?");
+}
+
+// A point cache's progress is its share of the frames written.
+TEST(SceneEstimate, BytesAfterWithoutObjectEnds) {
+    SceneEstimate e;
+    e.objects = 4;
+    e.bytes = 1000;
+    e.header = 100;
+    EXPECT_EQ(e.BytesAfter(0), 100u);
+    EXPECT_EQ(e.BytesAfter(1), 325u);
+    EXPECT_EQ(e.BytesAfter(4), 1000u);
+    EXPECT_EQ(e.BytesAfter(9), 1000u);
 }
 
 }  // namespace
