@@ -254,6 +254,7 @@ int Generate(const Options& options, const Settings& settings, CliStreams& s, En
         return Fail(s, kExitUsage, OneLine(scene_text::kNoParticleObject));
     // A scene the target's file system cannot hold is refused before anything is written. (A pipe
     // or device takes what comes.)
+    std::optional<SceneEstimate> estimate;
     std::error_code error;
     const auto kind = std::filesystem::status(target, error).type();
     if (kind == std::filesystem::file_type::not_found || kind == std::filesystem::file_type::regular) {
@@ -262,16 +263,16 @@ int Generate(const Options& options, const Settings& settings, CliStreams& s, En
             QuietSink quiet;
             BreakHook breaks;
             InstallBreakHandler();
-            const EstimateResult measured = EstimateScene(settings, state, quiet, breaks, generate);
+            estimate = EstimateScene(settings, state, quiet, breaks, generate).estimate;
             RemoveBreakHandler();
             // Without an estimate the generation below meets the same refusal or stop and says so.
-            if (measured.estimate && measured.estimate->bytes > *free) {
-                return Fail(
-                    s, kExitFailure,
-                    OneLine(scene_text::NoRoom(measured.estimate->bytes, *free, measured.estimate->exact)));
+            if (estimate && estimate->bytes > *free) {
+                return Fail(s, kExitFailure,
+                            OneLine(scene_text::NoRoom(estimate->bytes, *free, estimate->exact)));
             }
         }
     }
+    if (estimate) bar.estimate = &*estimate;
     // A point cache is made frame by frame, not object by object.
     bar.counts_objects = !IsPointCache(generate.format);
     InstallBreakHandler();

@@ -252,6 +252,54 @@ TEST(ProgressBar, DrawsTheObjectsWritten) {
     }
 }
 
+// Many quick updates draw at most once every 100 ms: the first always, then one only once
+// 100 ms have passed since the last drawing; a finished bar draws its next update at once.
+TEST(ProgressBar, RedrawsAtMostTenTimesASecond) {
+    using std::chrono::milliseconds;
+    const std::vector<std::pair<int, bool>> updates = {// ms since start, drawn
+                                                       {0, true},    {1, false},   {50, false},  {99, false},
+                                                       {100, true},  {150, false}, {199, false}, {250, true},
+                                                       {251, false}, {349, false}};
+    std::ostringstream drawn;
+    ProgressBar bar(drawn);
+    ProgressBar::Clock::time_point time{};
+    bar.now = [&time] { return time; };
+    std::uint32_t done = 0;
+    for (const auto& [ms, expected] : updates) {
+        time = ProgressBar::Clock::time_point{} + milliseconds(ms);
+        const auto before = drawn.str().size();
+        bar.Update(done++, 1000);
+        EXPECT_EQ(drawn.str().size() > before, expected) << ms << " ms";
+    }
+    // A thousand updates within one millisecond draw nothing more.
+    for (int i = 0; i < 1000; ++i) bar.Update(done++, 5000);
+    EXPECT_EQ(drawn.str().find("object 10 of"), std::string::npos);
+    const auto before = drawn.str().size();
+    bar.Finish();
+    bar.Update(done, 5000);  // after Finish the next update draws whatever the time
+    EXPECT_NE(drawn.str().find("object 1010 of 5000", before), std::string::npos);
+}
+
+// With an estimate the bar says how much of the scene is written.
+TEST(ProgressBar, ShowsTheBytesWritten) {
+    SceneEstimate estimate;
+    estimate.objects = 3;
+    estimate.bytes = 2500000;
+    estimate.header = 73;
+    estimate.object_ends = {1000, 1200000, 2500000};
+    for (const auto& [done, counts_objects, expected] :
+         std::vector<std::tuple<int, bool, std::string>>{{0, true, "0%  object 0 of 3  73 bytes of 2.5 MB"},
+                                                         {2, true, "66%  object 2 of 3  1.2 MB of 2.5 MB"},
+                                                         {3, false, "100%  2.5 MB of 2.5 MB"}}) {
+        std::ostringstream drawn;
+        ProgressBar bar(drawn);
+        bar.estimate = &estimate;
+        bar.counts_objects = counts_objects;
+        bar.Update(done, 3);
+        EXPECT_TRUE(drawn.str().ends_with("] " + expected + "\x1b[K")) << drawn.str();
+    }
+}
+
 // The first Ctrl-C asks for a stop at the next object; the handler then steps aside, so a
 // second one ends a long pass at once.
 TEST(BreakSignal, TheSecondCtrlCEndsTheProgram) {
