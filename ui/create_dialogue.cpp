@@ -1,37 +1,79 @@
 // The Generate command: the "Creating scene" window with its progress bar and "Abort" button,
 // the engine run through a pass hook, and the messages for what went wrong.
 #include <chrono>
+#include <filesystem>
 #include <iostream>
 
 #include "engine/create_scene.hpp"
+#include "engine/generation/scene_estimate.hpp"
+#include "engine/writers/point_cache.hpp"
+#include "ui/main_window.hpp"
 #include "ui/option_windows.hpp"
 
 namespace vexo::ui {
 
 Window* VEXOcreatingWnd = nullptr;
 Gadget* VEXOcreatingGList = nullptr;
-Gadget* VEXOcreatingGadgets[1] = {};
+Gadget* VEXOcreatingGadgets[3] = {};
+std::function<std::optional<std::uint64_t>(const std::string& target)> free_space_query;
+std::uint64_t large_scene_bytes = kLargeScene;
 
 namespace text {
-inline constexpr const char* kWriteError = "Could not create scene.\n\nThe target scene could not\nbe written.";
+inline constexpr const char* kWriteError =
+    "Could not create scene.\n\nThe target scene could not\nbe written.";
 inline constexpr const char* kObjectWriteError =
     "Could not create scene.\n\nThe object beside the point\ncache could not be written.";
+}  // namespace text
+
+std::string ProgressObjects(std::uint32_t done, std::uint32_t total, bool measuring) {
+    return std::string(measuring ? "measuring " : "") + "object " + std::to_string(done) + " of " +
+           std::to_string(total);
+}
+
+std::string ProgressBytes(std::uint64_t written, std::uint64_t total) {
+    return ShortByteCount(written) + " of " + ShortByteCount(total) + " written";
+}
+
+std::string FinishedTitle(std::uint32_t objects, bool cache, const std::string& files, std::uint64_t bytes) {
+    return std::string(VEXOWdt) + ": wrote " + std::to_string(objects) +
+           (cache ? " particles to " : " objects to ") + files + ", " + ShortByteCount(bytes);
 }
 
 namespace {
 
-const UWORD VEXOcreatingLeft = 216, VEXOcreatingTop = 120, VEXOcreatingWidth = 257, VEXOcreatingHeight = 53;
+const UWORD VEXOcreatingLeft = 216, VEXOcreatingTop = 120, VEXOcreatingWidth = 257, VEXOcreatingHeight = 77;
 const char* const VEXOcreatingWdt = "Creating scene";
-const ULONG VEXOcreatingGTypes[] = {BUTTON_KIND};
-const NewGadget VEXOcreatingNGad[] = {{79, 29, 87, 18, "Abort", nullptr, 0, PLACETEXT_IN, nullptr, nullptr}};
-const TagItem VEXOcreatingGTags[] = {{TAG_DONE, 0}};
+// The "Abort" button, then under the bar the object being written and the bytes written so far.
+const ULONG VEXOcreatingGTypes[] = {BUTTON_KIND, TEXT_KIND, TEXT_KIND};
+const NewGadget VEXOcreatingNGad[] = {{79, 53, 87, 18, "Abort", nullptr, 0, PLACETEXT_IN, nullptr, nullptr},
+                                      {8, 27, 236, 12, nullptr, nullptr, 1, 0, nullptr, nullptr},
+                                      {8, 39, 236, 12, nullptr, nullptr, 2, 0, nullptr, nullptr}};
+const TagItem VEXOcreatingGTags[] = {{TAG_DONE, 0},
+                                     {GTTX_Text, reinterpret_cast<IPTR>("")},
+                                     {TAG_DONE, 0},
+                                     {GTTX_Text, reinterpret_cast<IPTR>("")},
+                                     {TAG_DONE, 0}};
 const GadgetHint VEXOcreatingHints[] = {
     {nullptr,
-     "Stops the generation at once and drops the new scene; a file that was at the target keeps its bytes."}};
+     "Stops the generation at once and drops the new scene; a file that was at the target keeps its bytes."},
+    {nullptr, "The object being made, counted from 0, and how many the scene holds."},
+    {nullptr, "The bytes of the scene written so far, and its whole size."}};
+
+// Keeps the messages of the measuring before a scene is written: the generation repeats them.
+class QuietSink : public MessageSink {
+  public:
+    void Message(std::string_view) override {}
+    void DebugLine(std::string_view) override {}
+};
+
+void SetText(int gadget, const std::string& text) {
+    const TagItem tags[] = {{GTTX_Text, reinterpret_cast<IPTR>(text.c_str())}, {TAG_DONE, 0}};
+    GT_SetGadgetAttrsA(VEXOcreatingGadgets[gadget], VEXOcreatingWnd, nullptr, tags);
+}
 
 // The engine's messages go to the requester; the motion reader's debug line to standard output.
 class RequesterSink : public MessageSink {
-public:
+  public:
     void Message(std::string_view text) override { MyEasyRequest(std::string(text).c_str(), text::kOk); }
     void DebugLine(std::string_view text) override { std::cout << text << std::flush; }
 };
@@ -40,20 +82,37 @@ public:
 // painted, honour Ctrl-C, take at most one message from the progress window ("Abort" or its
 // close gadget abort). The bar is drawn at the start of each pass.
 class ProgressHook : public PassHook {
-public:
+  public:
     static constexpr std::chrono::milliseconds kPollInterval{20};
 
     PassAction OnPassStart(std::uint32_t pass, std::uint32_t passes) override {
         const PassAction action = Poll();
-        if (action == PassAction::Continue && VEXOcreatingWnd != nullptr) DrawBar(pass, passes);
+        if (action != PassAction::Continue || VEXOcreatingWnd == nullptr) return action;
+        // While the scene is measured the bar stays empty: it shows only what is written.
+        if (!measuring) DrawBar(pass, passes);
+        // The texts change with every whole percent, so a scene of many objects costs no time.
+        const std::int64_t percent = std::int64_t{pass} * 100 / passes;
+        if (percent != shown_percent_) {
+            shown_percent_ = percent;
+            SetText(1, ProgressObjects(pass, passes, measuring));
+            if (estimate != nullptr) SetText(2, ProgressBytes(estimate->BytesAfter(pass), estimate->bytes));
+        }
         return action;
     }
+    void StartWriting(const SceneEstimate* measured) {
+        measuring = false;
+        estimate = measured;
+        shown_percent_ = -1;
+    }
+
+    bool measuring = true;
+    const SceneEstimate* estimate = nullptr;
     PassAction OnPassPoll(std::uint32_t, std::uint32_t) override {
         if (std::chrono::steady_clock::now() - last_poll_ < kPollInterval) return PassAction::Continue;
         return Poll();
     }
 
-private:
+  private:
     PassAction Poll() {
         last_poll_ = std::chrono::steady_clock::now();
         ProcessPendingEvents();
@@ -80,7 +139,54 @@ private:
     }
 
     std::chrono::steady_clock::time_point last_poll_ = std::chrono::steady_clock::now();
+    std::int64_t shown_percent_ = -1;
 };
+
+// Measures the scene and asks what its size calls for: a scene larger than the free space of
+// its file system is refused, one of more than 1 GB asked about. False when it is not to be
+// written (refused, not wanted, or the measuring was stopped).
+bool SizeAllowsScene(const GenerateOptions& options, ProgressHook& hook,
+                     std::optional<SceneEstimate>& estimate) {
+    QuietSink quiet;
+    EstimateResult measured = EstimateScene(current_prefs, engine_state, quiet, hook, options);
+    if (measured.report.outcome == WriteOutcome::Aborted ||
+        measured.report.outcome == WriteOutcome::Interrupted) {
+        return false;
+    }
+    // Without an estimate the generation meets the same refusal and says so itself.
+    if (!measured.estimate) return true;
+    estimate = std::move(measured.estimate);
+    const std::string target = PathText(current_prefs.target_scene);
+    std::error_code error;
+    const auto kind = std::filesystem::status(target, error).type();
+    std::optional<std::uint64_t> free;
+    if (kind == std::filesystem::file_type::not_found || kind == std::filesystem::file_type::regular) {
+        free = free_space_query ? free_space_query(target) : FreeSpaceFor(target);
+    }
+    if (free && estimate->bytes > *free) {
+        MyEasyRequest(scene_text::NoRoom(estimate->bytes, *free, estimate->exact).c_str(), text::kOk);
+        return false;
+    }
+    return estimate->bytes <= large_scene_bytes ||
+           MyEasyRequest(scene_text::LargeSceneQuestion(estimate->bytes, free, estimate->exact).c_str(),
+                         text::kOkCancel) != 0;
+}
+
+// What a finished Generate says in the main window's title: the objects, the file and its size.
+void ShowWritten(const SceneReport& report, SceneFormat format) {
+    const std::string target = PathText(current_prefs.target_scene);
+    const bool cache = IsPointCache(format);
+    std::error_code error;
+    std::uint64_t bytes = std::filesystem::file_size(target, error);
+    std::string files = std::filesystem::path(target).filename().string();
+    if (cache) {
+        const std::string object = CompanionPath(target, format);
+        bytes += std::filesystem::file_size(object, error);
+        files += " and " + std::filesystem::path(object).filename().string();
+    }
+    const std::string title = FinishedTitle(report.objects_total, cache, files, bytes);
+    SetWindowTitles(VEXOWnd, title.c_str(), kKeepTitle);
+}
 
 }  // namespace
 
@@ -88,7 +194,7 @@ int OpenVEXOcreatingWindow() {
     const WindowSpec spec{&VEXOcreatingWnd,
                           &VEXOcreatingGList,
                           VEXOcreatingGadgets,
-                          1,
+                          3,
                           VEXOcreatingGTypes,
                           VEXOcreatingNGad,
                           VEXOcreatingGTags,
@@ -109,12 +215,15 @@ int OpenVEXOcreatingWindow() {
 }
 
 void VEXOcreatingRender() {
-    const TagItem tags[] = {{GT_VisualInfo, reinterpret_cast<IPTR>(VisualInfo)}, {GTBB_Recessed, 1}, {TAG_DONE, 0}};
-    DrawBevelBoxA(VEXOcreatingWnd->RPort, VEXOcreatingWnd->BorderLeft + 6, VEXOcreatingWnd->BorderTop + 4, 236, 20,
-                  tags);
+    const TagItem tags[] = {
+        {GT_VisualInfo, reinterpret_cast<IPTR>(VisualInfo)}, {GTBB_Recessed, 1}, {TAG_DONE, 0}};
+    DrawBevelBoxA(VEXOcreatingWnd->RPort, VEXOcreatingWnd->BorderLeft + 6, VEXOcreatingWnd->BorderTop + 4,
+                  236, 20, tags);
 }
 
-void CloseVEXOcreatingWindow() { CloseSpecWindow(&VEXOcreatingWnd, &VEXOcreatingGList); }
+void CloseVEXOcreatingWindow() {
+    CloseSpecWindow(&VEXOcreatingWnd, &VEXOcreatingGList);
+}
 
 void create_particle_scene() {
     // A window that did not open is closed again at once; generation then runs without a bar.
@@ -124,13 +233,24 @@ void create_particle_scene() {
     // meant for it.
     ProcessPendingEvents();
     FindTask(nullptr)->tc_SigRecvd &= ~SIGBREAKF_CTRL_C;
+    // The title tells of the last finished scene until the next Generate.
+    SetWindowTitles(VEXOWnd, VEXOWdt, kKeepTitle);
     RequesterSink sink;
     ProgressHook hook;
     GenerateOptions options;
     // A target named ".gltf" or ".glb" is written as glTF 2.0, ".pc2" or ".mdd" as a point cache
     // with its object beside it; any other as a LightWave scene.
     options.format = FormatForTarget(PathText(current_prefs.target_scene), SceneFormat::Lwsc1);
+    std::optional<SceneEstimate> estimate;
+    if (!SizeAllowsScene(options, hook, estimate)) {
+        CloseVEXOcreatingWindow();
+        return;
+    }
+    hook.StartWriting(estimate ? &*estimate : nullptr);
     const SceneReport report = CreateScene(current_prefs, engine_state, sink, hook, options);
+    if (report.result == SceneResult::Done && report.outcome == WriteOutcome::Complete) {
+        ShowWritten(report, options.format);
+    }
     if (report.result == SceneResult::MotionFileError) {
         MyEasyRequest(text::kMotionFileError, text::kOk);
     } else if (report.result == SceneResult::NoMemory) {

@@ -2,7 +2,10 @@
 // their shared opening routine and their commands.
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <optional>
+#include <string>
 
 #include "ui/gadget_layout.hpp"
 #include "ui/vexo.hpp"
@@ -21,7 +24,20 @@ extern Gadget* VEXOscene_optionsGadgets[3];
 extern APTR soVisualInfo;
 extern Window* VEXOcreatingWnd;
 extern Gadget* VEXOcreatingGList;
-extern Gadget* VEXOcreatingGadgets[1];
+extern Gadget* VEXOcreatingGadgets[3];  // "Abort", the object text, the bytes text
+
+// The free bytes of a target's file system, as Generate asks before writing; when not set, the
+// system is asked. Lets tests say how much room there is.
+extern std::function<std::optional<std::uint64_t>(const std::string& target)> free_space_query;
+// Generate asks before writing a scene larger than this (kLargeScene; tests make it small).
+extern std::uint64_t large_scene_bytes;
+
+// The progress window's texts: "object 3 of 20" ("measuring object 3 of 20" while the scene is
+// measured before it is written) and "1.2 MB of 8.0 MB written".
+std::string ProgressObjects(std::uint32_t done, std::uint32_t total, bool measuring);
+std::string ProgressBytes(std::uint64_t written, std::uint64_t total);
+// The main window's title after a finished Generate: "Vexo: wrote 20 objects to s.lws, 964 bytes".
+std::string FinishedTitle(std::uint32_t objects, bool cache, const std::string& files, std::uint64_t bytes);
 
 extern const char* linear_path_mx0Labels[];
 

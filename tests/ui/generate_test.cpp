@@ -12,7 +12,7 @@ namespace {
 INSTANTIATE_TEST_SUITE_P(Generate, ScenarioTest,
                          ::testing::Values("abort_close_ctrlc", "no_input_while_generating",
                                            "what_goes_wrong", "overwrite", "no_progress_window",
-                                           "long_object", "generate"),
+                                           "long_object", "generate", "scene_size"),
                          ScriptName);
 
 class GenerateTest : public UiTest {};

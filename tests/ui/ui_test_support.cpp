@@ -15,9 +15,11 @@
 #include <map>
 #include <sstream>
 
+#include "engine/generation/scene_estimate.hpp"
 #include "prefs/session_prefs.hpp"
 #include "prefs/settings_text.hpp"
 #include "ui/file_memory.hpp"
+#include "ui/option_windows.hpp"
 #include "ui/platform/break_signal.hpp"
 #include "ui/preview_window.hpp"
 
@@ -467,6 +469,12 @@ const std::map<std::string, std::function<void(const Args&)>> kCommands = {
              {"asl-version", [](int n) { pt::SetLibraryVersion("asl.library", n); }}};
          fails.at(x.a)(x.text.empty() ? 1 : x.number());
      }},
+    {"free",
+     [](const Args& x) {  // free N: the target's file system has N bytes free
+         const std::uint64_t bytes = std::stoull(x.all);
+         free_space_query = [bytes](const std::string&) { return std::optional<std::uint64_t>(bytes); };
+     }},
+    {"large", [](const Args& x) { large_scene_bytes = std::stoull(x.all); }},  // large N: ask above N bytes
     {"at-pass", [](const Args& x) { AtPass(x, false); }},
     {"in-first-pass", [](const Args& x) { AtPass(x, true); }},
 };
@@ -494,6 +502,8 @@ void UiTest::SetUp() {
     current_prefs = DefaultSettings();
     engine_state.Reset();
     overwrite_confirmed.clear();
+    free_space_query = nullptr;
+    large_scene_bytes = kLargeScene;
     previous_object = previous_motion = previous_scene = previous_prefs = FileMemory{};
     whole_path[0] = '\0';
     transcript.clear();

@@ -452,6 +452,13 @@ void GT_SetGadgetAttrsA(Gadget* g, Window*, void*, const TagItem* tags) {
                 d->edited = false;
                 if (auto* field = qobject_cast<QLineEdit*>(d->widget.data())) field->setText(QString::fromUtf8(d->text.c_str()));
                 break;
+            case GTTX_Text:
+                d->text = t->ti_Data != 0 ? reinterpret_cast<const char*>(t->ti_Data) : "";
+                if (auto* label = qobject_cast<QLabel*>(d->widget.data())) {
+                    label->setText(QString::fromUtf8(d->text.c_str()));
+                    label->resize(std::max(label->width(), label->sizeHint().width()), label->height());
+                }
+                break;
             case GTIN_Number:
                 d->text = NumberText(static_cast<LONG>(t->ti_Data));
                 d->edited = false;

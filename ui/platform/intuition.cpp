@@ -225,6 +225,17 @@ Window* OpenWindowTagList(const void*, const TagItem* tags) {
     return window;
 }
 
+void SetWindowTitles(Window* window, const char* window_title, const char* screen_title) {
+    if (window == nullptr || window->data == nullptr || window->data->top == nullptr) return;
+    if (window_title != kKeepTitle) {
+        window->Title = window_title != nullptr ? window_title : "";
+        window->data->top->setWindowTitle(QString::fromUtf8(window->Title.c_str()));
+    }
+    if (screen_title != kKeepTitle) {
+        window->data->top->setProperty("screenTitle", QString::fromUtf8(screen_title != nullptr ? screen_title : ""));
+    }
+}
+
 LONG TitleBarWidth(const char* title) {
     // Window managers draw titles in a bold face of about the desktop's size, beside an icon and
     // up to four buttons, each about as wide as the bar is high.

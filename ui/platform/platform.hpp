@@ -217,6 +217,10 @@ Window* OpenWindowTagList(const void* new_window, const TagItem* tags);
 LONG TitleBarWidth(const char* title);
 void CloseWindow(Window* window);
 
+// Changes the window's title and the screen title it keeps; kKeepTitle leaves one as it is.
+inline const char* const kKeepTitle = reinterpret_cast<const char*>(-1);
+void SetWindowTitles(Window* window, const char* window_title, const char* screen_title);
+
 // Moves the window between its normal size and its zoom size (WA_Zoom).
 void ZipWindow(Window* window);
 
