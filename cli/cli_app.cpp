@@ -204,15 +204,23 @@ GenerateOptions OptionsFor(const Options& options, const std::string& target) {
     return generate;
 }
 
+// A LightWave scene names the particle object in every object block; glTF and the point caches
+// hold its mesh, a unit cube when there is none.
+bool NeedsObjectName(SceneFormat format, const Settings& settings) {
+    const bool names_it = format == SceneFormat::Lwsc1 || format == SceneFormat::Lwsc3;
+    return names_it && PathText(settings.particle_object).empty();
+}
+
 // --estimate: the scene's object count, key count and size on standard output; nothing written.
 int Estimate(const Options& options, const Settings& settings, CliStreams& s, EngineState& state) {
     const std::string target = PathText(settings.target_scene);
-    if (PathText(settings.particle_object).empty())
+    const GenerateOptions generate = OptionsFor(options, target);
+    if (NeedsObjectName(generate.format, settings))
         return Fail(s, kExitUsage, OneLine(scene_text::kNoParticleObject));
     StreamSink sink(s);
     BreakHook breaks;
     InstallBreakHandler();
-    const EstimateResult measured = EstimateScene(settings, state, sink, breaks, OptionsFor(options, target));
+    const EstimateResult measured = EstimateScene(settings, state, sink, breaks, generate);
     RemoveBreakHandler();
     if (!measured.estimate) {
         switch (measured.report.result) {
@@ -250,7 +258,7 @@ int Generate(const Options& options, const Settings& settings, CliStreams& s, En
     TerminalHook hook(s, show_progress ? &bar : nullptr, options.progress_lines ? &lines : nullptr);
 
     const GenerateOptions generate = OptionsFor(options, target);
-    if (PathText(settings.particle_object).empty())
+    if (NeedsObjectName(generate.format, settings))
         return Fail(s, kExitUsage, OneLine(scene_text::kNoParticleObject));
     // A scene the target's file system cannot hold is refused before anything is written. (A pipe
     // or device takes what comes.)
