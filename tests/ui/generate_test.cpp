@@ -5,6 +5,7 @@
 #include "cli/cli_app.hpp"
 #include "prefs/settings_text.hpp"
 #include "tests/ui/ui_test_support.hpp"
+#include "ui/option_windows.hpp"
 
 namespace vexo::uitest {
 namespace {
@@ -36,6 +37,17 @@ TEST_F(GenerateTest, APointCacheTargetWritesTheCacheAndItsObject) {
     EXPECT_TRUE(ReadFile(dir.path("c.obj")).starts_with("# Vexo 1.1: 3 copies of the particle object"));
     EXPECT_EQ(ReadFile(dir.path("m.mdd")).substr(0, 8), std::string("\0\0\0\x1f\0\0\0\x18", 8));
     EXPECT_EQ(ReadFile(dir.path("m.lwo")).substr(8, 4), "LWO2");
+}
+
+// The progress window's texts and the title of a finished Generate, word for word.
+TEST(GenerateTexts, ProgressAndFinishedTitle) {
+    EXPECT_EQ(ProgressObjects(0, 20, true), "measuring object 0 of 20");
+    EXPECT_EQ(ProgressObjects(19, 20, false), "object 19 of 20");
+    EXPECT_EQ(ProgressBytes(73, 1931), "73 bytes of 1.9 KB written");
+    EXPECT_EQ(ProgressBytes(1250000000, 3999999999), "1.2 GB of 4.0 GB written");
+    EXPECT_EQ(FinishedTitle(20, false, "s.lws", 999), "Vexo: wrote 20 objects to s.lws, 999 bytes");
+    EXPECT_EQ(FinishedTitle(1, true, "c.pc2 and c.obj", 13047),
+              "Vexo: wrote 1 particles to c.pc2 and c.obj, 13.0 KB");
 }
 
 // Every setting is entered through the windows; the scene must be byte for byte what the
