@@ -107,9 +107,14 @@ class QuietSink : public MessageSink {
 // While the scene is measured: only Ctrl-C stops it.
 class BreakHook : public PassHook {
   public:
-    PassAction OnPassStart(std::uint32_t, std::uint32_t) override {
+    explicit BreakHook(const CliStreams& streams) : streams_(streams) {}
+    PassAction OnPassStart(std::uint32_t pass, std::uint32_t) override {
+        if (streams_.on_measure_pass) streams_.on_measure_pass(pass);
         return BreakRequested() ? PassAction::Break : PassAction::Continue;
     }
+
+  private:
+    const CliStreams& streams_;
 };
 
 class TerminalHook : public PassHook {
@@ -211,6 +216,12 @@ bool NeedsObjectName(SceneFormat format, const Settings& settings) {
     return names_it && PathText(settings.particle_object).empty();
 }
 
+// Both paths make the same keys: the scene is measured on the scheduled one, in linear time.
+GenerateOptions Measuring(GenerateOptions options) {
+    options.path = GenerationPath::Scheduled;
+    return options;
+}
+
 // --estimate: the scene's object count, key count and size on standard output; nothing written.
 int Estimate(const Options& options, const Settings& settings, CliStreams& s, EngineState& state) {
     const std::string target = PathText(settings.target_scene);
@@ -218,9 +229,9 @@ int Estimate(const Options& options, const Settings& settings, CliStreams& s, En
     if (NeedsObjectName(generate.format, settings))
         return Fail(s, kExitUsage, OneLine(scene_text::kNoParticleObject));
     StreamSink sink(s);
-    BreakHook breaks;
+    BreakHook breaks(s);
     InstallBreakHandler();
-    const EstimateResult measured = EstimateScene(settings, state, sink, breaks, generate);
+    const EstimateResult measured = EstimateScene(settings, state, sink, breaks, Measuring(generate));
     RemoveBreakHandler();
     if (!measured.estimate) {
         switch (measured.report.result) {
@@ -269,10 +280,18 @@ int Generate(const Options& options, const Settings& settings, CliStreams& s, En
         const std::optional<std::uint64_t> free = s.free_space ? s.free_space(target) : FreeSpaceFor(target);
         if (free) {
             QuietSink quiet;
-            BreakHook breaks;
+            BreakHook breaks(s);
             InstallBreakHandler();
-            estimate = EstimateScene(settings, state, quiet, breaks, generate).estimate;
+            EstimateResult measured = EstimateScene(settings, state, quiet, breaks, Measuring(generate));
             RemoveBreakHandler();
+            if (measured.report.outcome == WriteOutcome::Interrupted) {
+                const bool cache = IsPointCache(generate.format);
+                return Fail(s, kExitInterrupted,
+                            cache ? "interrupted: " + target + " and " +
+                                        CompanionPath(target, generate.format) + " were not touched"
+                                  : "interrupted before the first object: " + target + " was not touched");
+            }
+            estimate = std::move(measured.estimate);
             // Without an estimate the generation below meets the same refusal or stop and says so.
             if (estimate && estimate->bytes > *free) {
                 return Fail(s, kExitFailure,

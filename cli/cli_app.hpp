@@ -26,6 +26,8 @@ struct CliStreams {
     // The free bytes of the target's file system; when not set, the system is asked. Lets tests
     // say how much room there is.
     std::function<std::optional<std::uint64_t>(const std::string& target)> free_space;
+    // As on_pass, while the scene is measured before it is written.
+    std::function<void(std::uint32_t pass)> on_measure_pass;
 };
 
 int RunCli(int argc, const char* const* argv, CliStreams& streams, EngineState& state);

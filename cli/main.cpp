@@ -6,6 +6,6 @@
 
 int main(int argc, char** argv) {
     vexo::EngineState state;
-    vexo::cli::CliStreams streams{std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1, {}, {}};
+    vexo::cli::CliStreams streams{std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1, {}, {}, {}};
     return vexo::cli::RunCli(argc, argv, streams, state);
 }

@@ -83,8 +83,9 @@ struct Output {
 
 // Runs the tool in this process, or in a child whose address space is limited, so that a case
 // which takes memory by a number in its file fails here as it would on a small machine.
-Output RunTool(const std::vector<std::string>& args, bool terminal, std::uint32_t ctrl_c_at, bool limit,
-               std::optional<std::uint64_t> free, EngineState& state, const std::filesystem::path& scratch) {
+Output RunTool(const std::vector<std::string>& args, bool terminal, std::uint32_t ctrl_c_at,
+               std::uint32_t ctrl_c_measuring, bool limit, std::optional<std::uint64_t> free,
+               EngineState& state, const std::filesystem::path& scratch) {
     std::vector<const char*> argv{"vexo-cli"};
     for (const auto& a : args) argv.push_back(a.c_str());
     auto run = [&] {
@@ -95,7 +96,10 @@ Output RunTool(const std::vector<std::string>& args, bool terminal, std::uint32_
                            [ctrl_c_at](std::uint32_t pass) {
                                if (pass == ctrl_c_at) std::raise(SIGINT);
                            },
-                           {}};
+                           {},
+                           [ctrl_c_measuring](std::uint32_t pass) {
+                               if (pass == ctrl_c_measuring) std::raise(SIGINT);
+                           }};
         if (free) streams.free_space = [free](const std::string&) { return free; };
         Output o{RunCli(static_cast<int>(argv.size()), argv.data(), streams, state), out.str(), err.str()};
         struct sigaction after {};
@@ -139,7 +143,7 @@ TEST_P(CliCase, ExitOutputAndFiles) {
     std::string out, err;
     int code = 0;
     bool check = false, terminal = false, limit = false;
-    std::uint32_t ctrl_c_at = UINT32_MAX;
+    std::uint32_t ctrl_c_at = UINT32_MAX, ctrl_c_measuring = UINT32_MAX;
     std::optional<std::uint64_t> free;  // the free space the next run is told of
     auto settle = [&] {
         SCOPED_TRACE("the run before");
@@ -159,8 +163,9 @@ TEST_P(CliCase, ExitOutputAndFiles) {
             settle();
             std::vector<std::string> args;
             for (const std::string& a : w) args.push_back(place(a));
-            last = RunTool(args, terminal, ctrl_c_at, limit, free, state, scratch.path(""));
-            check = true, terminal = false, limit = false, ctrl_c_at = UINT32_MAX, free.reset();
+            last = RunTool(args, terminal, ctrl_c_at, ctrl_c_measuring, limit, free, state, scratch.path(""));
+            check = true, terminal = false, limit = false, ctrl_c_at = ctrl_c_measuring = UINT32_MAX;
+            free.reset();
         } else if (word == "free") {
             free = std::stoull(text);
         } else if (word == "tty" || word == "limit") {
@@ -173,6 +178,8 @@ TEST_P(CliCase, ExitOutputAndFiles) {
 #endif
         } else if (word == "ctrlc") {
             ctrl_c_at = static_cast<std::uint32_t>(std::stoul(text));
+        } else if (word == "ctrlc-measuring") {
+            ctrl_c_measuring = static_cast<std::uint32_t>(std::stoul(text));
         } else if (word == "exit") {
             code = std::stoi(text);
         } else if (word == "out" || word == "err") {

@@ -64,7 +64,7 @@ TEST_F(GenerateTest, EverySettingThroughTheWindowsMatchesTheBatchTool) {
     std::vector<const char*> argv;
     for (const auto& a : args) argv.push_back(a.c_str());
     std::ostringstream out, err;
-    cli::CliStreams streams{out, err, false, {}, {}};
+    cli::CliStreams streams{out, err, false, {}, {}, {}};
     EngineState fresh;
     ASSERT_EQ(cli::RunCli(static_cast<int>(argv.size()), argv.data(), streams, fresh), 0) << err.str();
     EXPECT_EQ(ReadFile(dir.path("cli.lws")), ReadFile(dir.path("s.lws")));
