@@ -7,9 +7,7 @@ namespace {
 
 volatile std::sig_atomic_t break_requested = 0;
 
-extern "C" void OnInterrupt(int) {
-    break_requested = 1;
-}
+extern "C" void OnInterrupt(int) { break_requested = 1; }
 
 }  // namespace
 
@@ -30,8 +28,6 @@ void RemoveBreakHandler() {
     sigaction(SIGINT, &action, nullptr);
 }
 
-bool BreakRequested() {
-    return break_requested != 0;
-}
+bool BreakRequested() { return break_requested != 0; }
 
 }  // namespace vexo::cli

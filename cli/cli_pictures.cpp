@@ -71,7 +71,7 @@ bool SavePng(const QImage& image, const std::string& path, std::string& error) {
 }
 
 class NeverStop : public PassHook {
-  public:
+public:
     PassAction OnPassStart(std::uint32_t, std::uint32_t) override { return PassAction::Continue; }
 };
 
