@@ -44,7 +44,8 @@ std::string KeyBits(const Settings& s, EngineState& state, GenerationPath path) 
     std::string out;
     for (std::uint32_t p = 0; p < count; ++p) {
         Block block;
-        BlockBuilder builder(block, false, "", 9, std::numeric_limits<double>::max());
+        const BlockStyle style{BlockForm::Keys, "", 9, std::numeric_limits<double>::max(), 30, {}};
+        BlockBuilder builder(block, style);
         path == GenerationPath::Reference ? reference.RecordBlock(p, builder)
                                           : scheduled.RecordBlock(p, builder);
         out += "object " + std::to_string(p) + "\n";
