@@ -16,7 +16,7 @@
 #include "engine/generation/pass_poll.hpp"
 #include "engine/generation/reference_passes.hpp"
 #include "engine/generation/scheduled_passes.hpp"
-#include "engine/motion/motion.hpp"
+#include "engine/motion/motion_file.hpp"
 #include "engine/settings/settings_fields.hpp"
 #include "engine/simulation/particle.hpp"
 #include "engine/writers/cache_files.hpp"

@@ -10,7 +10,7 @@
 
 #include "engine/engine_state.hpp"
 #include "engine/generation/scene_key.hpp"
-#include "engine/motion/motion.hpp"
+#include "engine/motion/motion_table.hpp"
 #include "engine/reporting.hpp"
 #include "engine/settings/frame_rate.hpp"
 #include "engine/settings/settings.hpp"

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "engine/generation/scene_key.hpp"
-#include "engine/motion/motion.hpp"
+#include "engine/motion/motion_table.hpp"
 #include "engine/settings/settings.hpp"
 #include "engine/simulation/particle.hpp"
 

@@ -9,7 +9,7 @@
 
 #include "engine/engine_state.hpp"
 #include "engine/generation/frame_loop.hpp"
-#include "engine/motion/motion.hpp"
+#include "engine/motion/motion_table.hpp"
 #include "engine/simulation/particle.hpp"
 #include "engine/generation/scene_key.hpp"
 #include "engine/settings/settings.hpp"

@@ -11,6 +11,7 @@
 #include "engine/create_scene.hpp"
 #include "engine/generation/reference_passes.hpp"
 #include "engine/generation/scheduled_passes.hpp"
+#include "engine/motion/motion_file.hpp"
 #include "prefs/prefs_file.hpp"
 #include "prefs/settings_text.hpp"
 #include "tests/engine/case_file.hpp"

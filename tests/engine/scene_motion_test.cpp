@@ -2,6 +2,7 @@
 // (tests/data/world_channels_cases.txt), node hierarchies sampled, the choice of the node, every
 // message, and which reader the content chooses.
 #include "engine/motion/scene_motion.hpp"
+#include "engine/motion/motion_file.hpp"
 
 #include <gtest/gtest.h>
 
