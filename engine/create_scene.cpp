@@ -66,10 +66,11 @@ class BlockMaker {
                bool keys_only = false)
         : object_(PathText(settings.particle_object)) {
         const SceneFormat format = options.format;
-        style_.form = keys_only || IsPointCache(format) ? BlockForm::Keys
-                      : format == SceneFormat::Lwsc1    ? BlockForm::Lwsc1
-                      : format == SceneFormat::Lwsc3    ? BlockForm::Lwsc3
-                                                        : BlockForm::Gltf;
+        style_.form = keys_only                      ? BlockForm::Keys
+                      : IsPointCache(format)         ? BlockForm::RisingKeys
+                      : format == SceneFormat::Lwsc1 ? BlockForm::Lwsc1
+                      : format == SceneFormat::Lwsc3 ? BlockForm::Lwsc3
+                                                     : BlockForm::Gltf;
         style_.object = object_;
         style_.channels = state.no_info_channels;
         // glTF and the point caches keep their numbers as single-precision floats.
@@ -376,9 +377,12 @@ class CacheColumnsOutput : public SceneOutput {
     }
     bool Add(Block& block) override {
         std::int32_t bad = -1;
+        bool unread = false;
         const bool written = columns_.Write(
-            next_++, block.keys,
-            [this](std::uint64_t at, std::string_view bytes) { return files_.WriteAt(at, bytes); }, bad);
+            next_++, block.scratch, block.rising_keys,
+            [this](std::uint64_t at, std::string_view bytes) { return files_.WriteAt(at, bytes); }, bad,
+            unread);
+        if (unread) error_ = block.scratch.error();
         if (bad >= 0) bad_frame_ = bad;
         return written && bad < 0;
     }

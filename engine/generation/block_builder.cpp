@@ -36,6 +36,24 @@ bool Hidden(const float* scale) {
 
 }  // namespace
 
+bool SpooledKeyReader::Next(SceneKey& key) {
+    if (failed_) return false;
+    if (at_ >= piece_.size()) {
+        if (read_ >= count_) return false;
+        const std::uint64_t n = std::min<std::uint64_t>(count_ - read_, kPieceSize / kKeyBytes);
+        piece_.resize(static_cast<std::size_t>(n) * kKeyBytes);
+        if (!spool_.ReadAt(read_ * kKeyBytes, piece_.data(), piece_.size())) {
+            failed_ = true;
+            return false;
+        }
+        read_ += n;
+        at_ = 0;
+    }
+    key = GetKey(piece_.data() + at_);
+    at_ += kKeyBytes;
+    return true;
+}
+
 std::string SpooledTracks::error() const {
     for (const BinaryFile* spool : {&frames, &translations, &rotations, &scales}) {
         if (spool->failed()) return spool->error();
@@ -65,6 +83,10 @@ void BlockBuilder::Start(std::uint64_t expected) {
         case BlockForm::Lwsc3:
             b.body.CreateTemporary(place.beside, place.buffer);
             b.scratch.CreateTemporary(place.beside, place.buffer);
+            break;
+        case BlockForm::RisingKeys:
+            b.scratch.CreateTemporary(place.beside, place.buffer);
+            b.rising_keys = 0;
             break;
         case BlockForm::Gltf:
             for (BinaryFile* spool :
@@ -104,6 +126,7 @@ void BlockBuilder::AddKey(const SceneKey& key) {
             return;
         case BlockForm::Lwsc3:
         case BlockForm::Gltf:
+        case BlockForm::RisingKeys:
             AddRising(key);
             return;
     }
@@ -121,7 +144,7 @@ void BlockBuilder::AddRising(const SceneKey& key) {
 }
 
 void BlockBuilder::Emit(const SceneKey& key) {
-    if (style_.form == BlockForm::Lwsc3) {
+    if (style_.form == BlockForm::Lwsc3 || style_.form == BlockForm::RisingKeys) {
         char bytes[kKeyBytes];
         PutKey(key, bytes);
         block_.scratch.Write(bytes, sizeof bytes);
@@ -192,6 +215,12 @@ void BlockBuilder::Finish() {
             if (pending_) Emit(*pending_);
             pending_.reset();
             FinishLwsc3();
+            return;
+        case BlockForm::RisingKeys:
+            if (pending_) Emit(*pending_);
+            pending_.reset();
+            b.rising_keys = count_;
+            if (b.scratch.failed()) b.spool_error = b.scratch.error();
             return;
         case BlockForm::Gltf:
             if (pending_) Emit(*pending_);

@@ -64,17 +64,36 @@ struct Block {
     // format's range); the block is then not to be written.
     std::optional<std::int32_t> bad_frame;
     SpooledTracks gltf;
-    BinaryFile scratch;  // version 3: the rising keys, read once per channel
+    BinaryFile scratch;  // version 3 and point caches: the rising keys (SpooledKeyReader reads them)
+    std::uint64_t rising_keys = 0;  // how many keys `scratch` holds
     // Why a spool could not hold the block (a full disk), or empty; the block is then lost.
     std::string spool_error;
 };
 
 // What a block holds once recorded.
 enum class BlockForm {
-    Keys,   // block.keys
-    Lwsc1,  // head, body and tail
-    Lwsc3,  // body
-    Gltf,   // gltf
+    Keys,        // block.keys
+    Lwsc1,       // head, body and tail
+    Lwsc3,       // body
+    Gltf,        // gltf
+    RisingKeys,  // scratch and rising_keys: the keys at strictly rising frames (point caches)
+};
+
+// Reads the keys of a spool that BlockForm::RisingKeys filled, one after another, a piece at a time.
+class SpooledKeyReader {
+  public:
+    SpooledKeyReader(BinaryFile& spool, std::uint64_t count) : spool_(spool), count_(count) {}
+    // False after the last key, or when the spool could not be read (failed() then says so).
+    bool Next(SceneKey& key);
+    bool failed() const { return failed_; }
+
+  private:
+    BinaryFile& spool_;
+    std::uint64_t count_;
+    std::uint64_t read_ = 0;  // keys taken from the spool into `piece_`
+    std::vector<char> piece_;
+    std::size_t at_ = 0;  // the next key's offset in `piece_`
+    bool failed_ = false;
 };
 
 struct BlockStyle {
