@@ -18,7 +18,7 @@
 namespace vexo {
 
 class BlockPipeline {
-  public:
+public:
     static constexpr std::chrono::milliseconds kTakePoll{10};
 
     using Producer = std::function<void(std::uint32_t index, Block& out)>;
@@ -36,7 +36,7 @@ class BlockPipeline {
     // want of memory) or the poll said stop.
     bool Take(std::uint32_t index, Block& out);
 
-  private:
+private:
     struct Slot {
         Block block;
         std::uint32_t index = 0;
