@@ -358,6 +358,8 @@ const std::map<std::string, std::function<void(const Args&)>> kCommands = {
      }},
     {"click", [](const Args& x) { QTest::mouseClick(pt::GadgetWidget(x.gadget()), Qt::LeftButton); }},
     {"choose", [](const Args& x) { pt::ClickMxEntry(x.gadget(), x.number()); }},
+    {"choice",
+     [](const Args& x) { Note("choice " + x.a + " shows " + std::to_string(pt::MxShownEntry(x.gadget()))); }},
     {"close", [](const Args& x) { pt::WindowWidget(x.window())->close(); }},
     {"quit", [](const Args&) { pt::WindowWidget(VEXOWnd)->close(); }},
     {"refresh", [](const Args& x) { pt::PostMessage(x.window(), IDCMP_REFRESHWINDOW, 0, nullptr); }},
@@ -373,7 +375,11 @@ const std::map<std::string, std::function<void(const Args&)>> kCommands = {
          ItemAddress(VEXOMenus, first)->NextSelect = FULLMENUNUM(0, x.number(), NOSUB);
          pt::PostMessage(VEXOWnd, IDCMP_MENUPICK, first, nullptr);
      }},
-    {"snap", [](const Args&) { Snapshot(); }},
+    {"snap",  // "snap all": every gadget and setting, changed or not
+     [](const Args& x) {
+         if (x.a == "all") last_seen.clear();
+         Snapshot();
+     }},
     {"windows", [](const Args&) { NoteWindows(); }},
     {"texts", NoteTexts},
     {"layout", NoteLayout},
