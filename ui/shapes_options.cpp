@@ -39,12 +39,12 @@ const UWORD VEXOshapes_optionsLeft = 150, VEXOshapes_optionsTop = 80;
 const UWORD VEXOshapes_optionsWidth = 484, VEXOshapes_optionsHeight = 176;
 const char* const VEXOshapes_optionsWdt = "Shapes and forces";
 
-const ULONG VEXOshapes_optionsGTypes[kShapesCount] = {STRING_KIND,   GENERIC_KIND, TEXT_KIND,    MX_KIND,
-                                                      CHECKBOX_KIND, STRING_KIND,  GENERIC_KIND, STRING_KIND,
-                                                      STRING_KIND,   STRING_KIND,  STRING_KIND,  STRING_KIND,
-                                                      STRING_KIND,   STRING_KIND,  STRING_KIND};
-
+// The gadget tables, in id order.
 // clang-format off
+const ULONG VEXOshapes_optionsGTypes[kShapesCount] = {
+    STRING_KIND, GENERIC_KIND, TEXT_KIND, MX_KIND, CHECKBOX_KIND, STRING_KIND, GENERIC_KIND,
+    STRING_KIND, STRING_KIND, STRING_KIND, STRING_KIND, STRING_KIND, STRING_KIND, STRING_KIND, STRING_KIND};
+
 const NewGadget VEXOshapes_optionsNGad[kShapesCount] = {
     {150, 6, 250, 14, "Emitter object", nullptr, GD_emitter_object, PLACETEXT_LEFT, nullptr, nullptr},
     {402, 6, 20, 14, nullptr, nullptr, GD_get_emitter, 0, nullptr, nullptr},
@@ -62,31 +62,21 @@ const NewGadget VEXOshapes_optionsNGad[kShapesCount] = {
     {390, 126, 86, 14, "Turbulence size", nullptr, GD_turbulence_size, PLACETEXT_LEFT, nullptr, nullptr},
     {390, 142, 86, 14, "Spin (degrees/s)", nullptr, GD_spin, PLACETEXT_LEFT, nullptr, nullptr},
 };
-// clang-format on
 
-const GadgetHint VEXOshapes_optionsHints[kShapesCount] = {{"emitter_object", nullptr},
-                                                          {nullptr, text::kHintGetEmitter},
-                                                          {"emit_from", nullptr},
-                                                          {"emit_from", nullptr},
-                                                          {"emit_along_normal", nullptr},
-                                                          {"collision_object", nullptr},
-                                                          {nullptr, text::kHintGetCollision},
-                                                          {"friction", nullptr},
-                                                          {"wind_x", nullptr},
-                                                          {"wind_y", nullptr},
-                                                          {"wind_z", nullptr},
-                                                          {"drag", nullptr},
-                                                          {"turbulence", nullptr},
-                                                          {"turbulence_size", nullptr},
-                                                          {"spin", nullptr}};
+const GadgetHint VEXOshapes_optionsHints[kShapesCount] = {
+    {"emitter_object", nullptr}, {nullptr, text::kHintGetEmitter}, {"emit_from", nullptr}, {"emit_from", nullptr},
+    {"emit_along_normal", nullptr}, {"collision_object", nullptr}, {nullptr, text::kHintGetCollision},
+    {"friction", nullptr}, {"wind_x", nullptr}, {"wind_y", nullptr}, {"wind_z", nullptr}, {"drag", nullptr},
+    {"turbulence", nullptr}, {"turbulence_size", nullptr}, {"spin", nullptr}};
 
 const TagItem VEXOshapes_optionsGTags[] = {
     {GTST_MaxChars, 256}, {TAG_DONE, 0},
-    {TAG_DONE, 0},        {GTTX_Text, reinterpret_cast<IPTR>("Emit from")},
-    {TAG_DONE, 0},        {GTMX_Labels, reinterpret_cast<IPTR>(emit_from_mx0Labels)},
-    {GTMX_Spacing, 2},    {TAG_DONE, 0},
-    {TAG_DONE, 0},        {GTST_MaxChars, 256},
-    {TAG_DONE, 0},        {TAG_DONE, 0},
+    {TAG_DONE, 0},
+    {GTTX_Text, reinterpret_cast<IPTR>("Emit from")}, {TAG_DONE, 0},
+    {GTMX_Labels, reinterpret_cast<IPTR>(emit_from_mx0Labels)}, {GTMX_Spacing, 2}, {TAG_DONE, 0},
+    {TAG_DONE, 0},
+    {GTST_MaxChars, 256}, {TAG_DONE, 0},
+    {TAG_DONE, 0},
     {GTST_MaxChars, 256}, {TAG_DONE, 0},
     {GTST_MaxChars, 256}, {TAG_DONE, 0},
     {GTST_MaxChars, 256}, {TAG_DONE, 0},
@@ -96,6 +86,7 @@ const TagItem VEXOshapes_optionsGTags[] = {
     {GTST_MaxChars, 256}, {TAG_DONE, 0},
     {GTST_MaxChars, 256}, {TAG_DONE, 0},
 };
+// clang-format on
 
 // The settings field a decimal gadget edits; the field table holds its member and range.
 const FieldInfo& RealField(UWORD id) {
