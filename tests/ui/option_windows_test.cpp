@@ -1,6 +1,5 @@
-// The four option windows: their values, their rules, their screen locks, every text they
+// The scene, emission and effect option windows: their values, their rules, their screen locks, every text they
 // show, and that each is a dialog of the main window.
-#include "prefs/prefs_file.hpp"
 #include "tests/ui/ui_test_support.hpp"
 
 namespace vexo::uitest {
@@ -8,8 +7,7 @@ namespace {
 
 INSTANTIATE_TEST_SUITE_P(OptionWindows, ScenarioTest,
                          ::testing::Values("effect_options", "scene_options", "option_windows_failing",
-                                           "option_windows_owned", "option_windows_texts", "shapes_options",
-                                           "shapes_meshes"),
+                                           "option_windows_owned", "option_windows_texts"),
                          ScriptName);
 
 class OptionWindowsTest : public UiTest {};
@@ -20,26 +18,6 @@ TEST_F(OptionWindowsTest, EmissionOptions) {
     const SettingsImage image = EncodeSettings(loaded);
     WriteFile(dir.path("wide.prefs"), std::string(image.begin(), image.end()));
     Script("emission_options");
-}
-
-// A preferences file with the shapes and forces: the window shows what was loaded, and the next
-// start shows what was entered last.
-TEST_F(OptionWindowsTest, ShapesAndForcesShowLoadedAndRememberedSettings) {
-    Settings loaded = DefaultSettings();
-    SetPathText(loaded.emitter_object, "/meshes/rock.obj");  // paths from a file are shown unread
-    SetPathText(loaded.collision_object, "/meshes/floor.glb");
-    loaded.emit_from = static_cast<std::int32_t>(EmitFrom::Volume);
-    loaded.emit_along_normal = 128;
-    loaded.wind_x = 0.125;
-    loaded.wind_y = -2;
-    loaded.wind_z = 3.5;
-    loaded.drag = 0.75;
-    loaded.turbulence = 4;
-    loaded.turbulence_size = 0.0625;
-    loaded.friction = 0.3;
-    loaded.spin = 180;
-    WriteFile(dir.path("shapes.prefs"), PrefsFileBytes(loaded));
-    Script("shapes_prefs");
 }
 
 }  // namespace
