@@ -16,7 +16,7 @@
 #include "engine/generation/pass_poll.hpp"
 #include "engine/generation/reference_passes.hpp"
 #include "engine/generation/scheduled_passes.hpp"
-#include "engine/motion/motion.hpp"
+#include "engine/motion/motion_file.hpp"
 #include "engine/settings/settings_fields.hpp"
 #include "engine/simulation/particle.hpp"
 #include "engine/writers/cache_files.hpp"
@@ -42,8 +42,12 @@ std::string OutOfRange(std::string_view field, std::string_view value, std::stri
     return "Cannot create a scene:\n" + std::string(field) + " holds " + std::string(value) +
            ";\nit must be " + std::string(range) + ".";
 }
-std::string ParticleRecords(std::uint32_t count) { return std::to_string(count) + " particle records"; }
-std::string ObjectKeys(std::uint32_t object) { return "the keys of object " + std::to_string(object + 1); }
+std::string ParticleRecords(std::uint32_t count) {
+    return std::to_string(count) + " particle records";
+}
+std::string ObjectKeys(std::uint32_t object) {
+    return "the keys of object " + std::to_string(object + 1);
+}
 
 }  // namespace scene_text
 
@@ -56,45 +60,40 @@ constexpr std::size_t kFlushSize = 1 << 18;
 // 3 text from the keys, or glTF tracks from the keys. This runs on the workers, so that the
 // writer only copies.
 class BlockMaker {
-public:
+  public:
     // With `keys_only` a block holds its keys and nothing else (for the preview).
     BlockMaker(const Settings& settings, const EngineState& state, const GenerateOptions& options,
                bool keys_only = false)
-        : object_(PathText(settings.particle_object)),
-          channels_(state.no_info_channels),
-          format_(options.format),
-          fps_(options.fps),
-          keys_only_(keys_only) {}
+        : object_(PathText(settings.particle_object)) {
+        const SceneFormat format = options.format;
+        style_.form = keys_only                      ? BlockForm::Keys
+                      : IsPointCache(format)         ? BlockForm::RisingKeys
+                      : format == SceneFormat::Lwsc1 ? BlockForm::Lwsc1
+                      : format == SceneFormat::Lwsc3 ? BlockForm::Lwsc3
+                                                     : BlockForm::Gltf;
+        style_.object = object_;
+        style_.channels = state.no_info_channels;
+        // glTF and the point caches keep their numbers as single-precision floats.
+        style_.limit = format == SceneFormat::Gltf || format == SceneFormat::Glb || IsPointCache(format)
+                           ? static_cast<double>(std::numeric_limits<float>::max())
+                           : std::numeric_limits<double>::max();
+        style_.fps = options.fps;
+        style_.spool = SpoolPlace{PathText(settings.target_scene), options.block_buffer};
+    }
     template <class Passes>
     void Make(Passes& passes, std::uint32_t p, Block& block) const {
-        // glTF and the point caches keep their numbers as single-precision floats.
-        const double limit =
-            format_ == SceneFormat::Gltf || format_ == SceneFormat::Glb || IsPointCache(format_)
-                ? static_cast<double>(std::numeric_limits<float>::max())
-                : std::numeric_limits<double>::max();
-        BlockBuilder builder(block, !keys_only_ && format_ == SceneFormat::Lwsc1, object_, channels_, limit);
+        BlockBuilder builder(block, style_);
         passes.RecordBlock(p, builder);
-        if (keys_only_) return;
-        if (format_ == SceneFormat::Lwsc3) {
-            AppendLwsc3Object(block.text, object_, block.keys, fps_);
-            block.keys.clear();
-        } else if (format_ == SceneFormat::Gltf || format_ == SceneFormat::Glb) {
-            block.gltf = MakeGltfTracks(block.keys);
-            block.keys.clear();
-        }
     }
 
-private:
+  private:
     std::string object_;
-    std::uint32_t channels_;
-    SceneFormat format_;
-    double fps_;
-    bool keys_only_;
+    BlockStyle style_;
 };
 
 // Where the writer takes object blocks from, one after the other from 0.
 class BlockSource {
-public:
+  public:
     virtual ~BlockSource() = default;
     // Makes block p; false when it could not be made (no memory).
     virtual bool Next(std::uint32_t p, Block& block) = 0;
@@ -103,7 +102,7 @@ public:
 };
 
 class ReferenceSource : public BlockSource {
-public:
+  public:
     ReferenceSource(const MotionTable& table, const Settings& settings, EngineState& state, Simulation& sim,
                     const BlockMaker& maker)
         : passes_(table, settings, state, sim), maker_(maker) {}
@@ -113,20 +112,21 @@ public:
     }
     void Finish(std::uint32_t) override {}  // the passes advanced the state as they ran
 
-private:
+  private:
     ReferencePasses passes_;
     const BlockMaker& maker_;
 };
 
 class ScheduledSource : public BlockSource {
-public:
+  public:
     ScheduledSource(const ScheduledPasses& passes, EngineState& state, std::uint32_t count, unsigned threads,
                     const BlockMaker& maker)
         : passes_(passes), state_(state), maker_(maker) {
         if (threads > 1 && count > 1) {
             try {
                 pipeline_ = std::make_unique<BlockPipeline>(
-                    count, threads, [this](std::uint32_t p, Block& block) { maker_.Make(passes_, p, block); });
+                    count, threads,
+                    [this](std::uint32_t p, Block& block) { maker_.Make(passes_, p, block); });
             } catch (const std::system_error&) {
                 pipeline_.reset();  // no threads to be had: the blocks are made on this one
             } catch (const std::bad_alloc&) {
@@ -146,24 +146,26 @@ public:
         passes_.FinishState(passes, state_);
     }
 
-private:
+  private:
     const ScheduledPasses& passes_;
     EngineState& state_;
     const BlockMaker& maker_;
     std::unique_ptr<BlockPipeline> pipeline_;
 };
 
-bool IsGltf(SceneFormat format) { return format == SceneFormat::Gltf || format == SceneFormat::Glb; }
+bool IsGltf(SceneFormat format) {
+    return format == SceneFormat::Gltf || format == SceneFormat::Glb;
+}
 
 // Where the object blocks go, in order. Each output writes beside the target and puts its file
 // in the target's place only when kept, so a run that stops early leaves the target as it was.
 class SceneOutput {
-public:
+  public:
     virtual ~SceneOutput() = default;
     // Prepares the target; false with error() when it cannot be.
     virtual bool Open(const std::string& target) = 0;
-    // False once a write has failed.
-    virtual bool Add(const Block& block) = 0;
+    // False once a write has failed. Reads the block's spools back.
+    virtual bool Add(Block& block) = 0;
     // Completes the file and puts it in the target's place; false with error() when a write failed.
     virtual bool Finish() = 0;
     // Drops what was written; the target stays as it was.
@@ -179,47 +181,65 @@ public:
 
 // Version 1 or 3 text: the header, then each block's text, handed to the file in large pieces.
 class TextOutput : public SceneOutput {
-public:
-    TextOutput(const Settings& settings, const GenerateOptions& options) : settings_(settings), options_(options) {}
+  public:
+    TextOutput(const Settings& settings, const GenerateOptions& options)
+        : settings_(settings), options_(options) {}
     bool Open(const std::string& target) override {
         if (!file_.Open(target)) return false;
         if (options_.format == SceneFormat::Lwsc1) AppendSceneHeader(out_, settings_, options_.fps);
         if (options_.format == SceneFormat::Lwsc3) AppendLwsc3Header(out_, settings_, options_.fps);
         return true;
     }
-    bool Add(const Block& block) override {
-        out_ += block.text;
-        if (out_.size() < kFlushSize) return true;
-        const bool ok = file_.Write(out_);
-        out_.clear();
-        return ok;
+    bool Add(Block& block) override {
+        out_ += block.head;
+        for (std::uint64_t at = 0; at < block.body.size();) {
+            const std::size_t n =
+                static_cast<std::size_t>(std::min<std::uint64_t>(block.body.size() - at, kFlushSize));
+            const std::size_t end = out_.size();
+            out_.resize(end + n);
+            if (!block.body.ReadAt(at, out_.data() + end, n)) {
+                error_ = block.body.error();
+                return false;
+            }
+            at += n;
+            if (out_.size() >= kFlushSize && !Flush()) return false;
+        }
+        out_ += block.tail;
+        return out_.size() < kFlushSize || Flush();
     }
     bool Finish() override {
         file_.Write(out_);
         return file_.Close();
     }
     void Remove() override { file_.Remove(); }
-    std::string error() const override { return file_.error(); }
+    std::string error() const override { return error_.empty() ? file_.error() : error_; }
 
-private:
+  private:
+    bool Flush() {
+        const bool ok = file_.Write(out_);
+        out_.clear();
+        return ok;
+    }
+
     const Settings& settings_;
     const GenerateOptions& options_;
     SceneFile file_;
     std::string out_;
+    std::string error_;  // a block's spool that could not be read back
 };
 
 // glTF: each block's tracks go to disk as they come; the file is completed at the end.
 class GltfOutput : public SceneOutput {
-public:
+  public:
     GltfOutput(Mesh mesh, std::uint32_t objects, const GenerateOptions& options)
         : scene_(std::move(mesh), objects, options.format == SceneFormat::Glb, options.fps) {}
     bool Open(const std::string& target) override { return scene_.Open(target); }
-    bool Add(const Block& block) override { return scene_.AddObject(block.gltf); }
+    bool Add(Block& block) override { return scene_.AddObject(block.gltf); }
     bool Finish() override { return scene_.Finish(); }
     void Remove() override { scene_.Remove(); }
     std::string error() const override { return scene_.error(); }
 
-private:
+  private:
     GltfScene scene_;
 };
 
@@ -238,6 +258,7 @@ void WriteToFile(const Settings& settings, BlockSource& source, PassHook& hook, 
     const auto passes = static_cast<std::uint32_t>(settings.num_particles);
     std::uint32_t p = 0;
     enum class Stop { None, Aborted, NoMemory, NotFinite, WriteFailed } stop = Stop::None;
+    std::string spool_error;  // why a block's temporary file could not hold it
     Block block;
     report.outcome = WriteOutcome::Complete;
     // While a pass runs the hook is polled too; Abort or Break then drop the unfinished block.
@@ -251,9 +272,9 @@ void WriteToFile(const Settings& settings, BlockSource& source, PassHook& hook, 
             PassAction action = hook.OnPassStart(p, passes);
             bool made = true;
             if (action == PassAction::Continue) {
-                block.text.clear();
                 block.keys.clear();
                 block.bad_frame.reset();
+                block.spool_error.clear();
                 report.error = scene_text::ObjectKeys(p);
                 made = source.Next(p, block);
                 action = polled;
@@ -268,6 +289,11 @@ void WriteToFile(const Settings& settings, BlockSource& source, PassHook& hook, 
             }
             if (!made) {
                 stop = Stop::NoMemory;
+                break;
+            }
+            if (!block.spool_error.empty()) {  // the block could not be held: nothing more is written
+                spool_error = block.spool_error;
+                stop = Stop::WriteFailed;
                 break;
             }
             if (block.bad_frame) {
@@ -303,7 +329,7 @@ void WriteToFile(const Settings& settings, BlockSource& source, PassHook& hook, 
         if (stop == Stop::None && output.Finish()) return;
         output.Remove();
         report.outcome = WriteOutcome::WriteFailed;
-        report.error = output.error();
+        report.error = spool_error.empty() ? output.error() : spool_error;
         report.failed_file = output.failed_file();
         return;
     }
@@ -349,11 +375,14 @@ class CacheColumnsOutput : public SceneOutput {
         }
         return true;
     }
-    bool Add(const Block& block) override {
+    bool Add(Block& block) override {
         std::int32_t bad = -1;
+        bool unread = false;
         const bool written = columns_.Write(
-            next_++, block.keys,
-            [this](std::uint64_t at, std::string_view bytes) { return files_.WriteAt(at, bytes); }, bad);
+            next_++, block.scratch, block.rising_keys,
+            [this](std::uint64_t at, std::string_view bytes) { return files_.WriteAt(at, bytes); }, bad,
+            unread);
+        if (unread) error_ = block.scratch.error();
         if (bad >= 0) bad_frame_ = bad;
         return written && bad < 0;
     }
@@ -411,7 +440,8 @@ void WriteCacheRows(const Settings& settings, EngineState& state, MessageSink& s
     }
     CacheRun run;
     try {
-        run = rows->Write(hook, [&](std::uint64_t at, std::string_view bytes) { return files.WriteAt(at, bytes); });
+        run = rows->Write(hook,
+                          [&](std::uint64_t at, std::string_view bytes) { return files.WriteAt(at, bytes); });
     } catch (const std::bad_alloc&) {
         run.end = CacheRun::End::Failed;  // the chunk's motion samples
     }
@@ -625,7 +655,8 @@ void CollectBlocks(const Settings& settings, BlockSource& source, PassHook& hook
         for (; p < passes; ++p) {
             const PassAction action = hook.OnPassStart(p, passes);
             if (action != PassAction::Continue) {
-                report.outcome = action == PassAction::Break ? WriteOutcome::Interrupted : WriteOutcome::Aborted;
+                report.outcome =
+                    action == PassAction::Break ? WriteOutcome::Interrupted : WriteOutcome::Aborted;
                 break;
             }
             block.keys.clear();

@@ -10,7 +10,7 @@
 
 #include "engine/engine_state.hpp"
 #include "engine/generation/scene_key.hpp"
-#include "engine/motion/motion.hpp"
+#include "engine/motion/motion_table.hpp"
 #include "engine/reporting.hpp"
 #include "engine/settings/frame_rate.hpp"
 #include "engine/settings/settings.hpp"
@@ -69,6 +69,9 @@ struct GenerateOptions {
     double fps = kDefaultFramesPerSecond;
     // A point cache's two working buffers hold this many bytes each (tests make them small).
     std::size_t cache_buffer = std::size_t{16} << 20;
+    // Each spool of an object block (its text, or one of its glTF tracks) holds this many bytes in
+    // memory; the rest of a long object waits in unnamed temporary files beside the target.
+    std::size_t block_buffer = std::size_t{1} << 20;
 };
 
 namespace scene_text {
@@ -114,7 +117,7 @@ std::optional<std::string> RefuseSceneSize(const Settings& settings);
 // Receives a generation's keys instead of a file: the keys every object block gets, in object
 // order, exactly as a scene of the same settings and engine state would hold them.
 class KeyReceiver {
-public:
+  public:
     virtual ~KeyReceiver() = default;
     // The parent's motion, once, before the first object; `state` holds what the read
     // published (LastMotionFrame).

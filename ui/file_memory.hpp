@@ -23,5 +23,6 @@ struct FileMemory {
 extern std::string overwrite_confirmed;
 extern FileMemory previous_object, previous_motion, previous_scene;
 extern FileMemory previous_prefs;
+extern FileMemory previous_emitter, previous_collision;  // the shapes and forces window's
 
 }  // namespace vexo::ui

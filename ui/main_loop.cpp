@@ -280,6 +280,9 @@ Entry GadgetUp(Gadget* g) {
         case GD_effect_options:
             effect_options();
             break;
+        case GD_shapes_options:
+            shapes_options();
+            break;
         case GD_generate:
             return GenerateRule();
         case GD_preview:
@@ -292,6 +295,23 @@ Entry GadgetUp(Gadget* g) {
 }
 
 }  // namespace
+
+int scene_options_menu() {
+    scene_options();
+    return 0;
+}
+int emission_options_menu() {
+    emission_options();
+    return 0;
+}
+int effect_options_menu() {
+    effect_options();
+    return 0;
+}
+int shapes_options_menu() {
+    shapes_options();
+    return 0;
+}
 
 void WaitMessages(Window* window) {
     int done = 0;

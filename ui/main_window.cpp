@@ -13,7 +13,7 @@ Window* VEXOWnd = nullptr;
 Gadget* VEXOGList = nullptr;
 Menu* VEXOMenus = nullptr;
 Gadget* VEXOGadgets[VEXO_CNT] = {};
-UWORD VEXOLeft = 86, VEXOTop = 49, VEXOWidth = 510, VEXOHeight = 337;
+UWORD VEXOLeft = 86, VEXOTop = 49, VEXOWidth = 600, VEXOHeight = 337;
 const char* VEXOWdt = "Vexo";
 WORD ZoomData[4] = {86, 49, 310, 11};
 const char* end_behavior0Labels[] = {"Recycle", "Stop", "Destroy", nullptr};
@@ -58,12 +58,12 @@ constexpr GadgetHint Does(const char* text) {
 // One gadget a line reads as the table it is.
 // clang-format off
 const GadgetRow VEXOGadgetTable[VEXO_CNT] = {
-    {STRING_KIND, {148, 22, 311, 16, "Particle object", nullptr, GD_particle_object, PLACETEXT_LEFT, nullptr, nullptr}, kPathTags, Edits("particle_object")},
-    {STRING_KIND, {148, 39, 311, 16, "Parent motion", nullptr, GD_parent_motion, PLACETEXT_LEFT, nullptr, nullptr}, kPathTags, Edits("parent_motion")},
-    {STRING_KIND, {148, 56, 311, 16, "Target scene", nullptr, GD_target_scene, PLACETEXT_LEFT, nullptr, nullptr}, kPathTags, Edits("target_scene")},
-    {GENERIC_KIND, {461, 23, 20, 14, nullptr, nullptr, GD_get_object, 0, nullptr, nullptr}, kNoTags, Does(text::kHintGetObject)},
-    {GENERIC_KIND, {461, 40, 20, 14, nullptr, nullptr, GD_get_motion, 0, nullptr, nullptr}, kNoTags, Does(text::kHintGetMotion)},
-    {GENERIC_KIND, {461, 57, 20, 14, nullptr, nullptr, GD_get_scene, 0, nullptr, nullptr}, kNoTags, Does(text::kHintGetScene)},
+    {STRING_KIND, {148, 22, 401, 16, "Particle object", nullptr, GD_particle_object, PLACETEXT_LEFT, nullptr, nullptr}, kPathTags, Edits("particle_object")},
+    {STRING_KIND, {148, 39, 401, 16, "Parent motion", nullptr, GD_parent_motion, PLACETEXT_LEFT, nullptr, nullptr}, kPathTags, Edits("parent_motion")},
+    {STRING_KIND, {148, 56, 401, 16, "Target scene", nullptr, GD_target_scene, PLACETEXT_LEFT, nullptr, nullptr}, kPathTags, Edits("target_scene")},
+    {GENERIC_KIND, {551, 23, 20, 14, nullptr, nullptr, GD_get_object, 0, nullptr, nullptr}, kNoTags, Does(text::kHintGetObject)},
+    {GENERIC_KIND, {551, 40, 20, 14, nullptr, nullptr, GD_get_motion, 0, nullptr, nullptr}, kNoTags, Does(text::kHintGetMotion)},
+    {GENERIC_KIND, {551, 57, 20, 14, nullptr, nullptr, GD_get_scene, 0, nullptr, nullptr}, kNoTags, Does(text::kHintGetScene)},
     {INTEGER_KIND, {244, 102, 66, 16, "Particles (num)", nullptr, GD_num_particles, PLACETEXT_LEFT, nullptr, nullptr}, kCountTags, Edits("num_particles")},
     {INTEGER_KIND, {244, 119, 66, 16, "Particles per frame", nullptr, GD_particles_per_frame, PLACETEXT_LEFT, nullptr, nullptr}, kCountTags, Edits("particles_per_frame")},
     {INTEGER_KIND, {244, 136, 66, 16, "Particles lifespan (frames)", nullptr, GD_lifespan, PLACETEXT_LEFT, nullptr, nullptr}, kDisabledCountTags, Edits("lifespan")},
@@ -77,11 +77,12 @@ const GadgetRow VEXOGadgetTable[VEXO_CNT] = {
     {CHECKBOX_KIND, {315, 138, 26, 11, "Limited lifespan", nullptr, GD_limited_lifespan, PLACETEXT_RIGHT, nullptr, nullptr}, kNoTags, Edits("limited_lifespan")},
     {CHECKBOX_KIND, {314, 225, 26, 11, "Creation delay", nullptr, GD_use_creation_delay, PLACETEXT_RIGHT, nullptr, nullptr}, kNoTags, Edits("use_creation_delay")},
     {CHECKBOX_KIND, {314, 242, 26, 11, "Particle grow", nullptr, GD_particle_grow, PLACETEXT_RIGHT, nullptr, nullptr}, kNoTags, Edits("particle_grow")},
-    {BUTTON_KIND, {14, 285, 154, 18, "Scene options", nullptr, GD_scene_options, PLACETEXT_IN, nullptr, nullptr}, kNoTags, Does(text::kHintSceneOptions)},
-    {BUTTON_KIND, {168, 285, 164, 18, "Emission options", nullptr, GD_emission_options, PLACETEXT_IN, nullptr, nullptr}, kNoTags, Does(text::kHintEmissionOptions)},
-    {BUTTON_KIND, {332, 285, 153, 18, "Effect options", nullptr, GD_effect_options, PLACETEXT_IN, nullptr, nullptr}, kNoTags, Does(text::kHintEffectOptions)},
+    {BUTTON_KIND, {14, 285, 134, 18, "Scene options", nullptr, GD_scene_options, PLACETEXT_IN, nullptr, nullptr}, kNoTags, Does(text::kHintSceneOptions)},
+    {BUTTON_KIND, {148, 285, 146, 18, "Emission options", nullptr, GD_emission_options, PLACETEXT_IN, nullptr, nullptr}, kNoTags, Does(text::kHintEmissionOptions)},
+    {BUTTON_KIND, {294, 285, 136, 18, "Effect options", nullptr, GD_effect_options, PLACETEXT_IN, nullptr, nullptr}, kNoTags, Does(text::kHintEffectOptions)},
     {BUTTON_KIND, {12, 308, 90, 19, "Generate", nullptr, GD_generate, PLACETEXT_IN, nullptr, nullptr}, kNoTags, Does(text::kHintGenerate)},
     {BUTTON_KIND, {102, 308, 90, 19, "Preview", nullptr, GD_preview, PLACETEXT_IN, nullptr, nullptr}, kNoTags, Does(text::kHintPreview)},
+    {BUTTON_KIND, {430, 285, 145, 18, "Shapes and forces", nullptr, GD_shapes_options, PLACETEXT_IN, nullptr, nullptr}, kNoTags, Does(text::kHintShapesOptions)},
 };
 // clang-format on
 
@@ -143,8 +144,20 @@ const NewMenu VEXONewMenu[] = {
     {NM_ITEM, "Quit", nullptr, 0, 0, reinterpret_cast<APTR>(&quit_menu)},
     {NM_TITLE, "View", nullptr, 0, 0, nullptr},
     {NM_ITEM, "Preview...", "P", 0, 0, reinterpret_cast<APTR>(&preview_menu)},
+    {NM_TITLE, "Options", nullptr, 0, 0, nullptr},
+    {NM_ITEM, "Scene options...", nullptr, 0, 0, reinterpret_cast<APTR>(&scene_options_menu)},
+    {NM_ITEM, "Emission options...", nullptr, 0, 0, reinterpret_cast<APTR>(&emission_options_menu)},
+    {NM_ITEM, "Effect options...", nullptr, 0, 0, reinterpret_cast<APTR>(&effect_options_menu)},
+    {NM_ITEM, "Shapes and forces...", nullptr, 0, 0, reinterpret_cast<APTR>(&shapes_options_menu)},
     {NM_END, nullptr, nullptr, 0, 0, nullptr},
 };
+
+void MakeFileButton(Gadget* g) {
+    g->Flags |= GFLG_GADGIMAGE | GFLG_GADGHIMAGE;
+    g->Activation |= GACT_RELVERIFY;
+    g->GadgetRender = getImage;
+    g->SelectRender = getImage;
+}
 
 int TitleBarOffset(const Screen* screen) { return screen->WBorTop + screen->RastPortFont->tf_YSize + 1; }
 
@@ -171,12 +184,7 @@ int OpenVEXOWindow() {
         VEXOGadgets[row.ng.ng_GadgetID] = g;
         if (g == nullptr) return 2;
         SetGadgetHint(g, row.hint);
-        if (row.kind == GENERIC_KIND) {
-            g->Flags |= GFLG_GADGIMAGE | GFLG_GADGHIMAGE;
-            g->Activation |= GACT_RELVERIFY;
-            g->GadgetRender = getImage;
-            g->SelectRender = getImage;
-        }
+        if (row.kind == GENERIC_KIND) MakeFileButton(g);
     }
 
     const TagItem menu_tags[] = {{GTMN_FrontPen, 0}, {TAG_DONE, 0}};
@@ -224,11 +232,11 @@ void VEXORender(int direct) {
         DrawBevelBoxA(rp, x0 + l.X(left), y0 + l.Y(top), l.X(left + width) - l.X(left),
                       l.Y(top + height) - l.Y(top), tags);
     };
-    box(12, 284, 475, 20, recessed);
-    box(14, 11, 472, 72, raised);
-    box(12, 10, 476, 74, recessed);
-    box(14, 96, 472, 181, raised);
-    box(12, 95, 476, 183, recessed);
+    box(12, 284, 565, 20, recessed);
+    box(14, 11, 562, 72, raised);
+    box(12, 10, 566, 74, recessed);
+    box(14, 96, 562, 181, raised);
+    box(12, 95, 566, 183, recessed);
     IntuiText particle_options = {
         2,      0, JAM2, static_cast<WORD>(l.X(34)), static_cast<WORD>(l.Y(103)), nullptr, "Particle options",
         nullptr};
@@ -357,6 +365,9 @@ void SetDialogueVals(int which) {
             SetReal(VEXOeffect_optionsGadgets[4], w, p.elasticity * 100);
             break;
         }
+        case 4:
+            for (int id = 0; id < kShapesCount; ++id) ShowShapesSetting(id);
+            break;
         default:
             break;
     }

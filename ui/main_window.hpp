@@ -8,7 +8,7 @@
 
 namespace vexo::ui {
 
-inline constexpr int VEXO_CNT = 24;
+inline constexpr int VEXO_CNT = 25;
 
 // Gadget ids of the main window.
 enum MainGadget : UWORD {
@@ -36,6 +36,7 @@ enum MainGadget : UWORD {
     GD_effect_options = 21,
     GD_generate = 22,
     GD_preview = 23,  // beside "Generate": opens the preview window
+    GD_shapes_options = 24,  // the fourth option button, beside "Effect options"; made last
 };
 
 extern Gadget* VEXOGList;
@@ -51,6 +52,9 @@ extern const NewMenu VEXONewMenu[];
 int OpenVEXOWindow();
 void VEXORender(int direct);
 void CloseVEXOWindow();
+
+// Makes a generic gadget a file button: drawn by the file-button image, reporting its release.
+void MakeFileButton(Gadget* g);
 
 // The vertical offset of a window's inside on the screen: top border, title bar font, 1.
 int TitleBarOffset(const Screen* screen);

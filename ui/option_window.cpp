@@ -50,6 +50,7 @@ int OpenSpecWindow(const WindowSpec& spec) {
         spec.gadgets[lc] = g;
         if (g == nullptr) return 2;
         if (spec.hints != nullptr) SetGadgetHint(g, spec.hints[lc]);
+        if (spec.types[lc] == GENERIC_KIND) MakeFileButton(g);
     }
     const TagItem window_tags[] = {
         {WA_Left, spec.left},

@@ -1,5 +1,5 @@
-// The three option windows (effect, emission, scene) and the progress window: their globals,
-// their shared opening routine and their commands.
+// The four option windows (effect, emission, scene, shapes and forces) and the progress window:
+// their globals, their shared opening routine and their commands.
 #pragma once
 
 #include <cstdint>
@@ -22,6 +22,30 @@ extern Window* VEXOscene_optionsWnd;
 extern Gadget* VEXOscene_optionsGList;
 extern Gadget* VEXOscene_optionsGadgets[3];
 extern APTR soVisualInfo;
+
+// Gadget ids of the shapes and forces window; the decimal fields come last, from friction on.
+enum ShapesGadget : UWORD {
+    GD_emitter_object = 0,
+    GD_get_emitter = 1,
+    GD_emit_from_text = 2,
+    GD_emit_from = 3,
+    GD_emit_along_normal = 4,
+    GD_collision_object = 5,
+    GD_get_collision = 6,
+    GD_friction = 7,
+    GD_wind_x = 8,
+    GD_wind_y = 9,
+    GD_wind_z = 10,
+    GD_drag = 11,
+    GD_turbulence = 12,
+    GD_turbulence_size = 13,
+    GD_spin = 14,
+};
+inline constexpr int kShapesCount = 15;
+extern Window* VEXOshapes_optionsWnd;
+extern Gadget* VEXOshapes_optionsGList;
+extern Gadget* VEXOshapes_optionsGadgets[kShapesCount];
+extern const char* emit_from_mx0Labels[];
 extern Window* VEXOcreatingWnd;
 extern Gadget* VEXOcreatingGList;
 extern Gadget* VEXOcreatingGadgets[3];  // "Abort", the object text, the bytes text
@@ -43,7 +67,7 @@ extern const char* linear_path_mx0Labels[];
 
 // One window's tables and globals, for the opening routine all option windows share. Its
 // gadgets are laid out for the font in use (gadget_layout.hpp), and each gets the tooltip its
-// hint names.
+// hint names. A GENERIC_KIND gadget is a file button drawn by the file-button image.
 struct WindowSpec {
     Window** wnd;
     Gadget** glist;
@@ -86,6 +110,11 @@ void CloseVEXOscene_optionsWindow();
 void WaitSOMessages();
 int SetupSOScreen();
 void CloseDownSOScreen();
+int OpenVEXOshapes_optionsWindow();
+void CloseVEXOshapes_optionsWindow();
+void WaitShOMessages();
+// Shows the stored setting of one gadget of the open shapes and forces window.
+void ShowShapesSetting(int id);
 int OpenVEXOcreatingWindow();
 void VEXOcreatingRender();
 void CloseVEXOcreatingWindow();

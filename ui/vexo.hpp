@@ -76,6 +76,12 @@ void create_particle_scene();
 void scene_options();
 void emission_options();
 void effect_options();
+void shapes_options();
+// The option windows as menu commands: each opens its window and returns 0 (go on).
+int scene_options_menu();
+int emission_options_menu();
+int effect_options_menu();
+int shapes_options_menu();
 int load_prefs_menu();
 int save_prefs_menu();
 int reset_prefs_menu();
@@ -96,7 +102,7 @@ std::string HintText(const GadgetHint& hint);
 void SetGadgetHint(Gadget* gadget, const GadgetHint& hint);
 
 // Copies the record into the gadgets of the main window (0) or an option window (1 scene,
-// 2 emission, 3 effect); the window must be open.
+// 2 emission, 3 effect, 4 shapes and forces); the window must be open.
 void SetDialogueVals(int which);
 
 // The main loop: returns when the user has confirmed quitting.
@@ -151,6 +157,8 @@ inline constexpr const char* kHintEmissionOptions =
     "Opens the emission options: heading and pitch angles and spreads, and oversampling.";
 inline constexpr const char* kHintEffectOptions =
     "Opens the effect options: gravity, ground bounce, radial creation, the path mode and elasticity.";
+inline constexpr const char* kHintShapesOptions =
+    "Opens the shapes and forces: the emitter and collision objects, wind, drag, turbulence and spin.";
 inline constexpr const char* kHintGenerate =
     "Writes the target scene from these settings; a progress window shows how far it is and can stop it.";
 inline constexpr const char* kHintPreview =

@@ -43,7 +43,6 @@ void BlockPipeline::Work() {
             if (stop_ || failed_ || next_ >= count_) return;
             index = next_++;
         }
-        made.text.clear();
         made.keys.clear();
         try {
             produce_(index, made);

@@ -192,7 +192,8 @@ void CacheRows::RunTile(const Tile& tile, unsigned char* out, unsigned worker, s
         for (std::int64_t k = tile.k0; k < tile.k1; ++k) {
             if (!reader.Advance(p, track, k, samples)) return;  // stopped
             unsigned char* at = out + (static_cast<std::uint64_t>(k - tile.k0) * range + i) * point_bytes;
-            if (!PutPoints(format_, TrackReader::PoseAt(track, k), vertices_, radius_, at) && track.bad_frame < 0) {
+            if (!PutPoints(format_, TrackReader::PoseAt(track, k), vertices_, radius_, at) &&
+                track.bad_frame < 0) {
                 track.bad_frame = static_cast<std::int32_t>(k);
             }
         }
@@ -324,30 +325,49 @@ CacheColumns::CacheColumns(const Mesh& mesh, const CacheLayout& layout, std::uin
       particles_(particles),
       column_(12 * (vertices_.size() / 3), '\0') {}
 
-bool CacheColumns::Write(std::uint32_t p, const ObjectKeys& keys,
+bool CacheColumns::Write(std::uint32_t p, BinaryFile& keys, std::uint64_t count,
                          const std::function<bool(std::uint64_t, std::string_view)>& write_at,
-                         std::int32_t& bad_frame) {
-    std::vector<TrackKey> track;
-    for (const SceneKey& key : RisingKeys(keys)) {
-        track.emplace_back();
-        MakeTrackKey(key.value, key.frame, track.back());  // the block's keys were checked as made
+                         std::int32_t& bad_frame, bool& unread) {
+    // The keys around the frame: the one at or before it and the next two, read as the frames pass.
+    SpooledKeyReader reader(keys, count);
+    const auto read = [&](TrackKey& track) {
+        SceneKey key;
+        if (!reader.Next(key)) return false;
+        MakeTrackKey(key.value, key.frame, track);  // the block's keys were checked as made
+        return true;
+    };
+    TrackKey before{0, {}, {0, 0, 0, 1}, {}}, ahead[2];
+    std::size_t pending = 0;
+    // Never so, but held: without a key at frame 0 (or before), the particle rests there.
+    if (read(ahead[0])) {
+        if (ahead[0].frame > 0) {
+            pending = 1;
+        } else {
+            before = ahead[0];
+        }
     }
-    if (track.empty() || track.front().frame > 0) {  // never so: every object has a key at frame 0
-        track.insert(track.begin(), TrackKey{0, {}, {0, 0, 0, 1}, {}});
-    }
-    std::size_t next = 1;  // the first key after the frame
+    const auto fill = [&] {
+        while (pending < 2 && read(ahead[pending])) ++pending;
+    };
+    fill();
     for (std::uint64_t k = 0; k < layout_.samples; ++k) {
-        while (next < track.size() && track[next].frame <= static_cast<std::int64_t>(k)) ++next;
-        const TrackKey* b = next < track.size() ? &track[next] : nullptr;
-        const TrackKey* after = next + 1 < track.size() ? &track[next + 1] : nullptr;
-        const Pose pose = PoseBetween(track[next - 1], b, after, static_cast<std::int64_t>(k));
+        while (pending > 0 && ahead[0].frame <= static_cast<std::int64_t>(k)) {
+            before = ahead[0];
+            ahead[0] = ahead[1];
+            --pending;
+            fill();
+        }
+        const TrackKey* b = pending > 0 ? &ahead[0] : nullptr;
+        const TrackKey* after = pending > 1 ? &ahead[1] : nullptr;
+        const Pose pose = PoseBetween(before, b, after, static_cast<std::int64_t>(k));
         auto* out = reinterpret_cast<unsigned char*>(column_.data());
         if (!PutPoints(layout_.format, pose, vertices_, radius_, out) && bad_frame < 0)
             bad_frame = static_cast<std::int32_t>(k);
         const std::uint64_t offset = layout_.header_size() + (k * particles_ + p) * column_.size();
         if (!write_at(offset, column_)) return false;
     }
-    return true;
+    unread = reader.failed();
+    return !unread;
 }
 
 }  // namespace vexo

@@ -96,8 +96,11 @@ class CacheColumns {
     CacheColumns(const Mesh& mesh, const CacheLayout& layout, std::uint32_t particles);
     // Writes particle p's copy at every sample through `write_at(offset, bytes)`; false when a
     // write failed. `bad_frame` gets the first sample whose points a cache cannot hold, if any.
-    bool Write(std::uint32_t p, const ObjectKeys& keys,
-               const std::function<bool(std::uint64_t, std::string_view)>& write_at, std::int32_t& bad_frame);
+    // `keys` is a block's spool of rising keys (BlockForm::RisingKeys), read once, in order;
+    // `unread` is set when it could not be read.
+    bool Write(std::uint32_t p, BinaryFile& keys, std::uint64_t count,
+               const std::function<bool(std::uint64_t, std::string_view)>& write_at, std::int32_t& bad_frame,
+               bool& unread);
 
   private:
     std::vector<double> vertices_;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-
 namespace vexo {
 
 FrameRange FramesOf(const Settings& settings) {
@@ -10,12 +9,14 @@ FrameRange FramesOf(const Settings& settings) {
     range.first = static_cast<std::uint32_t>(settings.first_frame);
     range.step = static_cast<std::uint32_t>(settings.frame_step);
     const auto last = static_cast<std::uint32_t>(settings.last_frame);
-    range.count = range.step == 0 || last < range.first ? 0 : (std::uint64_t{last} - range.first) / range.step + 1;
+    range.count =
+        range.step == 0 || last < range.first ? 0 : (std::uint64_t{last} - range.first) / range.step + 1;
     return range;
 }
 
 std::size_t ParentEntry(const Settings& settings, std::int32_t last_motion_frame, std::uint32_t f) {
-    std::int64_t m = static_cast<std::int32_t>(f) <= last_motion_frame ? static_cast<std::int32_t>(f) : last_motion_frame;
+    std::int64_t m =
+        static_cast<std::int32_t>(f) <= last_motion_frame ? static_cast<std::int32_t>(f) : last_motion_frame;
     if (m == 0) m = settings.first_frame;
     return static_cast<std::size_t>(std::clamp<std::int64_t>(m - settings.first_frame, 0, last_motion_frame));
 }
@@ -36,7 +37,7 @@ void LinearKeys::Store(const Particle& record, bool visible, std::uint32_t frame
     Particle key = record;
     key.frame = static_cast<std::int32_t>(frame);
     if (!visible) key.scale_x = key.scale_y = key.scale_z = 0.0;
-    keys_.push_back(key);
+    block_.Add(key, key.frame);
 }
 
 void LinearBeforeMove(LinearKeyState& state, std::uint32_t f, const Particle& record, KeyStore& store) {
@@ -62,12 +63,6 @@ void LinearAfterEffect(const Settings& settings, LinearKeyState& state, std::uin
         store.Store(record, false, f);
         state.destroy_key_stored = true;
     }
-}
-
-void FinishLinearBlock(BlockBuilder& block, const LinearKeys& keys) {
-    block.Start(static_cast<std::uint32_t>(keys.keys().size()));
-    for (const Particle& key : keys.keys()) block.Add(key, key.frame);
-    block.Finish();
 }
 
 }  // namespace vexo

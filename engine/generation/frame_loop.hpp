@@ -5,12 +5,11 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
-#include "engine/motion/motion.hpp"
-#include "engine/simulation/particle.hpp"
 #include "engine/generation/scene_key.hpp"
+#include "engine/motion/motion_table.hpp"
 #include "engine/settings/settings.hpp"
+#include "engine/simulation/particle.hpp"
 
 namespace vexo {
 
@@ -53,10 +52,10 @@ void LinearBeforeMove(LinearKeyState& state, std::uint32_t f, const Particle& re
 void LinearAfterEffect(const Settings& settings, LinearKeyState& state, std::uint32_t f,
                        const Particle& record, KeyStore& store);
 
-// The linear keys of one object, stored as copies of the record and written after the frame range.
+// The linear keys of one object, handed to its block as they are decided.
 class LinearKeys : public KeyStore {
   public:
-    explicit LinearKeys(const Settings& settings) : settings_(settings) {}
+    LinearKeys(const Settings& settings, BlockBuilder& block) : settings_(settings), block_(block) {}
     // The invisible key at frame 0, after the record's first move.
     void Begin(const Particle& record) { Store(record, false, 0); }
     void BeforeMove(std::uint32_t f, const Particle& record) { LinearBeforeMove(state_, f, record, *this); }
@@ -64,15 +63,11 @@ class LinearKeys : public KeyStore {
         LinearAfterEffect(settings_, state_, f, record, *this);
     }
     void Store(const Particle& record, bool visible, std::uint32_t frame) override;
-    const std::vector<Particle>& keys() const { return keys_; }
 
   private:
     const Settings& settings_;
+    BlockBuilder& block_;
     LinearKeyState state_;
-    std::vector<Particle> keys_;  // grows as needed
 };
-
-// Hands the stored keys to the block, which then is complete.
-void FinishLinearBlock(BlockBuilder& block, const LinearKeys& keys);
 
 }  // namespace vexo

@@ -65,7 +65,7 @@ void ReferencePasses::RecordBlock(std::uint32_t p, BlockBuilder& block) {
 }
 
 void ReferencePasses::RecordNonLinear(std::uint32_t p, BlockBuilder& block) {
-    block.Start(static_cast<std::uint32_t>(frames_.count + 1));
+    block.Start(frames_.count + 1);
     MoveMainObject(frames_.first);
     block.Add(sim_.ChildArray[p], 0);
     for (std::uint64_t k = 0; k < frames_.count; ++k) {
@@ -81,7 +81,8 @@ void ReferencePasses::RecordNonLinear(std::uint32_t p, BlockBuilder& block) {
 
 void ReferencePasses::RecordLinear(std::uint32_t p, BlockBuilder& block) {
     Particle& record = sim_.ChildArray[p];
-    LinearKeys keys(settings_);
+    block.Start();
+    LinearKeys keys(settings_, block);
     record.frame = 0;
     MoveMainObject(frames_.first);
     MoveChildObject(sim_, p);
@@ -98,7 +99,7 @@ void ReferencePasses::RecordLinear(std::uint32_t p, BlockBuilder& block) {
         EffectAll();
         keys.AfterEffect(f, record);
     }
-    FinishLinearBlock(block, keys);
+    block.Finish();
 }
 
 }  // namespace vexo

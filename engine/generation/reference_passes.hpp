@@ -9,22 +9,22 @@
 
 #include "engine/engine_state.hpp"
 #include "engine/generation/frame_loop.hpp"
-#include "engine/motion/motion.hpp"
-#include "engine/simulation/particle.hpp"
 #include "engine/generation/scene_key.hpp"
+#include "engine/motion/motion_table.hpp"
 #include "engine/settings/settings.hpp"
+#include "engine/simulation/particle.hpp"
 
 namespace vexo {
 
 class ReferencePasses {
-public:
+  public:
     // `sim.ChildArray` holds the records, set up free; the passes advance `state` as they run.
     ReferencePasses(const MotionTable& table, const Settings& settings, EngineState& state, Simulation& sim);
 
     // Runs pass p and records its object block. Passes must run in order from 0.
     void RecordBlock(std::uint32_t p, BlockBuilder& block);
 
-private:
+  private:
     void MoveMainObject(std::uint32_t f);
     void Emit(std::uint32_t f);
     void MoveAll();

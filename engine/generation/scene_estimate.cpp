@@ -7,6 +7,9 @@
 #include <new>
 #include <string_view>
 
+#include "engine/generation/frame_loop.hpp"
+#include "engine/motion/motion_file.hpp"
+#include "engine/settings/settings_fields.hpp"
 #include "engine/writers/cache_object.hpp"
 #include "engine/writers/gltf_tracks.hpp"
 #include "engine/writers/object_mesh.hpp"
@@ -26,6 +29,10 @@ std::string Needs(std::uint64_t needed, bool exact) {
 std::string NoRoom(std::uint64_t needed, std::uint64_t free, bool exact) {
     return "Cannot create the scene:\n" + Needs(needed, exact) + ",\nbut its file system has " +
            ByteCount(free) + " free.\n\nNothing was written.";
+}
+
+std::string TooLongToMeasure(std::uint64_t frames) {
+    return "measuring objects of " + std::to_string(frames) + " frames";
 }
 
 std::string LargeSceneQuestion(std::uint64_t needed, std::optional<std::uint64_t> free, bool exact) {
@@ -196,6 +203,15 @@ EstimateResult EstimateScene(const Settings& settings, const EngineState& state,
     EstimateResult result;
     try {
         if (IsPointCache(options.format)) return CacheEstimate(settings, state, sink, options);
+        // The measuring holds one object's keys at a time; an object with a key on each of more
+        // frames than that is not measured (the writer itself stays in bounded memory).
+        const std::uint64_t frames = FramesOf(settings).count;
+        if (!IsOn(settings.linear_path) && frames + 1 > kMeasuredKeys &&
+            RefuseSettings(settings) == std::nullopt) {
+            result.report.result = SceneResult::NoMemory;
+            result.report.error = scene_text::TooLongToMeasure(frames);
+            return result;
+        }
         const bool gltf = options.format == SceneFormat::Gltf || options.format == SceneFormat::Glb;
         std::optional<Mesh> mesh;
         if (gltf && RefuseSettings(settings) == std::nullopt)

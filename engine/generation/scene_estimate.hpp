@@ -57,9 +57,15 @@ std::string ShortByteCount(std::uint64_t bytes);
 namespace scene_text {
 // Refuses a scene larger than the free space of its file system.
 std::string NoRoom(std::uint64_t needed, std::uint64_t free, bool exact);
+// What is not measured: "measuring objects of 2000000 frames" (after "not enough memory for").
+std::string TooLongToMeasure(std::uint64_t frames);
 // The desktop program's question before a scene of more than kLargeScene bytes.
 std::string LargeSceneQuestion(std::uint64_t needed, std::optional<std::uint64_t> free, bool exact);
 }  // namespace scene_text
+
+// An object with a key on more frames than this is not measured: the measuring holds one
+// object's keys (80 bytes each) at a time.
+inline constexpr std::uint64_t kMeasuredKeys = std::uint64_t{1} << 20;
 
 // Scenes above this many bytes are asked about before they are written (1 GB).
 inline constexpr std::uint64_t kLargeScene = 1000000000;

@@ -97,7 +97,8 @@ void ScheduledPasses::BuildSchedule() {
             }
             if (ordinal == std::numeric_limits<std::uint32_t>::max()) throw std::bad_alloc();
             emitted_slot.push_back(slot);
-            emitted.push_back(SlotEmission{static_cast<std::uint32_t>(k), static_cast<std::uint32_t>(ordinal), in_frame});
+            emitted.push_back(
+                SlotEmission{static_cast<std::uint32_t>(k), static_cast<std::uint32_t>(ordinal), in_frame});
             ++ordinal;
             ++in_frame;
             ++alive;
@@ -221,15 +222,15 @@ void ScheduledPasses::ReplaySlot(std::uint32_t q, std::uint32_t s, Particle& rec
     if (mode == Replay::Leftover && linear_) sim.collision = nullptr;
     sim.ChildArray.assign(1, record);
     WalkingSamples samples(table_, settings_, last_motion_frame_);
-    LinearKeys linear_keys(settings_);
+    std::optional<LinearKeys> linear_keys;
     std::optional<BlockKeys> block_keys;
     KeyStore* keys = nullptr;
     SlotReplay replay{slot_first_[s], 0, 0, {}};
     if (mode == Replay::Write) {
+        block->Start(linear_ ? 0 : frames_.count + 1);
         if (linear_) {
-            keys = &linear_keys;
+            keys = &linear_keys.emplace(settings_, *block);
         } else {
-            block->Start(static_cast<std::uint32_t>(frames_.count + 1));
             keys = &block_keys.emplace(*block);
         }
         replay = StartReplay(s, sim, samples, *keys);
@@ -239,11 +240,7 @@ void ScheduledPasses::ReplaySlot(std::uint32_t q, std::uint32_t s, Particle& rec
         if (k % 64 == 0 && PassInterrupted(64)) return;  // the block is dropped unfinished
         RunSlotFrame(q, s, replay, sim, samples, keys);
     }
-    if (mode == Replay::Write && linear_) {
-        FinishLinearBlock(*block, linear_keys);
-    } else if (mode == Replay::Write) {
-        block->Finish();
-    }
+    if (mode == Replay::Write) block->Finish();
     record = sim.ChildArray[0];
 }
 

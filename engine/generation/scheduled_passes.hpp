@@ -14,10 +14,10 @@
 
 #include "engine/engine_state.hpp"
 #include "engine/generation/frame_loop.hpp"
-#include "engine/motion/motion.hpp"
-#include "engine/simulation/particle.hpp"
 #include "engine/generation/scene_key.hpp"
+#include "engine/motion/motion_table.hpp"
 #include "engine/settings/settings.hpp"
+#include "engine/simulation/particle.hpp"
 #include "engine/simulation/scene_meshes.hpp"
 
 namespace vexo {
@@ -55,7 +55,7 @@ struct SlotReplay {
 };
 
 class ScheduledPasses {
-public:
+  public:
     // `state` is the engine state at the start of the generation (after the motion was read).
     // `fps` is the time base of gravity. `meshes` (none when null) are shared.
     ScheduledPasses(const MotionTable& table, const Settings& settings, const EngineState& state,
@@ -102,7 +102,8 @@ public:
     enum class Replay { Leftover, Write };
 
     // Runs slot s through pass q, from `record`; with Replay::Write appends the object block.
-    void ReplaySlot(std::uint32_t q, std::uint32_t s, Particle& record, Replay mode, BlockBuilder* block) const;
+    void ReplaySlot(std::uint32_t q, std::uint32_t s, Particle& record, Replay mode,
+                    BlockBuilder* block) const;
     void RunSlotFrame(std::uint32_t q, std::uint32_t s, SlotReplay& replay, Simulation& sim,
                       PassSamples& samples, KeyStore* keys) const;
     void Emit(std::uint32_t q, const SlotEmission& emission, PassSamples& samples, Simulation& sim) const;

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "engine/engine_state.hpp"
-#include "engine/motion/motion.hpp"
+#include "engine/motion/motion_table.hpp"
 #include "engine/reporting.hpp"
 
 namespace vexo {

@@ -5,7 +5,7 @@
 
 #include <array>
 
-#include "engine/motion/motion.hpp"
+#include "engine/motion/motion_table.hpp"
 
 namespace vexo {
 

@@ -13,8 +13,6 @@
 namespace vexo {
 namespace {
 
-constexpr std::size_t kBufferSize = 1 << 18;
-
 // An unnamed file in `folder`: O_TMPFILE where the file system has it, else a named file that
 // is unlinked at once.
 int OpenUnnamed(const std::filesystem::path& folder) {
@@ -31,6 +29,29 @@ int OpenUnnamed(const std::filesystem::path& folder) {
 
 BinaryFile::~BinaryFile() {
     if (fd_ >= 0 && !replacement_) ::close(fd_);
+}
+
+BinaryFile::BinaryFile(BinaryFile&& other) noexcept {
+    Swap(other);
+}
+
+BinaryFile& BinaryFile::operator=(BinaryFile&& other) noexcept {
+    BinaryFile dropped;
+    dropped.Swap(other);
+    Swap(dropped);  // what this held closes with `dropped`
+    return *this;
+}
+
+void BinaryFile::Swap(BinaryFile& other) noexcept {
+    std::swap(fd_, other.fd_);
+    std::swap(replacement_, other.replacement_);
+    std::swap(path_, other.path_);
+    std::swap(beside_, other.beside_);
+    std::swap(buffer_, other.buffer_);
+    std::swap(buffer_size_, other.buffer_size_);
+    std::swap(size_, other.size_);
+    std::swap(failed_, other.failed_);
+    std::swap(error_, other.error_);
 }
 
 bool BinaryFile::Fail(int error_number) {
@@ -52,14 +73,21 @@ bool BinaryFile::Create(const std::string& path) {
         return false;
     }
     fd_ = replacement_->descriptor();
-    buffer_.reserve(kBufferSize);
+    buffer_.reserve(buffer_size_);
     return true;
 }
 
-void BinaryFile::CreateTemporary(const std::string& beside) {
+void BinaryFile::CreateTemporary(const std::string& beside, std::size_t buffer) {
+    if (fd_ >= 0 && !replacement_) ::close(fd_);
+    fd_ = -1;
+    replacement_.reset();
     path_.clear();
     beside_ = beside.empty() ? std::string("./x") : beside;
-    buffer_.reserve(kBufferSize);
+    buffer_.clear();
+    buffer_size_ = std::max<std::size_t>(buffer, 1);
+    size_ = 0;
+    failed_ = false;
+    error_.clear();
 }
 
 bool BinaryFile::Spill() {
@@ -91,12 +119,12 @@ bool BinaryFile::Write(const void* data, std::size_t size) {
     if (failed_ || (fd_ < 0 && beside_.empty())) return false;
     const char* bytes = static_cast<const char*>(data);
     size_ += size;
-    if (buffer_.size() + size <= kBufferSize) {
+    if (buffer_.size() + size <= buffer_size_) {
         buffer_.insert(buffer_.end(), bytes, bytes + size);
         return true;
     }
     if (!Spill() || !Flush()) return false;
-    if (size >= kBufferSize) return WriteAll(bytes, size);
+    if (size >= buffer_size_) return WriteAll(bytes, size);
     buffer_.insert(buffer_.end(), bytes, bytes + size);
     return true;
 }
@@ -146,7 +174,7 @@ bool BinaryFile::AppendCopyOf(BinaryFile& source) {
     if (source.failed_) return Fail(source.error());
     if (source.fd_ < 0) return Write(source.buffer_.data(), source.buffer_.size());  // never left memory
     if (!source.Flush()) return Fail(source.error());
-    if (!Flush()) return false;
+    if (!Spill() || !Flush()) return false;  // a temporary file still in memory is made now
     off_t from = 0;
     std::uint64_t left = source.size_;
     // In the kernel first; file systems or devices that cannot do that get a plain copy.
@@ -161,7 +189,7 @@ bool BinaryFile::AppendCopyOf(BinaryFile& source) {
         if (copied == 0) return Fail(EIO);  // the source is shorter than what was written to it
         left -= static_cast<std::uint64_t>(copied);
     }
-    std::vector<char> chunk(std::min<std::uint64_t>(left, kBufferSize));
+    std::vector<char> chunk(std::min<std::uint64_t>(left, buffer_size_));
     while (left > 0) {
         const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, chunk.size()));
         if (!source.ReadAt(static_cast<std::uint64_t>(from), chunk.data(), n)) return Fail(source.error());

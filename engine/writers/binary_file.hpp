@@ -5,9 +5,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
-#include <memory>
 #include <vector>
 
 #include "engine/writers/replacement_file.hpp"
@@ -16,9 +16,16 @@ namespace vexo {
 
 class BinaryFile {
   public:
+    // What a file holds in memory before it writes (and what a temporary file holds before it is
+    // made), unless told otherwise.
+    static constexpr std::size_t kDefaultBuffer = std::size_t{1} << 18;
+
     BinaryFile() = default;
     BinaryFile(const BinaryFile&) = delete;
     BinaryFile& operator=(const BinaryFile&) = delete;
+    // Moved whole, descriptor and all; the file moved from is left closed.
+    BinaryFile(BinaryFile&& other) noexcept;
+    BinaryFile& operator=(BinaryFile&& other) noexcept;
     ~BinaryFile();
 
     // Prepares the replacement of `path`: the bytes go to a new file beside it, which takes the
@@ -26,9 +33,9 @@ class BinaryFile {
     bool Create(const std::string& path);
     // An unnamed file for reading and writing in the folder of `beside` (or, where that folder
     // takes no such file, the system's temporary folder). It has no name, so nothing is left
-    // behind however the program ends. It is made only when more than the write buffer (256 KB)
-    // has to be held: small contents stay in memory.
-    void CreateTemporary(const std::string& beside);
+    // behind however the program ends. It is made only when more than `buffer` bytes have to be
+    // held: small contents stay in memory. A temporary file made before is dropped first.
+    void CreateTemporary(const std::string& beside, std::size_t buffer = kDefaultBuffer);
 
     bool Write(const void* data, std::size_t size);
     bool Write(std::string_view text) { return Write(text.data(), text.size()); }
@@ -57,12 +64,14 @@ class BinaryFile {
     bool Fail(int error_number);
     bool Fail(const std::string& reason);
     bool WriteAll(const char* data, std::size_t size);
+    void Swap(BinaryFile& other) noexcept;
 
     int fd_ = -1;
     std::unique_ptr<ReplacementFile> replacement_;  // owns fd_ for a named file
-    std::string path_;    // empty for a temporary file
-    std::string beside_;  // where a temporary file is to be made, until it is
+    std::string path_;                              // empty for a temporary file
+    std::string beside_;                            // where a temporary file is to be made, until it is
     std::vector<char> buffer_;
+    std::size_t buffer_size_ = kDefaultBuffer;
     std::uint64_t size_ = 0;
     bool failed_ = false;
     std::string error_;

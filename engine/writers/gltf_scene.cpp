@@ -42,11 +42,7 @@ void PutU32(unsigned char* out, std::uint32_t value) {
     for (int i = 0; i < 4; ++i) out[i] = static_cast<unsigned char>(value >> (8 * i));
 }
 
-std::uint64_t HashOf(const std::vector<std::int32_t>& frames) {
-    std::uint64_t hash = 0xcbf29ce484222325u;
-    for (const std::int32_t f : frames) hash = (hash ^ static_cast<std::uint32_t>(f)) * 0x100000001b3u;
-    return hash;
-}
+constexpr std::size_t kFramePiece = 1 << 14;  // frames compared or timed at once
 
 // Values compared with the buffer's floats (accessor bounds): the exact value of the float.
 void Floats(JsonWriter& json, const float* values, std::size_t count) {
@@ -130,44 +126,55 @@ bool GltfScene::Check(BinaryFile& file) {
     return false;
 }
 
-bool GltfScene::SameFrames(std::int32_t input, const std::vector<std::int32_t>& frames) {
+// Compares in pieces, so that tracks of any length cost no more memory than a piece.
+bool GltfScene::SameFrames(std::int32_t input, SpooledTracks& tracks) {
     const Input& in = inputs_[static_cast<std::size_t>(input)];
-    if (in.count != frames.size()) return false;
-    if (input != cached_input_) {
-        cached_input_ = -1;
-        cached_frames_.resize(in.count);
-        if (!frames_.ReadAt(4 * in.offset, cached_frames_.data(), 4 * std::size_t{in.count})) return false;
-        cached_input_ = input;
+    if (in.count != tracks.count) return false;
+    std::vector<std::int32_t> ours(std::min<std::uint64_t>(in.count, kFramePiece)), theirs(ours.size());
+    for (std::uint64_t k = 0; k < in.count;) {
+        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(in.count - k, ours.size()));
+        if (!frames_.ReadAt(4 * (in.offset + k), ours.data(), 4 * n)) return false;
+        if (!tracks.frames.ReadAt(4 * k, theirs.data(), 4 * n)) return false;
+        if (!std::equal(ours.begin(), ours.begin() + static_cast<std::ptrdiff_t>(n), theirs.begin()))
+            return false;
+        k += n;
     }
-    return cached_frames_ == frames;
+    return true;
 }
 
 // Particles with the same key frames share one input accessor (in non-linear path mode, all of
 // them). Inputs are found by a hash of their frames and confirmed against the frames themselves.
-std::int32_t GltfScene::InputOf(const std::vector<std::int32_t>& frames) {
+std::int32_t GltfScene::InputOf(SpooledTracks& tracks) {
     const auto index = static_cast<std::int32_t>(inputs_.size());
-    const auto [found, fresh] = input_of_hash_.try_emplace(HashOf(frames), index);
-    if (!fresh && SameFrames(found->second, frames)) return found->second;
-    std::vector<float> times(frames.size());
-    std::transform(frames.begin(), frames.end(), times.begin(), [this](std::int32_t f) { return KeyTime(f, fps_); });
+    const auto [found, fresh] = input_of_hash_.try_emplace(tracks.frames_hash, index);
+    if (!fresh && SameFrames(found->second, tracks)) return found->second;
     const std::uint64_t offset = times_.size() / 4;
-    inputs_.push_back(Input{offset, static_cast<std::uint32_t>(frames.size())});
+    inputs_.push_back(Input{offset, static_cast<std::uint32_t>(tracks.count)});
     JsonWriter& json = inputs_json_.json;
-    OpenAccessor(json, 2, 4 * offset, kFloat, frames.size(), "SCALAR");
+    OpenAccessor(json, 2, 4 * offset, kFloat, tracks.count, "SCALAR");
+    const float last = KeyTime(tracks.last_frame, fps_), first = KeyTime(tracks.first_frame, fps_);
     json.Key("max");
-    Floats(json, &times.back(), 1);
+    Floats(json, &last, 1);
     json.Key("min");
-    Floats(json, &times.front(), 1);
+    Floats(json, &first, 1);
     json.EndObject();
     inputs_json_.Drain(kDrainSize);
-    times_.Write(times.data(), 4 * times.size());
-    frames_.Write(frames.data(), 4 * frames.size());
-    cached_input_ = index;
-    cached_frames_ = frames;
+    std::vector<std::int32_t> frames(std::min<std::uint64_t>(tracks.count, kFramePiece));
+    std::vector<float> times(frames.size());
+    for (std::uint64_t k = 0; k < tracks.count;) {
+        const std::size_t n =
+            static_cast<std::size_t>(std::min<std::uint64_t>(tracks.count - k, frames.size()));
+        if (!tracks.frames.ReadAt(4 * k, frames.data(), 4 * n)) break;
+        std::transform(frames.begin(), frames.begin() + static_cast<std::ptrdiff_t>(n), times.begin(),
+                       [this](std::int32_t f) { return KeyTime(f, fps_); });
+        times_.Write(times.data(), 4 * n);
+        k += n;
+    }
+    frames_.AppendCopyOf(tracks.frames);
     return index;
 }
 
-void GltfScene::AddJson(const GltfTracks& tracks, std::int32_t input) {
+void GltfScene::AddJson(const SpooledTracks& tracks, std::int32_t input) {
     static constexpr float kStill[] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 1};  // translation, scale, rotation
     const bool animated = input >= 0;
     const std::size_t n = node_inputs_.size();
@@ -182,11 +189,11 @@ void GltfScene::AddJson(const GltfTracks& tracks, std::int32_t input) {
     node.Key("name");
     node.String(name);
     node.Key("rotation");
-    ShortFloats(node, animated ? tracks.rotations.data() : kStill + 6, 4);
+    ShortFloats(node, animated ? tracks.first_rotation.data() : kStill + 6, 4);
     node.Key("scale");
-    ShortFloats(node, animated ? tracks.scales.data() : kStill + 3, 3);
+    ShortFloats(node, animated ? tracks.first_scale.data() : kStill + 3, 3);
     node.Key("translation");
-    ShortFloats(node, animated ? tracks.translations.data() : kStill, 3);
+    ShortFloats(node, animated ? tracks.first_translation.data() : kStill, 3);
     node.EndObject();
     nodes_json_.Drain(kDrainSize);
     if (!animated) return;
@@ -207,28 +214,30 @@ void GltfScene::AddJson(const GltfTracks& tracks, std::int32_t input) {
         channel.String(kPaths[path]);
         channel.EndObject();
         channel.EndObject();
-        OpenAccessor(outputs_json_.json, 3 + path, kBytes[path] * keys_, kFloat, tracks.frames.size(),
-                     kTypes[path]);
+        OpenAccessor(outputs_json_.json, 3 + path, kBytes[path] * keys_, kFloat, tracks.count, kTypes[path]);
         outputs_json_.json.EndObject();
     }
     channels_json_.Drain(kDrainSize);
     outputs_json_.Drain(kDrainSize);
 }
 
-bool GltfScene::AddObject(const GltfTracks& tracks) {
-    const std::size_t count = tracks.frames.size();
-    const std::int32_t input = count == 0 ? -1 : InputOf(tracks.frames);
+bool GltfScene::AddObject(SpooledTracks& tracks) {
+    const std::uint64_t count = tracks.count;
+    const std::int32_t input = count == 0 ? -1 : InputOf(tracks);
     AddJson(tracks, input);
     node_inputs_.push_back(input);
     if (count > 0) {
-        translations_.Write(tracks.translations.data(), 4 * tracks.translations.size());
-        rotations_.Write(tracks.rotations.data(), 4 * tracks.rotations.size());
-        scales_.Write(tracks.scales.data(), 4 * tracks.scales.size());
+        translations_.AppendCopyOf(tracks.translations);
+        rotations_.AppendCopyOf(tracks.rotations);
+        scales_.AppendCopyOf(tracks.scales);
         keys_ += count;
         ++animated_;
     }
     bool ok = true;
     for (BinaryFile* spool : Spools()) ok = Check(*spool) && ok;
+    for (BinaryFile* spool : {&tracks.frames, &tracks.translations, &tracks.rotations, &tracks.scales}) {
+        ok = Check(*spool) && ok;
+    }
     return ok;
 }
 

@@ -13,11 +13,10 @@
 #include <vector>
 
 #include "engine/generation/scene_key.hpp"
+#include "engine/settings/frame_rate.hpp"
 #include "engine/writers/binary_file.hpp"
 #include "engine/writers/json_writer.hpp"
 #include "engine/writers/object_mesh.hpp"
-
-#include "engine/settings/frame_rate.hpp"
 
 namespace vexo {
 
@@ -33,8 +32,8 @@ class GltfScene {
 
     // Creates the target; temporary files beside it follow when the tracks outgrow memory.
     bool Open(const std::string& target);
-    // Appends the next particle's node and channels.
-    bool AddObject(const GltfTracks& tracks);
+    // Appends the next particle's node and channels, copying its tracks.
+    bool AddObject(SpooledTracks& tracks);
     // Writes the whole file for the particles added so far, and closes it.
     bool Finish();
     // Deletes the target (a regular file only); the temporary files vanish with it.
@@ -55,10 +54,10 @@ class GltfScene {
         void Drain(std::size_t at_least);
     };
 
-    std::int32_t InputOf(const std::vector<std::int32_t>& frames);
-    bool SameFrames(std::int32_t input, const std::vector<std::int32_t>& frames);
+    std::int32_t InputOf(SpooledTracks& tracks);
+    bool SameFrames(std::int32_t input, SpooledTracks& tracks);
     bool Check(BinaryFile& file);
-    void AddJson(const GltfTracks& tracks, std::int32_t input);
+    void AddJson(const SpooledTracks& tracks, std::int32_t input);
     void WriteJson(JsonWriter& json, std::uint64_t buffer_length);
     bool Drain(JsonWriter& json);
     bool Splice(JsonWriter& json, JsonSpool& spool);
@@ -84,8 +83,6 @@ class GltfScene {
     std::uint64_t animated_ = 0;             // particles with keys so far
     std::vector<Input> inputs_;
     std::unordered_map<std::uint64_t, std::int32_t> input_of_hash_;
-    std::int32_t cached_input_ = -1;  // whose frames are in cached_frames_
-    std::vector<std::int32_t> cached_frames_;
     std::string error_;
 };
 

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
 #include <numbers>
 
 #include "engine/writers/scene_format.hpp"
@@ -53,28 +54,43 @@ void AppendLwsc3Header(std::string& out, const Settings& settings, double fps) {
     out += "\n\n";
 }
 
-void AppendLwsc3Object(std::string& out, std::string_view object, const ObjectKeys& keys, double fps) {
-    constexpr double kRadians = std::numbers::pi / 180.0;
-    const ObjectKeys rising = RisingKeys(keys);
+void AppendLwsc3ObjectStart(std::string& out, std::string_view object) {
     out += "LoadObjectLayer 1 ";
     out += object;
     out += "\nShowObject 6 3\nObjectMotion\nNumChannels 9\n";
-    for (int c = 0; c < 9; ++c) {
-        out += "Channel ";
-        AppendInt(out, c);
-        out += "\n{ Envelope\n  ";
-        AppendInt(out, static_cast<std::int32_t>(rising.size()));
-        out += '\n';
-        for (const SceneKey& key : rising) {
-            out += "  Key ";
-            AppendShortest(out, c >= 3 && c <= 5 ? key.value[c] * kRadians : key.value[c]);
-            out += ' ';
-            AppendShortest(out, FrameTime(static_cast<double>(key.frame), fps));
-            out += " 3 0 0 0 0 0 0\n";
-        }
-        out += "  Behaviors 1 1\n}\n";
-    }
+}
+
+void AppendLwsc3ChannelStart(std::string& out, int channel, std::uint64_t keys) {
+    out += "Channel ";
+    AppendInt(out, channel);
+    out += "\n{ Envelope\n  ";
+    AppendInt(out, static_cast<std::int32_t>(keys));
     out += '\n';
+}
+
+void AppendLwsc3Key(std::string& out, int channel, const SceneKey& key, double fps) {
+    constexpr double kRadians = std::numbers::pi / 180.0;
+    out += "  Key ";
+    AppendShortest(out, channel >= 3 && channel <= 5 ? key.value[channel] * kRadians : key.value[channel]);
+    out += ' ';
+    AppendShortest(out, FrameTime(static_cast<double>(key.frame), fps));
+    out += " 3 0 0 0 0 0 0\n";
+}
+
+void AppendLwsc3ChannelEnd(std::string& out) {
+    out += "  Behaviors 1 1\n}\n";
+}
+
+void AppendLwsc3Object(std::string& out, std::string_view object, const ObjectKeys& keys, double fps) {
+    Block block;
+    const BlockStyle style{BlockForm::Lwsc3, object, 9, 0, fps, {"", SIZE_MAX}};
+    BlockBuilder builder(block, style);
+    builder.Start();
+    for (const SceneKey& key : keys) builder.AddKey(key);
+    builder.Finish();
+    const std::size_t begin = out.size();
+    out.resize(begin + block.body.size());
+    block.body.ReadAt(0, out.data() + begin, block.body.size());
 }
 
 }  // namespace vexo

@@ -45,7 +45,8 @@ void AppendSceneHeader(std::string& out, const Settings& settings, double fps) {
     out += "\n\n";
 }
 
-void AppendObjectStart(std::string& out, std::string_view object, std::uint32_t channels, std::uint32_t keys) {
+void AppendObjectStart(std::string& out, std::string_view object, std::uint32_t channels,
+                       std::uint32_t keys) {
     out += "LoadObject ";
     out += object;
     out += "\nShowObject 7 7\nObjectMotion (unnamed)\n  ";
@@ -56,8 +57,10 @@ void AppendObjectStart(std::string& out, std::string_view object, std::uint32_t 
 }
 
 void AppendKeyLine(std::string& out, const Particle& p, std::int32_t frame) {
-    const double values[] = {p.x,     p.y,   p.z,     p.heading, p.pitch,
-                             p.bank, p.scale_x, p.scale_y, p.scale_z};
+    AppendKeyValues(out, {p.x, p.y, p.z, p.heading, p.pitch, p.bank, p.scale_x, p.scale_y, p.scale_z}, frame);
+}
+
+void AppendKeyValues(std::string& out, const std::array<double, 9>& values, std::int32_t frame) {
     out += ' ';
     for (double v : values) {
         out += ' ';
@@ -74,43 +77,6 @@ void AppendObjectEnd(std::string& out) {
     out += "\nShadowOptions ";
     AppendInt(out, ObjectShadowOptions);
     out += "\n\n";
-}
-
-}  // namespace vexo
-
-#include "engine/generation/scene_key.hpp"
-
-namespace vexo {
-
-void BlockBuilder::Start(std::uint32_t key_count) {
-    if (text_mode_) {
-        AppendObjectStart(block_.text, object_, channels_, key_count);
-    } else {
-        block_.keys.reserve(key_count);
-    }
-}
-
-void BlockBuilder::Add(const Particle& p, std::int32_t frame) {
-    // Every number of a scene passes here: the one place where a value the format cannot hold
-    // (an overflow in the dynamics, a huge setting) is caught before it is written.
-    if (!block_.bad_frame) {
-        for (double v : {p.x, p.y, p.z, p.heading, p.pitch, p.bank, p.scale_x, p.scale_y, p.scale_z}) {
-            if (!(std::fabs(v) <= limit_)) {
-                block_.bad_frame = frame;
-                break;
-            }
-        }
-    }
-    if (text_mode_) {
-        AppendKeyLine(block_.text, p, frame);
-    } else {
-        block_.keys.push_back(
-            SceneKey{{p.x, p.y, p.z, p.heading, p.pitch, p.bank, p.scale_x, p.scale_y, p.scale_z}, frame});
-    }
-}
-
-void BlockBuilder::Finish() {
-    if (text_mode_) AppendObjectEnd(block_.text);
 }
 
 }  // namespace vexo

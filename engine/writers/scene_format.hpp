@@ -2,12 +2,13 @@
 // the "%f" form of a double. Appends to a string; knows nothing of files.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
-#include "engine/simulation/particle.hpp"
 #include "engine/settings/settings.hpp"
+#include "engine/simulation/particle.hpp"
 
 namespace vexo {
 
@@ -26,6 +27,8 @@ void AppendFrameRange(std::string& out, const Settings& settings);
 void AppendObjectStart(std::string& out, std::string_view object, std::uint32_t channels, std::uint32_t keys);
 // One key line of the particle's values at the given frame.
 void AppendKeyLine(std::string& out, const Particle& p, std::int32_t frame);
+// The same line from the nine values x y z, heading pitch bank, scale x y z.
+void AppendKeyValues(std::string& out, const std::array<double, 9>& values, std::int32_t frame);
 // "EndBehavior" and "ShadowOptions", which close an object block.
 void AppendObjectEnd(std::string& out);
 

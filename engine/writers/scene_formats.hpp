@@ -33,8 +33,14 @@ ObjectKeys RisingKeys(const ObjectKeys& keys);
 
 void AppendLwsc3Header(std::string& out, const Settings& settings, double fps = kDefaultFramesPerSecond);
 // One object: "LoadObjectLayer 1", "ShowObject 6 3" and nine envelopes of linear keys at
-// time = frame / fps, rotations in radians.
+// time = frame / fps, rotations in radians. Made as a block is (see BlockBuilder).
 void AppendLwsc3Object(std::string& out, std::string_view object, const ObjectKeys& keys,
                        double fps = kDefaultFramesPerSecond);
+// The pieces of that object, in their order: its start, then for each channel its start, a line
+// per rising key and its end, then a blank line.
+void AppendLwsc3ObjectStart(std::string& out, std::string_view object);
+void AppendLwsc3ChannelStart(std::string& out, int channel, std::uint64_t keys);
+void AppendLwsc3Key(std::string& out, int channel, const SceneKey& key, double fps);
+void AppendLwsc3ChannelEnd(std::string& out);
 
 }  // namespace vexo

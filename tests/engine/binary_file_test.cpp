@@ -127,5 +127,22 @@ TEST(BinaryFile, TemporaryFilesAreUnnamedAndCopyWhole) {
     EXPECT_EQ(full.error(), "No space left on device");
 }
 
+// A temporary file past its buffer copied onto one still in memory (as a glTF scene gathers a
+// long object's tracks), after a move: every byte in order, and no name left in the folder.
+TEST(BinaryFile, ASpilledTemporaryCopiesOntoOneInMemory) {
+    testing::TempDir dir;
+    BinaryFile spilled, gathered;
+    spilled.CreateTemporary(dir.str("scene.glb"), 8);
+    gathered.CreateTemporary(dir.str("scene.glb"), 64);
+    ASSERT_TRUE(gathered.Write("ab") && spilled.Write("0123456789") && spilled.Write("xyz"));
+    BinaryFile moved(std::move(spilled));
+    ASSERT_TRUE(gathered.AppendCopyOf(moved));
+    char back[15];
+    ASSERT_TRUE(gathered.ReadAt(0, back, sizeof back));
+    EXPECT_EQ(std::string(back, sizeof back), "ab0123456789xyz");
+    EXPECT_EQ(gathered.size(), 15u);
+    EXPECT_EQ(dir.Listing(), Names{});
+}
+
 }  // namespace
 }  // namespace vexo

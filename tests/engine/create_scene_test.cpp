@@ -104,7 +104,8 @@ SceneReport GenerateLimited(const Settings& s, PassHook& hook, const GenerateOpt
 // within it; "control FIELD CODE" appends that character to a path; "then field=value", a second
 // generation in the same run with that change; "show" adds the scenes written; "object folder"
 // or "object link" puts a folder, or a link to the target, where a point cache's object goes;
-// "disk BYTES" runs the generation in a process whose files may hold that many bytes at most.
+// "disk BYTES" runs the generation in a process whose files may hold that many bytes at most;
+// "spool BYTES" holds that many bytes of each block spool in memory (the full run: the default).
 TEST(CreateScene, OutcomesLeaveTheFilesTheyMust) {
     std::string all;
     for (const testing::TextCase& c : testing::ReadCases("scene_cases.txt")) {
@@ -113,6 +114,7 @@ TEST(CreateScene, OutcomesLeaveTheFilesTheyMust) {
         GenerateOptions options{GenerationPath::Scheduled, 2};
         std::string target = "scene.lws", old_scene, shown, object;
         rlim_t disk = 0;
+        std::size_t spool = 0;  // the block buffer of the run under test (the full run keeps the default)
         std::vector<std::string> then;  // a second generation in the same run, with these changes
         StopHook hook;
         for (const std::string& line : c.lines) {
@@ -135,6 +137,7 @@ TEST(CreateScene, OutcomesLeaveTheFilesTheyMust) {
                                                   : SceneFormat::Gltf;
             if (word == "object") object = value;
             if (word == "disk") disk = std::stoul(value);
+            if (word == "spool") spool = std::stoul(value);
             if (word == "path") options.path = GenerationPath::Reference;
             if (word == "old") old_scene = "old scene";
             if (word == "threads") options.threads = static_cast<unsigned>(std::stoul(value));
@@ -176,6 +179,7 @@ TEST(CreateScene, OutcomesLeaveTheFilesTheyMust) {
         if (object == "folder") std::filesystem::create_directory(dir.path(companion));
         if (object == "link") std::filesystem::create_symlink(target, dir.path(companion));
         sink = testing::RecordingSink();
+        if (spool != 0) options.block_buffer = spool;
         EngineState state;
         const SceneReport report = disk != 0 ? GenerateLimited(s, hook, options, disk, sink)
                                              : CreateScene(s, state, sink, hook, options);

@@ -12,6 +12,7 @@
 
 #include "engine/create_scene.hpp"
 #include "engine/motion/motion.hpp"
+#include "engine/motion/motion_file.hpp"
 #include "engine/writers/scene_formats.hpp"
 #include "prefs/settings_text.hpp"
 #include "tests/support/test_support.hpp"

@@ -11,6 +11,7 @@
 #include "engine/create_scene.hpp"
 #include "engine/generation/reference_passes.hpp"
 #include "engine/generation/scheduled_passes.hpp"
+#include "engine/motion/motion_file.hpp"
 #include "prefs/prefs_file.hpp"
 #include "prefs/settings_text.hpp"
 #include "tests/engine/case_file.hpp"
@@ -44,7 +45,8 @@ std::string KeyBits(const Settings& s, EngineState& state, GenerationPath path) 
     std::string out;
     for (std::uint32_t p = 0; p < count; ++p) {
         Block block;
-        BlockBuilder builder(block, false, "", 9, std::numeric_limits<double>::max());
+        const BlockStyle style{BlockForm::Keys, "", 9, std::numeric_limits<double>::max(), 30, {}};
+        BlockBuilder builder(block, style);
         path == GenerationPath::Reference ? reference.RecordBlock(p, builder)
                                           : scheduled.RecordBlock(p, builder);
         out += "object " + std::to_string(p) + "\n";

@@ -9,6 +9,7 @@
 #include <numbers>
 #include <sstream>
 
+#include "engine/motion/motion_file.hpp"
 #include "engine/motion/world_channels.hpp"
 #include "tests/support/test_support.hpp"
 
@@ -114,6 +115,16 @@ TEST(SceneMotion, WorldMotionIncludesTheParentsAnimation) {
     const auto hidden = Read((DataDir() / "scene_hidden.gltf").string(), sink);
     ASSERT_TRUE(hidden);
     ExpectChannels(hidden->front(), {0, 0, 0, -90, -45, 0, 0, 0, 0}, 1e-4, "hidden");
+    // scene_one_key.gltf: "Emitter" has a single key, at 0.5 s: at (1, 2, 3), turned a quarter about
+    // y. Its parent "Carrier" slides from x 0 to 2 over 0 s to 1 s, so the single key is sampled
+    // before, at and after its time, and holds throughout.
+    const auto one = Read((DataDir() / "scene_one_key.gltf#Emitter").string(), sink);
+    ASSERT_TRUE(one) << (sink.messages.empty() ? "" : sink.messages.back());
+    ASSERT_EQ(one->size(), 25u);
+    for (std::size_t j = 0; j < one->size(); ++j) {
+        ExpectChannels((*one)[j], {1 + 2 * static_cast<double>(j) / 24, 2, -3, -90, 0, 0, 1, 1, 1}, 1e-5,
+                       "one key " + std::to_string(j));
+    }
 }
 
 TEST(SceneMotion, RefusesWhatIsNoSingleAnimatedNode) {

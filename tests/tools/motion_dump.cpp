@@ -7,6 +7,7 @@
 #include <string>
 
 #include "engine/motion/motion.hpp"
+#include "engine/motion/motion_file.hpp"
 
 namespace {
 

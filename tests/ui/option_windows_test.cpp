@@ -1,4 +1,4 @@
-// The three option windows: their values, their rules, their screen locks, every text they
+// The scene, emission and effect option windows: their values, their rules, their screen locks, every text they
 // show, and that each is a dialog of the main window.
 #include "tests/ui/ui_test_support.hpp"
 

@@ -72,6 +72,7 @@ const NamedWindow kWindows[] = {{"main", &VEXOWnd, VEXOGadgets, VEXO_CNT},
                                 {"scene", &VEXOscene_optionsWnd, VEXOscene_optionsGadgets, 3},
                                 {"emission", &VEXOemission_optionsWnd, VEXOemission_optionsGadgets, 5},
                                 {"effect", &VEXOeffect_optionsWnd, VEXOeffect_optionsGadgets, 5},
+                                {"shapes", &VEXOshapes_optionsWnd, VEXOshapes_optionsGadgets, kShapesCount},
                                 {"creating", &VEXOcreatingWnd, VEXOcreatingGadgets, 1}};
 const char* const kMainNames[VEXO_CNT] = {
     "particle_object",    "parent_motion",      "target_scene",      "get_object",
@@ -79,7 +80,8 @@ const char* const kMainNames[VEXO_CNT] = {
     "lifespan",           "end_behavior",       "end_behavior_text", "velocity",
     "velocity_variation", "creation_delay",     "start_size",        "end_size",
     "limited_lifespan",   "use_creation_delay", "particle_grow",     "scene_options",
-    "emission_options",   "effect_options",     "generate",          "preview"};
+    "emission_options",   "effect_options",     "generate",          "preview",
+    "shapes_options"};
 
 std::string Name(const NamedWindow& w, int id) {
     return std::string(w.name) + "." + (w.gadgets == VEXOGadgets ? kMainNames[id] : std::to_string(id));
@@ -358,6 +360,8 @@ const std::map<std::string, std::function<void(const Args&)>> kCommands = {
      }},
     {"click", [](const Args& x) { QTest::mouseClick(pt::GadgetWidget(x.gadget()), Qt::LeftButton); }},
     {"choose", [](const Args& x) { pt::ClickMxEntry(x.gadget(), x.number()); }},
+    {"choice",
+     [](const Args& x) { Note("choice " + x.a + " shows " + std::to_string(pt::MxShownEntry(x.gadget()))); }},
     {"close", [](const Args& x) { pt::WindowWidget(x.window())->close(); }},
     {"quit", [](const Args&) { pt::WindowWidget(VEXOWnd)->close(); }},
     {"refresh", [](const Args& x) { pt::PostMessage(x.window(), IDCMP_REFRESHWINDOW, 0, nullptr); }},
@@ -373,7 +377,11 @@ const std::map<std::string, std::function<void(const Args&)>> kCommands = {
          ItemAddress(VEXOMenus, first)->NextSelect = FULLMENUNUM(0, x.number(), NOSUB);
          pt::PostMessage(VEXOWnd, IDCMP_MENUPICK, first, nullptr);
      }},
-    {"snap", [](const Args&) { Snapshot(); }},
+    {"snap",  // "snap all": every gadget and setting, changed or not
+     [](const Args& x) {
+         if (x.a == "all") last_seen.clear();
+         Snapshot();
+     }},
     {"windows", [](const Args&) { NoteWindows(); }},
     {"texts", NoteTexts},
     {"layout", NoteLayout},
@@ -505,6 +513,7 @@ void UiTest::SetUp() {
     free_space_query = nullptr;
     large_scene_bytes = kLargeScene;
     previous_object = previous_motion = previous_scene = previous_prefs = FileMemory{};
+    previous_emitter = previous_collision = FileMemory{};
     whole_path[0] = '\0';
     transcript.clear();
     last_seen.clear();
@@ -522,8 +531,8 @@ void UiTest::TearDown() {
     EXPECT_EQ(pt::ScreenLockCount(), 0);
     EXPECT_EQ(pt::VisualInfosOutstanding(), 0);
     using Left = std::initializer_list<const void*>;
-    for (const void* left :
-         Left{VEXOWnd, VEXOGList, VEXOMenus, Scr, VEXOcreatingWnd, VEXOcreatingGList, ThePreviewWindow()})
+    for (const void* left : Left{VEXOWnd, VEXOGList, VEXOMenus, Scr, VEXOcreatingWnd, VEXOcreatingGList,
+                                 VEXOshapes_optionsWnd, VEXOshapes_optionsGList, ThePreviewWindow()})
         EXPECT_EQ(left, nullptr) << "a window, gadget list, menu or screen left behind";
     FlushRecords();
     if (transcript.empty()) return;

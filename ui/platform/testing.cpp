@@ -177,6 +177,8 @@ void ClickMxEntry(Gadget* gadget, int entry) {
                       MxEntryRect(gadget, entry).center());
 }
 
+int MxShownEntry(const Gadget* gadget) { return gadget->data->active; }
+
 void PostMessage(Window* window, ULONG cls, UWORD code, void* address) {
     PostIntuiMessage(window, cls, code, address);
 }

@@ -88,6 +88,8 @@ QAction* MenuAction(Window* window, int menu, int item);
 int WindowPenAt(Window* window, int x, int y);
 // Clicks entry `entry` of a radio-choice gadget, as a person would.
 void ClickMxEntry(Gadget* gadget, int entry);
+// The entry a radio-choice gadget shows chosen.
+int MxShownEntry(const Gadget* gadget);
 // Posts a message as the system would (for classes no widget produces, such as refresh).
 void PostMessage(Window* window, ULONG cls, UWORD code, void* address);
 

@@ -1,0 +1,56 @@
+// One particle over 5,000,000 frames with a key every frame: an object far longer than any
+// buffer. Reported per format: wall time, "peak_MB" (how far the peak resident memory rose
+// above where it stood when the benchmark started) and "file_MB".
+//   build/bench/vexo_bench --benchmark_filter=LongObject
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "bench/bench_settings.hpp"
+#include "engine/create_scene.hpp"
+
+namespace vexo {
+namespace {
+
+double ResidentBytes(const char* name) {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind(name, 0) == 0) return std::stod(line.substr(std::string(name).size())) * 1024.0;
+    }
+    return 0;
+}
+
+void LongObject(benchmark::State& bench, SceneFormat format, const char* target) {
+    Settings s = BenchSettings(1, 5'000'000, false);
+    SetPathText(s.target_scene, Scratch(target).string());
+    NullSink sink;
+    NoHook hook;
+    std::ofstream("/proc/self/clear_refs") << "5";  // the peak starts from what is resident now
+    const double resident = ResidentBytes("VmRSS:");
+    for (auto _ : bench) {
+        EngineState state;
+        const SceneReport report = CreateScene(s, state, sink, hook, {GenerationPath::Scheduled, 0, format});
+        if (report.outcome != WriteOutcome::Complete) bench.SkipWithError("generation failed");
+    }
+    bench.counters["peak_MB"] = (ResidentBytes("VmHWM:") - resident) / 1e6;
+    bench.counters["file_MB"] = static_cast<double>(std::filesystem::file_size(s.target_scene.data())) / 1e6;
+    std::filesystem::remove(s.target_scene.data());
+}
+
+void BM_LongObject_Lwsc1(benchmark::State& bench) {
+    LongObject(bench, SceneFormat::Lwsc1, "vexo-long.lws");
+}
+void BM_LongObject_Lwsc3(benchmark::State& bench) {
+    LongObject(bench, SceneFormat::Lwsc3, "vexo-long-v3.lws");
+}
+void BM_LongObject_Glb(benchmark::State& bench) {
+    LongObject(bench, SceneFormat::Glb, "vexo-long.glb");
+}
+BENCHMARK(BM_LongObject_Lwsc1)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+BENCHMARK(BM_LongObject_Lwsc3)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+BENCHMARK(BM_LongObject_Glb)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
+}  // namespace
+}  // namespace vexo
