@@ -13,7 +13,8 @@ void ProgressBar::Update(std::uint32_t done, std::uint32_t total) {
     const int filled = static_cast<int>(fraction * kWidth);
     out_ << "\r[" << std::string(filled, '#') << std::string(kWidth - filled, ' ') << "] "
          << static_cast<int>(fraction * 100) << '%';
-    if (counts_objects) out_ << "  object " << done << " of " << total;
+    // The object being made, counted from 1 (the last one while the scene is completed).
+    if (counts_objects) out_ << "  object " << (done < total ? done + 1 : total) << " of " << total;
     if (estimate != nullptr) {
         out_ << "  " << ShortByteCount(estimate->BytesAfter(done)) << " of "
              << ShortByteCount(estimate->bytes);

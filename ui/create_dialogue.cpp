@@ -26,7 +26,9 @@ inline constexpr const char* kObjectWriteError =
 }  // namespace text
 
 std::string ProgressObjects(std::uint32_t done, std::uint32_t total, bool measuring) {
-    return std::string(measuring ? "measuring " : "") + "object " + std::to_string(done) + " of " +
+    // The object being made, counted from 1 (the last one while the scene is completed).
+    const std::uint32_t shown = done < total ? done + 1 : total;
+    return std::string(measuring ? "measuring " : "") + "object " + std::to_string(shown) + " of " +
            std::to_string(total);
 }
 
@@ -56,7 +58,7 @@ const TagItem VEXOcreatingGTags[] = {{TAG_DONE, 0},
 const GadgetHint VEXOcreatingHints[] = {
     {nullptr,
      "Stops the generation at once and drops the new scene; a file that was at the target keeps its bytes."},
-    {nullptr, "The object being made, counted from 0, and how many the scene holds."},
+    {nullptr, "The object being made, counted from 1, and how many the scene holds."},
     {nullptr, "The bytes of the scene written so far, and its whole size."}};
 
 // Keeps the messages of the measuring before a scene is written: the generation repeats them.

@@ -244,11 +244,12 @@ TEST(CliTable, ReplaysEveryReproducer) {
     }
 }
 
-// The bar shows the objects written: 100% only with the last one; it clears its line.
+// The bar shows the share of objects written and the object being made, counted from 1: 100%
+// only with the last one; it clears its line.
 TEST(ProgressBar, DrawsTheObjectsWritten) {
     for (const auto& [done, total, expected] : std::vector<std::tuple<int, int, std::string>>{
-             {2, 3, std::string(26, '#') + std::string(14, ' ') + "] 66%  object 2 of 3"},
-             {199, 200, std::string(39, '#') + " ] 99%  object 199 of 200"},
+             {2, 3, std::string(26, '#') + std::string(14, ' ') + "] 66%  object 3 of 3"},
+             {199, 200, std::string(39, '#') + " ] 99%  object 200 of 200"},
              {7, 7, std::string(40, '#') + "] 100%  object 7 of 7"}}) {
         std::ostringstream drawn;
         ProgressBar bar(drawn);
@@ -280,11 +281,11 @@ TEST(ProgressBar, RedrawsAtMostTenTimesASecond) {
     }
     // A thousand updates within one millisecond draw nothing more.
     for (int i = 0; i < 1000; ++i) bar.Update(done++, 5000);
-    EXPECT_EQ(drawn.str().find("object 10 of"), std::string::npos);
+    EXPECT_EQ(drawn.str().find("object 11 of"), std::string::npos);
     const auto before = drawn.str().size();
     bar.Finish();
     bar.Update(done, 5000);  // after Finish the next update draws whatever the time
-    EXPECT_NE(drawn.str().find("object 1010 of 5000", before), std::string::npos);
+    EXPECT_NE(drawn.str().find("object 1011 of 5000", before), std::string::npos);
 }
 
 // With an estimate the bar says how much of the scene is written.
@@ -295,8 +296,8 @@ TEST(ProgressBar, ShowsTheBytesWritten) {
     estimate.header = 73;
     estimate.object_ends = {1000, 1200000, 2500000};
     for (const auto& [done, counts_objects, expected] :
-         std::vector<std::tuple<int, bool, std::string>>{{0, true, "0%  object 0 of 3  73 bytes of 2.5 MB"},
-                                                         {2, true, "66%  object 2 of 3  1.2 MB of 2.5 MB"},
+         std::vector<std::tuple<int, bool, std::string>>{{0, true, "0%  object 1 of 3  73 bytes of 2.5 MB"},
+                                                         {2, true, "66%  object 3 of 3  1.2 MB of 2.5 MB"},
                                                          {3, false, "100%  2.5 MB of 2.5 MB"}}) {
         std::ostringstream drawn;
         ProgressBar bar(drawn);

@@ -41,8 +41,9 @@ TEST_F(GenerateTest, APointCacheTargetWritesTheCacheAndItsObject) {
 
 // The progress window's texts and the title of a finished Generate, word for word.
 TEST(GenerateTexts, ProgressAndFinishedTitle) {
-    EXPECT_EQ(ProgressObjects(0, 20, true), "measuring object 0 of 20");
-    EXPECT_EQ(ProgressObjects(19, 20, false), "object 19 of 20");
+    EXPECT_EQ(ProgressObjects(0, 20, true), "measuring object 1 of 20");
+    EXPECT_EQ(ProgressObjects(19, 20, false), "object 20 of 20");
+    EXPECT_EQ(ProgressObjects(20, 20, false), "object 20 of 20");
     EXPECT_EQ(ProgressBytes(73, 1931), "73 bytes of 1.9 KB written");
     EXPECT_EQ(ProgressBytes(1250000000, 3999999999), "1.2 GB of 4.0 GB written");
     EXPECT_EQ(FinishedTitle(20, false, "s.lws", 999), "Vexo: wrote 20 objects to s.lws, 999 bytes");
