@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 
 #include "engine/motion/motion.hpp"
@@ -14,7 +15,13 @@ std::optional<MotionTable> GetMotionFile(const Settings& settings, MessageSink& 
     const MotionSource source = SplitMotionPath(PathText(settings.parent_motion));
     errno = 0;
     std::ifstream in(source.file, std::ios::binary);
-    if (!in) {
+    // A folder opens as a stream but reads nothing: it is named as the system names it.
+    std::error_code folder_error;
+    if (in && std::filesystem::is_directory(source.file, folder_error)) {
+        in.close();
+        errno = EISDIR;
+    }
+    if (!in.is_open()) {
         const int error = errno;
         sink.Message(
             motion_text::CannotOpen(source.file, error != 0 ? std::strerror(error) : "Unknown error"));

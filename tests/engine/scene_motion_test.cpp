@@ -144,8 +144,10 @@ TEST(SceneMotion, RefusesWhatIsNoSingleAnimatedNode) {
         {"scene_nan.gltf", "The scene file's motion holds\na number that is not finite"},
         {"scene_long.gltf", "The scene file's motion lasts too long"},
         {"scene_noise.txt", "Not a LWMO file"},
-        {"scene_missing.glb",
-         "Could not open motion file\n\n" + (DataDir() / "scene_missing.glb").string() + "\n\nNo such file or directory"},
+        {"scene_missing.glb", "Could not open motion file\n\n" + (DataDir() / "scene_missing.glb").string() +
+                                  "\n\nNo such file or directory"},
+        {"regressions",
+         "Could not open motion file\n\n" + (DataDir() / "regressions").string() + "\n\nIs a directory"},
         {"motion_no_keys.mot",
          (DataDir() / "motion_no_keys.mot").string() + " line 4:\nthe motion holds no keys"},
     };
