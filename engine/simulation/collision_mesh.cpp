@@ -2,11 +2,18 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace vexo {
+namespace {
 
-CollisionMesh::CollisionMesh(TriangleMesh mesh)
-    : mesh_(std::move(mesh)), grid_(mesh_), push_(kPush * std::max(mesh_.bounds.Diagonal(), 1e-300)) {
+double Largest(const Vector3& p) {
+    return std::max({std::fabs(p.x), std::fabs(p.y), std::fabs(p.z)});
+}
+
+}  // namespace
+
+CollisionMesh::CollisionMesh(TriangleMesh mesh) : mesh_(std::move(mesh)), grid_(mesh_) {
     normals_.reserve(mesh_.triangles.size());
     for (std::uint32_t t = 0; t < mesh_.triangles.size(); ++t) normals_.push_back(Unit(mesh_.FaceNormal(t)));
 }
@@ -41,7 +48,10 @@ void CollisionMesh::Move(Vector3& p, Vector3& v, double elasticity, double frict
         // Off the surface on the particle's side. The way there, from a point of the path just
         // before the hit, must cross nothing (another face near a corner, or a point the rounding
         // put beyond the face): else the particle stays where this part of the frame began.
-        const Vector3 rest = at + n * push_;
+        double around = std::max(Largest(at), std::numeric_limits<double>::min());
+        for (int corner = 0; corner < 3; ++corner)
+            around = std::max(around, Largest(mesh_.Corner(hit->triangle, corner)));
+        const Vector3 rest = at + n * (kPush * around);
         const Vector3 before = p + d * (t * (1.0 - 1e-6));
         if (!grid_.FirstHit(before, rest - before)) p = rest;
         if (remaining == 0.0) return;

@@ -15,9 +15,10 @@ class CollisionMesh {
   public:
     // Bounces in one frame; a particle still bouncing after them waits where the last left it.
     static constexpr int kMaxBounces = 16;
-    // After a bounce the particle is put this share of the mesh's size (its box's diagonal) off
-    // the surface, on the side it came from.
-    static constexpr double kPush = 1e-6;
+    // After a bounce the particle is put this share of the largest coordinate around the hit (of
+    // the hit and of the face's corners) off the surface, on the side it came from: a thousand
+    // times the rounding of the numbers there, and nothing that depends on faces far away.
+    static constexpr double kPush = 1e-12;
 
     explicit CollisionMesh(TriangleMesh mesh);
     CollisionMesh(const CollisionMesh&) = delete;
@@ -34,7 +35,6 @@ class CollisionMesh {
     TriangleMesh mesh_;
     TriangleGrid grid_;
     std::vector<Vector3> normals_;  // unit face normals
-    double push_;
 };
 
 }  // namespace vexo
