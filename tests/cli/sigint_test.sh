@@ -42,12 +42,17 @@ echo "PASS: interrupted after $kept complete objects"
 rm -f "$dir/s.lws" "$dir/err"
 "$cli" --engine reference --object p.lwo --motion "$data/emitter_v1.mot" --scene "$dir/s.glb" \
     --set num_particles=4000 --set particles_per_frame=20 --set velocity=1 --set linear_path=off \
-    --set last_frame=200 2>"$dir/err" &
+    --set last_frame=200 --progress-lines >"$dir/lines" 2>"$dir/err" &
 pid=$!
-sleep 1
+# The scene is measured before it is written: the break comes once objects are being written.
+for _ in $(seq 600); do
+    grep -q '^progress [1-9]' "$dir/lines" && break
+    sleep 0.05
+done
 kill -INT "$pid"
 wait "$pid"
 status=$?
+rm -f "$dir/lines"
 [ "$status" -eq 130 ] || fail "glb: exit status $status, expected 130"
 grep -Eq "^vexo-cli: interrupted: $dir/s.glb holds [0-9]+ of 4000 objects$" "$dir/err" || fail "glb: message"
 [ "$(ls -A "$dir")" = "$(printf 'err\ns.glb')" ] || fail "glb: stray files: $(ls -A "$dir")"
