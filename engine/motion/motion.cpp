@@ -14,6 +14,9 @@ std::string At(std::string_view file, std::uint32_t line, std::string_view what)
 std::string CannotOpen(std::string_view file, std::string_view reason) {
     return std::string(kCannotOpen) + "\n\n" + std::string(file) + "\n\n" + std::string(reason);
 }
+std::string NotLwmo(std::string_view file) {
+    return std::string(file) + ":\n" + kNotLwmo;
+}
 std::string NoKeyMemory(std::uint32_t bytes) {
     return "Could not allocate " + std::to_string(bytes) + " bytes of \nmotion data RAM";
 }
@@ -152,7 +155,7 @@ std::optional<MotionTable> ReadMotion(std::istream& in, std::string_view file, M
     char magic[4] = {0, 0, 0, 0};
     const int got = GetStringFromASCII(in, magic, 4, sink);
     if (got < 4 || !stringcmp(magic, "LWMO", 4)) {
-        sink.Message(motion_text::kNotLwmo);
+        sink.Message(motion_text::NotLwmo(file));
         return std::nullopt;
     }
     WordReader words(in);

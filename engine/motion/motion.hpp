@@ -22,6 +22,8 @@ inline constexpr const char* kCannotOpen = "Could not open motion file";
 // kCannotOpen, the file and the system's reason: "Could not open motion file\n\nPATH\n\nREASON".
 std::string CannotOpen(std::string_view file, std::string_view reason);
 inline constexpr const char* kNotLwmo = "Not a LWMO file";
+// kNotLwmo after the file, as the other messages name it: "emitter.mot:\nNot a LWMO file".
+std::string NotLwmo(std::string_view file);
 inline constexpr const char* kNoNumChannels = "no NumChannels line";
 inline constexpr const char* kNoKeys = "the motion holds no keys";
 inline constexpr const char* kTwoKeysOneTime = "two keys at the same time";

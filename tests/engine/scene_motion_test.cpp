@@ -143,7 +143,7 @@ TEST(SceneMotion, RefusesWhatIsNoSingleAnimatedNode) {
          "n11, n12, n13, n14, n15, n16, n17, n18, n19 and 3 more\nName one as FILE#NODE"},
         {"scene_nan.gltf", "The scene file's motion holds\na number that is not finite"},
         {"scene_long.gltf", "The scene file's motion lasts too long"},
-        {"scene_noise.txt", "Not a LWMO file"},
+        {"scene_noise.txt", (DataDir() / "scene_noise.txt").string() + ":\nNot a LWMO file"},
         {"scene_missing.glb", "Could not open motion file\n\n" + (DataDir() / "scene_missing.glb").string() +
                                   "\n\nNo such file or directory"},
         {"regressions",
