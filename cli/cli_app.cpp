@@ -293,9 +293,10 @@ int Generate(const Options& options, const Settings& settings, CliStreams& s, En
             }
             estimate = std::move(measured.estimate);
             // Without an estimate the generation below meets the same refusal or stop and says so.
-            if (estimate && estimate->bytes > *free) {
+            if (estimate && estimate->AtOnce() > *free) {
                 return Fail(s, kExitFailure,
-                            OneLine(scene_text::NoRoom(estimate->bytes, *free, estimate->exact)));
+                            OneLine(scene_text::NoRoom(estimate->bytes, *free, estimate->exact,
+                                                       estimate->while_written)));
             }
         }
     }

@@ -165,8 +165,10 @@ bool SizeAllowsScene(const GenerateOptions& options, ProgressHook& hook,
     if (kind == std::filesystem::file_type::not_found || kind == std::filesystem::file_type::regular) {
         free = free_space_query ? free_space_query(target) : FreeSpaceFor(target);
     }
-    if (free && estimate->bytes > *free) {
-        MyEasyRequest(scene_text::NoRoom(estimate->bytes, *free, estimate->exact).c_str(), text::kOk);
+    if (free && estimate->AtOnce() > *free) {
+        MyEasyRequest(
+            scene_text::NoRoom(estimate->bytes, *free, estimate->exact, estimate->while_written).c_str(),
+            text::kOk);
         return false;
     }
     return estimate->bytes <= large_scene_bytes ||

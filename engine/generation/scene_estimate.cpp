@@ -10,6 +10,7 @@
 #include "engine/generation/frame_loop.hpp"
 #include "engine/motion/motion_file.hpp"
 #include "engine/settings/settings_fields.hpp"
+#include "engine/writers/binary_file.hpp"
 #include "engine/writers/cache_object.hpp"
 #include "engine/writers/gltf_tracks.hpp"
 #include "engine/writers/object_mesh.hpp"
@@ -26,8 +27,10 @@ std::string Needs(std::uint64_t needed, bool exact) {
 }
 }  // namespace
 
-std::string NoRoom(std::uint64_t needed, std::uint64_t free, bool exact) {
-    return "Cannot create the scene:\n" + Needs(needed, exact) + ",\nbut its file system has " +
+std::string NoRoom(std::uint64_t needed, std::uint64_t free, bool exact, std::uint64_t while_written) {
+    const std::string at_once =
+        while_written > needed ? ",\n" + ByteCount(while_written) + " while it is written" : std::string();
+    return "Cannot create the scene:\n" + Needs(needed, exact) + at_once + ",\nbut its file system has " +
            ByteCount(free) + " free.\n\nNothing was written.";
 }
 
@@ -233,6 +236,9 @@ EstimateResult EstimateScene(const Settings& settings, const EngineState& state,
             // A .gltf embeds its buffer as base64: four characters for every three bytes.
             estimate.bytes = receiver.gltf_json_ +
                              (options.format == SceneFormat::Glb ? binary + 28 : (binary + 2) / 3 * 4 + 40);
+            // Its tracks and JSON wait in temporary files beside it, which leave memory past a
+            // buffer: a scene larger than one buffer takes about its size twice at the end.
+            if (estimate.bytes > BinaryFile::kDefaultBuffer) estimate.while_written = 2 * estimate.bytes;
         }
         result.estimate = estimate;
     } catch (const std::bad_alloc&) {

@@ -3,6 +3,7 @@
 // large scene and refuse one the target's file system cannot hold with these numbers.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -26,7 +27,13 @@ struct SceneEstimate {
     // caches, which are completed at the end or frame by frame: their share of `bytes` is shown.)
     std::uint64_t header = 0;
     std::vector<std::uint64_t> object_ends;
+    // The most the target's file system holds of it at once while it is written, when that is
+    // more than `bytes`: a glTF scene larger than a buffer, whose tracks and JSON wait in
+    // temporary files beside the target until it is complete, twice its size.
+    std::uint64_t while_written = 0;
 
+    // What the file system must have free for it.
+    std::uint64_t AtOnce() const { return std::max(bytes, while_written); }
     // The bytes written once `done` objects are complete: the header alone before the first.
     std::uint64_t BytesAfter(std::uint32_t done) const;
 };
@@ -55,8 +62,9 @@ std::string ByteCount(std::uint64_t bytes);
 std::string ShortByteCount(std::uint64_t bytes);
 
 namespace scene_text {
-// Refuses a scene larger than the free space of its file system.
-std::string NoRoom(std::uint64_t needed, std::uint64_t free, bool exact);
+// Refuses a scene larger than the free space of its file system; `while_written`, when above
+// `needed`, is what writing it takes at once.
+std::string NoRoom(std::uint64_t needed, std::uint64_t free, bool exact, std::uint64_t while_written = 0);
 // What is not measured: "measuring objects of 2000000 frames" (after "not enough memory for").
 std::string TooLongToMeasure(std::uint64_t frames);
 // The desktop program's question before a scene of more than kLargeScene bytes.

@@ -183,6 +183,10 @@ TEST(SceneEstimate, ByteCountsForPeople) {
         scene_text::NoRoom(1234567, 10, true),
         "Cannot create the scene:\nThe scene needs 1234567 bytes (1.2 MB),\nbut its file system has 10 bytes "
         "free.\n\nNothing was written.");
+    EXPECT_EQ(scene_text::NoRoom(1234567, 2000000, false, 2400000),
+              "Cannot create the scene:\nThe scene needs about 1234567 bytes (1.2 MB),\n2400000 bytes (2.4 "
+              "MB) while it is written,\nbut its file system has 2000000 bytes (2.0 MB) free.\n\nNothing "
+              "was written.");
     EXPECT_EQ(
         scene_text::LargeSceneQuestion(2000000000, 5000000000, false),
         "The scene needs about 2000000000 bytes (2.0 GB).\nIts file system has 5000000000 bytes (5.0 GB) "
