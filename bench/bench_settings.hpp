@@ -11,11 +11,7 @@
 
 namespace vexo {
 
-class NullSink : public MessageSink {
-public:
-    void Message(std::string_view) override {}
-    void DebugLine(std::string_view) override {}
-};
+using NullSink = vexo::QuietSink;
 
 class NoHook : public PassHook {
 public:

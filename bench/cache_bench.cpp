@@ -15,25 +15,12 @@
 #include <string>
 
 #include "bench/bench_settings.hpp"
+#include "bench/peak_memory.hpp"
 #include "engine/create_scene.hpp"
 #include "engine/writers/point_cache.hpp"
 
 namespace vexo {
 namespace {
-
-double StatusBytes(const char* name) {
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);) {
-        if (line.rfind(name, 0) == 0) return std::stod(line.substr(std::strlen(name))) * 1024.0;
-    }
-    return 0;
-}
-
-// Resets the peak resident memory to what is resident now, and returns that.
-double ResetPeakMemory() {
-    std::ofstream("/proc/self/clear_refs") << "5";
-    return StatusBytes("VmRSS:");
-}
 
 Settings FountainSettings(std::int32_t particles, std::int32_t frames, bool linear, const char* object) {
     Settings s = DefaultSettings();
@@ -77,7 +64,7 @@ Measured Write(Settings s, SceneFormat format, const char* name, benchmark::Stat
     const SceneReport report = CreateScene(s, state, sink, hook, {GenerationPath::Scheduled, 0, format});
     Measured m;
     m.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    m.peak = StatusBytes("VmHWM:") - resident;
+    m.peak = PeakSince(resident);
     if (report.outcome != WriteOutcome::Complete) bench.SkipWithError("generation failed");
     for (const std::string& file :
          {target, IsPointCache(format) ? CompanionPath(target, format) : std::string()}) {

@@ -9,32 +9,24 @@
 #include <string>
 
 #include "bench/bench_settings.hpp"
+#include "bench/peak_memory.hpp"
 #include "engine/create_scene.hpp"
 
 namespace vexo {
 namespace {
-
-double ResidentBytes(const char* name) {
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);) {
-        if (line.rfind(name, 0) == 0) return std::stod(line.substr(std::string(name).size())) * 1024.0;
-    }
-    return 0;
-}
 
 void LongObject(benchmark::State& bench, SceneFormat format, const char* target) {
     Settings s = BenchSettings(1, 5'000'000, false);
     SetPathText(s.target_scene, Scratch(target).string());
     NullSink sink;
     NoHook hook;
-    std::ofstream("/proc/self/clear_refs") << "5";  // the peak starts from what is resident now
-    const double resident = ResidentBytes("VmRSS:");
+    const double resident = ResetPeakMemory();
     for (auto _ : bench) {
         EngineState state;
         const SceneReport report = CreateScene(s, state, sink, hook, {GenerationPath::Scheduled, 0, format});
         if (report.outcome != WriteOutcome::Complete) bench.SkipWithError("generation failed");
     }
-    bench.counters["peak_MB"] = (ResidentBytes("VmHWM:") - resident) / 1e6;
+    bench.counters["peak_MB"] = PeakSince(resident) / 1e6;
     bench.counters["file_MB"] = static_cast<double>(std::filesystem::file_size(s.target_scene.data())) / 1e6;
     std::filesystem::remove(s.target_scene.data());
 }

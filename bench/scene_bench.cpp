@@ -22,24 +22,10 @@
 #include "engine/writers/scene_file.hpp"
 #include "engine/writers/scene_format.hpp"
 #include "bench/bench_settings.hpp"
+#include "bench/peak_memory.hpp"
 
 namespace vexo {
 namespace {
-
-// A line "Name:   N kB" of /proc/self/status, in bytes.
-double StatusBytes(const char* name) {
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);) {
-        if (line.rfind(name, 0) == 0) return std::stod(line.substr(std::strlen(name))) * 1024.0;
-    }
-    return 0;
-}
-
-// Resets the peak resident memory to what is resident now, and returns that.
-double ResetPeakMemory() {
-    std::ofstream("/proc/self/clear_refs") << "5";
-    return StatusBytes("VmRSS:");
-}
 
 void Generate(benchmark::State& bench, bool linear, GenerationPath path, unsigned threads,
               SceneFormat format = SceneFormat::Lwsc1, const char* target = "vexo-bench.lws") {
@@ -57,7 +43,7 @@ void Generate(benchmark::State& bench, bool linear, GenerationPath path, unsigne
     bench.counters["us/object"] = benchmark::Counter(static_cast<double>(particles) / 1e6,
                                                      benchmark::Counter::kIsIterationInvariantRate |
                                                          benchmark::Counter::kInvert);
-    bench.counters["peak_MB"] = (StatusBytes("VmHWM:") - resident) / 1e6;
+    bench.counters["peak_MB"] = (PeakSince(resident)) / 1e6;
     bench.counters["file_MB"] = static_cast<double>(std::filesystem::file_size(s.target_scene.data())) / 1e6;
     bench.SetBytesProcessed(bench.iterations() *
                             static_cast<std::int64_t>(std::filesystem::file_size(s.target_scene.data())));

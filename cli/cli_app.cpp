@@ -97,13 +97,6 @@ class StreamSink : public MessageSink {
     CliStreams& streams_;
 };
 
-// Keeps the messages of the measuring before a scene is written: the generation repeats them.
-class QuietSink : public MessageSink {
-  public:
-    void Message(std::string_view) override {}
-    void DebugLine(std::string_view) override {}
-};
-
 // While the scene is measured: only Ctrl-C stops it.
 class BreakHook : public PassHook {
   public:

@@ -10,12 +10,20 @@ namespace vexo {
 
 // Receives every message the engine has for the user, word for word.
 class MessageSink {
-public:
+  public:
     virtual ~MessageSink() = default;
     // A message the desktop program shows in its requester with the single button "Ok".
     virtual void Message(std::string_view text) = 0;
     // The motion reader's debug line, which belongs on standard output.
     virtual void DebugLine(std::string_view text) = 0;
+};
+
+// Drops every message: for work whose messages come again (a scene measured before it is
+// written) or that has nobody to tell (benchmarks, fuzzing).
+class QuietSink : public MessageSink {
+  public:
+    void Message(std::string_view) override {}
+    void DebugLine(std::string_view) override {}
 };
 
 enum class PassAction {
@@ -30,7 +38,7 @@ enum class PassAction {
 // that called CreateScene. Abort and Break from the poll stop the pass at once; its unfinished
 // block is dropped.
 class PassHook {
-public:
+  public:
     virtual ~PassHook() = default;
     virtual PassAction OnPassStart(std::uint32_t pass, std::uint32_t passes) = 0;
     virtual PassAction OnPassPoll(std::uint32_t /*pass*/, std::uint32_t /*passes*/) {

@@ -10,11 +10,7 @@
 
 namespace vexo::fuzz {
 
-class NullSink : public MessageSink {
-  public:
-    void Message(std::string_view) override {}
-    void DebugLine(std::string_view) override {}
-};
+using NullSink = vexo::QuietSink;
 
 class ContinueHook : public PassHook {
   public:

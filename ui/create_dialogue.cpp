@@ -61,13 +61,6 @@ const GadgetHint VEXOcreatingHints[] = {
     {nullptr, "The object being made, counted from 1, and how many the scene holds."},
     {nullptr, "The bytes of the scene written so far, and its whole size."}};
 
-// Keeps the messages of the measuring before a scene is written: the generation repeats them.
-class QuietSink : public MessageSink {
-  public:
-    void Message(std::string_view) override {}
-    void DebugLine(std::string_view) override {}
-};
-
 void SetText(int gadget, const std::string& text) {
     const TagItem tags[] = {{GTTX_Text, reinterpret_cast<IPTR>(text.c_str())}, {TAG_DONE, 0}};
     GT_SetGadgetAttrsA(VEXOcreatingGadgets[gadget], VEXOcreatingWnd, nullptr, tags);

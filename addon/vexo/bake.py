@@ -234,12 +234,7 @@ class VEXO_OT_cancel_bake(bpy.types.Operator):
         return {"FINISHED"}
 
 
-_classes = (VEXO_OT_bake, VEXO_OT_cancel_bake)
-
-
-def register():
-    for cls in _classes:
-        bpy.utils.register_class(cls)
+register, _unregister_classes = bpy.utils.register_classes_factory((VEXO_OT_bake, VEXO_OT_cancel_bake))
 
 
 def unregister():
@@ -247,5 +242,4 @@ def unregister():
     if _running is not None:
         _running.cancel()
         _running = None
-    for cls in reversed(_classes):
-        bpy.utils.unregister_class(cls)
+    _unregister_classes()

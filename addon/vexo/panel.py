@@ -88,12 +88,4 @@ _more = tuple(f["name"] for f in settings.FIELDS if f["name"] not in SHOWN)
 _classes = (VexoPreferences, VIEW3D_PT_vexo) + tuple(
     _group_panel(title, names) for title, names in GROUPS + ((("More", _more),) if _more else ()))
 
-
-def register():
-    for cls in _classes:
-        bpy.utils.register_class(cls)
-
-
-def unregister():
-    for cls in reversed(_classes):
-        bpy.utils.unregister_class(cls)
+register, unregister = bpy.utils.register_classes_factory(_classes)

@@ -52,12 +52,4 @@ class VEXO_OT_save_preset(bpy.types.Operator, ExportHelper):
 
 _classes = (VEXO_OT_load_preset, VEXO_OT_save_preset)
 
-
-def register():
-    for cls in _classes:
-        bpy.utils.register_class(cls)
-
-
-def unregister():
-    for cls in reversed(_classes):
-        bpy.utils.unregister_class(cls)
+register, unregister = bpy.utils.register_classes_factory(_classes)
