@@ -97,6 +97,16 @@ def enable_addon(vexo_cli, data):
     bpy.context.preferences.addons["vexo"].preferences.vexo_cli = vexo_cli
 
 
+def addon_check(prefix):
+    """vexo-cli, the test data folder, a work folder and the scene: a fresh one at 24 frames a second
+    with the add-on enabled."""
+    vexo_cli, _, data = arguments()
+    work = work_folder(prefix)
+    fresh_scene(24)
+    enable_addon(vexo_cli, data)
+    return vexo_cli, data, work, bpy.context.scene
+
+
 def version1_keys(path):
     """Per object of a version 1 scene, its keys as (frame, nine values); of two keys on one frame
     the later counts."""
