@@ -103,10 +103,12 @@ CUBE_SETTINGS = ["num_particles=10", "particles_per_frame=1", "velocity=0.3", "v
                  "limited_lifespan=on", "lifespan=7", "end_behavior=Destroy", "radial_creation=on"]
 
 
-def generate_cube(vexo_cli, data, target, settings):
-    """vexo-cli's scene of emitter_v1.mot with simple_cube.lwo as the particle and the settings (--set)."""
+def generate_cube(vexo_cli, data, target, settings, motion=None):
+    """vexo-cli's scene of the motion (else emitter_v1.mot) with simple_cube.lwo as the particle and the
+    settings (--set)."""
     run([vexo_cli, "-q", "--object", os.path.join(data, "simple_cube.lwo"), "--motion",
-         os.path.join(data, "emitter_v1.mot"), "--scene", target] + [w for s in settings for w in ("--set", s)])
+         motion or os.path.join(data, "emitter_v1.mot"), "--scene", target]
+        + [w for s in settings for w in ("--set", s)])
     return target
 
 
