@@ -12,16 +12,12 @@ import vexo_blender as vb  # noqa: E402
 import addon_scene  # noqa: E402
 import bpy  # noqa: E402
 
-vexo_cli, _, data = vb.arguments()
-work = vb.work_folder("vexo_addon_bake_")
+vexo_cli, _, work, scene = vb.addon_check("vexo_addon_bake_")
 SETTINGS = {"num_particles": "12", "particles_per_frame": "1", "velocity": "0.3", "velocity_variation": "30",
             "heading_spread": "90", "pitch_angle": "40", "pitch_spread": "20", "gravity": "3",
             "limited_lifespan": "on", "lifespan": "6", "end_behavior": "Recycle", "linear_path": "off",
             "particle_grow": "on", "end_size": "0.5", "drag": "0.1", "wind_x": "0.7", "spin": "120"}
 
-vb.fresh_scene(24)
-vb.enable_addon(vexo_cli, data)
-scene = bpy.context.scene
 emitter, spark = addon_scene.build()
 vexo = scene.vexo
 addon_scene.set_settings(vexo, SETTINGS)

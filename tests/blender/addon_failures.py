@@ -13,12 +13,8 @@ import vexo_blender as vb  # noqa: E402
 import addon_scene  # noqa: E402
 import bpy  # noqa: E402
 
-vexo_cli, _, data = vb.arguments()
-work = vb.work_folder("vexo_addon_failures_")
-vb.fresh_scene(24)
-vb.enable_addon(vexo_cli, data)
+vexo_cli, data, work, scene = vb.addon_check("vexo_addon_failures_")
 preferences = bpy.context.preferences.addons["vexo"].preferences
-scene = bpy.context.scene
 emitter, spark = addon_scene.build()
 vexo = scene.vexo
 vexo.cache_folder = os.path.join(work, "cache") + os.sep

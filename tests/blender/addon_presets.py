@@ -11,11 +11,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import vexo_blender as vb  # noqa: E402
 import bpy  # noqa: E402
 
-vexo_cli, _, data = vb.arguments()
-work = vb.work_folder("vexo_addon_presets_")
-vb.fresh_scene(24)
-vb.enable_addon(vexo_cli, data)
-scene = bpy.context.scene
+vexo_cli, data, work, scene = vb.addon_check("vexo_addon_presets_")
 vexo = scene.vexo
 vexo.use_scene_frames = False
 

@@ -13,22 +13,12 @@ import bpy  # noqa: E402
 
 vexo_cli, _, data = vb.arguments()
 work = vb.work_folder("vexo_blender_cache_")
-cube = os.path.join(data, "simple_cube.lwo")
 LAST = 30
-SETTINGS = ["num_particles=10", "particles_per_frame=1", "velocity=0.3", "velocity_variation=40",
-            "heading_spread=300", "pitch_angle=30", "pitch_spread=20", "gravity=4", "ground_bounce=on",
-            "limited_lifespan=on", "lifespan=7", "end_behavior=Destroy", "radial_creation=on",
-            "particle_grow=on", "end_size=2", "first_frame=1", "last_frame=%d" % LAST]
+SETTINGS = vb.CUBE_SETTINGS + ["particle_grow=on", "end_size=2", "first_frame=1", "last_frame=%d" % LAST]
 
 
 def generate(name, linear):
-    target = os.path.join(work, name)
-    command = [vexo_cli, "-q", "--object", cube, "--motion", os.path.join(data, "emitter_v1.mot"),
-               "--scene", target, "--set", "linear_path=" + linear]
-    for assignment in SETTINGS:
-        command += ["--set", assignment]
-    vb.run(command)
-    return target
+    return vb.generate_cube(vexo_cli, data, os.path.join(work, name), ["linear_path=" + linear] + SETTINGS)
 
 
 def glb_points(frame):

@@ -52,13 +52,11 @@ for frame in range(FIRST, LAST + 1):
 into_plane = plane.matrix_world.inverted()
 
 target = os.path.join(work, "scene.glb")
-command = [vexo_cli, "-q", "--object", os.path.join(data, "simple_cube.lwo"), "--motion", motion + "#Mover",
-           "--scene", target]
-for setting in ("num_particles=40 particles_per_frame=2 velocity=0 gravity=4 elasticity=0.6 friction=0.2 "
-                "linear_path=off first_frame=1 last_frame=48 start_size=0.05 end_size=0.05 emit_from=surface").split() + [
-        "emitter_object=" + os.path.join(work, "box.obj"), "collision_object=" + os.path.join(work, "plane.obj")]:
-    command += ["--set", setting]
-vb.run(command)
+vb.generate_cube(vexo_cli, data, target, (
+    "num_particles=40 particles_per_frame=2 velocity=0 gravity=4 elasticity=0.6 friction=0.2 linear_path=off "
+    "first_frame=1 last_frame=48 start_size=0.05 end_size=0.05 emit_from=surface").split() + [
+    "emitter_object=" + os.path.join(work, "box.obj"), "collision_object=" + os.path.join(work, "plane.obj")],
+    motion + "#Mover")
 
 vb.fresh_scene(24)
 bpy.ops.import_scene.gltf(filepath=target)

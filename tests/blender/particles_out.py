@@ -13,19 +13,11 @@ import bpy  # noqa: E402
 vexo_cli, _, data = vb.arguments()
 work = vb.work_folder("vexo_blender_out_")
 cube = os.path.join(data, "simple_cube.lwo")
-SETTINGS = ["num_particles=10", "particles_per_frame=1", "velocity=0.3", "velocity_variation=40",
-            "heading_spread=300", "pitch_angle=30", "pitch_spread=20", "gravity=4", "ground_bounce=on",
-            "limited_lifespan=on", "lifespan=7", "end_behavior=Destroy", "radial_creation=on",
-            "linear_path=on", "first_frame=1", "last_frame=30"]
+SETTINGS = vb.CUBE_SETTINGS + ["linear_path=on", "first_frame=1", "last_frame=30"]
 
 
 def generate(name):
-    target = os.path.join(work, name)
-    command = [vexo_cli, "-q", "--object", cube, "--motion", os.path.join(data, "emitter_v1.mot"), "--scene", target]
-    for assignment in SETTINGS:
-        command += ["--set", assignment]
-    vb.run(command)
-    return target
+    return vb.generate_cube(vexo_cli, data, os.path.join(work, name), SETTINGS)
 
 
 def birth_rotations(keys):

@@ -97,6 +97,31 @@ def enable_addon(vexo_cli, data):
     bpy.context.preferences.addons["vexo"].preferences.vexo_cli = vexo_cli
 
 
+# The particles of the two checks that play vexo-cli's output: spread, falling, bouncing and dying.
+CUBE_SETTINGS = ["num_particles=10", "particles_per_frame=1", "velocity=0.3", "velocity_variation=40",
+                 "heading_spread=300", "pitch_angle=30", "pitch_spread=20", "gravity=4", "ground_bounce=on",
+                 "limited_lifespan=on", "lifespan=7", "end_behavior=Destroy", "radial_creation=on"]
+
+
+def generate_cube(vexo_cli, data, target, settings, motion=None):
+    """vexo-cli's scene of the motion (else emitter_v1.mot) with simple_cube.lwo as the particle and the
+    settings (--set)."""
+    run([vexo_cli, "-q", "--object", os.path.join(data, "simple_cube.lwo"), "--motion",
+         motion or os.path.join(data, "emitter_v1.mot"), "--scene", target]
+        + [w for s in settings for w in ("--set", s)])
+    return target
+
+
+def addon_check(prefix):
+    """vexo-cli, the test data folder, a work folder and the scene: a fresh one at 24 frames a second
+    with the add-on enabled."""
+    vexo_cli, _, data = arguments()
+    work = work_folder(prefix)
+    fresh_scene(24)
+    enable_addon(vexo_cli, data)
+    return vexo_cli, data, work, bpy.context.scene
+
+
 def version1_keys(path):
     """Per object of a version 1 scene, its keys as (frame, nine values); of two keys on one frame
     the later counts."""

@@ -90,16 +90,12 @@ Output RunTool(const std::vector<std::string>& args, bool terminal, std::uint32_
     for (const auto& a : args) argv.push_back(a.c_str());
     auto run = [&] {
         std::ostringstream out, err;
-        CliStreams streams{out,
-                           err,
-                           terminal,
-                           [ctrl_c_at](std::uint32_t pass) {
-                               if (pass == ctrl_c_at) std::raise(SIGINT);
-                           },
-                           {},
-                           [ctrl_c_measuring](std::uint32_t pass) {
-                               if (pass == ctrl_c_measuring) std::raise(SIGINT);
-                           }};
+        const auto ctrl_c = [](std::uint32_t at) {
+            return [at](std::uint32_t pass) {
+                if (pass == at) std::raise(SIGINT);
+            };
+        };
+        CliStreams streams{out, err, terminal, ctrl_c(ctrl_c_at), {}, ctrl_c(ctrl_c_measuring)};
         if (free) streams.free_space = [free](const std::string&) { return free; };
         Output o{RunCli(static_cast<int>(argv.size()), argv.data(), streams, state), out.str(), err.str()};
         struct sigaction after {};
@@ -176,10 +172,8 @@ TEST_P(CliCase, ExitOutputAndFiles) {
 #if defined(__SANITIZE_ADDRESS__)
             GTEST_SKIP() << "AddressSanitizer aborts on a failed throwing new instead of throwing";
 #endif
-        } else if (word == "ctrlc") {
-            ctrl_c_at = static_cast<std::uint32_t>(std::stoul(text));
-        } else if (word == "ctrlc-measuring") {
-            ctrl_c_measuring = static_cast<std::uint32_t>(std::stoul(text));
+        } else if (word == "ctrlc" || word == "ctrlc-measuring") {
+            (word == "ctrlc" ? ctrl_c_at : ctrl_c_measuring) = static_cast<std::uint32_t>(std::stoul(text));
         } else if (word == "exit") {
             code = std::stoi(text);
         } else if (word == "out" || word == "err") {

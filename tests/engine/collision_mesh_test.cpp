@@ -16,20 +16,11 @@ namespace {
 
 using namespace vexo::testing;
 
-TriangleMesh LoadMesh(const std::filesystem::path& path) {
-    Mesh read;
-    std::string reason;
-    EXPECT_EQ(ReadMeshTriangles(path.string(), read, reason), MeshFileRead::Read) << reason;
-    TriangleMesh mesh;
-    EXPECT_EQ(MakeTriangleMesh(read, mesh), MeshProblem::None);
-    return mesh;
-}
-
 // Which side of the surfaces a point is on, in LightWave's axes (z of the files negated): 3 on a
 // surface, which no particle should ever be; 0 beyond an open mesh's edges.
 struct SideCase {
     std::string name;
-    std::string obj;  // the file's text
+    std::string file;
     int (*side)(const Vector3&);
 };
 
@@ -39,19 +30,19 @@ int Sign(double v) {
 
 std::vector<SideCase> SideCases() {
     return {
-        {"tilted plane", ReadFile(DataDir() / "tilted_plane.obj"),
+        {"tilted plane", "tilted_plane.obj",
          [](const Vector3& p) {
              // Only above the plane's own square counts; beyond its edges a particle may pass.
              if (std::fabs(p.x) > 8 || std::fabs(p.z) > 7.5) return 0;
              const int side = Sign(p.y - 0.75 * p.x);
              return side == 0 ? 3 : side;
          }},
-        {"thin slab", ReadFile(DataDir() / "thin_slab.obj"),
+        {"thin slab", "thin_slab.obj",
          [](const Vector3& p) {
              if (std::fabs(p.x) >= 5 || std::fabs(p.z) >= 5) return 0;
              return p.y > 0.001 ? 1 : p.y < 0 ? -1 : p.y > 0 && p.y < 0.001 ? 2 : 3;
          }},
-        {"hollow cube", ReadFile(DataDir() / "hollow_cube.obj"),
+        {"hollow cube", "hollow_cube.obj",
          [](const Vector3& p) {
              const double m = std::max({std::fabs(p.x), std::fabs(p.y), std::fabs(p.z)});
              return m > 1 ? 1 : m < 0.5 ? -1 : m > 0.5 && m < 1 ? 2 : 3;
@@ -66,9 +57,7 @@ TEST(CollisionMesh, NoParticleEverEndsAFrameOnTheOtherSide) {
     std::mt19937 gen(1712);
     std::uniform_real_distribution<double> unit(-1, 1), share(0, 1), power(-3, 4);
     for (const SideCase& c : SideCases()) {
-        TempDir dir;
-        WriteFile(dir.path("mesh.obj"), c.obj);
-        const CollisionMesh mesh(LoadMesh(dir.path("mesh.obj")));
+        const CollisionMesh mesh(LoadMesh(DataDir() / c.file));
         const double size = mesh.mesh().bounds.Diagonal();
         int bounced = 0;
         for (int n = 0; n < 3000; ++n) {

@@ -7,6 +7,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <map>
 #include <numbers>
 #include <random>
 #include <sstream>
@@ -77,16 +78,15 @@ TEST(Forces, WorkedExamples) {
             std::istringstream in(line);
             std::string word;
             in >> word;
+            const std::map<std::string, std::array<double*, 3>> triples = {
+                {"at", {&p.x, &p.y, &p.z}},
+                {"moving", {&p.vx, &p.vy, &p.vz}},
+                {"facing", {&p.heading, &p.pitch, &p.bank}},
+                {"turning", {&p.turn_x, &p.turn_y, &p.turn_z}}};
             if (word == "fps") {
                 in >> one.sim.frames_per_second;
-            } else if (word == "at") {
-                in >> p.x >> p.y >> p.z;
-            } else if (word == "moving") {
-                in >> p.vx >> p.vy >> p.vz;
-            } else if (word == "facing") {
-                in >> p.heading >> p.pitch >> p.bank;
-            } else if (word == "turning") {
-                in >> p.turn_x >> p.turn_y >> p.turn_z;
+            } else if (triples.count(word) != 0) {
+                for (double* v : triples.at(word)) in >> *v;
             } else if (word == "emit") {
                 p.alive = 0;
                 one.sim.NumChilds = 0;
@@ -187,9 +187,8 @@ TEST(Forces, DragNeverReversesAndLeavesTheSameShareOfASecondAtAnyFrameRate) {
             ASSERT_LE(Length(after), Length(before));
         }
         const double kept = 1.0 - one.prefs.drag;
-        EXPECT_NEAR(p.vx, start[0] * kept, 1e-12 * std::abs(start[0]) + 1e-300);
-        EXPECT_NEAR(p.vy, start[1] * kept, 1e-12 * std::abs(start[1]) + 1e-300);
-        EXPECT_NEAR(p.vz, start[2] * kept, 1e-12 * std::abs(start[2]) + 1e-300);
+        const std::array<double, 3> end{p.vx, p.vy, p.vz};
+        for (int a = 0; a < 3; ++a) EXPECT_NEAR(end[a], start[a] * kept, 1e-12 * std::abs(start[a]) + 1e-300);
     }
 }
 
@@ -248,20 +247,19 @@ TEST(Spin, EveryParticleTurnsAboutItsOwnFixedAxisAtItsOwnSteadyRate) {
         if (length < 1e-6) continue;  // a particle that hardly turns has no axis to speak of
         for (double& a : axis) a /= length;
         // The axis is the one drawn, in the world: the turn's vector part points along it.
-        const double turn = Length({born.turn_x, born.turn_y, born.turn_z});
-        ASSERT_NEAR(axis[0], born.turn_x / turn, 1e-6);
-        ASSERT_NEAR(axis[1], born.turn_y / turn, 1e-6);
-        ASSERT_NEAR(axis[2], born.turn_z / turn, 1e-6);
-        for (int k = 0; k < 3; ++k) axis_sum[k] += axis[k];
+        const std::array<double, 3> drawn{born.turn_x, born.turn_y, born.turn_z};
+        for (int k = 0; k < 3; ++k) {
+            ASSERT_NEAR(axis[k], drawn[k] / Length(drawn), 1e-6);
+            axis_sum[k] += axis[k];
+        }
         axis_y_squares += axis[1] * axis[1];
 
         Particle previous = one.p();
         for (int frame = 2; frame <= 200; ++frame) {
             one.Frames(1);
             const Particle& now = one.p();
-            ASSERT_LT(std::abs(now.heading - previous.heading), 180.0);
-            ASSERT_LT(std::abs(now.pitch - previous.pitch), 180.0);
-            ASSERT_LT(std::abs(now.bank - previous.bank), 180.0);
+            for (double Particle::*angle : {&Particle::heading, &Particle::pitch, &Particle::bank})
+                ASSERT_LT(std::abs(now.*angle - previous.*angle), 180.0);
             previous = now;
             const Matrix turned = TimesTransposed(Rotation(now), Rotation(born));
             const Matrix expected = AxisAngle(axis, frame * angle);

@@ -23,14 +23,9 @@ using namespace vexo::testing;
 constexpr std::uint32_t kDraws = 60000;
 
 std::unique_ptr<MeshEmitter> Emitter(const std::string& name, EmitFrom from) {
-    Mesh read;
-    std::string reason;
-    EXPECT_EQ(ReadMeshTriangles((DataDir() / name).string(), read, reason), MeshFileRead::Read) << reason;
-    TriangleMesh mesh;
-    EXPECT_EQ(MakeTriangleMesh(read, mesh), MeshProblem::None);
     MeshEmitter::Problem problem;
     std::uint64_t odd = 0;
-    auto emitter = MeshEmitter::Make(std::move(mesh), from, problem, odd);
+    auto emitter = MeshEmitter::Make(LoadMesh(DataDir() / name), from, problem, odd);
     EXPECT_EQ(problem, MeshEmitter::Problem::None) << name;
     return emitter;
 }

@@ -10,7 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "engine/simulation/triangle_mesh.hpp"
 #include "engine/simulation/vector3.hpp"
+#include "engine/writers/object_mesh.hpp"
 #include "tests/support/test_support.hpp"
 
 namespace vexo::testing {
@@ -23,6 +25,16 @@ struct ObjFaces {
     std::vector<std::array<Vector3, 3>> faces;
     std::vector<Vector3> points;
 };
+
+// A mesh file read and made into triangles, both without a complaint.
+inline TriangleMesh LoadMesh(const std::filesystem::path& path) {
+    Mesh read;
+    std::string reason;
+    EXPECT_EQ(ReadMeshTriangles(path.string(), read, reason), MeshFileRead::Read) << reason;
+    TriangleMesh mesh;
+    EXPECT_EQ(MakeTriangleMesh(read, mesh), MeshProblem::None);
+    return mesh;
+}
 
 inline ObjFaces ReadObj(const std::string& name) {
     std::ifstream in(DataDir() / name);

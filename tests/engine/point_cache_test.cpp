@@ -34,31 +34,26 @@ using testing::ReadFile;
 using testing::TempDir;
 using Vec = std::array<double, 3>;
 
-struct Run {
-    std::string file;
-    GenerateOptions options;
-};
-
-std::string Generate(Settings s, const std::string& path, const GenerateOptions& options) {
+SceneReport Write(Settings s, const std::string& path, const GenerateOptions& options) {
     SetPathText(s.target_scene, path);
     EngineState state;
     testing::RecordingSink sink;
     testing::ScriptedHook hook;
-    const SceneReport report = CreateScene(s, state, sink, hook, options);
-    EXPECT_EQ(report.outcome, WriteOutcome::Complete) << path;
+    return CreateScene(s, state, sink, hook, options);
+}
+
+std::string Generate(const Settings& s, const std::string& path, const GenerateOptions& options) {
+    EXPECT_EQ(Write(s, path, options).outcome, WriteOutcome::Complete) << path;
     return ReadFile(path);
 }
 
-std::uint32_t LeBits(const std::string& bytes, std::size_t at) {
+template <bool kBig>
+std::uint32_t Bits(const std::string& bytes, std::size_t at) {
     std::uint32_t bits = 0;
-    for (int i = 3; i >= 0; --i) bits = bits << 8 | static_cast<unsigned char>(bytes[at + i]);
+    for (int i = 0; i < 4; ++i) bits = bits << 8 | static_cast<unsigned char>(bytes[at + (kBig ? i : 3 - i)]);
     return bits;
 }
-std::uint32_t BeBits(const std::string& bytes, std::size_t at) {
-    std::uint32_t bits = 0;
-    for (int i = 0; i < 4; ++i) bits = bits << 8 | static_cast<unsigned char>(bytes[at + i]);
-    return bits;
-}
+constexpr auto LeBits = Bits<false>, BeBits = Bits<true>;
 float Le(const std::string& bytes, std::size_t at) {
     return std::bit_cast<float>(LeBits(bytes, at));
 }
@@ -235,10 +230,9 @@ TEST(PointCache, SmallCachesHoldTheWorkedPoints) {
     std::map<std::string, std::pair<std::string, std::string>> caches;
     for (const std::string mode : {"off", "on"}) {
         ASSERT_TRUE(AssignSetting(s, "linear_path=" + mode).ok);
-        const GenerateOptions options{GenerationPath::Scheduled, 2, SceneFormat::Pc2};
-        caches[mode].first = Generate(s, dir.str(mode + ".pc2"), options);
-        caches[mode].second =
-            Generate(s, dir.str(mode + ".mdd"), {GenerationPath::Scheduled, 2, SceneFormat::Mdd});
+        caches[mode] = {
+            Generate(s, dir.str(mode + ".pc2"), {GenerationPath::Scheduled, 2, SceneFormat::Pc2}),
+            Generate(s, dir.str(mode + ".mdd"), {GenerationPath::Scheduled, 2, SceneFormat::Mdd})};
     }
     const auto& [pc2, mdd] = caches["off"];
     EXPECT_EQ(pc2.substr(0, 32),
@@ -351,13 +345,9 @@ TEST(PointCache, APipeTakesTheCacheInFileOrder) {
     for (const GenerationPath path : {GenerationPath::Scheduled, GenerationPath::Reference}) {
         std::string piped;
         std::thread reader([&] { piped = ReadFile(dir.path("pipe.pc2")); });
-        SetPathText(s.target_scene, dir.str("pipe.pc2"));
-        EngineState state;
-        testing::RecordingSink sink;
-        testing::ScriptedHook hook;
         GenerateOptions options{path, 2, SceneFormat::Pc2};
         options.cache_buffer = 12 * 8 * 7;  // a frame at a time
-        const SceneReport report = CreateScene(s, state, sink, hook, options);
+        const SceneReport report = Write(s, dir.str("pipe.pc2"), options);
         reader.join();
         if (path == GenerationPath::Scheduled) {
             EXPECT_EQ(report.outcome, WriteOutcome::Complete);

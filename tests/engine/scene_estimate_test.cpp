@@ -66,8 +66,7 @@ TEST(SceneEstimate, MatchesTheWrittenFiles) {
             SCOPED_TRACE(c.name + " " + f.ending + " " + std::to_string(static_cast<int>(f.format)));
             TempDir dir;
             const Settings s = CaseSettings(c, dir, f.ending);
-            GenerateOptions options;
-            options.format = f.format;
+            const GenerateOptions options{.format = f.format};
             EngineState state;
             testing::RecordingSink sink;
             testing::ScriptedHook hook;
@@ -131,29 +130,23 @@ TEST(SceneEstimate, LeavesTheEngineStateAlone) {
 TEST(SceneEstimate, RefusalsAndStops) {
     TempDir dir;
     Settings s = CaseSettings({"", {}}, dir, ".lws");
-    struct Case {
-        std::string assignment;
-        SceneFormat format;
-        std::string message;
-    } cases[] = {
+    const std::string missing =
+        "Could not open motion file\n\n" + dir.str("none.mot") + "\n\nNo such file or directory";
+    const std::tuple<std::string, SceneFormat, std::string> cases[] = {
         {"frame_step=0", SceneFormat::Lwsc1, scene_text::kZeroFrameStep},
         {"frame_step=0", SceneFormat::Pc2, scene_text::kZeroFrameStep},
-        {"parent_motion=" + dir.str("none.mot"), SceneFormat::Lwsc1,
-         "Could not open motion file\n\n" + dir.str("none.mot") + "\n\nNo such file or directory"},
-        {"parent_motion=" + dir.str("none.mot"), SceneFormat::Mdd,
-         "Could not open motion file\n\n" + dir.str("none.mot") + "\n\nNo such file or directory"},
+        {"parent_motion=" + dir.str("none.mot"), SceneFormat::Lwsc1, missing},
+        {"parent_motion=" + dir.str("none.mot"), SceneFormat::Mdd, missing},
     };
-    for (const Case& c : cases) {
+    for (const auto& [assignment, format, message] : cases) {
         Settings changed = s;
-        ASSERT_TRUE(AssignSetting(changed, c.assignment).ok);
-        GenerateOptions options;
-        options.format = c.format;
+        ASSERT_TRUE(AssignSetting(changed, assignment).ok);
         testing::RecordingSink sink;
         testing::ScriptedHook hook;
-        const EstimateResult e = EstimateScene(changed, EngineState{}, sink, hook, options);
-        EXPECT_FALSE(e.estimate) << c.assignment;
-        ASSERT_FALSE(sink.messages.empty()) << c.assignment;
-        EXPECT_EQ(sink.messages[0], c.message) << c.assignment;
+        const EstimateResult e = EstimateScene(changed, EngineState{}, sink, hook, {.format = format});
+        EXPECT_FALSE(e.estimate) << assignment;
+        ASSERT_FALSE(sink.messages.empty()) << assignment;
+        EXPECT_EQ(sink.messages[0], message) << assignment;
     }
     testing::RecordingSink sink;
     testing::ScriptedHook abort_at_2(2, PassAction::Abort);
@@ -201,10 +194,8 @@ TEST(SceneEstimate, BytesAfterWithoutObjectEnds) {
     e.objects = 4;
     e.bytes = 1000;
     e.header = 100;
-    EXPECT_EQ(e.BytesAfter(0), 100u);
-    EXPECT_EQ(e.BytesAfter(1), 325u);
-    EXPECT_EQ(e.BytesAfter(4), 1000u);
-    EXPECT_EQ(e.BytesAfter(9), 1000u);
+    for (const auto& [pass, bytes] : {std::pair{0u, 100u}, {1u, 325u}, {4u, 1000u}, {9u, 1000u}})
+        EXPECT_EQ(e.BytesAfter(pass), bytes) << pass;
 }
 
 }  // namespace

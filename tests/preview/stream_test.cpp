@@ -162,11 +162,7 @@ TEST(PreviewMeshes, TheStreamCarriesTheMeshesAndTheParentsPose) {
 // front) the L of the cap that faces the camera; posed, what the mesh shows to the view taken
 // back through the pose; flattened by a size of 0, nothing.
 TEST(PreviewMeshes, OutlinesAreBordersBetweenFacesTowardsAndAway) {
-    Mesh read;
-    std::string reason;
-    ASSERT_EQ(ReadMeshTriangles((DataDir() / "ell.obj").string(), read, reason), MeshFileRead::Read);
-    auto mesh = std::make_shared<TriangleMesh>();
-    ASSERT_EQ(MakeTriangleMesh(read, *mesh), MeshProblem::None);
+    const auto mesh = std::make_shared<TriangleMesh>(LoadMesh(DataDir() / "ell.obj"));
     const MeshOutline outline(mesh);
     using Segments = std::set<std::array<double, 6>>;
     // Rounded to 1e-9 (and -0 to 0), each segment from its lesser end.
