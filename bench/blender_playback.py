@@ -3,6 +3,7 @@
 #   bench/blender_playback.py build/cli/vexo-cli [PARTICLES...]          (default 10000 30000 100000 1000000)
 #   bench/blender_playback.py build/cli/vexo-cli --glb 2000 10000        (the GLB, for comparison)
 #   bench/blender_playback.py build/cli/vexo-cli --names 10000           (GLB import time by node names)
+#   bench/blender_playback.py build/cli/vexo-cli --reference 100000      (beside a cache made without Vexo)
 # The bundled fountain over 120 frames with the bundled cube, as many particles as asked, a stream
 # that keeps flowing (a lifespan of 56 frames). For a PC2: load = bpy.ops.wm.obj_import with its
 # defaults and a Mesh Cache modifier with its file and format set, up to the first frame shown;
@@ -10,6 +11,9 @@
 # frame (the modifier reads the cache there). For a GLB: load = bpy.ops.import_scene.gltf.
 # --names writes one GLB and gives its nodes other names (unpadded numbers, which do not sort in
 # creation order; the numbers backwards; shuffled), then times the import of each.
+# --reference also measures, side by side, a cache of the same layout written here without Vexo
+# (as many cubes of 8 points and 6 squares on a grid, rising frame by frame): what Blender itself
+# costs for that many points on this machine, the yardstick for Vexo's files.
 import json
 import os
 import random
@@ -34,14 +38,14 @@ def generate(cli, particles, target):
     subprocess.run(command, check=True)
 
 
-def in_blender(kind, path):
+def in_blender(kind, path, *extra):
     """Runs this script inside Blender on one file; returns its printed measurement."""
     # Blender runs the system's Python: nothing of another one the driver may run on (pyenv, a
     # virtual environment) may leak into it, not even through PATH.
     env = {k: v for k, v in os.environ.items() if not k.startswith(("PYTHON", "PYENV", "_PYENV", "VIRTUAL_ENV"))}
     env["PATH"] = os.pathsep.join(p for p in env.get("PATH", "").split(os.pathsep) if ".pyenv" not in p)
     done = subprocess.run(["blender", "-b", "--factory-startup", "--python", os.path.abspath(__file__), "--",
-                           "measure", kind, path], capture_output=True, text=True, env=env)
+                           "measure", kind, path, *extra], capture_output=True, text=True, env=env)
     for line in done.stdout.splitlines():
         if line.startswith("MEASURED "):
             return json.loads(line[len("MEASURED "):])
@@ -75,6 +79,24 @@ def measure(kind, path):
     print("MEASURED " + json.dumps({"load_s": load, "frame_s": change, "peak_GB": peak / 1e9}))
 
 
+def write_reference(path, particles):
+    """Inside Blender, for its numpy: the yardstick cache and its OBJ."""
+    import numpy
+    cube = numpy.array([(x, y, z) for z in (0, 1) for y in (0, 1) for x in (0, 1)], dtype=float) * 0.1
+    squares = ((1, 3, 4, 2), (5, 6, 8, 7), (1, 2, 6, 5), (3, 7, 8, 4), (1, 5, 7, 3), (2, 4, 8, 6))
+    side = int(numpy.ceil(particles ** 0.5))
+    n = numpy.arange(particles)
+    grid = numpy.stack([n % side, numpy.zeros(particles), n // side], axis=1) * 0.5
+    points = (grid[:, None, :] + cube[None, :, :]).reshape(-1, 3)
+    with open(os.path.splitext(path)[0] + ".obj", "w") as f:
+        f.write("".join("v %g %g %g\n" % tuple(p) for p in cube) * particles)
+        f.write("".join("f %d %d %d %d\n" % tuple(8 * c + i for i in q) for c in range(particles) for q in squares))
+    with open(path, "wb") as f:
+        f.write(b"POINTCACHE2\0" + struct.pack("<iiffi", 1, len(points), 0.0, 1.0, FRAMES + 1))
+        for k in range(FRAMES + 1):
+            (points + (0, 0.05 * k, 0)).astype("<f4").tofile(f)
+
+
 def renamed(glb, target, name_of):
     """A copy of a binary glTF whose node n is named name_of(n)."""
     with open(glb, "rb") as f:
@@ -93,9 +115,15 @@ def renamed(glb, target, name_of):
 
 def main(argv):
     if argv[:1] == ["measure"]:
+        if argv[3:]:
+            write_reference(argv[2], int(argv[3]))
+            return print("MEASURED {}")
         return measure(argv[1], argv[2])
     cli, rest = argv[0], argv[1:]
     kind = "pc2"
+    reference = rest[:1] == ["--reference"]
+    if reference:
+        rest = rest[1:]
     if rest[:1] in (["--glb"], ["--names"]):
         kind, rest = rest[0][2:], rest[1:]
     counts = [int(n) for n in rest] or [10000, 30000, 100000, 1000000]
@@ -126,6 +154,13 @@ def main(argv):
             print("%8d particles %s: load %7.2f s, peak %5.2f GB, frame change %.4f s (%s files %.0f MB)"
                   % (particles, kind.upper(), m["load_s"], m["peak_GB"], m["frame_s"],
                      "real time," if m["frame_s"] <= 1 / 24 else "", size / 1e6), flush=True)
+            if reference:
+                in_blender(kind, path, str(particles))
+                r = in_blender(kind, path)
+                print("%8d cubes, the yardstick: load %7.2f s, peak %5.2f GB, frame change %.4f s;"
+                      " Vexo's against it: load %.2fx, frame change %.2fx"
+                      % (particles, r["load_s"], r["peak_GB"], r["frame_s"], m["load_s"] / r["load_s"],
+                         m["frame_s"] / r["frame_s"]), flush=True)
             for name in os.listdir(work):
                 os.remove(os.path.join(work, name))
     finally:

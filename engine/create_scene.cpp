@@ -560,10 +560,10 @@ SceneReport RunGeneration(const Settings& settings, EngineState& state, MessageS
     std::optional<Mesh> mesh;
     if (cache) {
         try {
-            mesh = LoadObjectMesh(PathText(settings.particle_object));
+            mesh = LoadObjectPolygons(PathText(settings.particle_object));
             if (!mesh) {
                 sink.Message(scene_text::kUnitCubeCache);
-                mesh = UnitCube();
+                mesh = UnitCube(true);
             }
             mesh = WeldedPoints(*mesh);
         } catch (const std::bad_alloc&) {
@@ -571,7 +571,7 @@ SceneReport RunGeneration(const Settings& settings, EngineState& state, MessageS
         }
         if (const auto refusal =
                 RefuseCache(options.format, report.objects_total,
-                            {mesh->positions.size() / 3, mesh->indices.size() / 3}, settings.last_frame)) {
+                            {mesh->positions.size() / 3, mesh->face_count()}, settings.last_frame)) {
             sink.Message(*refusal);
             report.outcome = WriteOutcome::Refused;
             return report;

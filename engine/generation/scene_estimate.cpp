@@ -139,11 +139,13 @@ class SizingReceiver : public KeyReceiver {
     std::string scratch_;
 };
 
-std::optional<Mesh> ParticleMesh(const Settings& settings, MessageSink& sink, const char* unit_cube_text) {
-    std::optional<Mesh> mesh = LoadObjectMesh(PathText(settings.particle_object));
+// A point cache's object keeps the particle object's polygons; a glTF mesh is triangles.
+std::optional<Mesh> ParticleMesh(const Settings& settings, MessageSink& sink, bool cache) {
+    const std::string path = PathText(settings.particle_object);
+    std::optional<Mesh> mesh = cache ? LoadObjectPolygons(path) : LoadObjectMesh(path);
     if (!mesh) {
-        sink.Message(unit_cube_text);
-        mesh = UnitCube();
+        sink.Message(cache ? scene_text::kUnitCubeCache : scene_text::kUnitCube);
+        mesh = UnitCube(cache);
     }
     return mesh;
 }
@@ -163,11 +165,11 @@ EstimateResult CacheEstimate(const Settings& settings, const EngineState& state,
         result.report.outcome = WriteOutcome::Refused;
         return result;
     }
-    std::optional<Mesh> mesh = ParticleMesh(settings, sink, scene_text::kUnitCubeCache);
+    std::optional<Mesh> mesh = ParticleMesh(settings, sink, true);
     mesh = WeldedPoints(*mesh);
     const std::uint64_t particles = result.report.objects_total;
     const std::uint64_t vertices = mesh->positions.size() / 3;
-    if (const auto refusal = RefuseCache(options.format, particles, {vertices, mesh->indices.size() / 3},
+    if (const auto refusal = RefuseCache(options.format, particles, {vertices, mesh->face_count()},
                                          settings.last_frame)) {
         sink.Message(*refusal);
         result.report.outcome = WriteOutcome::Refused;
@@ -218,7 +220,7 @@ EstimateResult EstimateScene(const Settings& settings, const EngineState& state,
         const bool gltf = options.format == SceneFormat::Gltf || options.format == SceneFormat::Glb;
         std::optional<Mesh> mesh;
         if (gltf && RefuseSettings(settings) == std::nullopt)
-            mesh = ParticleMesh(settings, sink, scene_text::kUnitCube);
+            mesh = ParticleMesh(settings, sink, false);
         std::string header;
         if (options.format == SceneFormat::Lwsc1) AppendSceneHeader(header, settings, options.fps);
         if (options.format == SceneFormat::Lwsc3) AppendLwsc3Header(header, settings, options.fps);

@@ -74,13 +74,13 @@ struct LwoSizes {
 
 // Bytes of the index lists of `copies` copies: a corner's index takes 2 or 4 bytes by its value.
 LwoSizes SizesOf(const Mesh& mesh, std::uint64_t copies) {
-    const std::uint64_t vertices = mesh.positions.size() / 3, triangles = mesh.indices.size() / 3;
+    const std::uint64_t vertices = mesh.positions.size() / 3, faces = mesh.face_count();
     std::vector<std::uint64_t> corners(vertices, 0);  // how many corners name each vertex
     for (const std::uint32_t i : mesh.indices) ++corners[i];
     LwoSizes s{};
     s.pnts = 12 * vertices * copies;
-    s.pols = 4 + 2 * triangles * copies;  // type, then a vertex count per polygon
-    s.ptag = 4 + 2 * triangles * copies;  // type, then a tag per polygon
+    s.pols = 4 + 2 * faces * copies;  // type, then a vertex count per polygon
+    s.ptag = 4 + 2 * faces * copies;  // type, then a tag per polygon
     for (std::uint64_t c = 0; c < copies; ++c) {
         const std::uint64_t base = c * vertices;
         if (base + vertices <= 0xFF00) {
@@ -91,7 +91,7 @@ LwoSizes SizesOf(const Mesh& mesh, std::uint64_t copies) {
             for (std::uint64_t v = 0; v < vertices; ++v) s.pols += corners[v] * VxSize(base + v);
         }
     }
-    const std::uint64_t polygons = triangles * copies;
+    const std::uint64_t polygons = faces * copies;
     s.ptag += 2 * std::min<std::uint64_t>(polygons, 0xFF00) +
               4 * (polygons - std::min<std::uint64_t>(polygons, 0xFF00));
     s.form = 4 + (8 + kSurface.size()) + (8 + kLayrSize) + (8 + s.pnts) + (8 + 24) + (8 + s.pols) +
@@ -127,13 +127,14 @@ bool WriteObjCopies(const Mesh& mesh, std::uint64_t copies, std::string_view cac
         out += points;
         if (!pieces.Flush()) return false;
     }
+    const std::size_t faces = mesh.face_count();
     for (std::uint64_t c = 0; c < copies; ++c) {
         const std::uint64_t base = c * vertices + 1;
-        for (std::size_t i = 0; i < mesh.indices.size(); i += 3) {
+        for (std::size_t f = 0, i = 0; f < faces; ++f) {
             out += 'f';
-            for (std::size_t k = 0; k < 3; ++k) {
+            for (const std::size_t end = i + mesh.face_size(f); i < end; ++i) {
                 out += ' ';
-                AppendNumber(out, base + mesh.indices[i + k]);
+                AppendNumber(out, base + mesh.indices[i]);
             }
             out += '\n';
         }
@@ -178,21 +179,26 @@ bool WriteLwoCopies(const Mesh& mesh, std::uint64_t copies, const PieceWriter& w
     for (const float v : lo) PutF4(out, v);
     for (const float v : hi) PutF4(out, v);
 
-    // Each triangle the other way round: the reader, which mirrors z, also reverses every polygon
-    // of a LightWave object (a test reads this one back into the mesh it was made from).
+    // Each face the other way round, from its first corner: the reader, which mirrors z, also
+    // reverses every polygon of a LightWave object (a test reads this one back into the mesh it
+    // was made from).
     PutChunk(out, "POLS", sizes.pols);
     out += "FACE";
+    const std::size_t faces = mesh.face_count();
     for (std::uint64_t c = 0; c < copies; ++c) {
         const std::uint64_t base = c * vertices;
-        for (std::size_t i = 0; i < mesh.indices.size(); i += 3) {
-            PutU2(out, 3);
-            for (const std::size_t k : {0, 2, 1}) PutVx(out, base + mesh.indices[i + k]);
+        for (std::size_t f = 0, first = 0; f < faces; ++f) {
+            const std::uint32_t size = mesh.face_size(f);
+            PutU2(out, size);
+            PutVx(out, base + mesh.indices[first]);
+            for (std::size_t k = size - 1; k > 0; --k) PutVx(out, base + mesh.indices[first + k]);
+            first += size;
         }
         if (!pieces.Flush()) return false;
     }
     PutChunk(out, "PTAG", sizes.ptag);
     out += "SURF";
-    const std::uint64_t polygons = mesh.indices.size() / 3 * copies;
+    const std::uint64_t polygons = faces * copies;
     for (std::uint64_t n = 0; n < polygons; ++n) {
         PutVx(out, n);
         PutU2(out, 0);

@@ -3,6 +3,7 @@
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
 
+#include <algorithm>
 #include <array>
 #include <assimp/Importer.hpp>
 #include <bit>
@@ -18,7 +19,9 @@
 namespace vexo {
 namespace {
 
-void AppendTriangles(const aiScene& scene, Mesh& mesh) {
+// Every mesh of the scene's faces into `mesh`: triangles only, or with `polygons` every face of
+// three corners or more, its size in `face_sizes`. Points and lines are no surface.
+void AppendFaces(const aiScene& scene, Mesh& mesh, bool polygons) {
     std::size_t vertices = 0, faces = 0;
     for (unsigned m = 0; m < scene.mNumMeshes; ++m) {
         vertices += scene.mMeshes[m]->mNumVertices;
@@ -38,8 +41,9 @@ void AppendTriangles(const aiScene& scene, Mesh& mesh) {
         }
         for (unsigned f = 0; f < part->mNumFaces; ++f) {
             const aiFace& face = part->mFaces[f];
-            if (face.mNumIndices != 3) continue;  // points and lines are no surface
-            for (unsigned i = 0; i < 3; ++i) mesh.indices.push_back(base + face.mIndices[i]);
+            if (face.mNumIndices < 3 || (!polygons && face.mNumIndices != 3)) continue;
+            for (unsigned i = 0; i < face.mNumIndices; ++i) mesh.indices.push_back(base + face.mIndices[i]);
+            if (polygons) mesh.face_sizes.push_back(face.mNumIndices);
         }
     }
 }
@@ -83,7 +87,7 @@ MeshFileRead ReadMeshTriangles(const std::string& path, Mesh& mesh, std::string&
         reason = importer.GetErrorString();
         return MeshFileRead::NotAMesh;
     }
-    AppendTriangles(*scene, mesh);
+    AppendFaces(*scene, mesh, false);
     return MeshFileRead::Read;
 }
 
@@ -95,8 +99,22 @@ std::optional<Mesh> LoadObjectMesh(const std::string& path) {
                                     aiProcess_SortByPType | aiProcess_PreTransformVertices);
     if (scene == nullptr) return std::nullopt;
     Mesh mesh;
-    AppendTriangles(*scene, mesh);
+    AppendFaces(*scene, mesh, false);
     if (mesh.indices.empty()) return std::nullopt;
+    return mesh;
+}
+
+std::optional<Mesh> LoadObjectPolygons(const std::string& path) {
+    if (path.empty()) return std::nullopt;
+    Assimp::Importer importer;
+    const aiScene* scene =
+        importer.ReadFile(path, aiProcess_JoinIdenticalVertices | aiProcess_PreTransformVertices);
+    if (scene == nullptr) return std::nullopt;
+    Mesh mesh;
+    AppendFaces(*scene, mesh, true);
+    if (mesh.indices.empty()) return std::nullopt;
+    if (std::ranges::any_of(mesh.face_sizes, [](std::uint32_t n) { return n > kMaxPolygonCorners; }))
+        return LoadObjectMesh(path);
     return mesh;
 }
 
@@ -116,13 +134,24 @@ Mesh WeldedPoints(const Mesh& mesh) {
     }
     welded.indices.reserve(mesh.indices.size());
     for (const std::uint32_t i : mesh.indices) welded.indices.push_back(new_index[i]);
+    welded.face_sizes = mesh.face_sizes;
     return welded;
 }
 
-Mesh UnitCube() {
+Mesh UnitCube(bool squares) {
     Mesh cube;
     cube.positions = {-0.5f, -0.5f, -0.5f, 0.5f, -0.5f, -0.5f, 0.5f, 0.5f, -0.5f, -0.5f, 0.5f, -0.5f,
                       -0.5f, -0.5f, 0.5f,  0.5f, -0.5f, 0.5f,  0.5f, 0.5f, 0.5f,  -0.5f, 0.5f, 0.5f};
+    if (squares) {
+        cube.indices = {0, 3, 2, 1,  // -z
+                        4, 5, 6, 7,  // +z
+                        0, 1, 5, 4,  // -y
+                        3, 7, 6, 2,  // +y
+                        0, 4, 7, 3,  // -x
+                        1, 2, 6, 5};  // +x
+        cube.face_sizes.assign(6, 4);
+        return cube;
+    }
     cube.indices = {0, 3, 2, 0, 2, 1,  // -z
                     4, 5, 6, 4, 6, 7,  // +z
                     0, 1, 5, 0, 5, 4,  // -y

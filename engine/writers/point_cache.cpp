@@ -83,9 +83,9 @@ std::optional<std::string> RefuseCache(SceneFormat format, std::uint64_t particl
                Number(points) + " points, and " + (mdd ? "a LightWave\nobject" : "a PC2 file") +
                " holds at most " + Number(point_limit) + ".";
     }
-    const std::uint64_t polygons = particles * mesh.triangles;
+    const std::uint64_t polygons = particles * mesh.faces;
     if (mdd && polygons > kMaxLwoIndex) {
-        return head + Number(particles) + " particles of " + Number(mesh.triangles) + " triangles:\n" +
+        return head + Number(particles) + " particles of " + Number(mesh.faces) + " polygons:\n" +
                Number(polygons) + " polygons, and a LightWave\nobject holds at most " + Number(kMaxLwoIndex) +
                ".";
     }

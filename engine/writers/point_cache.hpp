@@ -64,7 +64,7 @@ inline constexpr std::uint64_t kMaxLwoIndex = 16777216;        // points and pol
 // The particle object's size, for the refusals.
 struct CacheMeshSize {
     std::uint64_t vertices = 0;
-    std::uint64_t triangles = 0;
+    std::uint64_t faces = 0;
 };
 
 // Nothing when a cache of `particles` copies of the mesh over frames 0 to `last_frame` can be

@@ -105,7 +105,8 @@ SceneReport GenerateLimited(const Settings& s, PassHook& hook, const GenerateOpt
 // generation in the same run with that change; "show" adds the scenes written; "object folder"
 // or "object link" puts a folder, or a link to the target, where a point cache's object goes;
 // "disk BYTES" runs the generation in a process whose files may hold that many bytes at most;
-// "spool BYTES" holds that many bytes of each block spool in memory (the full run: the default).
+// "spool BYTES" holds that many bytes of each block spool in memory (the full run: the default);
+// "particle NAME" is the particle object, from tests/data.
 TEST(CreateScene, OutcomesLeaveTheFilesTheyMust) {
     std::string all;
     for (const testing::TextCase& c : testing::ReadCases("scene_cases.txt")) {
@@ -126,6 +127,7 @@ TEST(CreateScene, OutcomesLeaveTheFilesTheyMust) {
                 testing::WriteFile(dir.path("motion.mot"), value + "\n");
             }
             if (word == "particles") s.num_particles = std::stoi(value);
+            if (word == "particle") SetPathText(s.particle_object, (testing::DataDir() / value).string());
             if (word == "velocity") s.velocity = std::stod(value);
             if (word == "target")
                 SetPathText(s.target_scene, (target = value)[0] == '/' ? value : dir.str(value));

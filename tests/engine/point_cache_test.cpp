@@ -61,7 +61,8 @@ float Be(const std::string& bytes, std::size_t at) {
     return std::bit_cast<float>(BeBits(bytes, at));
 }
 
-// The points of the first copy in an OBJ ("v" lines), and the counts of "v" and "f" lines.
+// The points of the first copy in an OBJ ("v" lines), the count of "v" lines and of the triangles
+// the "f" lines make.
 std::vector<Vec> ObjCopy(const std::string& text, std::size_t copy_points, std::size_t& v, std::size_t& f) {
     std::istringstream in(text);
     std::vector<Vec> points;
@@ -74,7 +75,11 @@ std::vector<Vec> ObjCopy(const std::string& text, std::size_t copy_points, std::
                 c = static_cast<float>(c);  // the shortest text of a float reads back as that float
             }
         }
-        if (word == "f") ++f;
+        if (word == "f") {  // f counts the triangles of the faces: n corners make n - 2
+            std::string corners;
+            std::getline(in, corners);
+            f += static_cast<std::size_t>(std::ranges::count(corners, ' ')) - 2;
+        }
     }
     return points;
 }
@@ -265,38 +270,40 @@ TEST(PointCache, SmallCachesHoldTheWorkedPoints) {
 
 // The objects beside the caches, read back by the Open Asset Import Library: the OBJ in glTF's
 // axes and the LightWave object in LightWave's both come back as copies of the particle object's
-// triangles, turned the same way round (each triangle compared as its points from its lowest).
-// 9,400 copies of a 7-point pyramid take point and polygon numbers past 65,279, where a
-// LightWave index takes 4 bytes (and one copy holds both kinds).
+// polygons (the cube's squares stay squares), turned the same way round (each face compared as its
+// points from its lowest). The house has squares and pentagons. 9,400 copies of a 7-point pyramid take point and polygon numbers past
+// 65,279, where a LightWave index takes 4 bytes (and one copy holds both kinds).
 TEST(PointCache, ObjectsReadBackAsCopiesOfTheParticleObject) {
-    const auto triangles = [](const Mesh& mesh, std::size_t copies) {
-        std::multiset<std::array<Vec, 3>> out;
-        for (std::size_t t = 0; t < mesh.indices.size(); t += 3) {
-            std::array<Vec, 3> corners;
-            for (std::size_t c = 0; c < 3; ++c) {
-                const float* p = &mesh.positions[3 * mesh.indices[t + c]];
-                corners[c] = {p[0], p[1], p[2]};
+    const auto faces = [](const Mesh& mesh, std::size_t copies) {
+        std::multiset<std::vector<Vec>> out;
+        for (std::size_t f = 0, first = 0; f < mesh.face_count(); first += mesh.face_size(f++)) {
+            std::vector<Vec> corners;
+            for (std::size_t c = first; c < first + mesh.face_size(f); ++c) {
+                const float* p = &mesh.positions[3 * mesh.indices[c]];
+                corners.push_back({p[0], p[1], p[2]});
             }
             std::rotate(corners.begin(), std::min_element(corners.begin(), corners.end()), corners.end());
             for (std::size_t n = 0; n < copies; ++n) out.insert(corners);
         }
         return out;
     };
-    for (const auto& [object, copies] :
-         {std::pair{"simple_cube.lwo", 3}, std::pair{"wedge.obj", 3}, std::pair{"hexapyramid.obj", 9400}}) {
+    for (const auto& [object, copies, polygons] :
+         {std::tuple{"simple_cube.lwo", 3, 6u}, std::tuple{"wedge.obj", 3, 4u}, std::tuple{"house.obj", 2, 7u},
+          std::tuple{"hexapyramid.obj", 9400, 10u}}) {
         SCOPED_TRACE(object);
         TempDir dir;
         Settings s = testing::SceneSettings(dir, ReadFile(DataDir() / "emitter_v1.mot"));
         SetPathText(s.particle_object, (DataDir() / object).string());
         s.num_particles = copies;
         s.last_frame = 1;
-        const std::optional<Mesh> source = LoadObjectMesh((DataDir() / object).string());
+        const std::optional<Mesh> source = LoadObjectPolygons((DataDir() / object).string());
         ASSERT_TRUE(source);
+        EXPECT_EQ(source->face_count(), polygons);
         for (const SceneFormat format : {SceneFormat::Pc2, SceneFormat::Mdd}) {
             SCOPED_TRACE(format == SceneFormat::Pc2 ? "OBJ" : "LWO");
             Generate(s, dir.str("c.cache"), {GenerationPath::Scheduled, 2, format});
             const std::string name = dir.str(format == SceneFormat::Pc2 ? "c.cache.obj" : "c.cache.lwo");
-            const std::optional<Mesh> back = LoadObjectMesh(name);
+            const std::optional<Mesh> back = LoadObjectPolygons(name);
             ASSERT_TRUE(back);
             if (format == SceneFormat::Mdd) {  // every chunk where its length says, the last at the end
                 const std::string lwo = ReadFile(name);
@@ -308,7 +315,7 @@ TEST(PointCache, ObjectsReadBackAsCopiesOfTheParticleObject) {
                 EXPECT_EQ(at, lwo.size());
                 EXPECT_EQ(BeBits(lwo, 4) + 8, lwo.size());
             }
-            EXPECT_EQ(triangles(*back, 1), triangles(*source, static_cast<std::size_t>(copies)));
+            EXPECT_EQ(faces(*back, 1), faces(*source, static_cast<std::size_t>(copies)));
         }
     }
 }
