@@ -36,6 +36,7 @@ def generate(cli, particles, target):
                "--set", "num_particles=%d" % particles,
                "--set", "particles_per_frame=%d" % max(1, particles // 56), "--set", "last_frame=%d" % FRAMES]
     subprocess.run(command, check=True)
+    os.sync()  # the files on disk before Blender reads them, no write-back beside the measuring
 
 
 def in_blender(kind, path, *extra):
@@ -95,6 +96,7 @@ def write_reference(path, particles):
         f.write(b"POINTCACHE2\0" + struct.pack("<iiffi", 1, len(points), 0.0, 1.0, FRAMES + 1))
         for k in range(FRAMES + 1):
             (points + (0, 0.05 * k, 0)).astype("<f4").tofile(f)
+    os.sync()
 
 
 def renamed(glb, target, name_of):

@@ -15,6 +15,7 @@
 #include <cmath>
 #include <cstring>
 #include <map>
+#include <numbers>
 #include <set>
 #include <sstream>
 #include <thread>
@@ -270,9 +271,10 @@ TEST(PointCache, SmallCachesHoldTheWorkedPoints) {
 
 // The objects beside the caches, read back by the Open Asset Import Library: the OBJ in glTF's
 // axes and the LightWave object in LightWave's both come back as copies of the particle object's
-// polygons (the cube's squares stay squares), turned the same way round (each face compared as its
-// points from its lowest). The house has squares and pentagons. 9,400 copies of a 7-point pyramid take point and polygon numbers past
-// 65,279, where a LightWave index takes 4 bytes (and one copy holds both kinds).
+// polygons (the cube's squares stay squares, the house keeps its pentagons), turned the same way
+// round (each face compared as its points from its lowest). 9,400 copies of a 7-point pyramid
+// take point and polygon numbers past 65,279, where a LightWave index takes 4 bytes (and one copy
+// holds both kinds).
 TEST(PointCache, ObjectsReadBackAsCopiesOfTheParticleObject) {
     const auto faces = [](const Mesh& mesh, std::size_t copies) {
         std::multiset<std::vector<Vec>> out;
@@ -317,6 +319,24 @@ TEST(PointCache, ObjectsReadBackAsCopiesOfTheParticleObject) {
             }
             EXPECT_EQ(faces(*back, 1), faces(*source, static_cast<std::size_t>(copies)));
         }
+    }
+}
+
+// A face a LightWave object cannot hold (over 1,023 corners) has the whole object read as
+// triangles, for both caches alike.
+TEST(PointCache, AFaceTooLargeForLightWaveIsTriangles) {
+    for (const std::uint32_t corners : {1023u, 1024u}) {
+        TempDir dir;
+        std::string obj, face = "f";
+        for (std::uint32_t i = 0; i < corners; ++i) {
+            const double turn = 2 * std::numbers::pi * i / corners;
+            obj += "v " + std::to_string(std::cos(turn)) + " " + std::to_string(std::sin(turn)) + " 0\n";
+            face += " " + std::to_string(i + 1);
+        }
+        testing::WriteFile(dir.path("disc.obj"), obj + face + "\nf 1 2 3\n");
+        const std::optional<Mesh> mesh = LoadObjectPolygons(dir.str("disc.obj"));
+        ASSERT_TRUE(mesh);
+        EXPECT_EQ(mesh->face_count(), corners == 1023 ? 2u : 1023u) << corners;
     }
 }
 

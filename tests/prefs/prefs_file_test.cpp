@@ -62,26 +62,6 @@ TEST(PrefsFile, LoadsOnlyWhatTheFileHolds) {
     }
 }
 
-// Offsets of the six reals in the image; big-endian infinity, minus infinity and not-a-number.
-TEST(PrefsFile, RealsThatAreNotFiniteAreRefusedByName) {
-    const std::pair<std::size_t, const char*> fields[] = {{782, "velocity"},   {790, "velocity_variation"},
-                                                          {818, "start_size"}, {826, "end_size"},
-                                                          {834, "gravity"},    {870, "elasticity"}};
-    for (const auto& [offset, name] : fields) {
-        for (const char* bits : {"\x7f\xf0", "\xff\xf0", "\x7f\xf8", "\x7f\xef"}) {
-            const bool finite = bits[1] == '\xef';  // the largest finite double is a number like any other
-            std::string image = Image(Custom()), field;
-            image.replace(offset, 8, std::string(bits, 2) + std::string(6, finite ? '\xff' : '\0'));
-            Settings s = DefaultSettings();
-            EXPECT_EQ(Load(image, s, &field), finite ? PrefsLoadResult::Loaded : PrefsLoadResult::BadNumber)
-                << name;
-            EXPECT_EQ(field, finite ? "" : name);
-            EXPECT_EQ(Image(s), finite ? image : Image(DefaultSettings()))
-                << "a refused file changes nothing";
-        }
-    }
-}
-
 Settings Shapes() {
     Settings s = Custom();
     for (const char* a : {"emitter_object=Objects/emitter.obj", "emit_from=volume", "emit_along_normal=on",
@@ -103,10 +83,13 @@ TEST(PrefsFile, TheExtensionLoadsWholeOrNotAtAll) {
         std::string file = full.substr(0, std::min(length, full.size()));
         if (length > full.size()) file += std::string(length - full.size(), 'x');
         Settings s = DefaultSettings();
-        const PrefsLoadResult expected = length < 884 || length >= full.size() ? PrefsLoadResult::Loaded
-                                                                               : PrefsLoadResult::Damaged;
+        const PrefsLoadResult expected =
+            length < 884 || length >= full.size() ? PrefsLoadResult::Loaded : PrefsLoadResult::Damaged;
         EXPECT_EQ(Load(file, s), expected) << length;
-        EXPECT_EQ(s, length < 884 ? record_only : length >= full.size() ? Shapes() : DefaultSettings()) << length;
+        EXPECT_EQ(s, length < 884            ? record_only
+                     : length >= full.size() ? Shapes()
+                                             : DefaultSettings())
+            << length;
     }
     for (std::size_t byte = 880; byte < 884; ++byte) {
         for (int bit = 0; bit < 8; ++bit) {
@@ -135,18 +118,29 @@ TEST(PrefsFile, TheExtensionLoadsWholeOrNotAtAll) {
     }
 }
 
-// The extension's reals, refused by name when not finite.
-TEST(PrefsFile, ExtensionRealsThatAreNotFiniteAreRefusedByName) {
-    const std::pair<std::size_t, const char*> fields[] = {
-        {1408, "wind_x"},     {1416, "wind_y"},          {1424, "wind_z"},   {1432, "drag"},
-        {1440, "turbulence"}, {1448, "turbulence_size"}, {1456, "friction"}, {1464, "spin"}};
+// Offsets of the reals in the record and in its extension; big-endian infinity, minus infinity
+// and not-a-number are refused by the field's name and change nothing, the largest finite double
+// is a number like any other.
+TEST(PrefsFile, RealsThatAreNotFiniteAreRefusedByName) {
+    const std::pair<std::size_t, const char*> fields[] = {{782, "velocity"},    {790, "velocity_variation"},
+                                                          {818, "start_size"},  {826, "end_size"},
+                                                          {834, "gravity"},     {870, "elasticity"},
+                                                          {1408, "wind_x"},     {1416, "wind_y"},
+                                                          {1424, "wind_z"},     {1432, "drag"},
+                                                          {1440, "turbulence"}, {1448, "turbulence_size"},
+                                                          {1456, "friction"},   {1464, "spin"}};
     for (const auto& [offset, name] : fields) {
-        std::string image = PrefsFileBytes(Shapes()), field;
-        image.replace(offset, 8, std::string("\x7f\xf8", 2) + std::string(6, '\0'));
-        Settings s = DefaultSettings();
-        EXPECT_EQ(Load(image, s, &field), PrefsLoadResult::BadNumber) << name;
-        EXPECT_EQ(field, name);
-        EXPECT_EQ(s, DefaultSettings());
+        for (const char* bits : {"\x7f\xf0", "\xff\xf0", "\x7f\xf8", "\x7f\xef"}) {
+            const bool finite = bits[1] == '\xef';
+            std::string image = PrefsFileBytes(Shapes()), field;
+            image.replace(offset, 8, std::string(bits, 2) + std::string(6, finite ? '\xff' : '\0'));
+            Settings s = DefaultSettings();
+            EXPECT_EQ(Load(image, s, &field), finite ? PrefsLoadResult::Loaded : PrefsLoadResult::BadNumber)
+                << name;
+            EXPECT_EQ(field, finite ? "" : name);
+            EXPECT_EQ(PrefsFileBytes(s), finite ? image : PrefsFileBytes(DefaultSettings()))
+                << "a refused file changes nothing";
+        }
     }
 }
 
