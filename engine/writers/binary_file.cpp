@@ -77,6 +77,10 @@ bool BinaryFile::Create(const std::string& path) {
     return true;
 }
 
+bool BinaryFile::CanWriteBack() const {
+    return fd_ < 0 || ::lseek(fd_, 0, SEEK_CUR) >= 0;
+}
+
 void BinaryFile::CreateTemporary(const std::string& beside, std::size_t buffer) {
     if (fd_ >= 0 && !replacement_) ::close(fd_);
     fd_ = -1;

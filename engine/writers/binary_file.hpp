@@ -48,6 +48,8 @@ class BinaryFile {
 
     // Bytes written so far, buffered ones included.
     std::uint64_t size() const { return size_; }
+    // Whether WriteAt can reach back: false for a pipe.
+    bool CanWriteBack() const;
     bool Flush();
     // Flushes and closes, putting a replacement in its path's place; false when anything written
     // was lost (the path then keeps what it held).

@@ -106,6 +106,11 @@ bool GltfScene::Open(const std::string& target) {
         error_ = target_.error();
         return false;
     }
+    if (binary_ && !target_.CanWriteBack()) {  // refused before anything reaches the pipe
+        error_ = scene_text::kGlbToPipe;
+        target_.Remove();
+        return false;
+    }
     for (BinaryFile* spool : Spools()) spool->CreateTemporary(target);
     nodes_json_.json.ContinueArray(false);
     channels_json_.json.ContinueArray(false);

@@ -23,6 +23,8 @@ namespace vexo {
 namespace scene_text {
 inline constexpr const char* kGlbTooLarge = "a binary glTF file holds at most 4 GiB; write .gltf instead";
 inline constexpr const char* kNotFinite = "the glTF scene holds a number that is not finite";
+inline constexpr const char* kGlbToPipe =
+    "a binary glTF file ends by writing its header, which a pipe cannot take; write .gltf instead";
 }  // namespace scene_text
 
 class GltfScene {

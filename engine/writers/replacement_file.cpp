@@ -78,6 +78,17 @@ void ReplacementFile::CloseDescriptor() {
 }
 
 bool ReplacementFile::Open(const std::string& path, SpecialFiles special) {
+    // A pipe or device is opened by the name given: the system follows links whose text is no
+    // path (/dev/stdout leads to "pipe:[N]" when the output is a pipe), which FollowLinks cannot.
+    struct stat given {};
+    if (special == SpecialFiles::WriteThrough && ::stat(path.c_str(), &given) == 0 &&
+        !S_ISREG(given.st_mode) && !S_ISDIR(given.st_mode)) {
+        destination_ = path;
+        fd_ = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+        if (fd_ < 0) Fail(errno);
+        through_ = fd_ >= 0;
+        return through_;
+    }
     if (!FollowLinks(path, destination_)) {
         Fail(errno);
         return false;

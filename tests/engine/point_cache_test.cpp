@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <tiny_gltf.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -19,10 +20,12 @@
 #include <set>
 #include <sstream>
 #include <thread>
+#include <tuple>
 
 #include "engine/create_scene.hpp"
 #include "engine/generation/worker_pool.hpp"
 #include "engine/writers/cache_files.hpp"
+#include "engine/writers/gltf_scene.hpp"
 #include "engine/writers/object_mesh.hpp"
 #include "prefs/settings_text.hpp"
 #include "tests/engine/case_file.hpp"
@@ -290,8 +293,8 @@ TEST(PointCache, ObjectsReadBackAsCopiesOfTheParticleObject) {
         return out;
     };
     for (const auto& [object, copies, polygons] :
-         {std::tuple{"simple_cube.lwo", 3, 6u}, std::tuple{"wedge.obj", 3, 4u}, std::tuple{"house.obj", 2, 7u},
-          std::tuple{"hexapyramid.obj", 9400, 10u}}) {
+         {std::tuple{"simple_cube.lwo", 3, 6u}, std::tuple{"wedge.obj", 3, 4u},
+          std::tuple{"house.obj", 2, 7u}, std::tuple{"hexapyramid.obj", 9400, 10u}}) {
         SCOPED_TRACE(object);
         TempDir dir;
         Settings s = testing::SceneSettings(dir, ReadFile(DataDir() / "emitter_v1.mot"));
@@ -358,31 +361,48 @@ TEST(PointCache, TwoFilesOrNeither) {
     EXPECT_EQ(ReadFile(dir.path("c.pc2")) + ", " + ReadFile(dir.path("c.obj")), "old cache, old object");
 }
 
-// A pipe takes the scheduled cache in file order, the same bytes as a file; the reference engine,
-// which puts each particle's frames in place, refuses it before writing to it.
-TEST(PointCache, APipeTakesTheCacheInFileOrder) {
+// A pipe, named or reached through /proc/self/fd as /dev/stdout reaches one, takes a scene or the
+// scheduled cache in file order, the same bytes as a file. What would have to write back is
+// refused before anything reaches it: a GLB (its header comes last) and the reference engine's
+// cache, which puts each particle's frames in place.
+TEST(PointCache, APipeTakesWhatIsWrittenInFileOrder) {
     TempDir dir;
     Settings s = testing::SceneSettings(dir, ReadFile(DataDir() / "emitter_v1.mot"));
     for (const char* line :
          {"num_particles=7", "particles_per_frame=2", "velocity=0.5", "heading_spread=360"})
         ASSERT_TRUE(AssignSetting(s, line).ok);
-    const std::string file =
-        Generate(s, dir.str("file.pc2"), {GenerationPath::Scheduled, 2, SceneFormat::Pc2});
     ASSERT_EQ(::mkfifo(dir.str("pipe.pc2").c_str(), 0600), 0);
-    for (const GenerationPath path : {GenerationPath::Scheduled, GenerationPath::Reference}) {
-        std::string piped;
-        std::thread reader([&] { piped = ReadFile(dir.path("pipe.pc2")); });
-        GenerateOptions options{path, 2, SceneFormat::Pc2};
-        options.cache_buffer = 12 * 8 * 7;  // a frame at a time
-        const SceneReport report = Write(s, dir.str("pipe.pc2"), options);
-        reader.join();
-        if (path == GenerationPath::Scheduled) {
-            EXPECT_EQ(report.outcome, WriteOutcome::Complete);
-            EXPECT_EQ(piped, file);
-        } else {
-            EXPECT_EQ(report.outcome, WriteOutcome::CannotOpen);
-            EXPECT_EQ(report.error, "the reference engine writes a point cache only to a regular file");
-            EXPECT_EQ(piped, "");
+    const std::tuple<SceneFormat, GenerationPath, std::string> cases[] = {
+        {SceneFormat::Pc2, GenerationPath::Scheduled, ""},
+        {SceneFormat::Pc2, GenerationPath::Reference,
+         "the reference engine writes a point cache only to a regular file"},
+        {SceneFormat::Lwsc1, GenerationPath::Scheduled, ""},
+        {SceneFormat::Gltf, GenerationPath::Reference, ""},
+        {SceneFormat::Glb, GenerationPath::Scheduled, scene_text::kGlbToPipe}};
+    for (const bool named : {true, false}) {
+        for (const auto& [format, path, error] : cases) {
+            if (!named && IsPointCache(format)) continue;  // its object goes beside the target
+            SCOPED_TRACE(std::to_string(named) + " " + std::to_string(static_cast<int>(format)));
+            GenerateOptions options{path, 2, format};
+            options.cache_buffer = 12 * 8 * 7;  // a frame at a time
+            const std::string file = Generate(s, dir.str("file"), {GenerationPath::Scheduled, 2, format});
+            int ends[2] = {-1, -1};
+            ASSERT_EQ(::pipe(ends), 0);
+            const std::string target =
+                named ? dir.str("pipe.pc2") : "/proc/self/fd/" + std::to_string(ends[1]);
+            std::string piped;
+            std::thread reader([&] {
+                if (named) return void(piped = ReadFile(target));
+                char buffer[4096];
+                for (ssize_t n; (n = ::read(ends[0], buffer, sizeof buffer)) > 0;) piped.append(buffer, n);
+            });
+            const SceneReport report = Write(s, target, options);
+            ::close(ends[1]);
+            reader.join();
+            ::close(ends[0]);
+            EXPECT_EQ(report.outcome, error.empty() ? WriteOutcome::Complete : WriteOutcome::CannotOpen);
+            EXPECT_EQ(report.error, error);
+            EXPECT_EQ(piped, error.empty() ? file : "");
         }
     }
 }
