@@ -1,11 +1,16 @@
-// What the benchmarks share: a fountain from a moving parent, and a sink and hook that do nothing.
+// What the benchmarks share: a fountain from a moving parent, a sink and hook that do nothing, and
+// one timed generation.
 #pragma once
 
+#include <benchmark/benchmark.h>
+
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
+#include "engine/create_scene.hpp"
 #include "engine/reporting.hpp"
 #include "engine/settings/settings.hpp"
 
@@ -14,7 +19,7 @@ namespace vexo {
 using NullSink = vexo::QuietSink;
 
 class NoHook : public PassHook {
-public:
+  public:
     PassAction OnPassStart(std::uint32_t, std::uint32_t) override { return PassAction::Continue; }
 };
 
@@ -50,6 +55,19 @@ inline Settings BenchSettings(std::int32_t particles, std::int32_t frames, bool 
     s.last_frame = frames;
     s.linear_path = linear ? 1 : 0;
     return s;
+}
+
+// One generation of `s` from a fresh engine state, its messages dropped: its time in seconds. One
+// that does not complete marks the benchmark failed.
+inline double TimedScene(benchmark::State& bench, const Settings& s, const GenerateOptions& options = {}) {
+    NullSink sink;
+    NoHook hook;
+    EngineState state;
+    const auto start = std::chrono::steady_clock::now();
+    const SceneReport report = CreateScene(s, state, sink, hook, options);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (report.outcome != WriteOutcome::Complete) bench.SkipWithError("generation failed");
+    return seconds;
 }
 
 }  // namespace vexo

@@ -8,7 +8,6 @@
 // each writer's rise in peak resident memory (the kernel's high-water mark, reset before each).
 #include <benchmark/benchmark.h>
 
-#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -56,16 +55,10 @@ struct Measured {
 Measured Write(Settings s, SceneFormat format, const char* name, benchmark::State& bench) {
     const std::string target = Scratch(name).string();
     SetPathText(s.target_scene, target);
-    NullSink sink;
-    NoHook hook;
-    EngineState state;
     const double resident = ResetPeakMemory();
-    const auto start = std::chrono::steady_clock::now();
-    const SceneReport report = CreateScene(s, state, sink, hook, {GenerationPath::Scheduled, 0, format});
     Measured m;
-    m.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    m.seconds = TimedScene(bench, s, {GenerationPath::Scheduled, 0, format});
     m.peak = PeakSince(resident);
-    if (report.outcome != WriteOutcome::Complete) bench.SkipWithError("generation failed");
     for (const std::string& file :
          {target, IsPointCache(format) ? CompanionPath(target, format) : std::string()}) {
         std::error_code ec;

@@ -6,7 +6,6 @@
 // scene's mean time in ms and its ratio to the scene without them.
 #include <benchmark/benchmark.h>
 
-#include <chrono>
 #include <filesystem>
 
 #include "bench/bench_settings.hpp"
@@ -28,18 +27,12 @@ void BM_ForceRatios(benchmark::State& bench) {
     all.wind_x = 0.2;
     const std::pair<const char*, Settings*> scenes[] = {
         {"none", &plain}, {"turbulence", &turbulence}, {"spin", &spin}, {"all", &all}};
-    NullSink sink;
-    NoHook hook;
     double seconds[4] = {0, 0, 0, 0};
     for (auto _ : bench) {
         for (int i = 0; i < 4; ++i) {
             Settings& s = *scenes[i].second;
             SetPathText(s.target_scene, Scratch("vexo-forces.lws").string());
-            EngineState state;
-            const auto start = std::chrono::steady_clock::now();
-            const SceneReport report = CreateScene(s, state, sink, hook, {GenerationPath::Scheduled, 0});
-            seconds[i] += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-            if (report.outcome != WriteOutcome::Complete) bench.SkipWithError("generation failed");
+            seconds[i] += TimedScene(bench, s);
             std::filesystem::remove(s.target_scene.data());
         }
     }

@@ -18,14 +18,8 @@ namespace {
 void LongObject(benchmark::State& bench, SceneFormat format, const char* target) {
     Settings s = BenchSettings(1, 5'000'000, false);
     SetPathText(s.target_scene, Scratch(target).string());
-    NullSink sink;
-    NoHook hook;
     const double resident = ResetPeakMemory();
-    for (auto _ : bench) {
-        EngineState state;
-        const SceneReport report = CreateScene(s, state, sink, hook, {GenerationPath::Scheduled, 0, format});
-        if (report.outcome != WriteOutcome::Complete) bench.SkipWithError("generation failed");
-    }
+    for (auto _ : bench) TimedScene(bench, s, {GenerationPath::Scheduled, 0, format});
     bench.counters["peak_MB"] = PeakSince(resident) / 1e6;
     bench.counters["file_MB"] = static_cast<double>(std::filesystem::file_size(s.target_scene.data())) / 1e6;
     std::filesystem::remove(s.target_scene.data());

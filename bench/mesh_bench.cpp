@@ -6,7 +6,6 @@
 // The meshes are written to the temporary folder once, before the first run.
 #include <benchmark/benchmark.h>
 
-#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -159,18 +158,10 @@ void BM_CollisionRatio(benchmark::State& bench) {
     plain.ground_bounce = 0;
     Settings with = plain;
     SetPathText(with.collision_object, TerrainPath());
-    NullSink sink;
-    NoHook hook;
     double seconds[2] = {0, 0};
     for (auto _ : bench) {
-        int run = 0;
-        for (const Settings* s : {&plain, &with}) {
-            EngineState state;
-            const auto start = std::chrono::steady_clock::now();
-            const SceneReport report = CreateScene(*s, state, sink, hook, {GenerationPath::Scheduled, 0});
-            seconds[run++] += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-            if (report.outcome != WriteOutcome::Complete) bench.SkipWithError("generation failed");
-        }
+        seconds[0] += TimedScene(bench, plain);
+        seconds[1] += TimedScene(bench, with);
     }
     const auto runs = static_cast<double>(bench.iterations());
     bench.counters["plain_ms"] = 1e3 * seconds[0] / runs;
@@ -191,13 +182,7 @@ void BM_MeshStart(benchmark::State& bench) {
     Settings s = BenchSettings(10, 30, true);
     s.emit_from = static_cast<std::int32_t>(bench.range(0));
     SetPathText(s.emitter_object, SpherePath(bench.range(1) != 0));
-    NullSink sink;
-    NoHook hook;
-    for (auto _ : bench) {
-        EngineState state;
-        if (CreateScene(s, state, sink, hook).outcome != WriteOutcome::Complete)
-            bench.SkipWithError("generation failed");
-    }
+    for (auto _ : bench) TimedScene(bench, s);
 }
 BENCHMARK(BM_MeshStart)
     ->ArgsProduct({{1, 2, 3}, {0, 1}})

@@ -31,13 +31,7 @@ void BM_PreviewData(benchmark::State& bench) {
 
 void BM_WriteScene(benchmark::State& bench) {
     const Settings s = BenchSettings(static_cast<std::int32_t>(bench.range(0)), 300, false);
-    NullSink sink;
-    NoHook hook;
-    for (auto _ : bench) {
-        EngineState state;
-        if (CreateScene(s, state, sink, hook).outcome != WriteOutcome::Complete)
-            bench.SkipWithError("write failed");
-    }
+    for (auto _ : bench) TimedScene(bench, s);
 }
 
 // Every particle lives to the end, so all 2,000 are visible at frame 250.

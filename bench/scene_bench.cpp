@@ -10,7 +10,6 @@
 #include <benchmark/benchmark.h>
 
 #include <charconv>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -32,14 +31,8 @@ void Generate(benchmark::State& bench, bool linear, GenerationPath path, unsigne
     const auto particles = static_cast<std::int32_t>(bench.range(0));
     Settings s = BenchSettings(particles, 300, linear);
     SetPathText(s.target_scene, Scratch(target).string());
-    NullSink sink;
-    NoHook hook;
     const double resident = ResetPeakMemory();
-    for (auto _ : bench) {
-        EngineState state;
-        const SceneReport report = CreateScene(s, state, sink, hook, {path, threads, format});
-        if (report.outcome != WriteOutcome::Complete) bench.SkipWithError("generation failed");
-    }
+    for (auto _ : bench) TimedScene(bench, s, {path, threads, format});
     bench.counters["us/object"] = benchmark::Counter(static_cast<double>(particles) / 1e6,
                                                      benchmark::Counter::kIsIterationInvariantRate |
                                                          benchmark::Counter::kInvert);
@@ -102,19 +95,13 @@ BENCHMARK(BM_Writer_Lwsc3)->Apply(Writer100k);
 void BM_WriterRatios(benchmark::State& bench) {
     const auto particles = static_cast<std::int32_t>(bench.range(0));
     Settings s = BenchSettings(particles, 300, bench.range(1) != 0);
-    NullSink sink;
-    NoHook hook;
     const std::pair<SceneFormat, const char*> writers[] = {
         {SceneFormat::Lwsc1, "vexo-ratio.lws"}, {SceneFormat::Glb, "vexo-ratio.glb"}, {SceneFormat::Gltf, "vexo-ratio.gltf"}};
     double seconds[3] = {0, 0, 0};
     for (auto _ : bench) {
         for (int w = 0; w < 3; ++w) {
             SetPathText(s.target_scene, Scratch(writers[w].second).string());
-            EngineState state;
-            const auto start = std::chrono::steady_clock::now();
-            const SceneReport report = CreateScene(s, state, sink, hook, {GenerationPath::Scheduled, 0, writers[w].first});
-            seconds[w] += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-            if (report.outcome != WriteOutcome::Complete) bench.SkipWithError("generation failed");
+            seconds[w] += TimedScene(bench, s, {GenerationPath::Scheduled, 0, writers[w].first});
             std::filesystem::remove(s.target_scene.data());
         }
     }
@@ -138,10 +125,7 @@ BENCHMARK(BM_WriterRatios)
 // scene on one core, with the numbers already known.
 void BM_NonLinear_FormatAndWriteOnly(benchmark::State& bench) {
     const Settings s = BenchSettings(static_cast<std::int32_t>(bench.range(0)), 300, false);
-    NullSink sink;
-    NoHook hook;
-    EngineState state;
-    CreateScene(s, state, sink, hook, {GenerationPath::Scheduled, 0});
+    TimedScene(bench, s);
     std::ifstream in(s.target_scene.data());
     std::stringstream text;
     text << in.rdbuf();
@@ -209,13 +193,7 @@ Settings LargeSettings(const std::string& motion_text, const char* name) {
 }
 
 void RunLarge(benchmark::State& bench, const Settings& s, GenerationPath path = GenerationPath::Scheduled) {
-    NullSink sink;
-    NoHook hook;
-    for (auto _ : bench) {
-        EngineState state;
-        const SceneReport report = CreateScene(s, state, sink, hook, {path, 0, SceneFormat::Lwsc1});
-        if (report.outcome != WriteOutcome::Complete) bench.SkipWithError("generation failed");
-    }
+    for (auto _ : bench) TimedScene(bench, s, {path, 0, SceneFormat::Lwsc1});
 }
 
 // A 74-byte version 1 motion whose last key is at frame 89,478,485 (a table of 6.4 GB), in a
