@@ -237,16 +237,11 @@ void BlockBuilder::FinishLwsc3() {
     Block& b = block_;
     std::string text;
     AppendLwsc3ObjectStart(text, style_.object);
-    std::vector<char> keys(kKeyBytes * std::max<std::size_t>(1, kPieceSize / kKeyBytes));
     for (int c = 0; c < 9 && !b.scratch.failed(); ++c) {
         AppendLwsc3ChannelStart(text, c, count_);
-        for (std::uint64_t k = 0; k < count_;) {
-            const std::uint64_t n = std::min<std::uint64_t>(count_ - k, keys.size() / kKeyBytes);
-            if (!b.scratch.ReadAt(k * kKeyBytes, keys.data(), n * kKeyBytes)) break;
-            for (std::uint64_t i = 0; i < n; ++i) {
-                AppendLwsc3Key(text, c, GetKey(keys.data() + i * kKeyBytes), style_.fps);
-            }
-            k += n;
+        SpooledKeyReader keys(b.scratch, count_);
+        for (SceneKey key; keys.Next(key);) {
+            AppendLwsc3Key(text, c, key, style_.fps);
             if (text.size() >= kPieceSize) {
                 b.body.Write(text);
                 text.clear();
