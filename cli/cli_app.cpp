@@ -209,6 +209,12 @@ bool NeedsObjectName(SceneFormat format, const Settings& settings) {
     return names_it && PathText(settings.particle_object).empty();
 }
 
+// A break before anything was written: the target, and a point cache's object, are as they were.
+std::string Untouched(const std::string& target, SceneFormat format) {
+    if (!IsPointCache(format)) return "interrupted before the first object: " + target + " was not touched";
+    return "interrupted: " + target + " and " + CompanionPath(target, format) + " were not touched";
+}
+
 // Both paths make the same keys: the scene is measured on the scheduled one, in linear time.
 GenerateOptions Measuring(GenerateOptions options) {
     options.path = GenerationPath::Scheduled;
@@ -277,13 +283,8 @@ int Generate(const Options& options, const Settings& settings, CliStreams& s, En
             InstallBreakHandler();
             EstimateResult measured = EstimateScene(settings, state, quiet, breaks, Measuring(generate));
             RemoveBreakHandler();
-            if (measured.report.outcome == WriteOutcome::Interrupted) {
-                const bool cache = IsPointCache(generate.format);
-                return Fail(s, kExitInterrupted,
-                            cache ? "interrupted: " + target + " and " +
-                                        CompanionPath(target, generate.format) + " were not touched"
-                                  : "interrupted before the first object: " + target + " was not touched");
-            }
+            if (measured.report.outcome == WriteOutcome::Interrupted)
+                return Fail(s, kExitInterrupted, Untouched(target, generate.format));
             estimate = std::move(measured.estimate);
             // Without an estimate the generation below meets the same refusal or stop and says so.
             if (estimate && estimate->AtOnce() > *free) {
@@ -328,11 +329,8 @@ int Generate(const Options& options, const Settings& settings, CliStreams& s, En
             }
             return kExitOk;
         case WriteOutcome::Interrupted:
-            if (report.objects_written == 0) {
-                return Fail(s, kExitInterrupted,
-                            (cache ? "interrupted: " : "interrupted before the first object: ") + files +
-                                (cache ? " were not touched" : " was not touched"));
-            }
+            if (report.objects_written == 0)
+                return Fail(s, kExitInterrupted, Untouched(target, generate.format));
             return Fail(s, kExitInterrupted, "interrupted: " + target + " holds " + of + " objects");
         case WriteOutcome::Aborted:
             return Fail(s, kExitInterrupted,
