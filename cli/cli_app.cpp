@@ -3,7 +3,6 @@
 #include <CLI/CLI.hpp>
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -273,9 +272,7 @@ int Generate(const Options& options, const Settings& settings, CliStreams& s, En
     // A scene the target's file system cannot hold is refused before anything is written. (A pipe
     // or device takes what comes.)
     std::optional<SceneEstimate> estimate;
-    std::error_code error;
-    const auto kind = std::filesystem::status(target, error).type();
-    if (kind == std::filesystem::file_type::not_found || kind == std::filesystem::file_type::regular) {
+    if (TargetTakesSpace(target)) {
         const std::optional<std::uint64_t> free = s.free_space ? s.free_space(target) : FreeSpaceFor(target);
         if (free) {
             QuietSink quiet;

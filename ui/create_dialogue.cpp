@@ -152,12 +152,8 @@ bool SizeAllowsScene(const GenerateOptions& options, ProgressHook& hook,
     if (!measured.estimate) return true;
     estimate = std::move(measured.estimate);
     const std::string target = PathText(current_prefs.target_scene);
-    std::error_code error;
-    const auto kind = std::filesystem::status(target, error).type();
     std::optional<std::uint64_t> free;
-    if (kind == std::filesystem::file_type::not_found || kind == std::filesystem::file_type::regular) {
-        free = free_space_query ? free_space_query(target) : FreeSpaceFor(target);
-    }
+    if (TargetTakesSpace(target)) free = free_space_query ? free_space_query(target) : FreeSpaceFor(target);
     if (free && estimate->AtOnce() > *free) {
         MyEasyRequest(
             scene_text::NoRoom(estimate->bytes, *free, estimate->exact, estimate->while_written).c_str(),

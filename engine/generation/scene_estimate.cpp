@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <new>
 #include <string_view>
 
@@ -77,6 +78,12 @@ std::optional<std::uint64_t> FreeSpaceFor(const std::string& target) {
     struct statvfs fs {};
     if (::statvfs(target.c_str(), &fs) != 0 && ::statvfs(folder.c_str(), &fs) != 0) return std::nullopt;
     return std::uint64_t{fs.f_bavail} * fs.f_frsize;
+}
+
+bool TargetTakesSpace(const std::string& target) {
+    std::error_code error;
+    const auto kind = std::filesystem::status(target, error).type();
+    return kind == std::filesystem::file_type::not_found || kind == std::filesystem::file_type::regular;
 }
 
 namespace {

@@ -55,6 +55,9 @@ EstimateResult EstimateScene(const Settings& settings, const EngineState& state,
 // The free bytes of the file system that holds `target` (of its folder when it does not exist
 // yet); none when that cannot be found out.
 std::optional<std::uint64_t> FreeSpaceFor(const std::string& target);
+// Whether free space limits a scene at `target`: a regular file, or nothing yet. A pipe or a
+// device takes what comes.
+bool TargetTakesSpace(const std::string& target);
 
 // A byte count for people: "1234567 bytes (1.2 MB)"; below 1000 bytes just "999 bytes".
 std::string ByteCount(std::uint64_t bytes);
