@@ -176,8 +176,8 @@ EstimateResult CacheEstimate(const Settings& settings, const EngineState& state,
     mesh = WeldedPoints(*mesh);
     const std::uint64_t particles = result.report.objects_total;
     const std::uint64_t vertices = mesh->positions.size() / 3;
-    if (const auto refusal = RefuseCache(options.format, particles, {vertices, mesh->face_count()},
-                                         settings.last_frame)) {
+    if (const auto refusal =
+            RefuseCache(options.format, particles, {vertices, mesh->face_count()}, settings.last_frame)) {
         sink.Message(*refusal);
         result.report.outcome = WriteOutcome::Refused;
         return result;
@@ -226,8 +226,7 @@ EstimateResult EstimateScene(const Settings& settings, const EngineState& state,
         }
         const bool gltf = options.format == SceneFormat::Gltf || options.format == SceneFormat::Glb;
         std::optional<Mesh> mesh;
-        if (gltf && RefuseSettings(settings) == std::nullopt)
-            mesh = ParticleMesh(settings, sink, false);
+        if (gltf && RefuseSettings(settings) == std::nullopt) mesh = ParticleMesh(settings, sink, false);
         std::string header;
         if (options.format == SceneFormat::Lwsc1) AppendSceneHeader(header, settings, options.fps);
         if (options.format == SceneFormat::Lwsc3) AppendLwsc3Header(header, settings, options.fps);
