@@ -511,11 +511,9 @@ std::optional<std::string> RefuseSettings(const Settings& settings) {
         if (field.range.Holds(value)) continue;
         char number[32];
         const auto end = std::to_chars(number, number + sizeof number, value).ptr;
-        const char* range = field.range.max == 1.0     ? "from 0 to 1"
-                            : field.range.min_excluded ? "more than 0"
-                                                       : "0 or more";
-        return scene_text::OutOfRange(
-            field.name, std::string_view(number, static_cast<std::size_t>(end - number)), range);
+        return scene_text::OutOfRange(field.name,
+                                      std::string_view(number, static_cast<std::size_t>(end - number)),
+                                      field.range.Words());
     }
     return std::nullopt;
 }

@@ -84,9 +84,7 @@ AssignResult Fail(std::string_view field, std::string_view value, std::string_vi
 
 // Why a real is refused by its field's range, for a field that has one.
 std::string RangeRefusal(const RealRange& range) {
-    if (range.max == 1.0) return "must be from 0 to 1";
-    if (range.min_excluded) return "must be more than 0";
-    return "must be 0 or more";
+    return std::string("must be ") + range.Words();
 }
 
 constexpr std::int64_t kInt32Min = std::numeric_limits<std::int32_t>::min();

@@ -22,9 +22,6 @@ FileMemory previous_emitter, previous_collision;
 const char* emit_from_mx0Labels[] = {"Point", "Vertices", "Surface", "Volume", nullptr};
 
 namespace text {
-inline constexpr const char* kFromZeroToOne = "This number must be\nfrom 0 to 1.\n\nPlease re-enter.";
-inline constexpr const char* kMoreThanZero = "This number must be\nmore than 0.\n\nPlease re-enter.";
-inline constexpr const char* kZeroOrMore = "This number must be\n0 or more.\n\nPlease re-enter.";
 inline constexpr const char* kEmitterIsFolder =
     "The emitter object is a folder,\nnot a file.\n\nPlease re-enter.";
 inline constexpr const char* kCollisionIsFolder =
@@ -95,9 +92,8 @@ const FieldInfo& RealField(UWORD id) {
     return *FindSettingsField(kNames[id - GD_friction]);
 }
 
-const char* RangeRefusal(const RealRange& range) {
-    if (range.max == 1.0) return text::kFromZeroToOne;
-    return range.min_excluded ? text::kMoreThanZero : text::kZeroOrMore;
+std::string RangeRefusal(const RealRange& range) {
+    return std::string("This number must be\n") + range.Words() + ".\n\nPlease re-enter.";
 }
 
 Window* Wnd() {

@@ -33,6 +33,11 @@ struct RealRange {
     double max = std::numeric_limits<double>::infinity();
     bool min_excluded = false;  // min itself is refused
     bool Holds(double value) const { return (min_excluded ? value > min : value >= min) && value <= max; }
+    // The range in words, for the texts that refuse a value outside it: the ranges the settings
+    // have are fractions, positive numbers and numbers not below 0.
+    const char* Words() const {
+        return max == 1.0 ? "from 0 to 1" : min_excluded ? "more than 0" : "0 or more";
+    }
 };
 
 struct FieldInfo {
