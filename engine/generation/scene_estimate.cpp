@@ -99,14 +99,7 @@ class SizingReceiver : public KeyReceiver {
         switch (options_.format) {
             case SceneFormat::Lwsc1: {
                 AppendObjectStart(scratch_, object_, channels_, static_cast<std::uint32_t>(keys.size()));
-                Particle record;
-                for (const SceneKey& key : keys) {
-                    const auto& v = key.value;
-                    record.x = v[0], record.y = v[1], record.z = v[2];
-                    record.heading = v[3], record.pitch = v[4], record.bank = v[5];
-                    record.scale_x = v[6], record.scale_y = v[7], record.scale_z = v[8];
-                    AppendKeyLine(scratch_, record, key.frame);
-                }
+                for (const SceneKey& key : keys) AppendKeyValues(scratch_, key.value, key.frame);
                 AppendObjectEnd(scratch_);
                 keys_ += keys.size();
                 break;

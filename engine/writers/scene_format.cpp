@@ -56,10 +56,6 @@ void AppendObjectStart(std::string& out, std::string_view object, std::uint32_t 
     out += '\n';
 }
 
-void AppendKeyLine(std::string& out, const Particle& p, std::int32_t frame) {
-    AppendKeyValues(out, {p.x, p.y, p.z, p.heading, p.pitch, p.bank, p.scale_x, p.scale_y, p.scale_z}, frame);
-}
-
 void AppendKeyValues(std::string& out, const std::array<double, 9>& values, std::int32_t frame) {
     out += ' ';
     for (double v : values) {

@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "engine/settings/frame_rate.hpp"
 #include "engine/settings/settings.hpp"
-#include "engine/simulation/particle.hpp"
 
 namespace vexo {
 
@@ -25,9 +25,7 @@ void AppendSceneHeader(std::string& out, const Settings& settings, double fps = 
 void AppendFrameRange(std::string& out, const Settings& settings);
 // "LoadObject", "ShowObject", "ObjectMotion", then the channel and key count lines.
 void AppendObjectStart(std::string& out, std::string_view object, std::uint32_t channels, std::uint32_t keys);
-// One key line of the particle's values at the given frame.
-void AppendKeyLine(std::string& out, const Particle& p, std::int32_t frame);
-// The same line from the nine values x y z, heading pitch bank, scale x y z.
+// One key line: the nine values x y z, heading pitch bank, scale x y z at the given frame.
 void AppendKeyValues(std::string& out, const std::array<double, 9>& values, std::int32_t frame);
 // "EndBehavior" and "ShadowOptions", which close an object block.
 void AppendObjectEnd(std::string& out);
